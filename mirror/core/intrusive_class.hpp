@@ -1,0 +1,37 @@
+// IntrusiveClass: the plain (non-atomic) reference count behind
+// boost::intrusive_ptr for mirror objects.
+#pragma once
+
+#include <cstdint>
+
+namespace Kestrum::Quilm::Utility {
+
+// Base of T's hierarchy holding the reference count. T must have a virtual
+// destructor: the last release deletes the object through it.
+//
+// Copying never copies the count: a fresh copy starts at 0 (so that the host
+// can wrap it in an intrusive_ptr and have it freed by its last holder), and
+// an assignment keeps the target's own count (its holders are unchanged).
+template <class T>
+class IntrusiveClass {
+ public:
+  IntrusiveClass() noexcept = default;
+  IntrusiveClass(const IntrusiveClass&) noexcept {}
+  IntrusiveClass& operator=(const IntrusiveClass&) noexcept { return *this; }
+
+  // Number of intrusive_ptr holders.
+  std::int32_t GetReferenceCount() const noexcept { return refCount_; }
+
+  friend void intrusive_ptr_add_ref(const IntrusiveClass* p) noexcept { ++p->refCount_; }
+  friend void intrusive_ptr_release(const IntrusiveClass* p) noexcept {
+    if (--p->refCount_ == 0) delete static_cast<const T*>(p);
+  }
+
+ protected:
+  ~IntrusiveClass() = default;
+
+ private:
+  mutable std::int32_t refCount_ = 0;
+};
+
+}  // namespace Kestrum::Quilm::Utility

@@ -1,0 +1,478 @@
+// XafModel: the analysis model, its managers and element records.
+//
+// The model keeps its tables in memory and stores them in an SQLite database
+// file. Changes live in memory until Flush(), which writes what changed since
+// the last flush in one transaction; a model closed without Flush leaves its
+// file as the last flush wrote it.
+//
+// Ids: nodes, elements, hinges, eccentricities and transformations count up
+// from 1 and are never reused. Materials, sections (and thicknesses), sets and
+// structure concepts are added with a previous id: -1 (or 0) asks for a new
+// id; an id in use is replaced in place and returned again; a positive id not
+// in use (for instance one handed out and since deleted) is taken as given.
+// Every id the model does not hold throws ModelError naming the table and id.
+// In element references 0 means none and -1 (where allowed) "not written
+// yet"; per-element eccentricity, transformation and fixation ids of -1 mean
+// one id per node.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <boost/optional.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include "analysis_model/connectivity.hpp"
+#include "analysis_model/records.hpp"
+#include "analysis_model/trace.hpp"
+#include "definitions/definitions.hpp"
+#include "mirror/utility/compressed_set.hpp"
+
+namespace Kestrum::Quilm::AnalysisModel {
+
+// Every failure of the model: unknown ids, bad arguments, unreadable files.
+class ModelError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class XafModel;
+struct ModelData;  // the tables; defined in the implementation
+
+// ---- records handed out by managers --------------------------------------
+
+class XafMaterial {
+ public:
+  XafMaterial(std::string name, boost::shared_ptr<qlMaterial> material)
+      : name_(std::move(name)), material_(std::move(material)) {}
+  const std::string& GetName() const noexcept { return name_; }
+  boost::shared_ptr<qlMaterial> GetMaterial() const { return material_; }
+
+ private:
+  std::string name_;
+  boost::shared_ptr<qlMaterial> material_;
+};
+
+// A row of the section table: a beam section or a plate thickness.
+class XafSection {
+ public:
+  XafSection(std::string name, boost::shared_ptr<qlSection> section, boost::optional<double> thickness)
+      : name_(std::move(name)), section_(std::move(section)), thickness_(thickness) {}
+  const std::string& GetName() const noexcept { return name_; }
+  // The beam section; empty for a thickness row.
+  boost::shared_ptr<qlSection> GetSection() const { return section_; }
+  // The plate thickness; absent for a beam section row.
+  boost::optional<double> GetThickness() const { return thickness_; }
+
+ private:
+  std::string name_;
+  boost::shared_ptr<qlSection> section_;
+  boost::optional<double> thickness_;
+};
+
+class XafSet {
+ public:
+  XafSet(std::string name, EntitySet content) : name_(std::move(name)), content_(std::move(content)) {}
+  const std::string& GetName() const noexcept { return name_; }
+  const EntitySet& GetEntitySet() const noexcept { return content_; }
+
+ private:
+  std::string name_;
+  EntitySet content_;
+};
+
+class XafEccentricity {
+ public:
+  explicit XafEccentricity(const vec3d& v) : v_(v) {}
+  const vec3d& GetEccentricity() const noexcept { return v_; }
+
+ private:
+  vec3d v_;
+};
+
+// A transformation: a rotation given by its 3x3 matrix, stored by rows
+// (row 0 local x, row 1 local y, row 2 local z in global coordinates), and
+// the vector it was defined by (the local z axis for beams).
+class XafTransformation {
+ public:
+  XafTransformation(const vec3d& vector, const std::array<double, 9>& matrix) : vector_(vector), matrix_(matrix) {}
+  const vec3d& GetTransformationVector() const noexcept { return vector_; }
+  const std::array<double, 9>& GetTransformationMatrix() const noexcept { return matrix_; }
+
+ private:
+  vec3d vector_;
+  std::array<double, 9> matrix_;
+};
+
+class XafHinge {
+ public:
+  explicit XafHinge(const Hinge& h) : hinge_(h) {}
+  const Hinge& GetHinge() const noexcept { return hinge_; }
+
+ private:
+  Hinge hinge_;
+};
+
+// A registered structure concept.
+struct StructureConcept {
+  long id = -1;
+  TypeId type = 0;
+  RoleId role = 0;
+  long parent = -1;
+  std::string name;
+};
+
+// ---- managers --------------------------------------------------------------
+
+class XafStructureConceptManager {
+ public:
+  // Registers (or, with a previous id in use, replaces) a concept. The parent
+  // must be -1 or a registered concept.
+  long AddConcept(TypeId type, RoleId role, long parentId, const std::string& name, long previousId);
+  StructureConcept GetConcept(long id) const;
+  // Ids of all concepts, ascending.
+  std::vector<long> GetConceptIds() const;
+
+ private:
+  friend class XafModel;
+  explicit XafStructureConceptManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+class XafMaterialManager {
+ public:
+  long AddMaterial(const qlMaterial& material, const std::string& name, long id);
+  void DeleteMaterial(long id);
+  // Empty when the model holds no material with this id.
+  boost::shared_ptr<XafMaterial> GetMaterial(long id) const;
+  std::vector<long> GetMaterialIds() const;
+
+ private:
+  friend class XafModel;
+  explicit XafMaterialManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+class XafSectionManager {
+ public:
+  long AddSection(const qlSection& section, const std::string& name, long id);
+  // Stores a plate thickness in the section table.
+  long AddThickness(const double& thickness, const std::string& name, long id);
+  void DeleteSection(long id);
+  // Empty when the model holds no section with this id.
+  boost::shared_ptr<XafSection> GetSection(long id) const;
+  std::vector<long> GetSectionIds() const;
+
+ private:
+  friend class XafModel;
+  explicit XafSectionManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+class XafSetManager {
+ public:
+  // Every node and element of the set must exist.
+  long AddSet(const EntitySet& set, const std::string& name, long id);
+  void DeleteSet(long id);
+  // Empty when the model holds no set with this id.
+  boost::shared_ptr<XafSet> GetSet(long id) const;
+  std::vector<long> GetSetIds() const;
+
+ private:
+  friend class XafModel;
+  explicit XafSetManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+class XafNodePropertyManager {
+ public:
+  void SetName(long node, const std::string& name);
+  std::string GetName(long node) const;
+  // Adds a lumped mass; masses on one node accumulate.
+  void AddMass(long node, const Mass& mass);
+  // Removes every mass of the node.
+  void RemoveMasses(long node);
+  std::vector<Mass> GetMasses(long node) const;
+  // The node's own transformation (for point elements); empty for none.
+  boost::shared_ptr<long> GetTransnod(long node) const;
+  // Gives the node a transformation (0 or below: none).
+  void SetTransnod(long node, long transformation);
+  // Fixes degrees of freedom of a node (a support): one factor per degree of
+  // freedom ux, uy, uz, rx, ry, rz in global axes, 1 fixed, 0 free.
+  void SetBoundaryCondition(long node, const Hinge& fixation);
+  boost::optional<Hinge> GetBoundaryCondition(long node) const;
+  void RemoveBoundaryCondition(long node);
+
+ private:
+  friend class XafModel;
+  explicit XafNodePropertyManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+class XafElement;
+
+class XafElementManager {
+ public:
+  virtual ~XafElementManager() = default;
+  // Creates an element of the given type on existing nodes (stored order);
+  // returns its id. Throws for unknown nodes or a node count that does not
+  // fit the type.
+  long AddElement(const qlElementType& type, const std::vector<long>& nodeIds);
+  // A live handle on the element's row.
+  boost::shared_ptr<XafElement> GetElement(long id);
+  // Reverses the element's geometric node order; per-node ids move with
+  // their nodes. Returns true.
+  bool ReverseNodeNumbers(long id);
+  // Removes the element; with removeLoads true also its element loads in
+  // every load case. Returns true.
+  virtual bool RemoveElement(long id, bool removeLoads);
+  bool Contains(long id) const;
+  std::size_t Count() const;
+  // Ids of all elements, ascending.
+  std::vector<long> GetElementIds() const;
+
+ private:
+  friend class XafModel;
+  explicit XafElementManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+class XafEccentricityManager {
+ public:
+  // id -1 adds a new record; an existing id replaces its vector.
+  long AddEccentricity(const vec3d& eccentricity, long id);
+  boost::shared_ptr<XafEccentricity> GetEccentricity(long id) const;
+  std::size_t Count() const;
+
+ private:
+  friend class XafModel;
+  explicit XafEccentricityManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+class XafTransformationManager {
+ public:
+  // Adds a transformation given by its local z axis (id -1: new; existing
+  // id: replaced). The local x axis is completed as the global X axis made
+  // perpendicular to z, or the global Y axis when z is parallel to X.
+  // Throws ModelError for a zero or non-finite vector.
+  long AddTransformation(const vec3d& zAxis, long id);
+  // Adds a transformation given by a whole local system (vector: its z axis).
+  long AddTransformation(const locsys3d& system);
+  boost::shared_ptr<XafTransformation> GetTransformation(long id) const;
+  std::size_t Count() const;
+
+ private:
+  friend class XafModel;
+  explicit XafTransformationManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+class XafHingeManager {
+ public:
+  long AddHinge(const Hinge& hinge);
+  boost::shared_ptr<XafHinge> GetHinge(long id) const;
+
+ private:
+  friend class XafModel;
+  explicit XafHingeManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+// The kinds of entry a load case holds.
+enum class LoadKind { Point, Line, Surface, InitialStrain, NodeAcceleration };
+
+// One load of a load case: its kind, the node or element it acts on, the record.
+struct LoadEntry {
+  LoadKind kind;
+  long target;
+  boost::shared_ptr<const Load> record;
+};
+
+// Loads by load case. Load case ids are the host's (0 or above); a load case
+// exists while it has a name, a gravity load or any load.
+class XafLoadManager {
+ public:
+  void AddPointLoad(long loadCase, long node, const PointLoad& load);
+  void AddLineLoad(long loadCase, long element, const LineLoad& load);
+  void AddSurfaceLoad(long loadCase, long element, const SurfaceLoad& load);
+  void AddElementInitialStrain(long loadCase, long element, const Load& load);
+  void AddNodeAccelerationLoad(long loadCase, long node, const PointLoad& load);
+  // Sets the load case's gravity acceleration; `option` is stored with it
+  // (0: acts on the whole structure). Replaces an earlier gravity load.
+  void AddGravityLoad(long loadCase, long option, double x, double y, double z);
+  // Removes the point and node-acceleration loads of one node in one load case.
+  void DeleteNodeLoad(long loadCase, long node);
+  // Removes the element loads of one element in one load case.
+  void DeleteElementLoad(long loadCase, long element);
+  void DeleteGravityLoad(long loadCase);
+  // Removes every load of the load case, gravity included (the name stays).
+  void DeleteAllLoadsInLoadCase(long loadCase);
+  void DeleteLoadCaseName(long loadCase);
+  void SetLoadCaseName(long loadCase, const std::string& name);
+
+  boost::optional<std::string> GetLoadCaseName(long loadCase) const;
+  boost::optional<vec3d> GetGravityLoad(long loadCase) const;
+  // The loads of the load case in the order they were added.
+  std::vector<LoadEntry> GetLoads(long loadCase) const;
+  // Ids of all load cases, ascending.
+  std::vector<long> GetLoadCaseIds() const;
+
+ private:
+  friend class XafModel;
+  explicit XafLoadManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+class XafNodeManager {
+ public:
+  using const_iterator = Utility::CompressedSet<long>::const_iterator;
+  // Creates a node; ids count up from 1. Throws for a non-finite position.
+  long AddNode(const pos3d& position);
+  // All node ids in ascending order.
+  const_iterator begin() const;
+  const_iterator end() const;
+  const Utility::CompressedSet<long>& GetNodeIds() const;
+  std::size_t Count() const;
+
+ private:
+  friend class XafModel;
+  explicit XafNodeManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+class XafConnectivityManager : public IConnectivityManager {
+ public:
+  Element GetElementById(long element) const override;
+  pos3d GetElementPoint(long element) const override;
+  Node GetNodeById(long node) const override;
+  void GetElementNodes(long element, std::vector<pos3d>& positions, Element::SortOrder order) const override;
+
+ private:
+  friend class XafModel;
+  explicit XafConnectivityManager(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+// A live handle on one element's row: reads and writes go to the model.
+// Property ids: see the file banner. Setting a per-node id makes the
+// element-wide id -1 (per node); setting an element-wide id other than -1
+// clears the per-node ids.
+class XafElement {
+ public:
+  XafElement(XafModel& model, long id) : model_(&model), id_(id) {}
+  long GetId() const noexcept { return id_; }
+
+  void SetSection(long section);    // -1, 0 or a section id
+  void SetMaterial(long material);  // -1, 0 or a material id
+  long GetSection() const;
+  long GetMaterial() const;
+
+  void SetEccentricity(long eccentricity);
+  void SetTransformation(long transformation);
+  void SetFixation(long hinge);
+  long GetEccentricity() const;
+  long GetTransformation() const;
+  long GetFixation() const;
+
+  // Per node, by stored node index. Return true when the value changed.
+  // Throw ModelError for an index outside the element.
+  bool SetNodeEccentricity(unsigned node, long eccentricity);
+  bool SetNodeTransformation(unsigned node, long transformation);
+  bool SetNodeFixation(unsigned node, long hinge);
+  long GetNodeEccentricity(unsigned node) const;
+  long GetNodeTransformation(unsigned node) const;
+  long GetNodeFixation(unsigned node) const;
+
+  // The element's connectivity with the model's internal node ids.
+  Element GetElementWithInternalNodeIds() const;
+
+ private:
+  XafModel* model_;
+  long id_;
+};
+
+// Archive settings of the model file.
+class XafArchive {
+ public:
+  // In archive mode every Flush is made durable on disk before it returns
+  // (full synchronisation), so a completed flush survives a power loss. Out
+  // of archive mode a flush is still atomic but may be lost with the last
+  // seconds before a power loss. New models start out of archive mode.
+  void SetArchiveMode(bool on);
+  bool GetArchiveMode() const;
+
+ private:
+  friend class XafModel;
+  explicit XafArchive(XafModel& m) : model_(m) {}
+  XafModel& model_;
+};
+
+class XafModel {
+ public:
+  // Opens the model stored in the SQLite file `fileName`.
+  //  accessMode: 1 read-write, 0 read-only (Flush then throws).
+  //  unitSystem: 1 SI (N, m, kg, s), the only one supported; stored in the
+  //              file and checked on reopening.
+  //  create: when true a missing file starts a new, empty model (the file is
+  //          created by the first Flush); when false a missing file throws.
+  // A file that is not a model file, is damaged, or has a newer schema
+  // version throws ModelError and is left untouched.
+  XafModel(const std::string& fileName, long accessMode, long unitSystem, bool create);
+  XafModel(const XafModel&) = delete;
+  XafModel& operator=(const XafModel&) = delete;
+  virtual ~XafModel();
+
+  XafStructureConceptManager& StructureConcepts() noexcept { return concepts_; }
+  XafMaterialManager& Materials() noexcept { return materials_; }
+  XafSectionManager& Sections() noexcept { return sections_; }
+  XafSetManager& Sets() noexcept { return sets_; }
+  XafNodePropertyManager& NodeProperties() noexcept { return nodeProperties_; }
+  XafElementManager& Elements() noexcept { return elements_; }
+  XafEccentricityManager& Eccentricities() noexcept { return eccentricities_; }
+  XafTransformationManager& Transformations() noexcept { return transformations_; }
+  XafHingeManager& Hinges() noexcept { return hinges_; }
+  XafLoadManager& Loads() noexcept { return loads_; }
+  XafNodeManager& Nodes() noexcept { return nodes_; }
+  XafConnectivityManager& GetConnectivityManager() noexcept { return connectivity_; }
+
+  // Writes what changed since the last flush to the file, in one transaction.
+  void Flush();
+  XafArchive& GetArchive();
+
+  const std::string& GetFileName() const noexcept;
+  bool IsReadOnly() const noexcept;
+
+  // Attaches a trace sink (not owned; nullptr detaches).
+  void SetTraceSink(TraceSink* sink) noexcept { trace_ = sink; }
+  TraceSink* GetTraceSink() const noexcept { return trace_; }
+
+  // Checks the cross-references of all tables; returns "" when they hold,
+  // otherwise a description of the first violation.
+  std::string Validate() const;
+
+  // The tables, for the implementation's own use.
+  ModelData& Data() noexcept { return *data_; }
+  const ModelData& Data() const noexcept { return *data_; }
+
+ private:
+  std::unique_ptr<ModelData> data_;
+  TraceSink* trace_ = nullptr;
+  XafStructureConceptManager concepts_{*this};
+  XafMaterialManager materials_{*this};
+  XafSectionManager sections_{*this};
+  XafSetManager sets_{*this};
+  XafNodePropertyManager nodeProperties_{*this};
+  XafElementManager elements_{*this};
+  XafEccentricityManager eccentricities_{*this};
+  XafTransformationManager transformations_{*this};
+  XafHingeManager hinges_{*this};
+  XafLoadManager loads_{*this};
+  XafNodeManager nodes_{*this};
+  XafConnectivityManager connectivity_{*this};
+  XafArchive archive_{*this};
+};
+
+}  // namespace Kestrum::Quilm::AnalysisModel

@@ -1,0 +1,1 @@
+// Replaced by the model's implementation files.
