@@ -5,6 +5,12 @@
 // the local y axis (bending in the x-z plane; the strong axis of an upright
 // I-profile), Iz about the local z axis. It is the torsion constant, Asy and
 // Asz the shear areas for shear along y and along z.
+//
+// The factories compute the properties (formulas in section.cpp: exact area
+// and second moments; exact torsion for pipes and solid rectangles,
+// thin-walled theory for I-profiles and boxes) and throw
+// std::invalid_argument for dimensions that describe no section (non-positive
+// or non-finite values, walls thicker than the section allows).
 #pragma once
 
 #include <string>
