@@ -1,0 +1,67 @@
+// XafModel: construction, the archive settings, Flush and Validate.
+#include <sys/stat.h>
+
+#include "model_data.hpp"
+#include "model_file.hpp"
+#include "trace_format.hpp"
+
+namespace Kestrum::Quilm::AnalysisModel {
+
+namespace {
+
+bool FileExists(const std::string& name) {
+  struct stat info;
+  return ::stat(name.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+XafModel::XafModel(const std::string& fileName, long accessMode, long unitSystem, bool create)
+    : data_(std::make_unique<ModelData>()) {
+  if (accessMode != 0 && accessMode != 1)
+    throw ModelError("access mode " + std::to_string(accessMode) + " is neither 0 (read-only) nor 1 (read-write)");
+  if (unitSystem != 1)
+    throw ModelError("unit system " + std::to_string(unitSystem) + " is not supported (1: SI)");
+  if (fileName.empty()) throw ModelError("model file name is empty");
+  data_->fileName = fileName;
+  data_->readOnly = accessMode == 0;
+  data_->unitSystem = unitSystem;
+  if (FileExists(fileName)) {
+    ModelFile::Read(*data_);
+  } else if (!create) {
+    throw ModelError("model file \"" + fileName + "\" does not exist");
+  }
+  data_->ClearChanges();
+}
+
+XafModel::~XafModel() = default;
+
+void XafModel::Flush() {
+  Trace(*this, "Model.Flush");
+  if (data_->readOnly) throw ModelError("model file \"" + data_->fileName + "\" is open read-only");
+  ModelFile::Write(*data_);
+  data_->ClearChanges();
+}
+
+XafArchive& XafModel::GetArchive() {
+  Trace(*this, "Model.GetArchive");
+  return archive_;
+}
+
+const std::string& XafModel::GetFileName() const noexcept { return data_->fileName; }
+bool XafModel::IsReadOnly() const noexcept { return data_->readOnly; }
+
+void XafArchive::SetArchiveMode(bool on) {
+  Trace(model_, "Archive.SetArchiveMode", on);
+  ModelData& d = model_.Data();
+  if (d.archiveMode == on) return;
+  d.archiveMode = on;
+  d.archiveModeDirty = true;
+}
+
+bool XafArchive::GetArchiveMode() const {
+  Trace(model_, "Archive.GetArchiveMode");
+  return model_.Data().archiveMode;
+}
+
+}  // namespace Kestrum::Quilm::AnalysisModel

@@ -1,0 +1,167 @@
+// The analysis model's tables in memory, with the change marks that let
+// Flush write only what changed. Internal to the library.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <boost/optional.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include "analysis_model/xaf_model.hpp"
+
+namespace Kestrum::Quilm::AnalysisModel {
+
+
+// Largest node count of any element type the model stores.
+inline constexpr unsigned kMaxElementNodes = 4;
+// Largest id any table stores (ids are signed 32-bit values).
+inline constexpr long kMaxId = 2147483646L;
+
+// One element row. Kept small and flat: a model of a million elements is a
+// vector of these rows, 48 bytes each.
+struct ElementRow {
+  std::int16_t type = 0;  // element type number; 0: no element under this id (removed)
+  std::uint8_t nodeCount = 0;
+  std::uint8_t dirty = 0;  // already listed in ModelData::dirtyElements
+  std::int32_t nodes[kMaxElementNodes] = {0, 0, 0, 0};  // stored order
+  std::int32_t section = 0;
+  std::int32_t material = 0;
+  std::int32_t eccentricity = 0;
+  std::int32_t transformation = 0;
+  std::int32_t fixation = 0;
+  std::int32_t perNode = -1;  // index into ModelData::perNodeIds, -1 when the element has none
+
+  bool Exists() const noexcept { return type != 0; }
+};
+
+// The per-node ids of one element, by stored node index; allocated only for
+// elements with a per-node eccentricity, transformation or fixation.
+struct PerNodeIds {
+  std::array<std::int32_t, kMaxElementNodes> eccentricity{};
+  std::array<std::int32_t, kMaxElementNodes> transformation{};
+  std::array<std::int32_t, kMaxElementNodes> fixation{};
+};
+
+struct MaterialRow {
+  std::string name;
+  boost::shared_ptr<qlMaterial> material;
+};
+
+struct SectionRow {
+  std::string name;
+  boost::shared_ptr<qlSection> section;  // empty for a thickness row
+  boost::optional<double> thickness;
+};
+
+struct SetRow {
+  std::string name;
+  EntitySet content;
+};
+
+struct TransformationRow {
+  vec3d vector;
+  std::array<double, 9> matrix{};
+};
+
+struct NodePropertyRow {
+  std::string name;
+  std::vector<Mass> masses;
+  long transnod = 0;
+  boost::optional<Hinge> boundaryCondition;
+
+  bool Empty() const { return name.empty() && masses.empty() && transnod <= 0 && !boundaryCondition; }
+};
+
+struct GravityLoad {
+  long option = 0;
+  vec3d acceleration;
+};
+
+struct LoadCaseRow {
+  boost::optional<std::string> name;
+  boost::optional<GravityLoad> gravity;
+  std::vector<LoadEntry> loads;
+
+  bool Empty() const { return !name && !gravity && loads.empty(); }
+};
+
+// Ids handed out so far per table (the largest id ever used), so that new
+// ids are never those of deleted rows unless a caller asks for them.
+struct IdCounters {
+  long material = 0;
+  long section = 0;
+  long set = 0;
+  long concept = 0;
+};
+
+struct ModelData {
+  // ---- file and mode
+  std::string fileName;
+  bool readOnly = false;
+  long unitSystem = 1;
+  bool archiveMode = false;
+  bool archiveModeDirty = false;
+
+  // ---- mesh
+  std::vector<pos3d> nodes;  // node id n at index n - 1; nodes are never removed
+  Utility::CompressedSet<long> nodeIds;
+  std::vector<ElementRow> elements;  // element id e at index e - 1
+  std::size_t elementCount = 0;      // elements that exist
+  std::vector<PerNodeIds> perNodeIds;
+  std::vector<std::int32_t> freePerNode;  // reusable slots of perNodeIds
+
+  // ---- property tables
+  std::map<long, StructureConcept> concepts;
+  std::map<long, MaterialRow> materials;
+  std::map<long, SectionRow> sections;
+  std::map<long, SetRow> sets;
+  std::map<long, NodePropertyRow> nodeProperties;
+  std::vector<vec3d> eccentricities;              // id i at index i - 1
+  std::vector<TransformationRow> transformations;  // id i at index i - 1
+  std::vector<Hinge> hinges;                      // id i at index i - 1
+  std::map<long, LoadCaseRow> loadCases;
+  IdCounters counters;
+
+  // ---- changes since the last flush
+  std::size_t flushedNodes = 0;
+  std::vector<std::int32_t> dirtyElements;
+  std::set<long> dirtyConcepts, dirtyMaterials, dirtySections, dirtySets, dirtyNodeProperties;
+  std::set<long> dirtyEccentricities, dirtyTransformations, dirtyHinges, dirtyLoadCases;
+  bool countersDirty = false;
+
+  // ---- row access; every lookup of an id the model does not hold throws
+  ElementRow& ElementAt(long id);
+  const ElementRow& ElementAt(long id) const;
+  const pos3d& NodeAt(long id) const;
+  bool HasNode(long id) const noexcept { return id >= 1 && static_cast<std::size_t>(id) <= nodes.size(); }
+  bool HasElement(long id) const noexcept {
+    return id >= 1 && static_cast<std::size_t>(id) <= elements.size() && elements[id - 1].Exists();
+  }
+  void CheckNode(long id) const;
+  void CheckEccentricity(long id) const;
+  void CheckTransformation(long id) const;
+  void CheckHinge(long id) const;
+
+  void MarkElement(long id);
+  // The element's per-node block, allocated on first use.
+  PerNodeIds& PerNodeOf(ElementRow& row);
+  // Releases the block when no property of the element is per node any more.
+  void ReleasePerNodeIfUnused(ElementRow& row);
+
+  // Clears every change mark (after a flush or after loading).
+  void ClearChanges();
+};
+
+// Throws ModelError "<table> <id> does not exist".
+[[noreturn]] void ThrowMissing(const char* table, long id);
+// Throws ModelError for an id outside 1..kMaxId given as an explicit id.
+void CheckStorableId(const char* table, long id);
+// The element type of a stored type number.
+const qlElementType& ElementTypeOf(const ElementRow& row);
+
+}  // namespace Kestrum::Quilm::AnalysisModel
