@@ -1,0 +1,187 @@
+// Test scaffolding for the property mirrors: a fresh analysis model with a
+// call trace, a mirror model that counts (or refuses) GetXafModel, a trace
+// sink that fails a chosen operation, and a shared log of host calls.
+#pragma once
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include <boost/shared_ptr.hpp>
+#include <gtest/gtest.h>
+
+#include "analysis_model/trace.hpp"
+#include "mirror/core/mirror_model.hpp"
+#include "mirror/properties/mirror_material.hpp"
+#include "mirror/properties/mirror_point_mass.hpp"
+#include "mirror/properties/mirror_section.hpp"
+#include "mirror/properties/mirror_set.hpp"
+#include "mirror/properties/mirror_thickness.hpp"
+
+namespace Kestrum::Quilm::Mirror::PropertyTests {
+
+using AnalysisModel::RecordingTraceSink;
+using AnalysisModel::TraceEvent;
+
+// Thrown by test hosts to stand for a failing host override.
+struct HostError : std::runtime_error {
+  HostError() : std::runtime_error("host override failed") {}
+};
+
+// Thrown by FailingTraceSink before the chosen operation takes effect.
+struct InjectedFault : std::runtime_error {
+  InjectedFault() : std::runtime_error("injected fault") {}
+};
+
+// Records every call, and throws from the first call of `failOn` while armed.
+class FailingTraceSink : public RecordingTraceSink {
+ public:
+  void OnCall(const TraceEvent& event) override {
+    RecordingTraceSink::OnCall(event);
+    if (!failOn.empty() && event.operation == failOn) throw InjectedFault();
+  }
+  std::string failOn;  // empty: never fail
+};
+
+// Host calls in the order they happen, e.g. "a.GetName", "b.GetSection".
+using CallLog = std::vector<std::string>;
+
+// A mirror model over a TestMirrorModel that counts GetXafModel calls and can
+// be told to hand out no analysis model.
+class CountingMirrorModel : public IMirrorModel {
+ public:
+  explicit CountingMirrorModel(TestMirrorModel& inner) : inner_(inner) {}
+  boost::shared_ptr<XafModel> GetXafModel() override {
+    ++xafRequests;
+    if (handOutNothing) return {};
+    return inner_.GetXafModel();
+  }
+  int xafRequests = 0;
+  bool handOutNothing = false;
+
+ private:
+  TestMirrorModel& inner_;
+};
+
+// What every test host shares: its answers' bookkeeping. Each host call is
+// counted, noted in the shared log as "<tag>.<operation>" and can be made to
+// throw HostError.
+struct HostCalls {
+  std::string tag;
+  std::string name;
+  CallLog* log = nullptr;
+  mutable int nameCalls = 0;
+  mutable int definitionCalls = 0;
+  bool failName = false;
+  bool failDefinition = false;
+
+  std::string AnswerName() const {
+    Note("GetName");
+    ++nameCalls;
+    if (failName) throw HostError();
+    return name;
+  }
+  void NoteDefinition(const char* operation) const {
+    Note(operation);
+    ++definitionCalls;
+    if (failDefinition) throw HostError();
+  }
+  void Note(const std::string& operation) const {
+    if (log) log->push_back(tag + "." + operation);
+  }
+};
+
+class HostMaterial : public IMirrorMaterial, public HostCalls {
+ public:
+  std::string GetName() const override { return AnswerName(); }
+  boost::shared_ptr<qlMaterial> GetMaterial() const override {
+    NoteDefinition("GetMaterial");
+    return material;
+  }
+  boost::shared_ptr<qlMaterial> material;
+};
+
+class HostSection : public IMirrorSection, public HostCalls {
+ public:
+  std::string GetName() const override { return AnswerName(); }
+  boost::shared_ptr<qlSection> GetSection() const override {
+    NoteDefinition("GetSection");
+    return section;
+  }
+  boost::shared_ptr<qlSection> section;
+};
+
+class HostThickness : public IMirrorThickness, public HostCalls {
+ public:
+  std::string GetName() const override { return AnswerName(); }
+  double GetThickness() const override {
+    NoteDefinition("GetThickness");
+    return thickness;
+  }
+  double thickness = 0.0;
+};
+
+class HostSet : public IMirrorSet, public HostCalls {
+ public:
+  std::string GetName() const override { return AnswerName(); }
+  boost::shared_ptr<EntitySet> GetEntitySet() const override {
+    NoteDefinition("GetEntitySet");
+    return content;
+  }
+  boost::shared_ptr<EntitySet> content;
+};
+
+class HostPointMass : public IMirrorPointMass, public HostCalls {
+ public:
+  std::string GetName() const override { return AnswerName(); }
+  boost::shared_ptr<Mass> GetMass() const override {
+    NoteDefinition("GetMass");
+    return mass;
+  }
+  boost::shared_ptr<Mass> mass;
+};
+
+inline std::string UniqueModelFile() {
+  static std::atomic<int> counter{0};
+  return "/tmp/quilm_props_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".qdb";
+}
+
+// A fresh in-memory analysis model (nothing is flushed) with the failing
+// trace sink attached.
+class PropertyTest : public ::testing::Test {
+ protected:
+  PropertyTest() : mirrorModel_(UniqueModelFile()), model_(mirrorModel_) { Xaf()->SetTraceSink(&trace_); }
+  ~PropertyTest() override { Xaf()->SetTraceSink(nullptr); }
+
+  boost::shared_ptr<XafModel> Xaf() { return mirrorModel_.GetXafModel(); }
+  // Operation names of the calls recorded so far, then forgets them.
+  std::vector<std::string> TakeOperations() {
+    std::vector<std::string> ops = trace_.Operations();
+    trace_.Clear();
+    return ops;
+  }
+  // The single recorded event, which must be `operation`.
+  TraceEvent OnlyEvent(const std::string& operation) {
+    const std::vector<TraceEvent> events = trace_.Events();
+    trace_.Clear();
+    EXPECT_EQ(events.size(), 1u);
+    if (events.size() != 1u) return {};
+    EXPECT_EQ(events[0].operation, operation);
+    return events[0];
+  }
+  // Adds a node without leaving its call in the trace.
+  long AddNode(double x) {
+    const long id = Xaf()->Nodes().AddNode(pos3d(x, 0.0, 0.0));
+    trace_.Clear();
+    return id;
+  }
+
+  TestMirrorModel mirrorModel_;
+  CountingMirrorModel model_;
+  FailingTraceSink trace_;
+};
+
+}  // namespace Kestrum::Quilm::Mirror::PropertyTests
