@@ -1,0 +1,156 @@
+// Tests of the persistent store: type registration, refusal of unknown
+// types, live-allocation accounting and the standard allocator built on it.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "storage/database_handle.hpp"
+#include "storage/os_pse.hpp"
+
+namespace Kestrum::Quilm::Core {
+namespace {
+
+// Distinct types so that each test owns its descriptions.
+struct Plain16 {
+  double a, b;
+};
+struct Other16 {
+  double a, b;
+};
+struct NeverRegistered {
+  int x;
+};
+
+template <class T>
+os_pse::os_typespec& Spec() {
+  return os_pse::os_ts<T>::the_instance;
+}
+
+class StorageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    os_pse::os_ts<Plain16>::initialize();
+    os_pse::os_ts<Other16>::initialize();
+  }
+  void TearDown() override {
+    os_pse::objectstore::deregister_type(Spec<Plain16>());
+    os_pse::objectstore::deregister_type(Spec<Other16>());
+  }
+};
+
+TEST_F(StorageTest, RegistrationRecordsNameAndSizeOnce) {
+  EXPECT_TRUE(Spec<Plain16>().is_registered());
+  EXPECT_EQ(Spec<Plain16>().name(), typeid(Plain16).name());
+  EXPECT_EQ(Spec<Plain16>().size(), sizeof(Plain16));
+  const std::size_t count = os_pse::objectstore::registered_type_count();
+  os_pse::os_ts<Plain16>::initialize();  // again: no change
+  EXPECT_EQ(os_pse::objectstore::registered_type_count(), count);
+  os_pse::objectstore::deregister_type(Spec<Plain16>());
+  EXPECT_FALSE(Spec<Plain16>().is_registered());
+  EXPECT_EQ(os_pse::objectstore::registered_type_count(), count - 1);
+  os_pse::os_ts<Plain16>::initialize();
+  EXPECT_TRUE(Spec<Plain16>().is_registered());
+  EXPECT_EQ(os_pse::objectstore::registered_type_count(), count);
+}
+
+TEST_F(StorageTest, EmptyNameIsRefused) {
+  os_pse::os_basic_typespec spec;
+  EXPECT_THROW(os_pse::os_basic_typespec::initialize(spec, "", 4), std::invalid_argument);
+  EXPECT_FALSE(spec.is_registered());
+}
+
+TEST_F(StorageTest, UnregisteredAndDeregisteredTypesAreRefused) {
+  EXPECT_THROW(DatabaseHandle::StaticAllocArray(1, sizeof(NeverRegistered), this, Spec<NeverRegistered>()),
+               StorageError);
+  os_pse::objectstore::deregister_type(Spec<Other16>());
+  try {
+    DatabaseHandle::StaticAllocArray(1, sizeof(Other16), this, Spec<Other16>());
+    FAIL() << "allocation of a deregistered type succeeded";
+  } catch (const StorageError& e) {
+    // The message names the type so that the fault can be traced.
+    EXPECT_NE(std::string(e.what()).find(typeid(Other16).name()), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Other16>()), 0);
+}
+
+TEST_F(StorageTest, SizeMismatchAndOverflowAreRefused) {
+  EXPECT_THROW(DatabaseHandle::StaticAllocArray(1, sizeof(Plain16) + 1, this, Spec<Plain16>()), StorageError);
+  EXPECT_THROW(DatabaseHandle::StaticAllocArray(SIZE_MAX / 8, sizeof(Plain16), this, Spec<Plain16>()),
+               std::bad_alloc);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 0);
+}
+
+TEST_F(StorageTest, LiveCountsFollowAllocationsPerType) {
+  void* one = DatabaseHandle::StaticAllocArray(1, sizeof(Plain16), this, Spec<Plain16>());
+  void* three = DatabaseHandle::StaticAllocArray(3, sizeof(Plain16), this, Spec<Plain16>());
+  void* other = DatabaseHandle::StaticAllocArray(2, sizeof(Other16), this, Spec<Other16>());
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 2);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 4 * 16);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Other16>()), 1);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Other16>()), 2 * 16);
+
+  // The memory is usable and suitably aligned for the type.
+  auto* objects = static_cast<Plain16*>(three);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(objects) % alignof(std::max_align_t), 0u);
+  for (int i = 0; i < 3; ++i) objects[i] = {1.0 * i, 2.0 * i};
+  EXPECT_EQ(objects[2].b, 4.0);
+
+  DatabaseHandle::StaticFreeArray(three, 3, sizeof(Plain16), Spec<Plain16>());
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 1);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 16);
+  // free_memory needs only the address.
+  os_pse::objectstore::free_memory(one);
+  os_pse::objectstore::free_memory(other);
+  os_pse::objectstore::free_memory(nullptr);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Other16>()), 0);
+}
+
+TEST_F(StorageTest, MemoryOutlivesDeregistration) {
+  void* block = DatabaseHandle::StaticAllocArray(1, sizeof(Plain16), this, Spec<Plain16>());
+  os_pse::objectstore::deregister_type(Spec<Plain16>());
+  DatabaseHandle::StaticFreeArray(block, 1, sizeof(Plain16), Spec<Plain16>());
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 0);
+}
+
+TEST_F(StorageTest, FreeingForeignMemoryAborts) {
+  // Memory that did not come from the store lacks the block header; freeing
+  // it must stop the process rather than corrupt the heap.
+  alignas(std::max_align_t) unsigned char buffer[64] = {};
+  EXPECT_DEATH(os_pse::objectstore::free_memory(buffer + 32), "not a live store block");
+}
+
+// The allocator with standard containers: every node of a container is one
+// allocation of the container's node type.
+
+TEST(DatabaseAllocatorTest, ContainersAllocateNodeByNodeUnderTheirNodeType) {
+  using Map = std::map<int, double, std::less<int>, DatabaseAllocator<std::pair<const int, double>>>;
+#ifdef __GLIBCXX__
+  using Node = std::_Rb_tree_node<std::pair<const int, double>>;
+  os_pse::os_ts<Node>::initialize();
+  {
+    Map map;
+    for (int i = 0; i < 10; ++i) map[i] = i;
+    EXPECT_EQ(DatabaseHandle::LiveAllocations(os_pse::os_ts<Node>::the_instance), 10);
+    EXPECT_EQ(DatabaseHandle::LiveBytes(os_pse::os_ts<Node>::the_instance),
+              static_cast<std::int64_t>(10 * sizeof(Node)));
+    Map copy(map);
+    EXPECT_EQ(DatabaseHandle::LiveAllocations(os_pse::os_ts<Node>::the_instance), 20);
+    map.erase(3);
+    EXPECT_EQ(DatabaseHandle::LiveAllocations(os_pse::os_ts<Node>::the_instance), 19);
+  }
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(os_pse::os_ts<Node>::the_instance), 0);
+  os_pse::objectstore::deregister_type(os_pse::os_ts<Node>::the_instance);
+  Map refused;
+  EXPECT_THROW(refused[1] = 1.0, StorageError);
+  EXPECT_TRUE(refused.empty());
+#else
+  GTEST_SKIP() << "node type names are known for libstdc++ only";
+#endif
+}
+
+}  // namespace
+}  // namespace Kestrum::Quilm::Core
