@@ -3,11 +3,11 @@
 #pragma once
 
 #if defined(_WIN32)
-#  if defined(QUILM_MIRROR_BUILDING)
-#    define QUILM_MIRROR_API __declspec(dllexport)
-#  else
-#    define QUILM_MIRROR_API __declspec(dllimport)
-#  endif
+#if defined(QUILM_MIRROR_BUILDING)
+#define QUILM_MIRROR_API __declspec(dllexport)
 #else
-#  define QUILM_MIRROR_API __attribute__((visibility("default")))
+#define QUILM_MIRROR_API __declspec(dllimport)
+#endif
+#else
+#define QUILM_MIRROR_API __attribute__((visibility("default")))
 #endif

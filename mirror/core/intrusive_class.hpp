@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "mirror/core/export.hpp"
+
 namespace Kestrum::Quilm::Utility {
 
 // Base of T's hierarchy holding the reference count. T must have a virtual
@@ -13,7 +15,7 @@ namespace Kestrum::Quilm::Utility {
 // can wrap it in an intrusive_ptr and have it freed by its last holder), and
 // an assignment keeps the target's own count (its holders are unchanged).
 template <class T>
-class IntrusiveClass {
+class QUILM_MIRROR_API IntrusiveClass {
  public:
   IntrusiveClass() noexcept = default;
   IntrusiveClass(const IntrusiveClass&) noexcept {}

@@ -44,20 +44,20 @@ void IMirrorModel::GetEccentricElementPositions(long element, std::vector<pos3d>
   // Checked before any position moves, so a failure leaves `positions` as
   // the connectivity manager filled it.
   if (positions.size() < record.NodeCount())
-    throw AnalysisModel::ModelError("GetEccentricElementPositions: element " + std::to_string(element) + " has " +
-                                    std::to_string(record.NodeCount()) + " nodes but only " +
+    throw AnalysisModel::ModelError("GetEccentricElementPositions: element " + std::to_string(element) +
+                                    " has " + std::to_string(record.NodeCount()) + " nodes but only " +
                                     std::to_string(positions.size()) + " positions were given");
   for (unsigned i = 0; i < record.NodeCount(); ++i) {
     const boost::shared_ptr<XafElement> xafElement = xaf->Elements().GetElement(element);
     const long eccentricity = xafElement->GetNodeEccentricity(record.GetNodeIndex(i, Element::Geometric));
-    if (eccentricity > 0) positions[i] += xaf->Eccentricities().GetEccentricity(eccentricity)->GetEccentricity();
+    if (eccentricity > 0)
+      positions[i] += xaf->Eccentricities().GetEccentricity(eccentricity)->GetEccentricity();
   }
 }
 
 void IMirrorModel::Warning(const std::string&, qlMetaObject*, const std::string&, const std::string&) const {}
 
-TestMirrorModel::TestMirrorModel(const std::string& fileName)
-    : model_(new XafModel(fileName, 1, 1, true)) {
+TestMirrorModel::TestMirrorModel(const std::string& fileName) : model_(new XafModel(fileName, 1, 1, true)) {
   GetArchive().SetArchiveMode(true);
 }
 

@@ -2,10 +2,9 @@
 // model; TestMirrorModel: the model that opens an analysis model on a file.
 #pragma once
 
+#include <boost/shared_ptr.hpp>
 #include <string>
 #include <vector>
-
-#include <boost/shared_ptr.hpp>
 
 #include "mirror/analysis/analysis.hpp"
 #include "mirror/core/export.hpp"
@@ -56,9 +55,11 @@ class QUILM_MIRROR_API TestMirrorModel : public IMirrorModel {
   explicit TestMirrorModel(const std::string& fileName);
   TestMirrorModel(const TestMirrorModel&) = default;
   TestMirrorModel& operator=(const TestMirrorModel&) = default;
-  virtual ~TestMirrorModel();
 
+  // A copy of the owned pointer: the caller shares ownership of the model.
   boost::shared_ptr<XafModel> GetXafModel() override;
+  // Releases this holder's share of the analysis model.
+  virtual ~TestMirrorModel();
 
  private:
   boost::shared_ptr<XafModel> model_;

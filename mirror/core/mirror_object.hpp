@@ -7,9 +7,8 @@
 // in the analysis model's structure-concept table by WriteConcept.
 #pragma once
 
-#include <string>
-
 #include <boost/intrusive_ptr.hpp>
+#include <string>
 
 #include "mirror/analysis/analysis.hpp"
 #include "mirror/core/export.hpp"
