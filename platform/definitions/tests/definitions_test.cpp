@@ -184,7 +184,9 @@ void ExpectConsistentOrder(const std::vector<T>& items) {
       EXPECT_EQ(a == b, a.IsEqual(b));
       EXPECT_EQ(a != b, !a.IsEqual(b));
       for (const T& c : items) {
-        if (a.IsBefore(b) && b.IsBefore(c)) EXPECT_TRUE(a.IsBefore(c));
+        if (a.IsBefore(b) && b.IsBefore(c)) {
+          EXPECT_TRUE(a.IsBefore(c));
+        }
       }
     }
   }
