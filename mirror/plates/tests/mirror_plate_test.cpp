@@ -327,6 +327,7 @@ TEST_F(PlateTest, CopiesHoldIndependentSetsAndSelfAssignmentIsHarmless) {
   plate_.AddElement(3);
   EXPECT_THAT(Ids(assigned.GetElements()), ElementsAre(1, 2));
 
+  plate_.SetMaterialModified(false);
   IMirrorPlate& self = plate_;
   plate_ = static_cast<const TestPlate&>(self);
   EXPECT_THAT(Ids(plate_.GetElements()), ElementsAre(1, 2, 3));
