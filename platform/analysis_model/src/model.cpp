@@ -32,6 +32,8 @@ XafModel::XafModel(const std::string& fileName, long accessMode, long unitSystem
     throw ModelError("model file \"" + fileName + "\" does not exist");
   }
   data_->ClearChanges();
+  const std::string problem = Validate();
+  if (!problem.empty()) throw ModelError("model file \"" + fileName + "\" is damaged: " + problem);
 }
 
 XafModel::~XafModel() = default;

@@ -75,8 +75,12 @@ void ModelData::ReleasePerNodeIfUnused(ElementRow& row) {
 
 void ModelData::ClearChanges() {
   flushedNodes = nodes.size();
+  flushedEccentricities = eccentricities.size();
+  flushedTransformations = transformations.size();
+  flushedHinges = hinges.size();
   for (std::int32_t id : dirtyElements) elements[id - 1].dirty = 0;
-  dirtyElements.clear();
+  // Give back the memory of a large change list (the first flush of a big mesh).
+  std::vector<std::int32_t>().swap(dirtyElements);
   for (auto* s : {&dirtyConcepts, &dirtyMaterials, &dirtySections, &dirtySets, &dirtyNodeProperties,
                   &dirtyEccentricities, &dirtyTransformations, &dirtyHinges, &dirtyLoadCases})
     s->clear();

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -99,6 +100,9 @@ struct IdCounters {
   long concept = 0;
 };
 
+// The connection to the model file; defined with the file code.
+struct FileConnection;
+
 struct ModelData {
   // ---- file and mode
   std::string fileName;
@@ -127,8 +131,12 @@ struct ModelData {
   std::map<long, LoadCaseRow> loadCases;
   IdCounters counters;
 
+  // ---- the open file (created by the first flush of a new model)
+  std::shared_ptr<FileConnection> file;
+
   // ---- changes since the last flush
   std::size_t flushedNodes = 0;
+  std::size_t flushedEccentricities = 0, flushedTransformations = 0, flushedHinges = 0;
   std::vector<std::int32_t> dirtyElements;
   std::set<long> dirtyConcepts, dirtyMaterials, dirtySections, dirtySets, dirtyNodeProperties;
   std::set<long> dirtyEccentricities, dirtyTransformations, dirtyHinges, dirtyLoadCases;

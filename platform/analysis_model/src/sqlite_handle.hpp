@@ -1,0 +1,90 @@
+// Thin RAII wrappers over the SQLite C interface: a connection and a
+// prepared statement, both turning every failure into ModelError.
+// Internal to the library.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analysis_model/xaf_model.hpp"
+
+namespace Kestrum::Quilm::AnalysisModel::Sql {
+
+// A failure reported by SQLite.
+class SqlError : public ModelError {
+ public:
+  using ModelError::ModelError;
+};
+
+class Connection {
+ public:
+  // Opens `fileName` with the given SQLITE_OPEN_* flags.
+  Connection(const std::string& fileName, int flags);
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection();
+
+  sqlite3* get() const noexcept { return db_; }
+  // Runs one or more statements without results.
+  void Exec(const std::string& sql);
+  // Throws ModelError "<what>: <SQLite's message>" unless rc is OK/ROW/DONE.
+  void Check(int rc, const char* what) const;
+  const std::string& FileName() const noexcept { return fileName_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+  std::string fileName_;
+};
+
+class Statement {
+ public:
+  Statement(Connection& db, const char* sql);
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement();
+
+  Statement& Bind(int index, std::int64_t v);
+  Statement& Bind(int index, int v) { return Bind(index, static_cast<std::int64_t>(v)); }
+  Statement& Bind(int index, double v);
+  Statement& Bind(int index, const std::string& v);
+  Statement& BindNull(int index);
+  Statement& BindBlob(int index, const void* data, std::size_t size);
+  template <class T>
+  Statement& BindVector(int index, const std::vector<T>& values) {
+    return BindBlob(index, values.data(), values.size() * sizeof(T));
+  }
+
+  // Steps once; true while a row is available.
+  bool Step();
+  // Runs a statement without results to its end and resets it for reuse.
+  void Run();
+  void Reset();
+
+  std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+  // A REAL column; NULL (how SQLite stores a NaN) reads as NaN.
+  double Real(int column) const;
+  bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+  std::string Text(int column) const;
+  // A blob column as values of T (stored in the machine's byte order).
+  template <class T>
+  std::vector<T> Vector(int column) const {
+    const int bytes = sqlite3_column_bytes(stmt_, column);
+    const void* data = sqlite3_column_blob(stmt_, column);
+    if (bytes % static_cast<int>(sizeof(T)) != 0) Corrupt("blob of unexpected size");
+    std::vector<T> values(bytes / sizeof(T));
+    if (bytes > 0) std::memcpy(values.data(), data, bytes);
+    return values;
+  }
+  [[noreturn]] void Corrupt(const std::string& what) const;
+
+ private:
+  Connection& db_;
+  sqlite3_stmt* stmt_ = nullptr;
+  std::string sql_;
+};
+
+}  // namespace Kestrum::Quilm::AnalysisModel::Sql
