@@ -1,0 +1,100 @@
+#include "mirror/beams/tests/beam_test_support.hpp"
+
+#include <atomic>
+#include <sstream>
+
+#include <unistd.h>
+
+namespace Kestrum::Quilm::Mirror::BeamTest {
+
+void CallLog::Record(const std::string& call) {
+  if (failAt_ >= 0 && static_cast<long>(calls_.size()) == failAt_) {
+    failAt_ = -1;  // one failure only; what follows (a retry, checks) runs normally
+    throw InjectedFault();
+  }
+  calls_.push_back(call);
+}
+
+std::vector<std::string> CallLog::Matching(const std::string& prefix) const {
+  std::vector<std::string> result;
+  for (const std::string& call : calls_)
+    if (call.compare(0, prefix.size(), prefix) == 0) result.push_back(call);
+  return result;
+}
+
+std::string Text(const pos3d& p) {
+  std::ostringstream out;
+  out << '(' << p.x << ", " << p.y << ", " << p.z << ')';
+  return out.str();
+}
+
+boost::intrusive_ptr<IMirrorSection> TestSegment::GetSection(const pos3d& position) {
+  if (log_) log_->Record("Host.GetSection" + Text(position));
+  return sectionAt ? sectionAt(position) : section;
+}
+
+boost::intrusive_ptr<IMirrorMaterial> TestSegment::GetMaterial(const pos3d& position) {
+  if (log_) log_->Record("Host.GetMaterial" + Text(position));
+  return material;
+}
+
+vec3d TestEccentricityCallback::GetEccentricity(const pos3d& position) {
+  if (log_) log_->Record("Host.GetEccentricity" + Text(position));
+  return eccentricityAt ? eccentricityAt(position) : vec3d(0.0, 0.0, position.x);
+}
+
+bool TestEccentricityCallback::GetConstantEccentricity(vec3d& eccentricity) {
+  if (log_) log_->Record("Host.GetConstantEccentricity");
+  if (isConstant && fillsVector) eccentricity = constant;
+  return isConstant;
+}
+
+locsys3d TestLocalSystemCallback::GetLocalSystem(const pos3d& position) {
+  if (log_) log_->Record("Host.GetLocalSystem" + Text(position));
+  return systemAt ? systemAt(position) : locsys3d();
+}
+
+boost::shared_ptr<IEccentricityCallback> TestBeam::GetEccentricityCallback() {
+  if (log_) log_->Record("Host.GetEccentricityCallback");
+  return eccentricity;
+}
+
+boost::shared_ptr<ILocalSystemCallback> TestBeam::GetLocalSystemCallback() {
+  if (log_) log_->Record("Host.GetLocalSystemCallback");
+  return localSystem;
+}
+
+boost::intrusive_ptr<IMirrorSegment> TestBeam::GetSegment(unsigned int index) const {
+  if (log_) log_->Record("Host.GetSegment(" + std::to_string(index) + ")");
+  return segments.at(index);
+}
+
+std::string ModelFixture::UniqueFileName() {
+  static std::atomic<int> counter{0};
+  return "/tmp/quilm-beams-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".qdb";
+}
+
+ModelFixture::ModelFixture() : model(UniqueFileName()), xaf(model.GetXafModel()) {
+  // The property rows the tests' section and material mirrors refer to.
+  for (long id : {11L, 12L}) xaf->Sections().AddSection(qlSection::Rectangle(0.3, 0.2), "R300", id);
+  xaf->Materials().AddMaterial(qlMaterial(210e9, 0.3, 7850.0), "S235", 21);
+}
+
+ModelFixture::~ModelFixture() { xaf->SetTraceSink(nullptr); }
+
+long ModelFixture::Node(double x, double y, double z) { return xaf->Nodes().AddNode(pos3d(x, y, z)); }
+
+long ModelFixture::Beam2(const pos3d& a, const pos3d& b) {
+  const long na = Node(a.x, a.y, a.z);
+  const long nb = Node(b.x, b.y, b.z);
+  return xaf->Elements().AddElement(qlElementType::Beam2(), {na, nb});
+}
+
+long ModelFixture::Beam3(const pos3d& a, const pos3d& b, const pos3d& middle) {
+  const long na = Node(a.x, a.y, a.z);
+  const long nb = Node(b.x, b.y, b.z);
+  const long nm = Node(middle.x, middle.y, middle.z);
+  return xaf->Elements().AddElement(qlElementType::Beam3(), {na, nb, nm});
+}
+
+}  // namespace Kestrum::Quilm::Mirror::BeamTest
