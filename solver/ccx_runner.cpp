@@ -1,0 +1,169 @@
+// Runs the solver in a work directory of its own.
+#include "solver/ccx_runner.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace Kestrum::Quilm::Solver {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// Removes the directory it made when the run is over, whatever happened.
+class WorkDirectory {
+ public:
+  explicit WorkDirectory(const std::string& given) {
+    if (!given.empty()) {
+      path_ = given;
+      fs::create_directories(path_);
+      return;
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quilm-ccx-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!::mkdtemp(buffer.data())) {
+      throw SolverError("cannot make a work directory: " + std::string(std::strerror(errno)));
+    }
+    path_ = buffer.data();
+    owned_ = true;
+  }
+  ~WorkDirectory() {
+    if (owned_) {
+      std::error_code ignored;
+      fs::remove_all(path_, ignored);
+    }
+  }
+  WorkDirectory(const WorkDirectory&) = delete;
+  WorkDirectory& operator=(const WorkDirectory&) = delete;
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+  bool owned_ = false;
+};
+
+// The last lines of the solver's output, for error messages.
+std::string Tail(const std::string& text, std::size_t lines = 15) {
+  std::size_t at = text.size();
+  for (std::size_t n = 0; n < lines && at > 0; ++n) {
+    at = text.rfind('\n', at - 1);
+    if (at == std::string::npos) return text;
+  }
+  return text.substr(at + 1);
+}
+
+// The lines that carry "*ERROR", which name what the solver rejected.
+std::string ErrorLines(const std::string& text) {
+  std::istringstream in(text);
+  std::string out;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("*ERROR") != std::string::npos) out += line + "\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::string> FindSolver(const std::string& executable) {
+  if (executable.empty()) return std::nullopt;
+  if (executable.find('/') != std::string::npos) {
+    if (IsExecutableFile(executable)) return executable;
+    return std::nullopt;
+  }
+  const char* path = std::getenv("PATH");
+  std::istringstream dirs(path ? path : "");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    if (dir.empty()) continue;
+    const std::string candidate = dir + "/" + executable;
+    if (IsExecutableFile(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
+  const auto solver = FindSolver(options.executable);
+  if (!solver) throw SolverError("the solver '" + options.executable + "' was not found");
+  if (options.threads < 1) throw SolverError("the solver needs at least one thread");
+  WorkDirectory work(options.workDirectory);
+  const fs::path input = work.Path() / "job.inp";
+  const fs::path log = work.Path() / "job.log";
+  {
+    std::ofstream out(input, std::ios::binary);
+    out << deck.text;
+    if (!out.flush()) throw SolverError("cannot write " + input.string());
+  }
+
+  // The environment is prepared before the fork: the child may only make
+  // async-signal-safe calls until exec.
+  std::vector<std::string> environment;
+  for (char** e = environ; e && *e; ++e) {
+    const std::string entry(*e);
+    if (entry.rfind("OMP_NUM_THREADS=", 0) == 0 || entry.rfind("CCX_NPROC_EQUATION_SOLVER=", 0) == 0) continue;
+    environment.push_back(entry);
+  }
+  environment.push_back("OMP_NUM_THREADS=" + std::to_string(options.threads));
+  environment.push_back("CCX_NPROC_EQUATION_SOLVER=" + std::to_string(options.threads));
+  std::vector<char*> envp;
+  for (auto& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  const std::string directory = work.Path().string();
+  const pid_t child = ::fork();
+  if (child < 0) throw SolverError("cannot start the solver: " + std::string(std::strerror(errno)));
+  if (child == 0) {
+    if (::chdir(directory.c_str()) != 0) ::_exit(126);
+    const int fd = ::open("job.log", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) ::_exit(126);
+    ::dup2(fd, 1);
+    ::dup2(fd, 2);
+    ::close(fd);
+    const char* argv[] = {solver->c_str(), "-i", "job", nullptr};
+    ::execve(solver->c_str(), const_cast<char* const*>(argv), envp.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) throw SolverError("lost the solver process: " + std::string(std::strerror(errno)));
+  }
+  const std::string output = ReadFile(log);
+  const bool exitedZero = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  const std::string errors = ErrorLines(output);
+  if (!exitedZero || output.find("Job finished") == std::string::npos || !errors.empty()) {
+    std::string why = !exitedZero ? (WIFEXITED(status) ? "exit code " + std::to_string(WEXITSTATUS(status))
+                                                       : std::string("killed by a signal"))
+                                  : std::string("it reported errors");
+    throw SolverError("the solver failed (" + why + "):\n" + (errors.empty() ? Tail(output) : errors));
+  }
+  SolveResults results = ParseCcxDat(ReadFile(work.Path() / "job.dat"), deck.loadCaseSteps.size(),
+                                     deck.frequencyCount > 0);
+  for (std::size_t i = 0; i < results.steps.size(); ++i) {
+    results.steps[i].loadCase = deck.loadCaseSteps[i];
+    results.steps[i].name = i < deck.loadCaseNames.size() ? deck.loadCaseNames[i] : "";
+  }
+  results.solverOutput = output;
+  return results;
+}
+
+}  // namespace Kestrum::Quilm::Solver

@@ -1,0 +1,32 @@
+// Running the ccx solver on a written deck and reading its results.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "solver/ccx_export.hpp"
+#include "solver/ccx_results.hpp"
+
+namespace Kestrum::Quilm::Solver {
+
+struct RunOptions {
+  // The solver program: a path, or a name looked up in PATH.
+  std::string executable = "ccx";
+  // OMP_NUM_THREADS for the solver (it otherwise takes every core).
+  int threads = 1;
+  // Where to run: empty makes (and afterwards removes) a fresh directory
+  // under TMPDIR or /tmp; a given directory is used and kept.
+  std::string workDirectory;
+};
+
+// The full path of `executable` (a path with a slash is taken as it is),
+// or nullopt when it is not an executable file.
+std::optional<std::string> FindSolver(const std::string& executable = "ccx");
+
+// Writes `deck` as job.inp, runs the solver on it and reads the results.
+// Success needs exit code 0, "Job finished" in the solver's output and no
+// "*ERROR" in it (the solver exits 0 after errors it only reports). Throws
+// SolverError with the solver's messages otherwise.
+SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options = {});
+
+}  // namespace Kestrum::Quilm::Solver
