@@ -70,7 +70,9 @@ boost::optional<locsys3d> MirrorElement::GetTransformation(short position) const
         NodeAt(record, record.GetNodeIndex(static_cast<unsigned>(position), Element::Geometric));
     const boost::shared_ptr<long> transnod = model_.NodeProperties().GetTransnod(node);
     if (!transnod || *transnod <= 0) return boost::none;
-    const auto& m = model_.Transformations().GetTransformation(*transnod)->GetTransformationMatrix();
+    const boost::shared_ptr<AnalysisModel::XafTransformation> transformation =
+        model_.Transformations().GetTransformation(*transnod);
+    const auto& m = transformation->GetTransformationMatrix();
     // Rows: local x, y, z. The system is rebuilt from x and z; y follows.
     return locsys3d(vec3d(m[0], m[1], m[2]), vec3d(m[6], m[7], m[8]));
   }

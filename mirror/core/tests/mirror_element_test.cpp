@@ -196,6 +196,7 @@ TEST_F(MirrorElementTest, HingesElementWideAndPerNode) {
   ExpectHinge(view.GetHingenEnd(), pinned);
 
   record->SetNodeFixation(2, xaf_->Hinges().AddHinge(released));
+  record->SetNodeFixation(0, 0);
   ASSERT_EQ(record->GetFixation(), -1);
   EXPECT_FALSE(view.GetHingeStart());
   ExpectHinge(view.GetHingenEnd(), released);
