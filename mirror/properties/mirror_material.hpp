@@ -3,10 +3,9 @@
 // exists in an analysis model, read back from it on every request.
 #pragma once
 
-#include <string>
-
 #include <boost/intrusive_ptr.hpp>
 #include <boost/shared_ptr.hpp>
+#include <string>
 
 #include "mirror/core/export.hpp"
 #include "mirror/core/mirror_object.hpp"

@@ -46,8 +46,8 @@ bool IMirrorSection::operator==(const IMirrorSection& other) const {
   if (mine != theirs) return false;
   const boost::shared_ptr<qlSection> mySection = GetSection();
   const boost::shared_ptr<qlSection> otherSection = other.GetSection();
-  return PropertySupport::DefinitionsEqual(mySection, otherSection,
-                                           [](const qlSection& a, const qlSection& b) { return a.IsEqual(b); });
+  return PropertySupport::DefinitionsEqual(
+      mySection, otherSection, [](const qlSection& a, const qlSection& b) { return a.IsEqual(b); });
 }
 
 XanMirrorSection::~XanMirrorSection() = default;

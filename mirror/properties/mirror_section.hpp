@@ -3,9 +3,8 @@
 // an analysis model, read back from it on every request.
 #pragma once
 
-#include <string>
-
 #include <boost/shared_ptr.hpp>
+#include <string>
 
 #include "mirror/core/export.hpp"
 #include "mirror/core/mirror_object.hpp"

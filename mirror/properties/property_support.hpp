@@ -4,10 +4,9 @@
 #pragma once
 
 #include <algorithm>
+#include <boost/shared_ptr.hpp>
 #include <stdexcept>
 #include <string>
-
-#include <boost/shared_ptr.hpp>
 
 #include "mirror/core/mirror_model.hpp"
 
@@ -26,7 +25,8 @@ inline bool NameBefore(const std::string& a, const std::string& b) {
 // absent definition on this side sorts last, a present one before an absent
 // one, and two present ones answer their own ordering test.
 template <class Definition>
-bool DefinitionBefore(const boost::shared_ptr<Definition>& mine, const boost::shared_ptr<Definition>& theirs) {
+bool DefinitionBefore(const boost::shared_ptr<Definition>& mine,
+                      const boost::shared_ptr<Definition>& theirs) {
   if (!mine) return false;
   if (!theirs) return true;
   return mine->IsBefore(*theirs);

@@ -1,11 +1,12 @@
 // Material mirrors: writing on every call, deleting without forgetting the
 // id, failures that leave the id alone, and the read-back material.
-#include <type_traits>
+#include "mirror/properties/mirror_material.hpp"
 
-#include <boost/intrusive_ptr.hpp>
 #include <gtest/gtest.h>
 
-#include "mirror/properties/mirror_material.hpp"
+#include <boost/intrusive_ptr.hpp>
+#include <type_traits>
+
 #include "mirror/properties/tests/property_test_support.hpp"
 
 namespace Kestrum::Quilm::Mirror::PropertyTests {
@@ -14,7 +15,9 @@ namespace {
 static_assert(std::is_copy_constructible_v<XanMirrorMaterial>);
 static_assert(!std::is_copy_assignable_v<XanMirrorMaterial>);
 
-boost::shared_ptr<qlMaterial> Steel() { return boost::shared_ptr<qlMaterial>(new qlMaterial(2.1e11, 0.3, 7850.0)); }
+boost::shared_ptr<qlMaterial> Steel() {
+  return boost::shared_ptr<qlMaterial>(new qlMaterial(2.1e11, 0.3, 7850.0));
+}
 boost::shared_ptr<qlMaterial> Aluminium() {
   return boost::shared_ptr<qlMaterial>(new qlMaterial(7.0e10, 0.33, 2700.0));
 }
@@ -53,7 +56,7 @@ TEST_F(MaterialTest, WriteAddsTheMaterialAndKeepsTheIdReturned) {
   EXPECT_EQ(model_.xafRequests, 1);
 
   ASSERT_NE(steel_.GetId(), -1);
-  const auto row = Xaf()->Materials().GetMaterial(steel_.GetId());
+  const auto row = Table()->Materials().GetMaterial(steel_.GetId());
   ASSERT_TRUE(row);
   EXPECT_EQ(row->GetName(), "S355");
   EXPECT_TRUE(row->GetMaterial()->IsEqual(*steel_.material));
@@ -70,7 +73,7 @@ TEST_F(MaterialTest, WritesOnEveryCallWhateverTheFlagSays) {
   EXPECT_EQ(OnlyEvent("Materials.AddMaterial").arguments.back(), std::to_string(first));
   EXPECT_EQ(steel_.GetId(), first);
   EXPECT_FALSE(steel_.IsModified());
-  EXPECT_EQ(Xaf()->Materials().GetMaterialIds().size(), 1u);
+  EXPECT_EQ(Table()->Materials().GetMaterialIds().size(), 1u);
 }
 
 TEST_F(MaterialTest, WithoutDefinitionNothingIsAskedOrWritten) {
@@ -91,7 +94,7 @@ TEST_F(MaterialTest, WithoutDefinitionNothingIsAskedOrWritten) {
 TEST_F(MaterialTest, TheNameReachesTheModelUnchanged) {
   steel_.name = std::string(70, 'x') + " lower case \xC3\xA9";
   steel_.Write(model_);
-  EXPECT_EQ(Xaf()->Materials().GetMaterial(steel_.GetId())->GetName(), steel_.name);
+  EXPECT_EQ(Table()->Materials().GetMaterial(steel_.GetId())->GetName(), steel_.name);
 }
 
 TEST_F(MaterialTest, DeleteOfANeverWrittenMaterialMakesNoCall) {
@@ -108,21 +111,21 @@ TEST_F(MaterialTest, WriteDeleteWriteHandsTheFirstIdBack) {
   steel_.SetModified(false);
   steel_.Delete(model_);
   EXPECT_EQ(OnlyEvent("Materials.DeleteMaterial").arguments.at(0), std::to_string(first));
-  EXPECT_FALSE(Xaf()->Materials().GetMaterial(first));
+  EXPECT_FALSE(Table()->Materials().GetMaterial(first));
   EXPECT_EQ(steel_.GetId(), first);
   EXPECT_FALSE(steel_.IsModified());
 
   steel_.Write(model_);
   EXPECT_EQ(OnlyEvent("Materials.AddMaterial").arguments.back(), std::to_string(first));
   EXPECT_EQ(steel_.GetId(), first);
-  EXPECT_TRUE(Xaf()->Materials().GetMaterial(first));
+  EXPECT_TRUE(Table()->Materials().GetMaterial(first));
 }
 
 TEST_F(MaterialTest, AFailedWriteKeepsTheId) {
   trace_.failOn = "Materials.AddMaterial";
   EXPECT_THROW(steel_.Write(model_), InjectedFault);
   EXPECT_EQ(steel_.GetId(), -1);
-  EXPECT_TRUE(Xaf()->Materials().GetMaterialIds().empty());
+  EXPECT_TRUE(Table()->Materials().GetMaterialIds().empty());
 
   trace_.failOn.clear();
   steel_.Write(model_);
@@ -133,7 +136,7 @@ TEST_F(MaterialTest, AFailedWriteKeepsTheId) {
   trace_.failOn = "Materials.AddMaterial";
   EXPECT_THROW(steel_.Write(model_), InjectedFault);
   EXPECT_EQ(steel_.GetId(), first);
-  EXPECT_TRUE(Xaf()->Materials().GetMaterial(first)->GetMaterial()->IsEqual(*Steel()));
+  EXPECT_TRUE(Table()->Materials().GetMaterial(first)->GetMaterial()->IsEqual(*Steel()));
 }
 
 TEST_F(MaterialTest, AFailingHostAnswerReachesNoModel) {

@@ -1,8 +1,9 @@
 // Point-mass mirrors: masses added to the node, node -1, RemoveMasses taking
 // every mass of a node, and the flag kept set when the model refuses a mass.
+#include "mirror/properties/mirror_point_mass.hpp"
+
 #include <gtest/gtest.h>
 
-#include "mirror/properties/mirror_point_mass.hpp"
 #include "mirror/properties/tests/property_test_support.hpp"
 
 namespace Kestrum::Quilm::Mirror::PropertyTests {
@@ -15,11 +16,7 @@ class PointMassTest : public PropertyTest {
     other_ = AddNode(1.0);
     heavy_.mass.reset(new Mass(500.0));
   }
-  std::vector<Mass> MassesOf(long node) {
-    const std::vector<Mass> masses = Xaf()->NodeProperties().GetMasses(node);
-    TakeOperations();
-    return masses;
-  }
+  std::vector<Mass> MassesOf(long node) { return Table()->NodeProperties().GetMasses(node); }
   long node_ = 0, other_ = 0;
   HostPointMass heavy_;
 };

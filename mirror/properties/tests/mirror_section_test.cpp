@@ -1,11 +1,12 @@
 // Section mirrors: writing gated by the modified flag, the flag cleared only
 // on a normal return, deleting without forgetting the id, and the read-back
 // section.
-#include <type_traits>
+#include "mirror/properties/mirror_section.hpp"
 
 #include <gtest/gtest.h>
 
-#include "mirror/properties/mirror_section.hpp"
+#include <type_traits>
+
 #include "mirror/properties/tests/property_test_support.hpp"
 
 namespace Kestrum::Quilm::Mirror::PropertyTests {
@@ -15,7 +16,9 @@ static_assert(std::is_copy_constructible_v<XanMirrorSection>);
 static_assert(!std::is_copy_assignable_v<XanMirrorSection>);
 static_assert(std::is_copy_assignable_v<IMirrorSection>);
 
-boost::shared_ptr<qlSection> Pipe() { return boost::shared_ptr<qlSection>(new qlSection(qlSection::Pipe(0.3, 0.01))); }
+boost::shared_ptr<qlSection> Pipe() {
+  return boost::shared_ptr<qlSection>(new qlSection(qlSection::Pipe(0.3, 0.01)));
+}
 boost::shared_ptr<qlSection> Beam() {
   return boost::shared_ptr<qlSection>(new qlSection(qlSection::IProfile(0.2, 0.2, 0.0065, 0.01)));
 }
@@ -46,7 +49,7 @@ TEST_F(SectionTest, WriteAddsTheSectionThenClearsTheFlag) {
   EXPECT_EQ(add.arguments[1], "\"CHS300\"");
   EXPECT_EQ(add.arguments[2], "-1");
   EXPECT_FALSE(pipe_.IsModified());
-  const auto row = Xaf()->Sections().GetSection(pipe_.GetId());
+  const auto row = Table()->Sections().GetSection(pipe_.GetId());
   ASSERT_TRUE(row);
   EXPECT_EQ(row->GetName(), "CHS300");
   EXPECT_TRUE(row->GetSection()->IsEqual(*Pipe()));
@@ -71,7 +74,7 @@ TEST_F(SectionTest, NothingAtAllHappensWhileTheFlagIsClear) {
   pipe_.Write(model_);
   EXPECT_EQ(OnlyEvent("Sections.AddSection").arguments.back(), std::to_string(id));
   EXPECT_EQ(pipe_.GetId(), id);
-  EXPECT_TRUE(Xaf()->Sections().GetSection(id)->GetSection()->IsEqual(*Beam()));
+  EXPECT_TRUE(Table()->Sections().GetSection(id)->GetSection()->IsEqual(*Beam()));
 }
 
 TEST_F(SectionTest, WithoutDefinitionTheFlagIsClearedAndNothingIsWritten) {
@@ -108,7 +111,7 @@ TEST_F(SectionTest, DeleteKeepsIdAndFlag) {
     EXPECT_EQ(OnlyEvent("Sections.DeleteSection").arguments.at(0), std::to_string(id));
     EXPECT_EQ(pipe_.GetId(), id);
     EXPECT_EQ(pipe_.IsModified(), flag);
-    EXPECT_FALSE(Xaf()->Sections().GetSection(id));
+    EXPECT_FALSE(Table()->Sections().GetSection(id));
   }
 }
 
@@ -121,7 +124,7 @@ TEST_F(SectionTest, WriteDeleteWriteHandsTheFirstIdBack) {
   pipe_.Write(model_);
   EXPECT_EQ(OnlyEvent("Sections.AddSection").arguments.back(), std::to_string(first));
   EXPECT_EQ(pipe_.GetId(), first);
-  EXPECT_TRUE(Xaf()->Sections().GetSection(first));
+  EXPECT_TRUE(Table()->Sections().GetSection(first));
 }
 
 TEST_F(SectionTest, AFailedAddLeavesIdAndFlagForTheNextWrite) {
@@ -134,14 +137,14 @@ TEST_F(SectionTest, AFailedAddLeavesIdAndFlagForTheNextWrite) {
   EXPECT_THROW(pipe_.Write(model_), InjectedFault);
   EXPECT_EQ(pipe_.GetId(), first);
   EXPECT_TRUE(pipe_.IsModified());
-  EXPECT_TRUE(Xaf()->Sections().GetSection(first)->GetSection()->IsEqual(*Pipe()));
+  EXPECT_TRUE(Table()->Sections().GetSection(first)->GetSection()->IsEqual(*Pipe()));
 
   trace_.failOn.clear();
   TakeOperations();
   pipe_.Write(model_);  // the retry
   EXPECT_EQ(OnlyEvent("Sections.AddSection").arguments.back(), std::to_string(first));
   EXPECT_FALSE(pipe_.IsModified());
-  EXPECT_TRUE(Xaf()->Sections().GetSection(first)->GetSection()->IsEqual(*Beam()));
+  EXPECT_TRUE(Table()->Sections().GetSection(first)->GetSection()->IsEqual(*Beam()));
 }
 
 TEST_F(SectionTest, AFailingHostAnswerLeavesIdAndFlag) {
@@ -211,7 +214,7 @@ TEST_F(SectionTest, ReadBackOfAnIdTheModelLacks) {
 }
 
 TEST_F(SectionTest, ReadBackOfAThicknessRowHasANameButNoSection) {
-  const long id = Xaf()->Sections().AddThickness(0.25, "T250", -1);
+  const long id = Table()->Sections().AddThickness(0.25, "T250", -1);
   XanMirrorSection plate(model_, id);
   EXPECT_EQ(plate.GetName(), "T250");
   EXPECT_FALSE(plate.GetSection());

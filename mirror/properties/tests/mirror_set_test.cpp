@@ -1,8 +1,9 @@
 // Set mirrors: writing gated by the modified flag, content that is absent,
 // deletion, and failures that leave id and flag for the next Write.
+#include "mirror/properties/mirror_set.hpp"
+
 #include <gtest/gtest.h>
 
-#include "mirror/properties/mirror_set.hpp"
 #include "mirror/properties/tests/property_test_support.hpp"
 
 namespace Kestrum::Quilm::Mirror::PropertyTests {
@@ -30,7 +31,7 @@ TEST_F(SetTest, WriteAddsTheSetThenClearsTheFlag) {
   EXPECT_EQ(add.arguments[1], "\"Supports\"");
   EXPECT_EQ(add.arguments[2], "-1");
   EXPECT_FALSE(supports_.IsModified());
-  const auto row = Xaf()->Sets().GetSet(supports_.GetId());
+  const auto row = Table()->Sets().GetSet(supports_.GetId());
   ASSERT_TRUE(row);
   EXPECT_EQ(row->GetName(), "Supports");
   EXPECT_TRUE(row->GetEntitySet() == *supports_.content);
@@ -63,13 +64,13 @@ TEST_F(SetTest, WriteDeleteWriteHandsTheFirstIdBack) {
   EXPECT_EQ(OnlyEvent("Sets.DeleteSet").arguments.at(0), std::to_string(id));
   EXPECT_EQ(supports_.GetId(), id);
   EXPECT_FALSE(supports_.IsModified());
-  EXPECT_FALSE(Xaf()->Sets().GetSet(id));
+  EXPECT_FALSE(Table()->Sets().GetSet(id));
 
   supports_.SetModified(true);
   supports_.Write(model_);
   EXPECT_EQ(OnlyEvent("Sets.AddSet").arguments.back(), std::to_string(id));
   EXPECT_EQ(supports_.GetId(), id);
-  EXPECT_TRUE(Xaf()->Sets().GetSet(id));
+  EXPECT_TRUE(Table()->Sets().GetSet(id));
 }
 
 TEST_F(SetTest, ARefusedSetLeavesIdAndFlag) {
@@ -97,7 +98,7 @@ TEST_F(SetTest, ARefusedSetLeavesIdAndFlag) {
 
   supports_.Write(model_);
   EXPECT_FALSE(supports_.IsModified());
-  EXPECT_TRUE(Xaf()->Sets().GetSet(id)->GetEntitySet() == EntitySet());
+  EXPECT_TRUE(Table()->Sets().GetSet(id)->GetEntitySet() == EntitySet());
 }
 
 TEST_F(SetTest, CopiesCarryIdAndFlag) {

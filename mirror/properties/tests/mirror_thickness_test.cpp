@@ -1,12 +1,13 @@
 // Thickness mirrors: which values are written, the flag cleared only on a
 // normal return, deletion from the section table, and the meshing order and
 // equality of plain numbers.
-#include <cmath>
-#include <limits>
+#include "mirror/properties/mirror_thickness.hpp"
 
 #include <gtest/gtest.h>
 
-#include "mirror/properties/mirror_thickness.hpp"
+#include <cmath>
+#include <limits>
+
 #include "mirror/properties/tests/property_test_support.hpp"
 
 namespace Kestrum::Quilm::Mirror::PropertyTests {
@@ -28,8 +29,13 @@ TEST_F(ThicknessTest, WhichValuesAreWritten) {
     double value;
     bool written;
   };
-  const Case cases[] = {{0.0, false},  {-0.0, false}, {0.25, true}, {-0.1, true},
-                        {kNaN, true},  {1e-300, true}, {std::numeric_limits<double>::infinity(), true}};
+  const Case cases[] = {{0.0, false},
+                        {-0.0, false},
+                        {0.25, true},
+                        {-0.1, true},
+                        {kNaN, true},
+                        {1e-300, true},
+                        {std::numeric_limits<double>::infinity(), true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
     HostThickness t;
@@ -44,7 +50,7 @@ TEST_F(ThicknessTest, WhichValuesAreWritten) {
       EXPECT_EQ(ops, std::vector<std::string>{"Sections.AddThickness"});
       EXPECT_EQ(t.nameCalls, 1);
       ASSERT_NE(t.GetId(), -1);
-      const auto row = Xaf()->Sections().GetSection(t.GetId());
+      const auto row = Table()->Sections().GetSection(t.GetId());
       ASSERT_TRUE(row);
       ASSERT_TRUE(row->GetThickness());
       if (std::isnan(c.value)) {
@@ -83,7 +89,7 @@ TEST_F(ThicknessTest, WriteThenDeleteUsesTheSectionTable) {
   EXPECT_EQ(OnlyEvent("Sections.DeleteSection").arguments.at(0), std::to_string(id));
   EXPECT_EQ(slab_.GetId(), id);
   EXPECT_FALSE(slab_.IsModified());
-  EXPECT_FALSE(Xaf()->Sections().GetSection(id));
+  EXPECT_FALSE(Table()->Sections().GetSection(id));
 
   slab_.SetModified(true);
   slab_.Write(model_);
@@ -107,7 +113,7 @@ TEST_F(ThicknessTest, FailuresLeaveIdAndFlag) {
   EXPECT_THROW(slab_.Write(model_), InjectedFault);
   EXPECT_EQ(slab_.GetId(), id);
   EXPECT_TRUE(slab_.IsModified());
-  EXPECT_EQ(*Xaf()->Sections().GetSection(id)->GetThickness(), 0.25);
+  EXPECT_EQ(*Table()->Sections().GetSection(id)->GetThickness(), 0.25);
   trace_.failOn.clear();
 
   slab_.failName = true;
@@ -121,7 +127,7 @@ TEST_F(ThicknessTest, FailuresLeaveIdAndFlag) {
 
   slab_.Write(model_);
   EXPECT_FALSE(slab_.IsModified());
-  EXPECT_EQ(*Xaf()->Sections().GetSection(id)->GetThickness(), 0.3);
+  EXPECT_EQ(*Table()->Sections().GetSection(id)->GetThickness(), 0.3);
 }
 
 struct Pair {
@@ -139,11 +145,11 @@ std::string Describe(const Pair& p) {
 
 TEST(ThicknessOrderTest, MeshBeforeFollowsTheTable) {
   const Pair rows[] = {
-      {"", 10.0, "", 20.0, true},      {"", 20.0, "", 10.0, false},     {"", 10.0, "", 10.0, false},
-      {"", kNaN, "", 10.0, false},     {"", 10.0, "", kNaN, false},     {"", -0.0, "", 0.0, false},
-      {"A", 20.0, "B", 10.0, true},    {"B", 10.0, "A", 20.0, false},   {"T", 10.0, "T", 20.0, false},
-      {"T", 20.0, "T", 10.0, false},   {"", 20.0, "T", 10.0, true},     {"T", 10.0, "", 20.0, false},
-      {"T1", 0.0, "T10", 0.0, true},   {"z", 0.0, "\xC3\xA9", 0.0, true},
+      {"", 10.0, "", 20.0, true},    {"", 20.0, "", 10.0, false},       {"", 10.0, "", 10.0, false},
+      {"", kNaN, "", 10.0, false},   {"", 10.0, "", kNaN, false},       {"", -0.0, "", 0.0, false},
+      {"A", 20.0, "B", 10.0, true},  {"B", 10.0, "A", 20.0, false},     {"T", 10.0, "T", 20.0, false},
+      {"T", 20.0, "T", 10.0, false}, {"", 20.0, "T", 10.0, true},       {"T", 10.0, "", 20.0, false},
+      {"T1", 0.0, "T10", 0.0, true}, {"z", 0.0, "\xC3\xA9", 0.0, true},
   };
   for (const Pair& row : rows) {
     SCOPED_TRACE(Describe(row));
@@ -164,8 +170,8 @@ TEST(ThicknessOrderTest, MeshBeforeFollowsTheTable) {
 
 TEST(ThicknessOrderTest, EqualityFollowsTheTable) {
   const Pair rows[] = {
-      {"", 0.25, "", 0.25, true},   {"", 0.25, "", 0.3, false},  {"T", 0.25, "T", 0.3, false},
-      {"T", 0.25, "T", 0.25, true}, {"", kNaN, "", kNaN, false}, {"", 0.0, "", -0.0, true},
+      {"", 0.25, "", 0.25, true},    {"", 0.25, "", 0.3, false},   {"T", 0.25, "T", 0.3, false},
+      {"T", 0.25, "T", 0.25, true},  {"", kNaN, "", kNaN, false},  {"", 0.0, "", -0.0, true},
       {"A", 0.25, "B", 0.25, false}, {"", 0.25, "T", 0.25, false},
   };
   for (const Pair& row : rows) {

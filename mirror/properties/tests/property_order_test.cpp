@@ -1,10 +1,10 @@
 // The meshing order of materials and sections and the equality of sections,
 // sets and point masses: table-driven, checking both the answers and which
 // host operations are asked, in which order.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "mirror/properties/tests/property_test_support.hpp"
 
@@ -80,23 +80,16 @@ void Prepare(typename Kind::Host& host, const char* tag, const char* name, Defin
 // "\xC3\xA9" is UTF-8 for e-acute: its first byte (0xC3) is above every ASCII
 // letter, so a comparison of signed chars would put it first.
 const std::vector<Row> kMeshOrder = {
-    {"A", kNone, "B", kNone, true},
-    {"B", kNone, "A", kNone, false},
+    {"A", kNone, "B", kNone, true},        {"B", kNone, "A", kNone, false},
     {"B", kNone, "a", kNone, true},  // bytes, not letters: 'B' < 'a'
-    {"AB", kNone, "ABC", kNone, true},
-    {"ABC", kNone, "AB", kNone, false},
-    {"z", kNone, "\xC3\xA9", kNone, true},
-    {"\xC3\xA9", kNone, "z", kNone, false},
+    {"AB", kNone, "ABC", kNone, true},     {"ABC", kNone, "AB", kNone, false},
+    {"z", kNone, "\xC3\xA9", kNone, true}, {"\xC3\xA9", kNone, "z", kNone, false},
     {"S355", kLow, "S355", kHigh, false},  // same name: equivalent, whatever the definitions
-    {"S355", kHigh, "S355", kLow, false},
-    {"", kHigh, "S", kLow, true},  // unnamed before named
-    {"S", kLow, "", kHigh, false},
-    {"", kLow, "", kNone, true},  // only this one has a definition
-    {"", kNone, "", kLow, false},
-    {"", kNone, "", kNone, false},
+    {"S355", kHigh, "S355", kLow, false},  {"", kHigh, "S", kLow, true},  // unnamed before named
+    {"S", kLow, "", kHigh, false},         {"", kLow, "", kNone, true},   // only this one has a definition
+    {"", kNone, "", kLow, false},          {"", kNone, "", kNone, false},
     {"", kLow, "", kHigh, true},  // the definitions' ordering test
-    {"", kHigh, "", kLow, false},
-    {"", kLow, "", kLow, false},
+    {"", kHigh, "", kLow, false},          {"", kLow, "", kLow, false},
 };
 
 template <class Kind>
@@ -148,12 +141,8 @@ TYPED_TEST(MeshOrderTest, RejectsANullOperand) {
 
 const std::vector<Row> kEquality = {
     {"A", kLow, "B", kLow, false},  // different names: the definitions are not asked
-    {"", kLow, "X", kLow, false},
-    {"", kNone, "", kNone, true},
-    {"X", kNone, "X", kNone, true},
-    {"X", kLow, "X", kNone, false},
-    {"X", kNone, "X", kLow, false},
-    {"X", kLow, "X", kLow, true},
+    {"", kLow, "X", kLow, false},   {"", kNone, "", kNone, true},   {"X", kNone, "X", kNone, true},
+    {"X", kLow, "X", kNone, false}, {"X", kNone, "X", kLow, false}, {"X", kLow, "X", kLow, true},
     {"X", kLow, "X", kHigh, false},  // same name, different definitions
     {"", kHigh, "", kLow, false},
 };
