@@ -201,5 +201,43 @@ TYPED_TEST(EqualityTest, AFailingHostAnswerPropagates) {
   EXPECT_THROW((void)(a == b), HostError);
 }
 
+// ---- the order of a write's questions ------------------------------------------
+
+// The definition comes first, then the name, and only then the analysis model
+// (point masses ask no name).
+class WriteOrderTest : public PropertyTest {};
+
+TEST_F(WriteOrderTest, DefinitionThenNameThenModel) {
+  CallLog log;
+  model_.log = &log;
+  const CallLog full = {"p.GetName", "model.GetXafModel"};
+  auto check = [&](IMirrorObject& mirror, HostCalls& host, const char* definitionCall, CallLog tail) {
+    SCOPED_TRACE(definitionCall);
+    log.clear();
+    host.tag = "p";
+    host.log = &log;
+    mirror.Write(model_);
+    tail.insert(tail.begin(), std::string("p.") + definitionCall);
+    EXPECT_EQ(log, tail);
+    EXPECT_EQ(TakeOperations().size(), 1u);
+  };
+  HostMaterial material;
+  material.material.reset(new qlMaterial(2.1e11, 0.3, 7850.0));
+  check(material, material, "GetMaterial", full);
+  HostSection section;
+  section.section.reset(new qlSection(qlSection::Rectangle(0.4, 0.2)));
+  check(section, section, "GetSection", full);
+  HostThickness thickness;
+  thickness.thickness = 0.2;
+  check(thickness, thickness, "GetThickness", full);
+  HostSet set;
+  set.content.reset(new EntitySet);
+  check(set, set, "GetEntitySet", full);
+  HostPointMass mass;
+  mass.mass.reset(new Mass(1.0));
+  mass.SetNode(AddNode(0.0));
+  check(mass, mass, "GetMass", {"model.GetXafModel"});
+}
+
 }  // namespace
 }  // namespace Kestrum::Quilm::Mirror::PropertyTests

@@ -76,11 +76,13 @@ class CountingMirrorModel : public IMirrorModel {
   explicit CountingMirrorModel(TestMirrorModel& inner) : inner_(inner) {}
   boost::shared_ptr<XafModel> GetXafModel() override {
     ++xafRequests;
+    if (log) log->push_back("model.GetXafModel");
     if (handOutNothing) return {};
     return inner_.GetXafModel();
   }
   int xafRequests = 0;
   bool handOutNothing = false;
+  CallLog* log = nullptr;  // when set, each request is noted there
 
  private:
   TestMirrorModel& inner_;
