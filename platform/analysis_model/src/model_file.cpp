@@ -71,9 +71,12 @@ void CheckHeader(const std::string& name) {
 // lets SQLite roll it back, which restores the last completed flush.
 bool HasHotJournal(const std::string& name) { return FileSize(name + "-journal") > 0; }
 
-template <class T>
-std::vector<T> Ints(const std::vector<long>& ids) {
-  return std::vector<T>(ids.begin(), ids.end());
+// A blob of exactly n doubles.
+std::vector<double> DoublesOf(const ModelData& d, const Sql::Statement& s, int column, std::size_t n,
+                              const char* what) {
+  auto v = s.Vector<double>(column);
+  if (v.size() != n) Damaged(d.fileName, std::string(what) + " has a wrong size");
+  return v;
 }
 
 void ReadMeta(Sql::Connection& db, ModelData& d) {
@@ -120,12 +123,13 @@ void CheckDenseId(const ModelData& d, const char* table, std::int64_t id, std::s
 
 void ReadMesh(Sql::Connection& db, ModelData& d) {
   {
-    Sql::Statement s(db, "SELECT id, x, y, z FROM nodes ORDER BY id");
+    Sql::Statement s(db, "SELECT id, position FROM nodes ORDER BY id");
     std::size_t next = 1;
     while (s.Step()) {
       if (static_cast<std::size_t>(s.Int(0)) != next || next > d.nodes.size())
         Damaged(d.fileName, "node ids are not consecutive from 1");
-      d.nodes[next - 1] = pos3d(s.Real(1), s.Real(2), s.Real(3));
+      if (sqlite3_column_bytes(s.Handle(), 1) != 3 * sizeof(double)) Damaged(d.fileName, "a node has a wrong size");
+      std::memcpy(&d.nodes[next - 1], sqlite3_column_blob(s.Handle(), 1), 3 * sizeof(double));
       ++next;
     }
     if (next - 1 != d.nodes.size()) Damaged(d.fileName, "nodes are missing");
@@ -172,20 +176,21 @@ void ReadMesh(Sql::Connection& db, ModelData& d) {
 
 void ReadPropertyTables(Sql::Connection& db, ModelData& d) {
   {
-    Sql::Statement s(db, "SELECT id, x, y, z FROM eccentricities");
+    Sql::Statement s(db, "SELECT id, vector FROM eccentricities");
     while (s.Step()) {
       CheckDenseId(d, "eccentricity", s.Int(0), d.eccentricities.size());
-      d.eccentricities[s.Int(0) - 1] = vec3d(s.Real(1), s.Real(2), s.Real(3));
+      const auto v = DoublesOf(d, s, 1, 3, "an eccentricity");
+      d.eccentricities[s.Int(0) - 1] = vec3d(v[0], v[1], v[2]);
     }
   }
   {
-    Sql::Statement s(db, "SELECT id, vx, vy, vz, matrix FROM transformations");
+    Sql::Statement s(db, "SELECT id, vector, matrix FROM transformations");
     while (s.Step()) {
       CheckDenseId(d, "transformation", s.Int(0), d.transformations.size());
       TransformationRow& row = d.transformations[s.Int(0) - 1];
-      row.vector = vec3d(s.Real(1), s.Real(2), s.Real(3));
-      const auto m = s.Vector<double>(4);
-      if (m.size() != 9) Damaged(d.fileName, "a transformation matrix has a wrong size");
+      const auto v = DoublesOf(d, s, 1, 3, "a transformation vector");
+      row.vector = vec3d(v[0], v[1], v[2]);
+      const auto m = DoublesOf(d, s, 2, 9, "a transformation matrix");
       std::copy(m.begin(), m.end(), row.matrix.begin());
     }
   }
@@ -205,11 +210,12 @@ void ReadPropertyTables(Sql::Connection& db, ModelData& d) {
     while (s.Step()) d.concepts[s.Int(0)] = StructureConcept{s.Int(0), s.Int(1), s.Int(2), s.Int(3), s.Text(4)};
   }
   {
-    Sql::Statement s(db, "SELECT id, name, e, nu, density, expansion, damping FROM materials");
+    Sql::Statement s(db, "SELECT id, name, properties FROM materials");
     while (s.Step()) {
+      const auto p = DoublesOf(d, s, 2, 5, "a material");
       try {
-        d.materials[s.Int(0)] = MaterialRow{
-            s.Text(1), boost::make_shared<qlMaterial>(s.Real(2), s.Real(3), s.Real(4), s.Real(5), s.Real(6))};
+        d.materials[s.Int(0)] =
+            MaterialRow{s.Text(1), boost::make_shared<qlMaterial>(p[0], p[1], p[2], p[3], p[4])};
       } catch (const std::invalid_argument& e) {
         Damaged(d.fileName, "material " + std::to_string(s.Int(0)) + ": " + e.what());
       }
@@ -221,7 +227,7 @@ void ReadPropertyTables(Sql::Connection& db, ModelData& d) {
       SectionRow row;
       row.name = s.Text(1);
       if (s.IsNull(2)) {
-        row.thickness = s.Real(5);
+        row.thickness = DoublesOf(d, s, 5, 1, "a thickness")[0];
       } else {
         const auto dims = s.Vector<double>(3);
         const auto props = s.Vector<double>(4);
@@ -340,11 +346,14 @@ boost::shared_ptr<Load> DecodeLoad(const ModelData& d, int record, int loadType,
 
 void ReadLoads(Sql::Connection& db, ModelData& d) {
   {
-    Sql::Statement s(db, "SELECT id, name, gravity_option, gx, gy, gz FROM load_cases");
+    Sql::Statement s(db, "SELECT id, name, gravity_option, gravity FROM load_cases");
     while (s.Step()) {
       LoadCaseRow& row = d.loadCases[s.Int(0)];
       if (!s.IsNull(1)) row.name = s.Text(1);
-      if (!s.IsNull(2)) row.gravity = GravityLoad{s.Int(2), vec3d(s.Real(3), s.Real(4), s.Real(5))};
+      if (!s.IsNull(2)) {
+        const auto g = DoublesOf(d, s, 3, 3, "a gravity load");
+        row.gravity = GravityLoad{s.Int(2), vec3d(g[0], g[1], g[2])};
+      }
     }
   }
   Sql::Statement s(db, "SELECT load_case, kind, target, record, load_type, data FROM loads ORDER BY load_case, seq");
@@ -406,11 +415,9 @@ void WriteMeta(Sql::Connection& db, const ModelData& d) {
 
 void WriteMesh(Sql::Connection& db, const ModelData& d) {
   {
-    Sql::Statement s(db, "INSERT OR REPLACE INTO nodes(id, x, y, z) VALUES(?, ?, ?, ?)");
-    for (std::size_t i = d.flushedNodes; i < d.nodes.size(); ++i) {
-      const pos3d& p = d.nodes[i];
-      s.Bind(1, static_cast<std::int64_t>(i + 1)).Bind(2, p.x).Bind(3, p.y).Bind(4, p.z).Run();
-    }
+    Sql::Statement s(db, "INSERT OR REPLACE INTO nodes(id, position) VALUES(?, ?)");
+    for (std::size_t i = d.flushedNodes; i < d.nodes.size(); ++i)
+      s.Bind(1, static_cast<std::int64_t>(i + 1)).BindStaticBlob(2, &d.nodes[i], 3 * sizeof(double)).Run();
   }
   Sql::Statement put(db,
                      "INSERT OR REPLACE INTO elements(id, type, n0, n1, n2, n3, section, material, eccentricity,"
@@ -488,18 +495,19 @@ std::vector<double> Doubles(const std::array<double, 6>& a) { return std::vector
 
 void WritePropertyTables(Sql::Connection& db, const ModelData& d) {
   {
-    Sql::Statement s(db, "INSERT OR REPLACE INTO eccentricities(id, x, y, z) VALUES(?, ?, ?, ?)");
+    Sql::Statement s(db, "INSERT OR REPLACE INTO eccentricities(id, vector) VALUES(?, ?)");
     WriteDense(s, d.eccentricities, d.flushedEccentricities, d.dirtyEccentricities,
                [](Sql::Statement& st, long id, const vec3d& v) {
-                 st.Bind(1, static_cast<std::int64_t>(id)).Bind(2, v.x).Bind(3, v.y).Bind(4, v.z);
+                 st.Bind(1, static_cast<std::int64_t>(id)).BindVector(2, std::vector<double>{v.x, v.y, v.z});
                });
   }
   {
-    Sql::Statement s(db, "INSERT OR REPLACE INTO transformations(id, vx, vy, vz, matrix) VALUES(?, ?, ?, ?, ?)");
+    Sql::Statement s(db, "INSERT OR REPLACE INTO transformations(id, vector, matrix) VALUES(?, ?, ?)");
     WriteDense(s, d.transformations, d.flushedTransformations, d.dirtyTransformations,
                [](Sql::Statement& st, long id, const TransformationRow& t) {
-                 st.Bind(1, static_cast<std::int64_t>(id)).Bind(2, t.vector.x).Bind(3, t.vector.y);
-                 st.Bind(4, t.vector.z).BindBlob(5, t.matrix.data(), sizeof t.matrix);
+                 st.Bind(1, static_cast<std::int64_t>(id));
+                 st.BindVector(2, std::vector<double>{t.vector.x, t.vector.y, t.vector.z});
+                 st.BindBlob(3, t.matrix.data(), sizeof t.matrix);
                });
   }
   {
@@ -515,12 +523,11 @@ void WritePropertyTables(Sql::Connection& db, const ModelData& d) {
                 s.Bind(4, static_cast<std::int64_t>(c.parent)).Bind(5, c.name);
               });
   WriteSparse(db, "materials", "id",
-              "INSERT OR REPLACE INTO materials(id, name, e, nu, density, expansion, damping)"
-              " VALUES(?, ?, ?, ?, ?, ?, ?)",
-              d.materials, d.dirtyMaterials, [](Sql::Statement& s, const MaterialRow& m) {
+              "INSERT OR REPLACE INTO materials(id, name, properties) VALUES(?, ?, ?)", d.materials,
+              d.dirtyMaterials, [](Sql::Statement& s, const MaterialRow& m) {
                 const qlMaterial& q = *m.material;
-                s.Bind(2, m.name).Bind(3, q.YoungsModulus()).Bind(4, q.PoissonsRatio()).Bind(5, q.Density());
-                s.Bind(6, q.ThermalExpansion()).Bind(7, q.DampingRatio());
+                s.Bind(2, m.name).BindVector(3, std::vector<double>{q.YoungsModulus(), q.PoissonsRatio(), q.Density(),
+                                                                    q.ThermalExpansion(), q.DampingRatio()});
               });
   WriteSparse(db, "sections", "id",
               "INSERT OR REPLACE INTO sections(id, name, kind, dimensions, properties, thickness)"
@@ -535,7 +542,7 @@ void WritePropertyTables(Sql::Connection& db, const ModelData& d) {
                   s.Bind(3, static_cast<std::int64_t>(q.GetKind())).BindVector(4, dims).BindVector(5, props);
                   s.BindNull(6);
                 } else {
-                  s.BindNull(3).BindNull(4).BindNull(5).Bind(6, *row.thickness);
+                  s.BindNull(3).BindNull(4).BindNull(5).BindVector(6, std::vector<double>{*row.thickness});
                 }
               });
   WriteSparse(db, "sets", "id", "INSERT OR REPLACE INTO sets(id, name, nodes, elements) VALUES(?, ?, ?, ?)",
@@ -583,8 +590,7 @@ void WriteLoads(Sql::Connection& db, const ModelData& d) {
   Sql::Statement clear(db, "DELETE FROM loads WHERE load_case = ?");
   Sql::Statement removeCase(db, "DELETE FROM load_cases WHERE id = ?");
   Sql::Statement putCase(db,
-                         "INSERT OR REPLACE INTO load_cases(id, name, gravity_option, gx, gy, gz)"
-                         " VALUES(?, ?, ?, ?, ?, ?)");
+                         "INSERT OR REPLACE INTO load_cases(id, name, gravity_option, gravity) VALUES(?, ?, ?, ?)");
   Sql::Statement putLoad(db,
                          "INSERT INTO loads(load_case, seq, kind, target, record, load_type, data)"
                          " VALUES(?, ?, ?, ?, ?, ?, ?)");
@@ -603,9 +609,9 @@ void WriteLoads(Sql::Connection& db, const ModelData& d) {
       putCase.BindNull(2);
     if (row.gravity) {
       const vec3d& g = row.gravity->acceleration;
-      putCase.Bind(3, static_cast<std::int64_t>(row.gravity->option)).Bind(4, g.x).Bind(5, g.y).Bind(6, g.z);
+      putCase.Bind(3, static_cast<std::int64_t>(row.gravity->option)).BindVector(4, std::vector<double>{g.x, g.y, g.z});
     } else {
-      putCase.BindNull(3).BindNull(4).BindNull(5).BindNull(6);
+      putCase.BindNull(3).BindNull(4);
     }
     putCase.Run();
     std::int64_t seq = 0;

@@ -68,6 +68,11 @@ Statement& Statement::BindBlob(int index, const void* data, std::size_t size) {
   return *this;
 }
 
+Statement& Statement::BindStaticBlob(int index, const void* data, std::size_t size) {
+  db_.Check(sqlite3_bind_blob(stmt_, index, data, static_cast<int>(size), SQLITE_STATIC), "bind");
+  return *this;
+}
+
 bool Statement::Step() {
   const int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;

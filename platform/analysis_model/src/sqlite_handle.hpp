@@ -53,6 +53,8 @@ class Statement {
   Statement& Bind(int index, const std::string& v);
   Statement& BindNull(int index);
   Statement& BindBlob(int index, const void* data, std::size_t size);
+  // Binds bytes that stay valid and unchanged until the statement is reset.
+  Statement& BindStaticBlob(int index, const void* data, std::size_t size);
   template <class T>
   Statement& BindVector(int index, const std::vector<T>& values) {
     return BindBlob(index, values.data(), values.size() * sizeof(T));
@@ -64,6 +66,7 @@ class Statement {
   void Run();
   void Reset();
 
+  sqlite3_stmt* Handle() const noexcept { return stmt_; }
   std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
   // A REAL column; NULL (how SQLite stores a NaN) reads as NaN.
   double Real(int column) const;
