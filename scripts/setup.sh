@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine for the library: installs the missing Debian
+# packages, configures a Release build in build/, builds it, and runs the
+# example host.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+packages=(build-essential cmake libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev calculix-ccx)
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+jobs="$(nproc 2>/dev/null || echo 2)"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j"$jobs"
+
+./build/bin/quickstart "build/quickstart.qdb" --fresh
