@@ -7,8 +7,10 @@
 #include <boost/weak_ptr.hpp>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mirror/core/tests/core_test_support.hpp"
@@ -169,6 +171,50 @@ TEST_F(MirrorModelPositions, UnknownElementPropagatesTheModelsError) {
   std::vector<pos3d> positions;
   EXPECT_THROW(model_.GetEccentricElementPositions(42, positions), AnalysisModel::ModelError);
   EXPECT_THROW(model_.GetElementPositions(42, positions), AnalysisModel::ModelError);
+}
+
+// A host's own model: it keeps the analysis model elsewhere and counts how
+// often the library asks for it.
+class HostModel : public IMirrorModel {
+ public:
+  explicit HostModel(boost::shared_ptr<XafModel> xaf) : xaf_(std::move(xaf)) {}
+  boost::shared_ptr<XafModel> GetXafModel() override {
+    ++asked;
+    return xaf_;
+  }
+  std::string MangleName(std::string name, bool, const std::string&, unsigned) const override {
+    return "host:" + name;
+  }
+  boost::shared_ptr<XafModel> xaf_;
+  int asked = 0;
+};
+
+TEST(HostModel, EveryConvenienceAsksOnceAndKeepsNothing) {
+  TestMirrorModel owner(UniqueModelFile("host"));
+  HostModel host(owner.GetXafModel());
+  const long a = host.xaf_->Nodes().AddNode(pos3d(0, 0, 0));
+  const long b = host.xaf_->Nodes().AddNode(pos3d(1, 0, 0));
+  const long element = host.xaf_->Elements().AddElement(qlElementType::Beam2(), {a, b});
+  const long holdersBefore = host.xaf_.use_count();
+
+  std::vector<pos3d> positions;
+  const std::vector<std::pair<const char*, std::function<void()>>> operations = {
+      {"GetNodePos", [&] { host.GetNodePos(a); }},
+      {"Flush", [&] { host.Flush(); }},
+      {"GetArchive", [&] { host.GetArchive().SetArchiveMode(true); }},
+      {"GetElementPositions", [&] { host.GetElementPositions(element, positions); }},
+      {"GetEccentricElementPositions", [&] { host.GetEccentricElementPositions(element, positions); }},
+  };
+  for (const auto& [what, operation] : operations) {
+    SCOPED_TRACE(what);
+    host.asked = 0;
+    operation();
+    EXPECT_EQ(host.asked, 1);
+    EXPECT_EQ(host.xaf_.use_count(), holdersBefore);
+  }
+  // The name rule is virtual: a host may replace it.
+  const IMirrorModel& base = host;
+  EXPECT_EQ(base.MangleName("x", false, "P", 1), "host:x");
 }
 
 TEST(TestMirrorModel, OpensWithArchiveModeOn) {

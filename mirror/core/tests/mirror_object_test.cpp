@@ -122,8 +122,10 @@ class ConceptRegistration : public ModelFixture {};
 
 TEST_F(ConceptRegistration, RegistersOnceWithTypeRoleNameAndNoParent) {
   Ptr c(new HostConcept("Column C1"));
+  const long holders = xaf_.use_count();
   c->WriteConcept(model_);
   c->WriteConcept(model_);
+  EXPECT_EQ(xaf_.use_count(), holders) << "the analysis model is held for the call only";
 
   const auto added = EventsOf("StructureConcepts.AddConcept");
   ASSERT_EQ(added.size(), 1u);

@@ -58,7 +58,9 @@ TYPED_TEST(NodeConceptTest, WriteNamesTheNodeOnEveryCallWhateverTheFlag) {
   c.SetNode(node);
   this->trace_.Clear();
 
+  const long holders = this->xaf_.use_count();
   c.Write(this->model_);
+  EXPECT_EQ(this->xaf_.use_count(), holders);
   EXPECT_TRUE(c.IsModified());
   c.SetModified(false);
   c.Write(this->model_);
