@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -90,8 +91,17 @@ class DeckBuilder {
 
   CcxDeck Build() {
     ReadNodes();
+    SelectLoadCases();
+    FindAnchoredNodes();
     ReadElements();
+    if (!detached_.empty()) {
+      deck_.notes.push_back(std::to_string(detached_.size()) +
+                            " node(s) joined only to eccentric beams, without support, mass or load, are left "
+                            "out; the beam axis point at each is printed instead (see axisNodes)");
+      deck_.axisNodes = detached_;
+    }
     ReadNodeProperties();
+    InheritFixities();
     std::ostringstream steps;
     WriteSteps(steps);
     problems_.Settle(options_.skipUnsupported, deck_.notes);
@@ -114,6 +124,65 @@ class DeckBuilder {
     long maxElement = 0;
     for (long id : model_.Elements().GetElementIds()) maxElement = std::max(maxElement, id);
     firstGeneratedElement_ = nextElement_ = maxElement + 1;
+  }
+
+  void SelectLoadCases() {
+    cases_ = options_.loadCases;
+    const auto known = model_.Loads().GetLoadCaseIds();
+    if (cases_.empty()) cases_ = known;
+    for (long lc : cases_) {
+      if (!std::binary_search(known.begin(), known.end(), lc)) {
+        throw ExportError("load case " + std::to_string(lc) + " does not exist in the model");
+      }
+    }
+  }
+
+  // The eccentricity of an element at a stored node index; nullopt when the
+  // record is missing (reported where the element is read).
+  std::optional<vec3d> LookupEccentricity(const XafElement& record, unsigned storedIndex) {
+    long id = record.GetEccentricity();
+    if (id == -1) id = record.GetNodeEccentricity(storedIndex);
+    if (id <= 0) return vec3d();
+    auto eccentricity = model_.Eccentricities().GetEccentricity(id);
+    if (!eccentricity) return std::nullopt;
+    return eccentricity->GetEccentricity();
+  }
+
+  // Finds the model nodes that must stay joined to the beams that reach them
+  // through an eccentricity: nodes with a support, a point mass or a node
+  // load, and nodes where elements attach directly or with different
+  // eccentricities. A stiff arm joins such a node to its offset beam end.
+  // Every other eccentric node would hang on its arm alone, and each arm
+  // makes the solver hold the beam's cross-section rigid there, which
+  // suppresses its lateral contraction and stiffens the beam (by 1/(1-nu^2)
+  // where arms sit at every node); those nodes are left out instead.
+  void FindAnchoredNodes() {
+    std::map<long, std::set<std::array<double, 3>>> attachments;
+    for (long id : model_.Elements().GetElementIds()) {
+      Element element = model_.GetConnectivityManager().GetElementById(id);
+      if (element.GetElementType().Shape() == qlElementType::Point) continue;
+      auto record = model_.Elements().GetElement(id);
+      for (unsigned k = 0; k < element.NodeCount(); ++k) {
+        const vec3d e = LookupEccentricity(*record, k).value_or(vec3d());
+        attachments[element.GetNodeIds()[k]].insert({e.x, e.y, e.z});
+      }
+    }
+    for (const auto& [node, keys] : attachments) {
+      if (keys.size() > 1 || isZero(vec3d((*keys.begin())[0], (*keys.begin())[1], (*keys.begin())[2]))) {
+        anchored_.insert(node);
+      }
+    }
+    auto& properties = model_.NodeProperties();
+    for (const auto& entry : nodes_) {
+      if (properties.GetBoundaryCondition(entry.first) || !properties.GetMasses(entry.first).empty()) {
+        anchored_.insert(entry.first);
+      }
+    }
+    for (long lc : cases_) {
+      for (const LoadEntry& load : model_.Loads().GetLoads(lc)) {
+        if (load.kind == LoadKind::Point || load.kind == LoadKind::NodeAcceleration) anchored_.insert(load.target);
+      }
+    }
   }
 
   long NewNode(const pos3d& position) {
@@ -149,6 +218,10 @@ class DeckBuilder {
     if (it != offsetNodes_.end()) return it->second;
     long offsetNode = NewNode(Offset(PositionOf(node), eccentricity));
     offsetNodes_.emplace(key, offsetNode);
+    if (!anchored_.count(node)) {
+      detached_[node] = offsetNode;
+      return offsetNode;
+    }
     vec3d direction = eccentricity;
     direction.normalise();
     const std::string size = FormatNumber(armSize, "an arm size");
@@ -228,15 +301,12 @@ class DeckBuilder {
   }
 
   vec3d EccentricityAt(const XafElement& record, unsigned storedIndex) {
-    long id = record.GetEccentricity();
-    if (id == -1) id = record.GetNodeEccentricity(storedIndex);
-    if (id <= 0) return {};
-    auto eccentricity = model_.Eccentricities().GetEccentricity(id);
+    auto eccentricity = LookupEccentricity(record, storedIndex);
     if (!eccentricity) {
       problems_.Add("elements referring to a missing eccentricity", ElementLabel(record.GetId()), false);
       return {};
     }
-    return eccentricity->GetEccentricity();
+    return *eccentricity;
   }
 
   // The element's stored local z axis; per-node axes are averaged; zero when
@@ -259,6 +329,15 @@ class DeckBuilder {
       sum += z.normalise();
     }
     return sum;
+  }
+
+  // True when the direction's first clearly non-zero component (x, then y,
+  // then z) is negative.
+  static bool RunsBackwards(const vec3d& t) {
+    constexpr double kTiny = 1e-9;
+    if (std::abs(t.x) > kTiny) return t.x < 0.0;
+    if (std::abs(t.y) > kTiny) return t.y < 0.0;
+    return t.z < 0.0;
   }
 
   void ReadBeam(const Element& element, const XafElement& record) {
@@ -309,6 +388,12 @@ class DeckBuilder {
       return;
     }
     tangent *= 1.0 / length;
+    // The solver stiffens a beam where two of its elements meet head to
+    // head, so every element is written in one canonical direction; the
+    // section axes follow from the local z axis and every section is
+    // symmetric, so the direction is otherwise immaterial.
+    const bool backwards = RunsBackwards(tangent);
+    if (backwards) tangent = -tangent;
     vec3d n1;
     try {
       n1 = SectionAxisN1(tangent, LocalZAxis(element, record));
@@ -327,6 +412,7 @@ class DeckBuilder {
       row.push_back(MidNode(first, last));
     }
     row.push_back(last);
+    if (backwards) std::swap(row[1], row.back());
 
     const long materialId = record.GetMaterial();
     const std::string key = type + "|" + std::to_string(sectionId) + "|" + std::to_string(materialId) + "|" +
@@ -473,6 +559,21 @@ class DeckBuilder {
     }
   }
 
+  // A generated mid-side node lies on an edge that the model interpolates
+  // linearly between its end nodes: a direction fixed at both ends is fixed
+  // along the whole edge, so the mid-side node is fixed in it too (otherwise
+  // a simply supported plate edge would bulge between its supports).
+  void InheritFixities() {
+    for (const auto& [edge, mid] : midNodes_) {
+      auto a = boundaries_.find(edge.first), b = boundaries_.find(edge.second);
+      if (a == boundaries_.end() || b == boundaries_.end()) continue;
+      std::vector<int> common;
+      std::set_intersection(a->second.begin(), a->second.end(), b->second.begin(), b->second.end(),
+                            std::back_inserter(common));
+      if (!common.empty()) boundaries_[mid] = common;
+    }
+  }
+
   // ---- loads -----------------------------------------------------------------
   void AddNodal(std::map<long, Dofs>& loads, long node, const vec3d& force, const vec3d& moment) {
     Dofs& d = loads[node];
@@ -503,19 +604,7 @@ class DeckBuilder {
   }
 
   void WriteSteps(std::ostream& out) {
-    auto& loads = model_.Loads();
-    std::vector<long> cases = options_.loadCases;
-    if (cases.empty()) {
-      cases = loads.GetLoadCaseIds();
-    } else {
-      const auto known = loads.GetLoadCaseIds();
-      for (long lc : cases) {
-        if (!std::binary_search(known.begin(), known.end(), lc)) {
-          throw ExportError("load case " + std::to_string(lc) + " does not exist in the model");
-        }
-      }
-    }
-    for (long lc : cases) WriteStaticStep(out, lc);
+    for (long lc : cases_) WriteStaticStep(out, lc);
     if (options_.frequencyCount > 0) {
       out << "** Eigenfrequencies\n*STEP\n*FREQUENCY\n" << options_.frequencyCount << "\n*END STEP\n";
       deck_.frequencyCount = options_.frequencyCount;
@@ -601,7 +690,15 @@ class DeckBuilder {
     out << "** Load case " << lc << (name.empty() ? "" : " " + CommentText(name)) << "\n";
     out << "*STEP\n*STATIC\n*CLOAD, OP=NEW\n";
     for (const auto& [node, dofs] : nodal) {
+      const auto fixed = boundaries_.find(node);
       for (int k = 0; k < 6; ++k) {
+        // A moment on a fixed rotation goes straight into the support, and
+        // the solver rejects it; it is left out (reaction moments are not
+        // printed anyway).
+        if (k >= 3 && fixed != boundaries_.end() &&
+            std::count(fixed->second.begin(), fixed->second.end(), k + 1)) {
+          continue;
+        }
         if (dofs[k] != 0.0) out << node << ", " << k + 1 << ", " << FormatNumber(dofs[k], "a nodal load") << "\n";
       }
     }
@@ -637,12 +734,17 @@ class DeckBuilder {
     for (const auto& note : deck_.notes) out << "** Note: " << CommentText(note) << "\n";
 
     out << "*NODE, NSET=NALL\n";
-    for (const auto& [id, p] : nodes_) WriteNodeLine(out, id, p);
+    std::vector<long> printed;
+    for (const auto& [id, p] : nodes_) {
+      if (detached_.count(id)) continue;
+      WriteNodeLine(out, id, p);
+      printed.push_back(id);
+    }
     for (const auto& [id, p] : generatedNodes_) WriteNodeLine(out, id, p);
+    for (const auto& entry : detached_) printed.push_back(entry.second);
+    std::sort(printed.begin(), printed.end());
     out << "*NSET, NSET=NMODEL\n";
-    std::vector<long> modelNodes;
-    for (const auto& entry : nodes_) modelNodes.push_back(entry.first);
-    WriteIdLines(out, modelNodes);
+    WriteIdLines(out, printed);
 
     auto writeGroups = [&](const std::map<std::string, ElementGroup>& groups) {
       for (const auto& [key, g] : groups) {
@@ -729,6 +831,9 @@ class DeckBuilder {
   Problems problems_;
 
   std::map<long, pos3d> nodes_;  // the model's nodes
+  std::vector<long> cases_;      // the load cases to write, in step order
+  std::set<long> anchored_;      // nodes an eccentric beam must be joined to
+  std::map<long, long> detached_;  // model node left out -> its beam axis node
   std::vector<std::pair<long, pos3d>> generatedNodes_;
   std::map<long, pos3d> positions_;  // positions of generated nodes
   long nextNode_ = 1, nextElement_ = 1, firstGeneratedNode_ = 1, firstGeneratedElement_ = 1;

@@ -6,12 +6,18 @@
 //    nodes, offset beam ends) and generated elements (stiff arms, point
 //    masses) are numbered after the model's highest ids;
 //  * beams: B31 (solid rectangles) or B32R (pipes, boxes, and every
-//    three-node beam), section axes as beam_mapping.hpp describes; an
-//    eccentricity moves the beam end to node + eccentricity and joins it to
-//    the node by a short stiff arm (a B31 beam of a square section as large
-//    as the beam's and `armStiffnessFactor` times the stiffest beam material);
+//    three-node beam), section axes as beam_mapping.hpp describes, each
+//    element written in one canonical direction (x, then y, then z rising);
+//    an eccentricity moves the beam end to node + eccentricity and joins it
+//    to the node by a short stiff arm (a B31 beam of a square section as large
+//    as the beam's and `armStiffnessFactor` times the stiffest beam
+//    material) where the node has a support, mass, load or other element;
+//    an eccentric node with none of these is left out (see axisNodes);
+//  * generated mid-side nodes are fixed in the directions fixed at both ends
+//    of their edge;
 //  * three- and four-node shells: S6 and S8R with generated mid-side nodes;
-//  * point masses: MASS elements; boundary conditions: *BOUNDARY;
+//  * point masses: MASS elements; boundary conditions: *BOUNDARY (a moment
+//    on a fixed rotation is left out: the support takes it directly);
 //  * loads: point loads as *CLOAD forces and moments; line loads as the
 //    consistent nodal forces and moments of a beam (linear along the element);
 //    pressures as *DLOAD P (positive along the element normal of the node
@@ -24,6 +30,7 @@
 // and listed in the deck's notes instead.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -62,6 +69,9 @@ struct CcxDeck {
   std::vector<std::string> notes;
   // Nodes with a boundary condition (whose reactions are meaningful).
   std::vector<long> supportNodes;
+  // Model nodes left out of the deck (joined only to eccentric beams, with
+  // no support, mass or load) and the beam axis node printed instead.
+  std::map<long, long> axisNodes;
   long firstGeneratedNode = 0;
   long firstGeneratedElement = 0;
 };
