@@ -44,8 +44,7 @@ class Problems {
     if (!message.empty()) throw ExportError("the model cannot be exported:\n" + message);
     for (const auto& [reason, items] : skippable_) {
       std::string line = Line("not exported: " + reason, items);
-      line.pop_back();
-      notes.push_back(line);
+      notes.push_back(line.substr(2, line.size() - 3));  // without the indent and line break
     }
   }
 

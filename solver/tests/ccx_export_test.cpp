@@ -1,0 +1,279 @@
+// Tests of the written deck itself (no solver run): what each record
+// becomes, what is refused and how, generated nodes, and the tool.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "solver/tests/host_model.hpp"
+
+namespace Kestrum::Quilm::SolverTest {
+namespace {
+
+using Solver::ExportError;
+using Solver::ExportOptions;
+
+// The data lines after the first line starting with `keyword` up to the next
+// keyword line, in step `step` (0: before the first *STEP).
+std::vector<std::string> Block(const std::string& deck, const std::string& keyword, int step = 0) {
+  std::istringstream in(deck);
+  std::vector<std::string> out;
+  int steps = 0;
+  bool inside = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("*STEP", 0) == 0) ++steps;
+    if (line.rfind("*", 0) == 0 && line.rfind("**", 0) != 0) {
+      if (inside) break;
+      inside = steps == step && line.rfind(keyword, 0) == 0;
+      continue;
+    }
+    if (inside && line.rfind("**", 0) != 0) out.push_back(line);
+  }
+  return out;
+}
+
+// Nodal loads of a step as (node, dof) -> value.
+std::map<std::pair<long, int>, double> NodalLoads(const std::string& deck, int step) {
+  std::map<std::pair<long, int>, double> loads;
+  for (const auto& line : Block(deck, "*CLOAD", step)) {
+    long node;
+    int dof;
+    double value;
+    char comma;
+    std::istringstream in(line);
+    in >> node >> comma >> dof >> comma >> value;
+    loads[{node, dof}] = value;
+  }
+  return loads;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class DeckTest : public ::testing::Test {
+ protected:
+  HostModel host;
+};
+
+TEST_F(DeckTest, IProfilesAreRefusedByNameUnlessEquivalentSectionsAreAllowed) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto profile = host.Section(qlSection::IProfile(0.3, 0.15, 0.007, 0.011));
+  auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
+  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{1.0, rect, 1}, {2.0, profile, 2}}, steel, vec3d(0, 0, 1));
+  try {
+    host.Export();
+    FAIL() << "an I-profile was exported without the equivalent-section option";
+  } catch (const ExportError& e) {
+    const std::string message = e.what();
+    EXPECT_TRUE(Contains(message, "IProfile")) << message;
+    EXPECT_TRUE(Contains(message, "element " + std::to_string(beam.elements[1]))) << message;
+    EXPECT_TRUE(Contains(message, "element " + std::to_string(beam.elements[2]))) << message;
+    EXPECT_FALSE(Contains(message, "element " + std::to_string(beam.elements[0]) + ",")) << message;
+  }
+  ExportOptions options;
+  options.allowEquivalentSections = true;
+  const auto deck = host.Export(options);
+  EXPECT_TRUE(Contains(deck.text, "SECTION=BOX\n0.15, 0.3, 0.0035, 0.011, 0.0035, 0.011\n"));
+  ASSERT_EQ(deck.notes.size(), 1u);
+  EXPECT_TRUE(Contains(deck.notes[0], "I-profile"));
+}
+
+TEST_F(DeckTest, EveryUnsupportedRecordIsNamedAtOnceOrSkippedWithANote) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
+  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 2}}, steel, vec3d(0, 0, 1));
+  auto& xaf = *host.xaf;
+  xaf.Elements().GetElement(beam.elements[0])->SetFixation(
+      xaf.Hinges().AddHinge(AnalysisModel::Hinge({1, 1, 1, 1, 0, 1})));
+  host.Fix(beam.FirstNode(), {1, 1, 1, 1, 0.5, 1});
+  xaf.NodeProperties().AddMass(beam.LastNode(), AnalysisModel::Mass(10, 10, 10, 1, 0, 0));
+  host.LoadCase(1, "strain");
+  host.ElementLoad(1, {beam.elements[1]},
+                   boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::InitialStrainLoad(1e-4)));
+  try {
+    host.Export();
+    FAIL() << "unsupported records were exported";
+  } catch (const ExportError& e) {
+    const std::string message = e.what();
+    for (const char* part : {"hinges", "partial fixities", "rotational inertia", "initial strain",
+                             "load case 1 element"}) {
+      EXPECT_TRUE(Contains(message, part)) << part << " missing from: " << message;
+    }
+  }
+  ExportOptions options;
+  options.skipUnsupported = true;
+  const auto deck = host.Export(options);
+  int skipped = 0;
+  for (const auto& note : deck.notes) skipped += note.rfind("not exported:", 0) == 0;
+  EXPECT_EQ(skipped, 4);
+  // The partial fixity leaves that rotation free; the others stay fixed.
+  const auto boundary = Block(deck.text, "*BOUNDARY");
+  const std::string root = std::to_string(beam.FirstNode()) + ", ";
+  EXPECT_EQ(std::count_if(boundary.begin(), boundary.end(), [&](const std::string& l) { return l.rfind(root, 0) == 0; }),
+            5);
+  EXPECT_TRUE(Block(deck.text, "*CLOAD", 1).empty());
+}
+
+TEST_F(DeckTest, LineLoadsBecomeConsistentNodalForcesAndMoments) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
+  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 1}}, steel, vec3d(0, 0, 1));
+  host.LoadCase(1, "linear");
+  // Transverse -1000 to -3000 N/m along z, axial 600 to 0 N/m along x.
+  host.ElementLoad(1, beam.elements,
+                   boost::shared_ptr<AnalysisModel::Load>(
+                       new AnalysisModel::LineLoad(vec3d(600, 0, -1000), vec3d(0, 0, -3000))));
+  const auto loads = NodalLoads(host.Export().text, 1);
+  const long a = beam.FirstNode(), b = beam.LastNode();
+  const double L = 2.0;
+  EXPECT_NEAR(loads.at({a, 3}), L * (7 * -1000.0 + 3 * -3000.0) / 20, 1e-9);
+  EXPECT_NEAR(loads.at({b, 3}), L * (3 * -1000.0 + 7 * -3000.0) / 20, 1e-9);
+  EXPECT_NEAR(loads.at({a, 5}), -L * L / 60 * (3 * -1000.0 + 2 * -3000.0), 1e-9);
+  EXPECT_NEAR(loads.at({b, 5}), L * L / 60 * (2 * -1000.0 + 3 * -3000.0), 1e-9);
+  EXPECT_NEAR(loads.at({a, 1}), L * (2 * 600.0) / 6, 1e-9);
+  EXPECT_NEAR(loads.at({b, 1}), L * 600.0 / 6, 1e-9);
+  EXPECT_EQ(loads.count({a, 2}) + loads.count({a, 4}) + loads.count({a, 6}), 0u);
+}
+
+TEST_F(DeckTest, ShellMidSideNodesAreSharedNumberedAfterTheModelAndInheritFixities) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto t = host.Thickness(0.01);
+  std::vector<long> elements;
+  const auto nodes = host.Plate(1.0, 2, t, steel, elements);  // 9 nodes, 4 shells, 12 edges
+  for (int j = 0; j <= 2; ++j) host.Fix(nodes[0][j], {0, 0, 1, 1, 0, 0});
+  host.Fix(nodes[1][0], {0, 0, 1, 0, 0, 0});
+  const auto deck = host.Export();
+  EXPECT_EQ(deck.firstGeneratedNode, 10);
+  const auto nodeLines = Block(deck.text, "*NODE");
+  EXPECT_EQ(nodeLines.size(), 9u + 12u);
+  const auto shells = Block(deck.text, "*ELEMENT, TYPE=S8R");
+  ASSERT_EQ(shells.size(), 4u);
+  for (const auto& line : shells) EXPECT_EQ(std::count(line.begin(), line.end(), ','), 8) << line;
+  // The mid-side nodes of the fixed edge y = 0 are fixed in uz and rx; the
+  // one between (0,0) and (0,0.5) only in uz, where both ends agree.
+  std::map<long, std::vector<int>> fixed;
+  for (const auto& line : Block(deck.text, "*BOUNDARY")) {
+    long node;
+    int dof;
+    char comma;
+    std::istringstream(line) >> node >> comma >> dof;
+    fixed[node].push_back(dof);
+  }
+  int edgeNodes = 0, sideNodes = 0;
+  for (const auto& [node, dofs] : fixed) {
+    if (node < deck.firstGeneratedNode) continue;
+    if (dofs == std::vector<int>{3, 4}) ++edgeNodes;
+    if (dofs == std::vector<int>{3}) ++sideNodes;
+  }
+  EXPECT_EQ(edgeNodes, 2);
+  EXPECT_EQ(sideNodes, 1);
+  EXPECT_EQ(fixed.size(), 4u + 3u);
+}
+
+TEST_F(DeckTest, EccentricNodesGetArmsOnlyWhereTheyAreNeeded) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
+  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 4}}, steel, vec3d(0, 0, 1), vec3d(0, 0, 0.2));
+  host.Fix(beam.FirstNode());
+  host.LoadCase(1, "tip");
+  host.PointLoad(1, beam.elements.back(), beam.LastNode(), {1, 0, 0});
+  const auto deck = host.Export();
+  // Root and tip are joined by arms; the three inner nodes are left out.
+  EXPECT_EQ(Block(deck.text, "*ELEMENT, TYPE=B31, ELSET=ARM").size(), 2u);
+  ASSERT_EQ(deck.axisNodes.size(), 3u);
+  for (std::size_t k = 1; k + 1 < beam.nodes.size(); ++k) {
+    ASSERT_TRUE(deck.axisNodes.count(beam.nodes[k]));
+    EXPECT_GE(deck.axisNodes.at(beam.nodes[k]), deck.firstGeneratedNode);
+  }
+  EXPECT_TRUE(Contains(deck.text, "*MATERIAL, NAME=MARM\n*ELASTIC\n2.1e+14, 0\n"));
+}
+
+TEST_F(DeckTest, VerticalMembersAndSelectedLoadCases) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto pipe = host.Section(qlSection::Pipe(0.1, 0.005));
+  const auto column = host.Beam({0, 0, 0}, {0, 0, 1}, {{3.0, pipe, 2}}, steel, std::nullopt);
+  host.Fix(column.FirstNode());
+  host.LoadCase(4, "second");
+  host.LoadCase(2, "first", vec3d(0, 0, -9.81));
+  // Pipes are written as B32R with a generated middle node, and a vertical
+  // member without a local system still gets its first section axis.
+  const auto deck = host.Export();
+  EXPECT_EQ(Block(deck.text, "*ELEMENT, TYPE=B32R").size(), 2u);
+  EXPECT_TRUE(Contains(deck.text, "SECTION=PIPE\n0.05, 0.005\n0, -1, 0\n"));
+  EXPECT_EQ(deck.loadCaseSteps, (std::vector<long>{2, 4}));
+  EXPECT_EQ(Block(deck.text, "*DLOAD", 1), std::vector<std::string>{"GRAVITY, GRAV, 9.81, 0, 0, -1"});
+  ExportOptions options;
+  options.loadCases = {4};
+  EXPECT_EQ(host.Export(options).loadCaseSteps, std::vector<long>{4});
+  options.loadCases = {3};
+  EXPECT_THROW(host.Export(options), ExportError);
+  options.loadCases = {};
+  options.frequencyCount = -1;
+  EXPECT_THROW(host.Export(options), ExportError);
+}
+
+TEST_F(DeckTest, ElementsWithoutSectionOrMaterialAreRefused) {
+  const long a = host.Node({0, 0, 0}), b = host.Node({1, 0, 0});
+  const long e = host.xaf->Elements().AddElement(qlElementType::Beam2(), {a, b});
+  try {
+    host.Export();
+    FAIL();
+  } catch (const ExportError& error) {
+    EXPECT_TRUE(Contains(error.what(), "without a section")) << error.what();
+    EXPECT_TRUE(Contains(error.what(), "element " + std::to_string(e))) << error.what();
+  }
+}
+
+// The tool, run as a user runs it.
+class ExportTool : public ::testing::Test {
+ protected:
+  int Run(const std::string& arguments) {
+    const std::string command = std::string(QUILM_EXPORT_TOOL) + " " + arguments + " > " + output_ + " 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream in(output_);
+    std::ostringstream text;
+    text << in.rdbuf();
+    printed = text.str();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  void TearDown() override { std::remove(output_.c_str()); }
+  std::string printed;
+
+ private:
+  std::string output_ = host_.file + ".out";
+
+ protected:
+  HostModel host_;
+};
+
+TEST_F(ExportTool, WritesTheDeckSolvesAndReportsErrors) {
+  EXPECT_EQ(Run(""), 2);
+  EXPECT_EQ(Run(host_.file + " --frequencies x"), 2);
+  EXPECT_EQ(Run(host_.file + " --bogus"), 2);
+  EXPECT_EQ(Run("/nonexistent/model.qdb"), 1);
+  EXPECT_TRUE(Contains(printed, "quilm-export:")) << printed;
+
+  auto steel = host_.Material(2.1e11, 0.3, 7850);
+  auto rect = host_.Section(qlSection::Rectangle(0.1, 0.05));
+  const auto beam = host_.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 4}}, steel, vec3d(0, 0, 1));
+  host_.Fix(beam.FirstNode());
+  host_.LoadCase(7, "tip");
+  host_.PointLoad(7, beam.elements.back(), beam.LastNode(), {0, 0, -1000});
+  host_.model.Flush();
+  const std::string deckFile = host_.file + ".inp";
+  EXPECT_EQ(Run(host_.file + " -o " + deckFile), 0) << printed;
+  std::ifstream deck(deckFile);
+  EXPECT_TRUE(deck.good());
+  if (SolverAvailable()) {
+    EXPECT_EQ(Run(host_.file + " -o " + deckFile + " --solve"), 0) << printed;
+    EXPECT_TRUE(Contains(printed, "Load case 7 (tip)")) << printed;
+    EXPECT_TRUE(Contains(printed, "reactions")) << printed;
+    EXPECT_EQ(Run(host_.file + " -o " + deckFile + " --solve --ccx /nonexistent/ccx"), 1);
+    EXPECT_TRUE(Contains(printed, "not found")) << printed;
+  }
+  std::remove(deckFile.c_str());
+}
+
+}  // namespace
+}  // namespace Kestrum::Quilm::SolverTest
