@@ -29,6 +29,11 @@ using Dofs = std::array<double, 6>;
 // Each reason keeps the list of records it applies to.
 class Problems {
  public:
+  std::size_t FatalCount() const {
+    std::size_t n = 0;
+    for (const auto& entry : fatal_) n += entry.second.size();
+    return n;
+  }
   void Add(const std::string& reason, const std::string& where, bool skippable) {
     auto& list = skippable ? skippable_[reason] : fatal_[reason];
     list.push_back(where);
@@ -243,6 +248,7 @@ class DeckBuilder {
     for (long id : model_.Elements().GetElementIds()) {
       Element element = model_.GetConnectivityManager().GetElementById(id);
       auto record = model_.Elements().GetElement(id);
+      const std::size_t fatalBefore = problems_.FatalCount();
       switch (element.GetElementType().Shape()) {
         case qlElementType::Point:
           deck_.notes.push_back("point element " + std::to_string(id) +
@@ -257,6 +263,8 @@ class DeckBuilder {
         default:
           problems_.Add("solid elements are not supported", ElementLabel(id), false);
       }
+      // Loads on a refused element would only repeat its refusal.
+      if (problems_.FatalCount() != fatalBefore) refused_.insert(id);
     }
   }
 
@@ -622,6 +630,8 @@ class DeckBuilder {
       const std::string label = where + " " + (entry.kind == LoadKind::Point || entry.kind == LoadKind::NodeAcceleration
                                                     ? NodeLabel(entry.target)
                                                     : ElementLabel(entry.target));
+      const bool onElement = entry.kind != LoadKind::Point && entry.kind != LoadKind::NodeAcceleration;
+      if (onElement && refused_.count(entry.target)) continue;
       if (entry.kind == LoadKind::InitialStrain || load.loadType() == LoadType::InitialStrain) {
         problems_.Add("initial strain loads are not supported", label, true);
         continue;
@@ -844,6 +854,7 @@ class DeckBuilder {
   std::map<std::string, ElementGroup> beamGroups_, shellGroups_, armGroups_;
   std::map<long, BeamEnds> beams_;
   std::set<long> shells_;
+  std::set<long> refused_;  // elements that cannot be exported
   std::vector<long> denseElements_;
   double maxBeamModulus_ = 0.0;
 
