@@ -228,6 +228,9 @@ TEST_F(DeckTest, ElementsWithoutSectionOrMaterialAreRefused) {
 // The tool, run as a user runs it.
 class ExportTool : public ::testing::Test {
  protected:
+  HostModel host_;  // first: the output file name is derived from its file
+  std::string printed;
+
   int Run(const std::string& arguments) {
     const std::string command = std::string(QUILM_EXPORT_TOOL) + " " + arguments + " > " + output_ + " 2>&1";
     const int status = std::system(command.c_str());
@@ -238,13 +241,9 @@ class ExportTool : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   void TearDown() override { std::remove(output_.c_str()); }
-  std::string printed;
 
  private:
   std::string output_ = host_.file + ".out";
-
- protected:
-  HostModel host_;
 };
 
 TEST_F(ExportTool, WritesTheDeckSolvesAndReportsErrors) {
