@@ -11,9 +11,10 @@
 // Second moments keep their meaning: Iy (about local y) resists bending in
 // the x-z plane, Iz bending in the x-y plane.
 //
-// Element types. Solid rectangles use the two-node B31 (three-node beams
-// B32R). Pipes and boxes are only reliable on B32R, so two-node beams of
-// those sections get a generated middle node.
+// Element types. Solid rectangles use the two-node B31 (a three-node beam of
+// one becomes two B31 halves). Pipes and boxes are only reliable on the
+// three-node B32R, so two-node beams of those sections get a generated
+// middle node.
 #pragma once
 
 #include <string>

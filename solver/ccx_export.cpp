@@ -409,17 +409,26 @@ class DeckBuilder {
       return;
     }
 
-    std::vector<long> row{id, first};
+    std::vector<std::vector<long>> rows{{id, first}};
     std::string type = "B31";
-    if (count == 3) {
+    if (count == 3 && mapped->second.needsQuadratic) {
       type = "B32R";
-      row.push_back(BeamNode(nodes[1], eccentricities[1], armSize));
+      rows[0].push_back(BeamNode(nodes[1], eccentricities[1], armSize));
+    } else if (count == 3) {
+      // Rectangles are more accurate on B31, so a three-node beam of one
+      // becomes two B31 elements meeting at its middle node.
+      const long middle = BeamNode(nodes[1], eccentricities[1], armSize);
+      rows[0].push_back(middle);
+      rows.push_back({nextElement_++, middle});
+      extra_[id].push_back(rows[1][0]);
     } else if (mapped->second.needsQuadratic) {
       type = "B32R";
-      row.push_back(MidNode(first, last));
+      rows[0].push_back(MidNode(first, last));
     }
-    row.push_back(last);
-    if (backwards) std::swap(row[1], row.back());
+    rows.back().push_back(last);
+    for (auto& row : rows) {
+      if (backwards) std::swap(row[1], row.back());
+    }
 
     const long materialId = record.GetMaterial();
     const std::string key = type + "|" + std::to_string(sectionId) + "|" + std::to_string(materialId) + "|" +
@@ -434,13 +443,13 @@ class DeckBuilder {
                          VecKey(n1) + "\n";
       group = beamGroups_.emplace(key, g).first;
     }
-    group->second.rows.push_back(row);
+    for (auto& row : rows) group->second.rows.push_back(row);
     beams_[id] = BeamEnds{first, last, firstPos, lastPos};
     maxBeamModulus_ = std::max(maxBeamModulus_, material->YoungsModulus());
 
     const double mass = material->Density() * section.Properties().area * length;
     if (material->Density() > 0.0) {
-      denseElements_.push_back(id);
+      for (const auto& row : rows) denseElements_.push_back(row[0]);
       if (count == 2) {
         lumpedMass_[nodes[0]] += mass / 2.0;
         lumpedMass_[nodes[1]] += mass / 2.0;
@@ -484,12 +493,32 @@ class DeckBuilder {
 
     std::vector<long> corners;
     for (unsigned i = 0; i < count; ++i) corners.push_back(element.GetNode(i, Element::Geometric));
-    std::vector<long> row{id};
-    row.insert(row.end(), corners.begin(), corners.end());
-    for (unsigned i = 0; i < count; ++i) row.push_back(MidNode(corners[i], corners[(i + 1) % count]));
+    for (unsigned i = 0; i < count; ++i) ++shellEdgeUse_[std::minmax(corners[i], corners[(i + 1) % count])];
+    // Quadratic triangles (S6) are far too stiff, so a triangle is divided
+    // into three quadrilaterals, one per corner, that meet at its centroid.
+    std::vector<std::vector<long>> quads;
+    if (count == 4) {
+      quads.push_back(corners);
+    } else {
+      const long centroid = NewNode(pos3d((PositionOf(corners[0]).x + PositionOf(corners[1]).x + PositionOf(corners[2]).x) / 3,
+                                          (PositionOf(corners[0]).y + PositionOf(corners[1]).y + PositionOf(corners[2]).y) / 3,
+                                          (PositionOf(corners[0]).z + PositionOf(corners[1]).z + PositionOf(corners[2]).z) / 3));
+      for (unsigned i = 0; i < 3; ++i) {
+        quads.push_back({corners[i], MidNode(corners[i], corners[(i + 1) % 3]), centroid,
+                         MidNode(corners[(i + 2) % 3], corners[i])});
+      }
+    }
+    std::vector<std::vector<long>> rows;
+    for (const auto& quad : quads) {
+      std::vector<long> row{rows.empty() ? id : nextElement_++};
+      if (!rows.empty()) extra_[id].push_back(row[0]);
+      row.insert(row.end(), quad.begin(), quad.end());
+      for (unsigned i = 0; i < 4; ++i) row.push_back(MidNode(quad[i], quad[(i + 1) % 4]));
+      rows.push_back(row);
+    }
 
     const long materialId = record.GetMaterial();
-    const std::string type = count == 4 ? "S8R" : "S6";
+    const std::string type = "S8R";
     const std::string key = type + "|" + std::to_string(sectionId) + "|" + std::to_string(materialId);
     auto group = shellGroups_.find(key);
     if (group == shellGroups_.end()) {
@@ -500,11 +529,11 @@ class DeckBuilder {
                          "\n" + FormatNumber(thickness, "a plate thickness") + "\n";
       group = shellGroups_.emplace(key, g).first;
     }
-    group->second.rows.push_back(row);
+    for (const auto& row : rows) group->second.rows.push_back(row);
     shells_.insert(id);
 
     if (material->Density() > 0.0) {
-      denseElements_.push_back(id);
+      for (const auto& row : rows) denseElements_.push_back(row[0]);
       const pos3d p0 = PositionOf(corners[0]), p1 = PositionOf(corners[1]), p2 = PositionOf(corners[2]);
       double area;
       if (count == 4) {  // half the cross product of the diagonals
@@ -566,19 +595,40 @@ class DeckBuilder {
     }
   }
 
-  // A generated mid-side node lies on an edge that the model interpolates
-  // linearly between its end nodes: a direction fixed at both ends is fixed
-  // along the whole edge, so the mid-side node is fixed in it too (otherwise
-  // a simply supported plate edge would bulge between its supports).
+  // A generated mid-side node on a supported edge would otherwise let the
+  // edge bulge between its supported end nodes (a simply supported plate
+  // edge, for instance), so it is fixed in the directions fixed at both ends
+  // of its edge. That holds for beam edges and for the free edges of the
+  // shell mesh (used by one shell only): an edge shared by two shells may
+  // join two supports across the mesh (the diagonal of a corner triangle)
+  // without being a support line itself. Half-edges of divided triangles
+  // follow their edge, through its mid-side node; the rule is applied until
+  // nothing changes because generated nodes also lie between generated nodes.
   void InheritFixities() {
-    for (const auto& [edge, mid] : midNodes_) {
-      auto a = boundaries_.find(edge.first), b = boundaries_.find(edge.second);
-      if (a == boundaries_.end() || b == boundaries_.end()) continue;
-      std::vector<int> common;
-      std::set_intersection(a->second.begin(), a->second.end(), b->second.begin(), b->second.end(),
-                            std::back_inserter(common));
-      if (!common.empty()) boundaries_[mid] = common;
+    for (bool changed = true; changed;) {
+      changed = false;
+      for (const auto& [edge, mid] : midNodes_) {
+        if (auto use = shellEdgeUse_.find(edge); use != shellEdgeUse_.end() && use->second > 1) continue;
+        auto a = boundaries_.find(edge.first), b = boundaries_.find(edge.second);
+        if (a == boundaries_.end() || b == boundaries_.end()) continue;
+        std::vector<int> common;
+        std::set_intersection(a->second.begin(), a->second.end(), b->second.begin(), b->second.end(),
+                              std::back_inserter(common));
+        if (common.empty()) continue;
+        auto& current = boundaries_[mid];
+        if (current != common) {
+          current = common;
+          changed = true;
+        }
+      }
     }
+  }
+
+  // The solver elements a model element was written as, its own id first.
+  std::vector<long> SolverElements(long element) const {
+    std::vector<long> parts{element};
+    if (auto it = extra_.find(element); it != extra_.end()) parts.insert(parts.end(), it->second.begin(), it->second.end());
+    return parts;
   }
 
   // ---- loads -----------------------------------------------------------------
@@ -675,8 +725,9 @@ class DeckBuilder {
             problems_.Add("pressures are only supported on shell elements", label, true);
             break;
           }
-          pressures.push_back(std::to_string(entry.target) + ", P, " +
-                              FormatNumber(surface->Pressure(), "a pressure"));
+          for (long part : SolverElements(entry.target)) {
+            pressures.push_back(std::to_string(part) + ", P, " + FormatNumber(surface->Pressure(), "a pressure"));
+          }
           break;
         }
         case LoadKind::InitialStrain:
@@ -817,10 +868,15 @@ class DeckBuilder {
       const std::string name = "S" + std::to_string(id);
       const auto& content = set->GetEntitySet();
       std::vector<long> setNodes(content.Nodes().begin(), content.Nodes().end());
-      std::vector<long> setElements;
+      std::vector<long> setElements;  // sorted below: split halves come out of order
       for (long e : content.Elements()) {
         if (beams_.count(e) || shells_.count(e)) setElements.push_back(e);
+        if (beams_.count(e) || shells_.count(e)) {
+          const auto parts = SolverElements(e);
+          setElements.insert(setElements.end(), parts.begin() + 1, parts.end());
+        }
       }
+      std::sort(setElements.begin(), setElements.end());
       if (setNodes.empty() && setElements.empty()) continue;
       out << "** Set " << id << " " << CommentText(set->GetName()) << "\n";
       if (!setNodes.empty()) {
@@ -855,6 +911,9 @@ class DeckBuilder {
   std::map<long, BeamEnds> beams_;
   std::set<long> shells_;
   std::set<long> refused_;  // elements that cannot be exported
+  // Model elements written as several solver elements -> the ids beyond their own.
+  std::map<long, std::vector<long>> extra_;
+  std::map<std::pair<long, long>, int> shellEdgeUse_;  // model shell edge -> shells using it
   std::vector<long> denseElements_;
   double maxBeamModulus_ = 0.0;
 

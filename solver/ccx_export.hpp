@@ -5,17 +5,20 @@
 //  * nodes keep their ids; generated nodes (beam middle nodes, shell mid-side
 //    nodes, offset beam ends) and generated elements (stiff arms, point
 //    masses) are numbered after the model's highest ids;
-//  * beams: B31 (solid rectangles) or B32R (pipes, boxes, and every
-//    three-node beam), section axes as beam_mapping.hpp describes, each
+//  * beams: B31 (solid rectangles; a three-node beam as two halves) or B32R
+//    (pipes and boxes), section axes as beam_mapping.hpp describes, each
 //    element written in one canonical direction (x, then y, then z rising);
 //    an eccentricity moves the beam end to node + eccentricity and joins it
 //    to the node by a short stiff arm (a B31 beam of a square section as large
 //    as the beam's and `armStiffnessFactor` times the stiffest beam
 //    material) where the node has a support, mass, load or other element;
 //    an eccentric node with none of these is left out (see axisNodes);
-//  * generated mid-side nodes are fixed in the directions fixed at both ends
-//    of their edge;
-//  * three- and four-node shells: S6 and S8R with generated mid-side nodes;
+//  * generated mid-side nodes on beam edges and on free edges of the shell
+//    mesh are fixed in the directions fixed at both ends of their edge (so a
+//    supported plate edge stays supported between its nodes);
+//  * four-node shells: S8R with generated mid-side nodes; three-node shells:
+//    three S8R quadrilaterals each, one per corner, meeting at a generated
+//    centroid node (the solver's quadratic triangle is far too stiff);
 //  * point masses: MASS elements; boundary conditions: *BOUNDARY (a moment
 //    on a fixed rotation is left out: the support takes it directly);
 //  * loads: point loads as *CLOAD forces and moments; line loads as the

@@ -171,6 +171,26 @@ TEST_F(DeckTest, ShellMidSideNodesAreSharedNumberedAfterTheModelAndInheritFixiti
   EXPECT_EQ(fixed.size(), 4u + 3u);
 }
 
+TEST_F(DeckTest, TrianglesBecomeThreeQuadrilateralsAndOnlyFreeEdgesInheritFixities) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto t = host.Thickness(0.01);
+  host.triangularShells = true;
+  std::vector<long> elements;
+  const auto nodes = host.Plate(1.0, 1, t, steel, elements);  // two triangles sharing a diagonal
+  for (const auto& row : nodes) {
+    for (long node : row) host.Fix(node, {0, 0, 1, 0, 0, 0});
+  }
+  host.LoadCase(1, "pressure");
+  host.ElementLoad(1, {elements[0]}, boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::SurfaceLoad(5)));
+  const auto deck = host.Export();
+  EXPECT_EQ(Block(deck.text, "*ELEMENT, TYPE=S8R").size(), 6u);
+  // The pressure on one triangle reaches its three quadrilaterals.
+  EXPECT_EQ(Block(deck.text, "*DLOAD", 1).size(), 3u);
+  // Fixed: the 4 corners, the 4 outer edge midpoints and their 8 half-edge
+  // nodes; the diagonal's nodes and the centroids stay free.
+  EXPECT_EQ(Block(deck.text, "*BOUNDARY").size(), 4u + 4u + 8u);
+}
+
 TEST_F(DeckTest, EccentricNodesGetArmsOnlyWhereTheyAreNeeded) {
   auto steel = host.Material(2.1e11, 0.3, 7850);
   auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));

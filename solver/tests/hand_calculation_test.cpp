@@ -104,6 +104,31 @@ TEST_F(HandCalculation, ReversedElementsLeaveTheAnswersUnchanged) {
   }
 }
 
+TEST_F(HandCalculation, ThreeNodeBeamsWithPerNodeLocalSystems) {
+  // A rectangle turned by 90 degrees (local z along global y), and a pipe,
+  // both meshed in three-node beams whose local systems are set node by node.
+  host.threeNodeBeams = true;
+  const double L = 2.0, b = 0.05, h = 0.1, d = 0.1, t = 0.005, P = 1000.0;
+  auto steel = host.Material(kE, kNu, 7850.0);
+  auto rect = host.Section(qlSection::Rectangle(h, b));
+  auto pipe = host.Section(qlSection::Pipe(d, t));
+  const auto r1 = host.Beam({0, 0, 0}, {1, 0, 0}, {{L, rect, 5}}, steel, vec3d(0, 1, 0));
+  const auto p1 = host.Beam({0, 1, 0}, {1, 0, 0}, {{L, pipe, 20}}, steel, vec3d(0, 0, 1));
+  host.Fix(r1.FirstNode());
+  host.Fix(p1.FirstNode());
+  host.LoadCase(1, "tip");
+  host.PointLoad(1, r1.elements.back(), r1.LastNode(), {0, 0, -P});
+  host.PointLoad(1, p1.elements.back(), p1.LastNode(), {0, -P, 0});
+  const auto r = host.Solve();
+  const double PL3 = P * L * L * L;
+  const double Iweak = h * b * b * b / 12;
+  const double Ipipe = kPi / 64 * (std::pow(d, 4) - std::pow(d - 2 * t, 4));
+  ExpectClose("three-node rotated rectangle tip uz (weak)", r.steps[0].displacements.at(r1.LastNode()).z,
+              -PL3 / (3 * kE * Iweak), 0.01);
+  ExpectClose("three-node pipe tip uy", r.steps[0].displacements.at(p1.LastNode()).y, -PL3 / (3 * kE * Ipipe),
+              0.01);
+}
+
 TEST_F(HandCalculation, SteppedCantileverOfTwoSections) {
   const double L1 = 1.0, L2 = 1.0, b = 0.05, h1 = 0.12, h2 = 0.08, P = 1000.0;
   auto steel = host.Material(kE, kNu, 7850.0);
@@ -172,7 +197,11 @@ TEST_F(HandCalculation, EccentricBeamUnderAxialLoad) {
               P * L / (kE * b * h) + P * e * e * L / (kE * I), 0.01);
 }
 
-TEST_F(HandCalculation, SimplySupportedSquarePlateUnderPressure) {
+// A simply supported square plate under uniform pressure, meshed in four-
+// or three-node shells.
+void CheckSquarePlate(bool triangles) {
+  HostModel host;
+  host.triangularShells = triangles;
   const double a = 1.0, t = 0.01, q = 1000.0;
   const int n = 8;
   auto steel = host.Material(kE, kNu, 7850.0);
@@ -201,9 +230,12 @@ TEST_F(HandCalculation, SimplySupportedSquarePlateUnderPressure) {
   }
   const double analytic = 16 * q * std::pow(a, 4) / (std::pow(kPi, 6) * D) * series;
   // Positive pressure acts along the normal of the node order, here +z.
-  ExpectClose("plate centre uz under pressure", r.steps[0].displacements.at(nodes[n / 2][n / 2]).z, analytic,
-              0.02);
+  ExpectClose(triangles ? "plate (triangles) centre uz under pressure" : "plate centre uz under pressure",
+              r.steps[0].displacements.at(nodes[n / 2][n / 2]).z, analytic, 0.02);
 }
+
+TEST_F(HandCalculation, SimplySupportedSquarePlateUnderPressure) { CheckSquarePlate(false); }
+TEST_F(HandCalculation, SimplySupportedSquarePlateOfTrianglesUnderPressure) { CheckSquarePlate(true); }
 
 TEST_F(HandCalculation, TipMassEigenfrequencies) {
   const double L = 2.0, b = 0.05, h = 0.1, m = 100.0;

@@ -67,11 +67,18 @@ MeshedBeam HostModel::Beam(const pos3d& start, const vec3d& direction, const std
     boost::intrusive_ptr<HostSegment> segment(new HostSegment(spec.section, material));
     for (int k = 0; k < spec.elements; ++k, ++index) {
       const long a = meshed.nodes.back();
+      long middle = 0;
+      if (threeNodeBeams) {
+        middle = Node(At(start, direction, s + spec.length * (k + 0.5) / spec.elements));
+        meshed.nodes.push_back(middle);
+      }
       const long b = Node(At(start, direction, s + spec.length * (k + 1) / spec.elements));
       meshed.nodes.push_back(b);
       const bool reverse = std::find(reversed.begin(), reversed.end(), index) != reversed.end();
-      const long element = xaf->Elements().AddElement(qlElementType::Beam2(), reverse ? std::vector<long>{b, a}
-                                                                                      : std::vector<long>{a, b});
+      std::vector<long> stored = reverse ? std::vector<long>{b, a} : std::vector<long>{a, b};
+      if (threeNodeBeams) stored.push_back(middle);
+      const long element =
+          xaf->Elements().AddElement(threeNodeBeams ? qlElementType::Beam3() : qlElementType::Beam2(), stored);
       segment->AddElement(element);
       meshed.elements.push_back(element);
     }
@@ -97,10 +104,18 @@ std::vector<std::vector<long>> HostModel::Plate(double a, int n, boost::intrusiv
   for (int i = 0; i < n; ++i) {
     for (int j = 0; j < n; ++j) {
       // Counter-clockwise seen from +z: the normal points along +z.
-      const long e = xaf->Elements().AddElement(
-          qlElementType::Shell4(), {nodes[i][j], nodes[i][j + 1], nodes[i + 1][j + 1], nodes[i + 1][j]});
-      plate->AddElement(e);
-      elements.push_back(e);
+      std::vector<std::vector<long>> shells{
+          {nodes[i][j], nodes[i][j + 1], nodes[i + 1][j + 1], nodes[i + 1][j]}};
+      if (triangularShells) {
+        shells = {{nodes[i][j], nodes[i][j + 1], nodes[i + 1][j + 1]},
+                  {nodes[i][j], nodes[i + 1][j + 1], nodes[i + 1][j]}};
+      }
+      for (const auto& corners : shells) {
+        const long e = xaf->Elements().AddElement(
+            triangularShells ? qlElementType::Shell3() : qlElementType::Shell4(), corners);
+        plate->AddElement(e);
+        elements.push_back(e);
+      }
     }
   }
   plate->Write(model);

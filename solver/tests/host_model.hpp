@@ -232,6 +232,11 @@ class HostModel {
   // Flushes and exports only.
   Solver::CcxDeck Export(const Solver::ExportOptions& options = {});
 
+  // Beam() meshes three-node elements (stored end, end, middle) when set.
+  bool threeNodeBeams = false;
+  // Plate() meshes each square as two three-node shells when set.
+  bool triangularShells = false;
+
   const std::string file;
   TestMirrorModel model;
   boost::shared_ptr<AnalysisModel::XafModel> xaf;
