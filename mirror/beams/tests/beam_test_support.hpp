@@ -141,6 +141,20 @@ class TestBeam : public IMirrorBeam {
   CallLog* log_;
 };
 
+// A model that hands out the fixture's analysis model and counts how often.
+class CountingModel : public IMirrorModel {
+ public:
+  explicit CountingModel(boost::shared_ptr<XafModel> xaf) : xaf_(std::move(xaf)) {}
+  boost::shared_ptr<XafModel> GetXafModel() override {
+    ++calls;
+    return xaf_;
+  }
+  int calls = 0;
+
+ private:
+  boost::shared_ptr<XafModel> xaf_;
+};
+
 // A fresh in-memory analysis model reached through a TestMirrorModel, with
 // sections 11 and 12 and material 21, and helpers to build a mesh before the
 // call log is attached.

@@ -99,6 +99,28 @@ TEST_F(BeamWriteTest, WriteOfTwoSegmentsRunsInTheExactOrder) {
   EXPECT_EQ(eccentricity.use_count(), 2) << "the beam lets its callbacks go";
 }
 
+TEST_F(BeamWriteTest, TheAnalysisModelIsFetchedPerQueryAndNotKept) {
+  CountingModel counting(fx.xaf);
+  const long holders = fx.xaf.use_count();
+  beam->Write(counting);
+  // The constant eccentricity, then per element: its record for the
+  // eccentricity; its record, connectivity, two end nodes and the new
+  // transformation for the local system; its record and point for the
+  // segment.
+  EXPECT_EQ(counting.calls, 1 + 3 * (1 + 5 + 2));
+  EXPECT_EQ(fx.xaf.use_count(), holders);
+  // Per-node eccentricities: connectivity, then node and record per node.
+  eccentricity->isConstant = false;
+  beam->ClearUpdateFlags(true);
+  s0->ClearUpdateFlags(false);
+  s1->ClearUpdateFlags(false);
+  beam->SetLocalSystemModified(false);
+  counting.calls = 0;
+  beam->Write(counting);
+  EXPECT_EQ(counting.calls, 3 * (1 + 1 + 2 * 2));
+  EXPECT_EQ(fx.xaf.use_count(), holders);
+}
+
 TEST_F(BeamWriteTest, OneConstantEccentricityPerWriteIsSharedByAllElements) {
   fx.Attach();
   beam->Write(fx.model);

@@ -222,6 +222,19 @@ TEST_F(SegmentTest, AFailedDeleteKeepsEveryId) {
   EXPECT_TRUE(fx.xaf->Elements().Contains(7));
 }
 
+TEST_F(SegmentTest, TheAnalysisModelIsFetchedPerStepAndNotKept) {
+  for (long id : {1L, 2L, 3L}) segment->AddElement(id);
+  CountingModel counting(fx.xaf);
+  const long holders = fx.xaf.use_count();
+  segment->Write(counting);
+  EXPECT_EQ(counting.calls, 3 * 2) << "once for the element record, once for its point";
+  EXPECT_EQ(fx.xaf.use_count(), holders);
+  counting.calls = 0;
+  segment->Delete(counting);
+  EXPECT_EQ(counting.calls, 3);
+  EXPECT_EQ(fx.xaf.use_count(), holders);
+}
+
 class SegmentJoinTest : public ::testing::Test {
  protected:
   boost::intrusive_ptr<TestSegment> a{new TestSegment};
