@@ -87,6 +87,7 @@ struct ElementGroup {
 struct BeamEnds {
   long first, last;
   pos3d firstPos, lastPos;
+  long middle = 0;  // the middle node of a three-node beam, 0 for none
 };
 
 class DeckBuilder {
@@ -411,13 +412,13 @@ class DeckBuilder {
 
     std::vector<std::vector<long>> rows{{id, first}};
     std::string type = "B31";
+    const long middle = count == 3 ? BeamNode(nodes[1], eccentricities[1], armSize) : 0;
     if (count == 3 && mapped->second.needsQuadratic) {
       type = "B32R";
-      rows[0].push_back(BeamNode(nodes[1], eccentricities[1], armSize));
+      rows[0].push_back(middle);
     } else if (count == 3) {
       // Rectangles are more accurate on B31, so a three-node beam of one
       // becomes two B31 elements meeting at its middle node.
-      const long middle = BeamNode(nodes[1], eccentricities[1], armSize);
       rows[0].push_back(middle);
       rows.push_back({nextElement_++, middle});
       extra_[id].push_back(rows[1][0]);
@@ -444,7 +445,7 @@ class DeckBuilder {
       group = beamGroups_.emplace(key, g).first;
     }
     for (auto& row : rows) group->second.rows.push_back(row);
-    beams_[id] = BeamEnds{first, last, firstPos, lastPos};
+    beams_[id] = BeamEnds{first, last, firstPos, lastPos, middle};
     maxBeamModulus_ = std::max(maxBeamModulus_, material->YoungsModulus());
 
     const double mass = material->Density() * section.Properties().area * length;
@@ -716,7 +717,15 @@ class DeckBuilder {
             problems_.Add("line loads are only supported on beam elements", label, true);
             break;
           }
-          AddLineLoad(nodal, beam->second, line->Start(), line->End());
+          const BeamEnds& ends = beam->second;
+          if (ends.middle == 0) {
+            AddLineLoad(nodal, ends, line->Start(), line->End());
+          } else {  // each half on its own, the load halfway between
+            const vec3d q = (line->Start() + line->End()) * 0.5;
+            const pos3d m = PositionOf(ends.middle);
+            AddLineLoad(nodal, BeamEnds{ends.first, ends.middle, ends.firstPos, m}, line->Start(), q);
+            AddLineLoad(nodal, BeamEnds{ends.middle, ends.last, m, ends.lastPos}, q, line->End());
+          }
           break;
         }
         case LoadKind::Surface: {

@@ -136,6 +136,26 @@ TEST_F(DeckTest, LineLoadsBecomeConsistentNodalForcesAndMoments) {
   EXPECT_EQ(loads.count({a, 2}) + loads.count({a, 4}) + loads.count({a, 6}), 0u);
 }
 
+TEST_F(DeckTest, LineLoadsOnThreeNodeBeamsReachTheMiddleNode) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
+  host.threeNodeBeams = true;
+  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 1}}, steel, vec3d(0, 0, 1));
+  host.LoadCase(1, "uniform");
+  host.ElementLoad(1, beam.elements,
+                   boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::LineLoad(vec3d(0, 0, -1000))));
+  const auto deck = host.Export();
+  EXPECT_EQ(Block(deck.text, "*ELEMENT, TYPE=B31").size(), 2u);  // two halves
+  const auto loads = NodalLoads(deck.text, 1);
+  // Each 1 m half carries 1000 N, half of it at each of its ends; the end
+  // moments of the halves cancel at the middle node.
+  EXPECT_NEAR(loads.at({beam.nodes[0], 3}), -500.0, 1e-9);
+  EXPECT_NEAR(loads.at({beam.nodes[1], 3}), -1000.0, 1e-9);
+  EXPECT_NEAR(loads.at({beam.nodes[2], 3}), -500.0, 1e-9);
+  EXPECT_NEAR(loads.at({beam.nodes[0], 5}), 1000.0 / 12, 1e-9);
+  EXPECT_EQ(loads.count({beam.nodes[1], 5}), 0u);
+}
+
 TEST_F(DeckTest, ShellMidSideNodesAreSharedNumberedAfterTheModelAndInheritFixities) {
   auto steel = host.Material(2.1e11, 0.3, 7850);
   auto t = host.Thickness(0.01);
