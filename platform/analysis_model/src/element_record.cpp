@@ -43,7 +43,7 @@ long CheckPropertyId(const ModelData& d, NodeProperty p, long id) {
 void SetWide(ModelData& d, long element, NodeProperty p, long id) {
   ElementRow& row = d.ElementAt(element);
   if (id != -1) id = CheckPropertyId(d, p, id);
-  d.dirtyElements.reserve(d.dirtyElements.size() + 1);
+  ReserveOneMore(d.dirtyElements);
   std::int32_t& wide = WideField(row, p);
   if (id == -1) {
     if (wide == -1) return;
@@ -80,13 +80,13 @@ bool SetPerNode(ModelData& d, long element, NodeProperty p, unsigned node, long 
   std::int32_t& wide = WideField(row, p);
   if (wide != -1) {
     if (old == id) return false;
-    d.dirtyElements.reserve(d.dirtyElements.size() + 1);
+    ReserveOneMore(d.dirtyElements);
     NodeField(d.PerNodeOf(row), p).fill(wide > 0 ? wide : 0);
     wide = -1;
   } else if (old == id) {
     return false;
   }
-  d.dirtyElements.reserve(d.dirtyElements.size() + 1);
+  ReserveOneMore(d.dirtyElements);
   NodeField(d.perNodeIds[row.perNode], p)[node] = static_cast<std::int32_t>(id);
   d.MarkElement(element);
   return true;
@@ -99,7 +99,7 @@ void XafElement::SetSection(long section) {
   ModelData& d = model_->Data();
   ElementRow& row = d.ElementAt(id_);
   if (section < -1 || (section > 0 && d.sections.count(section) == 0)) ThrowMissing("section", section);
-  d.dirtyElements.reserve(d.dirtyElements.size() + 1);
+  ReserveOneMore(d.dirtyElements);
   row.section = static_cast<std::int32_t>(section);
   d.MarkElement(id_);
 }
@@ -109,7 +109,7 @@ void XafElement::SetMaterial(long material) {
   ModelData& d = model_->Data();
   ElementRow& row = d.ElementAt(id_);
   if (material < -1 || (material > 0 && d.materials.count(material) == 0)) ThrowMissing("material", material);
-  d.dirtyElements.reserve(d.dirtyElements.size() + 1);
+  ReserveOneMore(d.dirtyElements);
   row.material = static_cast<std::int32_t>(material);
   d.MarkElement(id_);
 }

@@ -42,7 +42,7 @@ long XafNodeManager::AddNode(const pos3d& position) {
     throw ModelError("node position " + TraceFormat::Arg(position) + " is not finite");
   if (d.nodes.size() >= static_cast<std::size_t>(kMaxId)) throw ModelError("node table is full");
   const long id = static_cast<long>(d.nodes.size()) + 1;
-  d.nodes.reserve(d.nodes.size() + 1);  // so that a failing insert below leaves both tables alike
+  ReserveOneMore(d.nodes);  // so that a failing insert below leaves both tables alike
   d.nodeIds.insert(id);
   d.nodes.push_back(position);
   return id;
@@ -86,7 +86,7 @@ long XafElementManager::AddElement(const qlElementType& type, const std::vector<
   row.type = static_cast<std::int16_t>(type.Number());
   row.nodeCount = static_cast<std::uint8_t>(type.NodeCount());
   for (std::size_t i = 0; i < nodeIds.size(); ++i) row.nodes[i] = static_cast<std::int32_t>(nodeIds[i]);
-  d.dirtyElements.reserve(d.dirtyElements.size() + 1);
+  ReserveOneMore(d.dirtyElements);
   d.elements.push_back(row);
   const long id = static_cast<long>(d.elements.size());
   ++d.elementCount;
@@ -114,7 +114,7 @@ bool XafElementManager::ReverseNodeNumbers(long id) {
     auto old = values;
     for (unsigned s = 0; s < n; ++s) values[s] = old[from[s]];
   };
-  std::array<std::int32_t, kMaxElementNodes> nodes;
+  std::array<std::int32_t, kMaxElementNodes> nodes{};
   std::copy(row.nodes, row.nodes + kMaxElementNodes, nodes.begin());
   permute(nodes);
   std::copy(nodes.begin(), nodes.end(), row.nodes);
@@ -134,7 +134,7 @@ bool XafElementManager::RemoveElement(long id, bool removeLoads) {
   ElementRow& row = d.ElementAt(id);
   // Every step below only erases; reserve the mark list first so that
   // nothing can fail half-way.
-  d.dirtyElements.reserve(d.dirtyElements.size() + 1);
+  ReserveOneMore(d.dirtyElements);
   if (removeLoads) {
     for (auto it = d.loadCases.begin(); it != d.loadCases.end();) {
       auto& loads = it->second.loads;

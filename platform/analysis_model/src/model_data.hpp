@@ -103,6 +103,16 @@ struct IdCounters {
 // The connection to the model file; defined with the file code.
 struct FileConnection;
 
+// Makes room for one more entry, growing the capacity geometrically, so that
+// a push_back after it cannot throw (the tables stay alike when a later step
+// fails) while appending stays amortised constant time. Reserving exactly
+// size() + 1 would reallocate on every call and make building a mesh
+// quadratic in its size.
+template <class Vector>
+void ReserveOneMore(Vector& v) {
+  if (v.size() == v.capacity()) v.reserve(v.size() < 16 ? 16 : 2 * v.size());
+}
+
 struct ModelData {
   // ---- file and mode
   std::string fileName;

@@ -7,7 +7,8 @@
 // call order (ids in decimal, doubles in shortest round-trip form, strings
 // quoted, vectors and points as "(x, y, z)", records by their Describe()).
 // Manager is the name of the XafModel accessor giving the manager
-// ("Sections", "Loads", ...), "Connectivity" for the connectivity manager,
+// ("Sections", "Loads", ...; "Archive" for GetArchive's XafArchive),
+// "Connectivity" for the connectivity manager,
 // "Element" for an XafElement record (its element id first among the
 // arguments) and "Model" for the model. Accessors themselves (Loads()) and
 // reads of value records (Node, Element, load records) are not events.

@@ -13,7 +13,10 @@
 // Every id the model does not hold throws ModelError naming the table and id.
 // In element references 0 means none and -1 (where allowed) "not written
 // yet"; per-element eccentricity, transformation and fixation ids of -1 mean
-// one id per node.
+// one id per node. Deleting a material or section that elements use keeps
+// their references: adding a row under that id again restores them.
+//
+// Ids are signed 32-bit values: explicit ids above 2147483646 throw.
 #pragma once
 
 #include <memory>
@@ -158,7 +161,8 @@ class XafMaterialManager {
 class XafSectionManager {
  public:
   long AddSection(const qlSection& section, const std::string& name, long id);
-  // Stores a plate thickness in the section table.
+  // Stores a plate thickness in the section table. Any value is stored as
+  // given (negative values and NaN included); checking it is the caller's.
   long AddThickness(const double& thickness, const std::string& name, long id);
   void DeleteSection(long id);
   // Empty when the model holds no section with this id.
@@ -217,16 +221,19 @@ class XafElementManager {
  public:
   virtual ~XafElementManager() = default;
   // Creates an element of the given type on existing nodes (stored order);
-  // returns its id. Throws for unknown nodes or a node count that does not
-  // fit the type.
+  // returns its id. Throws for unknown nodes, a node named twice or a node
+  // count that does not fit the type. A new element has section, material,
+  // eccentricity, transformation and fixation 0 (none).
   long AddElement(const qlElementType& type, const std::vector<long>& nodeIds);
   // A live handle on the element's row.
   boost::shared_ptr<XafElement> GetElement(long id);
   // Reverses the element's geometric node order; per-node ids move with
   // their nodes. Returns true.
   bool ReverseNodeNumbers(long id);
-  // Removes the element; with removeLoads true also its element loads in
-  // every load case. Returns true.
+  // Removes the element and takes it out of every set; with removeLoads true
+  // also its element loads in every load case (with false they stay, naming
+  // the removed id, until DeleteElementLoad). Its id is never reused.
+  // Returns true; throws for an unknown id.
   virtual bool RemoveElement(long id, bool removeLoads);
   bool Contains(long id) const;
   std::size_t Count() const;
@@ -291,8 +298,10 @@ struct LoadEntry {
   boost::shared_ptr<const Load> record;
 };
 
-// Loads by load case. Load case ids are the host's (0 or above); a load case
-// exists while it has a name, a gravity load or any load.
+// Loads by load case. Load case ids are the host's (0 or above; others
+// throw); a load case exists while it has a name, a gravity load or any load.
+// Records are copied when added. Load records of classes other than the four
+// of records.hpp can be added but not stored: Flush throws for them.
 class XafLoadManager {
  public:
   void AddPointLoad(long loadCase, long node, const PointLoad& load);
@@ -305,7 +314,8 @@ class XafLoadManager {
   void AddGravityLoad(long loadCase, long option, double x, double y, double z);
   // Removes the point and node-acceleration loads of one node in one load case.
   void DeleteNodeLoad(long loadCase, long node);
-  // Removes the element loads of one element in one load case.
+  // Removes the element loads of one element in one load case. The element
+  // need not exist any more (loads left by RemoveElement(id, false)).
   void DeleteElementLoad(long loadCase, long element);
   void DeleteGravityLoad(long loadCase);
   // Removes every load of the load case, gravity included (the name stays).
@@ -331,7 +341,8 @@ class XafNodeManager {
   using const_iterator = Utility::CompressedSet<long>::const_iterator;
   // Creates a node; ids count up from 1. Throws for a non-finite position.
   long AddNode(const pos3d& position);
-  // All node ids in ascending order.
+  // All node ids in ascending order. begin() is a traced call
+  // ("Nodes.begin"); end() is not, so a range-for reports one event.
   const_iterator begin() const;
   const_iterator end() const;
   const Utility::CompressedSet<long>& GetNodeIds() const;
@@ -358,8 +369,13 @@ class XafConnectivityManager : public IConnectivityManager {
 
 // A live handle on one element's row: reads and writes go to the model.
 // Property ids: see the file banner. Setting a per-node id makes the
-// element-wide id -1 (per node); setting an element-wide id other than -1
-// clears the per-node ids.
+// element-wide id -1 (per node), the other nodes keeping the element-wide id
+// they had; setting an element-wide id other than -1 clears the per-node ids
+// of that kind, and setting -1 makes every node keep the element's id.
+// Eccentricity, transformation and fixation ids below -1 mean none (stored
+// as 0); section and material ids below -1 throw. Per-node reads of an
+// element that is not per node give the element-wide id. Every call throws
+// ModelError once the element has been removed.
 class XafElement {
  public:
   XafElement(XafModel& model, long id) : model_(&model), id_(id) {}
@@ -377,7 +393,8 @@ class XafElement {
   long GetTransformation() const;
   long GetFixation() const;
 
-  // Per node, by stored node index. Return true when the value changed.
+  // Per node, by stored node index; ids of 0 or below mean none. Return true
+  // when the node's value changed.
   // Throw ModelError for an index outside the element.
   bool SetNodeEccentricity(unsigned node, long eccentricity);
   bool SetNodeTransformation(unsigned node, long transformation);
@@ -394,7 +411,8 @@ class XafElement {
   long id_;
 };
 
-// Archive settings of the model file.
+// Archive settings of the model file (stored in it). Its calls are traced as
+// "Archive.SetArchiveMode" and "Archive.GetArchiveMode".
 class XafArchive {
  public:
   // In archive mode every Flush is made durable on disk before it returns
@@ -438,7 +456,10 @@ class XafModel {
   XafNodeManager& Nodes() noexcept { return nodes_; }
   XafConnectivityManager& GetConnectivityManager() noexcept { return connectivity_; }
 
-  // Writes what changed since the last flush to the file, in one transaction.
+  // Writes what changed since the last flush to the file, in one transaction;
+  // the first flush of a new model creates the file. A flush that fails
+  // leaves the file as the last completed flush wrote it and keeps the
+  // changes in memory for the next flush. Throws ModelError when read-only.
   void Flush();
   XafArchive& GetArchive();
 
