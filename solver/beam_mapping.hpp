@@ -26,11 +26,11 @@ namespace Kestrum::Quilm::Solver {
 
 // A cross-section as the solver's *BEAM SECTION keyword writes it.
 struct SolverBeamSection {
-  std::string sectionType;  // RECT, PIPE or BOX
-  std::string dimensions;   // the data line of dimensions
+  std::string sectionType;      // RECT, PIPE or BOX
+  std::string dimensions;       // the data line of dimensions
   bool needsQuadratic = false;  // true: only usable on three-node B32R
-  double outerSize = 0.0;   // the largest outer dimension (sizes the stiff arms)
-  std::string note;         // set when the section is an equivalent, says what differs
+  double outerSize = 0.0;       // the largest outer dimension (sizes the stiff arms)
+  std::string note;             // set when the section is an equivalent, says what differs
 };
 
 // The solver section for `section`. I-profiles and sections given only by

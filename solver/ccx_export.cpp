@@ -79,7 +79,7 @@ std::string VecKey(const vec3d& v) {
 struct ElementGroup {
   std::string name;
   std::string type;
-  std::string sectionKeyword;  // the section keyword lines after "ELSET=name"
+  std::string sectionKeyword;           // the section keyword lines after "ELSET=name"
   std::vector<std::vector<long>> rows;  // element id, then its nodes
 };
 
@@ -100,9 +100,10 @@ class DeckBuilder {
     FindAnchoredNodes();
     ReadElements();
     if (!detached_.empty()) {
-      deck_.notes.push_back(std::to_string(detached_.size()) +
-                            " node(s) joined only to eccentric beams, without support, mass or load, are left "
-                            "out; the beam axis point at each is printed instead (see axisNodes)");
+      deck_.notes.push_back(
+          std::to_string(detached_.size()) +
+          " node(s) joined only to eccentric beams, without support, mass or load, are left "
+          "out; the beam axis point at each is printed instead (see axisNodes)");
       deck_.axisNodes = detached_;
     }
     ReadNodeProperties();
@@ -185,7 +186,8 @@ class DeckBuilder {
     }
     for (long lc : cases_) {
       for (const LoadEntry& load : model_.Loads().GetLoads(lc)) {
-        if (load.kind == LoadKind::Point || load.kind == LoadKind::NodeAcceleration) anchored_.insert(load.target);
+        if (load.kind == LoadKind::Point || load.kind == LoadKind::NodeAcceleration)
+          anchored_.insert(load.target);
       }
     }
   }
@@ -368,7 +370,8 @@ class DeckBuilder {
     auto mapped = sections_.find(sectionId);
     if (mapped == sections_.end()) {
       try {
-        mapped = sections_.emplace(sectionId, MapBeamSection(section, options_.allowEquivalentSections)).first;
+        mapped =
+            sections_.emplace(sectionId, MapBeamSection(section, options_.allowEquivalentSections)).first;
         if (!mapped->second.note.empty()) deck_.notes.push_back(mapped->second.note);
       } catch (const ExportError& e) {
         problems_.Add(std::string(e.what()), ElementLabel(id), false);
@@ -432,8 +435,8 @@ class DeckBuilder {
     }
 
     const long materialId = record.GetMaterial();
-    const std::string key = type + "|" + std::to_string(sectionId) + "|" + std::to_string(materialId) + "|" +
-                            VecKey(n1);
+    const std::string key =
+        type + "|" + std::to_string(sectionId) + "|" + std::to_string(materialId) + "|" + VecKey(n1);
     auto group = beamGroups_.find(key);
     if (group == beamGroups_.end()) {
       ElementGroup g;
@@ -501,9 +504,10 @@ class DeckBuilder {
     if (count == 4) {
       quads.push_back(corners);
     } else {
-      const long centroid = NewNode(pos3d((PositionOf(corners[0]).x + PositionOf(corners[1]).x + PositionOf(corners[2]).x) / 3,
-                                          (PositionOf(corners[0]).y + PositionOf(corners[1]).y + PositionOf(corners[2]).y) / 3,
-                                          (PositionOf(corners[0]).z + PositionOf(corners[1]).z + PositionOf(corners[2]).z) / 3));
+      const long centroid = NewNode(
+          pos3d((PositionOf(corners[0]).x + PositionOf(corners[1]).x + PositionOf(corners[2]).x) / 3,
+                (PositionOf(corners[0]).y + PositionOf(corners[1]).y + PositionOf(corners[2]).y) / 3,
+                (PositionOf(corners[0]).z + PositionOf(corners[1]).z + PositionOf(corners[2]).z) / 3));
       for (unsigned i = 0; i < 3; ++i) {
         quads.push_back({corners[i], MidNode(corners[i], corners[(i + 1) % 3]), centroid,
                          MidNode(corners[(i + 2) % 3], corners[i])});
@@ -566,8 +570,9 @@ class DeckBuilder {
           if (f == 1.0) {
             fixed.push_back(dof + 1);
           } else if (f != 0.0) {
-            problems_.Add("partial fixities (springs) are not supported; skipping leaves those directions free",
-                          NodeLabel(id), true);
+            problems_.Add(
+                "partial fixities (springs) are not supported; skipping leaves those directions free",
+                NodeLabel(id), true);
           }
         }
         if (!fixed.empty()) {
@@ -589,8 +594,9 @@ class DeckBuilder {
         continue;
       }
       if (m[3] != 0.0 || m[4] != 0.0 || m[5] != 0.0) {
-        problems_.Add("rotational inertia of point masses is not supported; skipping keeps the translational mass",
-                      NodeLabel(node), true);
+        problems_.Add(
+            "rotational inertia of point masses is not supported; skipping keeps the translational mass",
+            NodeLabel(node), true);
       }
       if (m[0] > 0.0) massElements_[FormatNumber(m[0], "a point mass")].push_back(node);
     }
@@ -628,7 +634,8 @@ class DeckBuilder {
   // The solver elements a model element was written as, its own id first.
   std::vector<long> SolverElements(long element) const {
     std::vector<long> parts{element};
-    if (auto it = extra_.find(element); it != extra_.end()) parts.insert(parts.end(), it->second.begin(), it->second.end());
+    if (auto it = extra_.find(element); it != extra_.end())
+      parts.insert(parts.end(), it->second.begin(), it->second.end());
     return parts;
   }
 
@@ -678,9 +685,10 @@ class DeckBuilder {
     for (const LoadEntry& entry : loadManager.GetLoads(lc)) {
       if (!entry.record) continue;
       const auto& load = *entry.record;
-      const std::string label = where + " " + (entry.kind == LoadKind::Point || entry.kind == LoadKind::NodeAcceleration
-                                                    ? NodeLabel(entry.target)
-                                                    : ElementLabel(entry.target));
+      const std::string label = where + " " +
+                                (entry.kind == LoadKind::Point || entry.kind == LoadKind::NodeAcceleration
+                                     ? NodeLabel(entry.target)
+                                     : ElementLabel(entry.target));
       const bool onElement = entry.kind != LoadKind::Point && entry.kind != LoadKind::NodeAcceleration;
       if (onElement && refused_.count(entry.target)) continue;
       if (entry.kind == LoadKind::InitialStrain || load.loadType() == LoadType::InitialStrain) {
@@ -735,7 +743,8 @@ class DeckBuilder {
             break;
           }
           for (long part : SolverElements(entry.target)) {
-            pressures.push_back(std::to_string(part) + ", P, " + FormatNumber(surface->Pressure(), "a pressure"));
+            pressures.push_back(std::to_string(part) + ", P, " +
+                                FormatNumber(surface->Pressure(), "a pressure"));
           }
           break;
         }
@@ -747,7 +756,8 @@ class DeckBuilder {
     if (auto g = loadManager.GetGravityLoad(lc); g && !isZero(*g)) {
       const double magnitude = g->length();
       if (!denseElements_.empty()) {
-        gravityLine = "GRAVITY, GRAV, " + FormatNumber(magnitude, "a gravity") + ", " + VecKey(*g * (1.0 / magnitude));
+        gravityLine =
+            "GRAVITY, GRAV, " + FormatNumber(magnitude, "a gravity") + ", " + VecKey(*g * (1.0 / magnitude));
       }
       for (const auto& [node, m] : pointMasses_) {
         AddNodal(nodal, node, vec3d(m[0] * g->x, m[1] * g->y, m[2] * g->z), {});
@@ -768,7 +778,8 @@ class DeckBuilder {
             std::count(fixed->second.begin(), fixed->second.end(), k + 1)) {
           continue;
         }
-        if (dofs[k] != 0.0) out << node << ", " << k + 1 << ", " << FormatNumber(dofs[k], "a nodal load") << "\n";
+        if (dofs[k] != 0.0)
+          out << node << ", " << k + 1 << ", " << FormatNumber(dofs[k], "a nodal load") << "\n";
       }
     }
     out << "*DLOAD, OP=NEW\n";
@@ -864,8 +875,8 @@ class DeckBuilder {
   }
 
   void WriteNodeLine(std::ostream& out, long id, const pos3d& p) {
-    out << id << ", " << FormatNumber(p.x, "a coordinate") << ", " << FormatNumber(p.y, "a coordinate") << ", "
-        << FormatNumber(p.z, "a coordinate") << "\n";
+    out << id << ", " << FormatNumber(p.x, "a coordinate") << ", " << FormatNumber(p.y, "a coordinate")
+        << ", " << FormatNumber(p.z, "a coordinate") << "\n";
   }
 
   // The model's named sets, as node and element sets S<id> (elements left
@@ -904,9 +915,9 @@ class DeckBuilder {
   CcxDeck deck_;
   Problems problems_;
 
-  std::map<long, pos3d> nodes_;  // the model's nodes
-  std::vector<long> cases_;      // the load cases to write, in step order
-  std::set<long> anchored_;      // nodes an eccentric beam must be joined to
+  std::map<long, pos3d> nodes_;    // the model's nodes
+  std::vector<long> cases_;        // the load cases to write, in step order
+  std::set<long> anchored_;        // nodes an eccentric beam must be joined to
   std::map<long, long> detached_;  // model node left out -> its beam axis node
   std::vector<std::pair<long, pos3d>> generatedNodes_;
   std::map<long, pos3d> positions_;  // positions of generated nodes

@@ -86,8 +86,8 @@ SolveResults ParseCcxDat(const std::string& text, std::size_t staticSteps, bool 
       char* end = nullptr;
       const long node = std::strtol(tokens[0].c_str(), &end, 10);
       if (*end != '\0') throw SolverError("cannot read the node in the solver results: " + line);
-      (*block)[node] = vec3d(ParseSolverNumber(tokens[1]), ParseSolverNumber(tokens[2]),
-                             ParseSolverNumber(tokens[3]));
+      (*block)[node] =
+          vec3d(ParseSolverNumber(tokens[1]), ParseSolverNumber(tokens[2]), ParseSolverNumber(tokens[3]));
     } else if (inEigenvalues) {
       // Rows: mode, eigenvalue, rad/time, cycles/time, imaginary part.
       char* end = nullptr;

@@ -30,9 +30,9 @@ struct StepResults {
 };
 
 struct SolveResults {
-  std::vector<StepResults> steps;       // in step order
-  std::vector<double> frequencies;      // eigenfrequencies in cycles per second, ascending
-  std::string solverOutput;             // what the solver printed
+  std::vector<StepResults> steps;   // in step order
+  std::vector<double> frequencies;  // eigenfrequencies in cycles per second, ascending
+  std::string solverOutput;         // what the solver printed
 };
 
 // Reads the .dat text of a run with `staticSteps` static steps (each printing

@@ -121,7 +121,8 @@ SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
   std::vector<std::string> environment;
   for (char** e = environ; e && *e; ++e) {
     const std::string entry(*e);
-    if (entry.rfind("OMP_NUM_THREADS=", 0) == 0 || entry.rfind("CCX_NPROC_EQUATION_SOLVER=", 0) == 0) continue;
+    if (entry.rfind("OMP_NUM_THREADS=", 0) == 0 || entry.rfind("CCX_NPROC_EQUATION_SOLVER=", 0) == 0)
+      continue;
     environment.push_back(entry);
   }
   environment.push_back("OMP_NUM_THREADS=" + std::to_string(options.threads));
@@ -156,8 +157,8 @@ SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
                                   : std::string("it reported errors");
     throw SolverError("the solver failed (" + why + "):\n" + (errors.empty() ? Tail(output) : errors));
   }
-  SolveResults results = ParseCcxDat(ReadFile(work.Path() / "job.dat"), deck.loadCaseSteps.size(),
-                                     deck.frequencyCount > 0);
+  SolveResults results =
+      ParseCcxDat(ReadFile(work.Path() / "job.dat"), deck.loadCaseSteps.size(), deck.frequencyCount > 0);
   for (std::size_t i = 0; i < results.steps.size(); ++i) {
     results.steps[i].loadCase = deck.loadCaseSteps[i];
     results.steps[i].name = i < deck.loadCaseNames.size() ? deck.loadCaseNames[i] : "";

@@ -15,8 +15,8 @@ std::string FormatNumber(double value, const std::string& what) {
   char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%.12g", value);
   std::string text(buffer);
-  if (text.size() > kMaxNumberLength) throw ExportError("cannot write " + what + " in " +
-                                                        std::to_string(kMaxNumberLength) + " characters");
+  if (text.size() > kMaxNumberLength)
+    throw ExportError("cannot write " + what + " in " + std::to_string(kMaxNumberLength) + " characters");
   return text;
 }
 
@@ -40,8 +40,8 @@ void WriteIdLines(std::ostream& out, const std::vector<long>& ids) {
 }
 
 const std::string& CheckSetName(const std::string& name) {
-  bool ok = !name.empty() && name.size() <= kMaxSetNameLength &&
-            std::isalpha(static_cast<unsigned char>(name[0]));
+  bool ok =
+      !name.empty() && name.size() <= kMaxSetNameLength && std::isalpha(static_cast<unsigned char>(name[0]));
   for (char c : name) ok = ok && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
   if (!ok) throw ExportError("invalid set name '" + name + "'");
   return name;

@@ -49,7 +49,9 @@ std::map<std::pair<long, int>, double> NodalLoads(const std::string& deck, int s
   return loads;
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 class DeckTest : public ::testing::Test {
  protected:
@@ -60,7 +62,8 @@ TEST_F(DeckTest, IProfilesAreRefusedByNameUnlessEquivalentSectionsAreAllowed) {
   auto steel = host.Material(2.1e11, 0.3, 7850);
   auto profile = host.Section(qlSection::IProfile(0.3, 0.15, 0.007, 0.011));
   auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
-  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{1.0, rect, 1}, {2.0, profile, 2}}, steel, vec3d(0, 0, 1));
+  const auto beam =
+      host.Beam({0, 0, 0}, {1, 0, 0}, {{1.0, rect, 1}, {2.0, profile, 2}}, steel, vec3d(0, 0, 1));
   try {
     host.Export();
     FAIL() << "an I-profile was exported without the equivalent-section option";
@@ -84,8 +87,9 @@ TEST_F(DeckTest, EveryUnsupportedRecordIsNamedAtOnceOrSkippedWithANote) {
   auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
   const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 2}}, steel, vec3d(0, 0, 1));
   auto& xaf = *host.xaf;
-  xaf.Elements().GetElement(beam.elements[0])->SetFixation(
-      xaf.Hinges().AddHinge(AnalysisModel::Hinge({1, 1, 1, 1, 0, 1})));
+  xaf.Elements()
+      .GetElement(beam.elements[0])
+      ->SetFixation(xaf.Hinges().AddHinge(AnalysisModel::Hinge({1, 1, 1, 1, 0, 1})));
   host.Fix(beam.FirstNode(), {1, 1, 1, 1, 0.5, 1});
   xaf.NodeProperties().AddMass(beam.LastNode(), AnalysisModel::Mass(10, 10, 10, 1, 0, 0));
   host.LoadCase(1, "strain");
@@ -96,8 +100,8 @@ TEST_F(DeckTest, EveryUnsupportedRecordIsNamedAtOnceOrSkippedWithANote) {
     FAIL() << "unsupported records were exported";
   } catch (const ExportError& e) {
     const std::string message = e.what();
-    for (const char* part : {"hinges", "partial fixities", "rotational inertia", "initial strain",
-                             "load case 1 element"}) {
+    for (const char* part :
+         {"hinges", "partial fixities", "rotational inertia", "initial strain", "load case 1 element"}) {
       EXPECT_TRUE(Contains(message, part)) << part << " missing from: " << message;
     }
   }
@@ -110,7 +114,8 @@ TEST_F(DeckTest, EveryUnsupportedRecordIsNamedAtOnceOrSkippedWithANote) {
   // The partial fixity leaves that rotation free; the others stay fixed.
   const auto boundary = Block(deck.text, "*BOUNDARY");
   const std::string root = std::to_string(beam.FirstNode()) + ", ";
-  EXPECT_EQ(std::count_if(boundary.begin(), boundary.end(), [&](const std::string& l) { return l.rfind(root, 0) == 0; }),
+  EXPECT_EQ(std::count_if(boundary.begin(), boundary.end(),
+                          [&](const std::string& l) { return l.rfind(root, 0) == 0; }),
             5);
   EXPECT_TRUE(Block(deck.text, "*CLOAD", 1).empty());
 }
@@ -201,7 +206,8 @@ TEST_F(DeckTest, TrianglesBecomeThreeQuadrilateralsAndOnlyFreeEdgesInheritFixiti
     for (long node : row) host.Fix(node, {0, 0, 1, 0, 0, 0});
   }
   host.LoadCase(1, "pressure");
-  host.ElementLoad(1, {elements[0]}, boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::SurfaceLoad(5)));
+  host.ElementLoad(1, {elements[0]},
+                   boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::SurfaceLoad(5)));
   const auto deck = host.Export();
   EXPECT_EQ(Block(deck.text, "*ELEMENT, TYPE=S8R").size(), 6u);
   // The pressure on one triangle reaches its three quadrilaterals.
@@ -214,7 +220,8 @@ TEST_F(DeckTest, TrianglesBecomeThreeQuadrilateralsAndOnlyFreeEdgesInheritFixiti
 TEST_F(DeckTest, EccentricNodesGetArmsOnlyWhereTheyAreNeeded) {
   auto steel = host.Material(2.1e11, 0.3, 7850);
   auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
-  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 4}}, steel, vec3d(0, 0, 1), vec3d(0, 0, 0.2));
+  const auto beam =
+      host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 4}}, steel, vec3d(0, 0, 1), vec3d(0, 0, 0.2));
   host.Fix(beam.FirstNode());
   host.LoadCase(1, "tip");
   host.PointLoad(1, beam.elements.back(), beam.LastNode(), {1, 0, 0});

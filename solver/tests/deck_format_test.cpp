@@ -1,5 +1,7 @@
 // Tests of the deck's text limits, the section and axis mapping, and the
 // reader of the solver's printed results.
+#include "solver/deck_format.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,14 +10,20 @@
 
 #include "solver/beam_mapping.hpp"
 #include "solver/ccx_results.hpp"
-#include "solver/deck_format.hpp"
 
 namespace Kestrum::Quilm::Solver {
 namespace {
 
 TEST(DeckFormat, NumbersStayWithinTheReadersLimitAndRoundTrip) {
-  const double values[] = {0.0, -0.0, 1.0, -1.0 / 3.0, 2.1e11, -1.234567890123456e-300, 9.87654321e307,
-                           std::numeric_limits<double>::denorm_min(), -std::numeric_limits<double>::max()};
+  const double values[] = {0.0,
+                           -0.0,
+                           1.0,
+                           -1.0 / 3.0,
+                           2.1e11,
+                           -1.234567890123456e-300,
+                           9.87654321e307,
+                           std::numeric_limits<double>::denorm_min(),
+                           -std::numeric_limits<double>::max()};
   for (double v : values) {
     SCOPED_TRACE(v);
     const std::string text = FormatNumber(v);
@@ -125,11 +133,11 @@ TEST(BeamMapping, FirstSectionAxisIsTheLocalYAxis) {
   struct Case {
     vec3d tangent, z, n1;
   } cases[] = {
-      {{1, 0, 0}, {0, 0, 1}, {0, 1, 0}},   // y = z x x
-      {{1, 0, 0}, {0, 1, 0}, {0, 0, -1}},  // rotated by 90 degrees about x
+      {{1, 0, 0}, {0, 0, 1}, {0, 1, 0}},    // y = z x x
+      {{1, 0, 0}, {0, 1, 0}, {0, 0, -1}},   // rotated by 90 degrees about x
       {{-1, 0, 0}, {0, 0, 1}, {0, -1, 0}},  // reversed element: n1 flips, n2 stays z
-      {{1, 0, 0}, {0, 0, 0}, {0, 1, 0}},   // no local system: global Z up
-      {{0, 0, 1}, {0, 0, 0}, {0, -1, 0}},  // vertical, no local system: z = global X
+      {{1, 0, 0}, {0, 0, 0}, {0, 1, 0}},    // no local system: global Z up
+      {{0, 0, 1}, {0, 0, 0}, {0, -1, 0}},   // vertical, no local system: z = global X
       {{1, 0, 0}, {0.5, 0, 2}, {0, 1, 0}},  // z not perpendicular: made so
   };
   for (const auto& c : cases) {

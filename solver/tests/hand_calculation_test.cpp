@@ -39,7 +39,8 @@ struct Cantilever {
   double Iz() const { return h * b * b * b / 12.0; }
 };
 
-Cantilever BuildCantilever(HostModel& host, std::optional<vec3d> localZ, const std::vector<int>& reversed = {}) {
+Cantilever BuildCantilever(HostModel& host, std::optional<vec3d> localZ,
+                           const std::vector<int>& reversed = {}) {
   Cantilever c;
   auto steel = host.Material(kE, kNu, 7850.0);
   auto rect = host.Section(qlSection::Rectangle(c.h, c.b));
@@ -86,9 +87,8 @@ TEST_F(HandCalculation, ReversedElementsLeaveTheAnswersUnchanged) {
   for (bool withLocalSystem : {true, false}) {
     SCOPED_TRACE(withLocalSystem ? "with local system" : "without local system");
     HostModel reversedHost;
-    const Cantilever c = BuildCantilever(reversedHost, withLocalSystem ? std::optional<vec3d>(vec3d(0, 0, 1))
-                                                                       : std::nullopt,
-                                         {2, 7});
+    const Cantilever c = BuildCantilever(
+        reversedHost, withLocalSystem ? std::optional<vec3d>(vec3d(0, 0, 1)) : std::nullopt, {2, 7});
     const auto r = reversedHost.Solve();
     for (std::size_t step = 0; step < 2; ++step) {
       for (std::size_t k = 0; k < c.beam.nodes.size(); ++k) {
@@ -98,9 +98,10 @@ TEST_F(HandCalculation, ReversedElementsLeaveTheAnswersUnchanged) {
         EXPECT_NEAR(u.z, v.z, 1e-9 + 1e-6 * std::abs(v.z));
       }
     }
-    ExpectClose(withLocalSystem ? "reversed elements, local system: tip uz" : "reversed elements, none: tip uz",
-                r.steps[0].displacements.at(c.beam.LastNode()).z,
-                expected.steps[0].displacements.at(forward.beam.LastNode()).z, 1e-6);
+    ExpectClose(
+        withLocalSystem ? "reversed elements, local system: tip uz" : "reversed elements, none: tip uz",
+        r.steps[0].displacements.at(c.beam.LastNode()).z,
+        expected.steps[0].displacements.at(forward.beam.LastNode()).z, 1e-6);
   }
 }
 

@@ -55,7 +55,8 @@ boost::intrusive_ptr<HostThickness> HostModel::Thickness(double t) {
   return thickness;
 }
 
-MeshedBeam HostModel::Beam(const pos3d& start, const vec3d& direction, const std::vector<SegmentSpec>& segments,
+MeshedBeam HostModel::Beam(const pos3d& start, const vec3d& direction,
+                           const std::vector<SegmentSpec>& segments,
                            boost::intrusive_ptr<IMirrorMaterial> material, std::optional<vec3d> localZ,
                            std::optional<vec3d> eccentricity, const std::vector<int>& reversed) {
   MeshedBeam meshed;
@@ -77,8 +78,8 @@ MeshedBeam HostModel::Beam(const pos3d& start, const vec3d& direction, const std
       const bool reverse = std::find(reversed.begin(), reversed.end(), index) != reversed.end();
       std::vector<long> stored = reverse ? std::vector<long>{b, a} : std::vector<long>{a, b};
       if (threeNodeBeams) stored.push_back(middle);
-      const long element =
-          xaf->Elements().AddElement(threeNodeBeams ? qlElementType::Beam3() : qlElementType::Beam2(), stored);
+      const long element = xaf->Elements().AddElement(
+          threeNodeBeams ? qlElementType::Beam3() : qlElementType::Beam2(), stored);
       segment->AddElement(element);
       meshed.elements.push_back(element);
     }
@@ -135,7 +136,8 @@ void HostModel::LoadCase(long id, const std::string& name, const vec3d& gravity)
 
 void HostModel::PointLoad(long loadCase, long element, long node, const vec3d& force, const vec3d& moment) {
   const pos3d p = model.GetNodePos(node);
-  ElementLoad(loadCase, {element}, boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::PointLoad(p, force, moment)));
+  ElementLoad(loadCase, {element},
+              boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::PointLoad(p, force, moment)));
 }
 
 void HostModel::ElementLoad(long loadCase, const std::vector<long>& elements,

@@ -5,13 +5,12 @@
 // then flushes the model to its file.
 #pragma once
 
+#include <boost/intrusive_ptr.hpp>
+#include <boost/shared_ptr.hpp>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <boost/intrusive_ptr.hpp>
-#include <boost/shared_ptr.hpp>
 
 #include "mirror/beams/beam_callbacks.hpp"
 #include "mirror/beams/mirror_beam.hpp"
@@ -123,7 +122,8 @@ class HostPlate : public IMirrorPlate {
 
 class HostLoadCase : public IMirrorLoadCase {
  public:
-  HostLoadCase(long id, std::string name, const vec3d& gravity) : id_(id), name_(std::move(name)), g_(gravity) {}
+  HostLoadCase(long id, std::string name, const vec3d& gravity)
+      : id_(id), name_(std::move(name)), g_(gravity) {}
   std::string GetName() const override { return name_; }
   long GetLoadCase() override { return id_; }
   vec3d GetGravity() override { return g_; }
