@@ -104,6 +104,9 @@ std::optional<std::string> FindSolver(const std::string& executable) {
 }
 
 SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
+  if (deck.loadCaseSteps.empty() && deck.frequencyCount == 0) {
+    throw SolverError("nothing to solve: the deck has no load case and no frequency step");
+  }
   const auto solver = FindSolver(options.executable);
   if (!solver) throw SolverError("the solver '" + options.executable + "' was not found");
   if (options.threads < 1) throw SolverError("the solver needs at least one thread");

@@ -26,7 +26,8 @@ std::optional<std::string> FindSolver(const std::string& executable = "ccx");
 // Writes `deck` as job.inp, runs the solver on it and reads the results.
 // Success needs exit code 0, "Job finished" in the solver's output and no
 // "*ERROR" in it (the solver exits 0 after errors it only reports). Throws
-// SolverError with the solver's messages otherwise.
+// SolverError with the solver's messages otherwise, and for a deck with
+// neither a load case nor a frequency step.
 SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options = {});
 
 }  // namespace Kestrum::Quilm::Solver

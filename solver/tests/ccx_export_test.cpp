@@ -260,6 +260,25 @@ TEST_F(DeckTest, VerticalMembersAndSelectedLoadCases) {
   EXPECT_THROW(host.Export(options), ExportError);
 }
 
+TEST_F(DeckTest, ADeckWithoutStepsIsNotSolved) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
+  host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 2}}, steel, vec3d(0, 0, 1));
+  const auto deck = host.Export();
+  EXPECT_TRUE(deck.loadCaseSteps.empty());
+  EXPECT_THROW(Solver::RunSolver(deck), Solver::SolverError);
+  Solver::RunOptions options;
+  options.executable = "/nonexistent/ccx";
+  Solver::CcxDeck withStep = deck;
+  withStep.frequencyCount = 1;
+  try {
+    Solver::RunSolver(withStep, options);
+    FAIL();
+  } catch (const Solver::SolverError& e) {
+    EXPECT_TRUE(Contains(e.what(), "not found")) << e.what();
+  }
+}
+
 TEST_F(DeckTest, ElementsWithoutSectionOrMaterialAreRefused) {
   const long a = host.Node({0, 0, 0}), b = host.Node({1, 0, 0});
   const long e = host.xaf->Elements().AddElement(qlElementType::Beam2(), {a, b});

@@ -268,5 +268,19 @@ TEST_F(HandCalculation, RigidBodyRotationOfARadialBar) {
               rho * omega * omega * L * L * L / (3 * kE), 0.01);
 }
 
+TEST_F(HandCalculation, SolverErrorsAreReportedWithTheSolversWords) {
+  Solver::CcxDeck deck;
+  deck.text =
+      "*NODE\n1, 0, 0, 0\n2, 1, 0, 0\n*ELEMENT, TYPE=B31, ELSET=E\n1, 1, 2\n"
+      "*BEAM SECTION, ELSET=E, MATERIAL=NOPE, SECTION=RECT\n0.1, 0.1\n0, 1, 0\n*STEP\n*STATIC\n*END STEP\n";
+  deck.loadCaseSteps = {1};
+  try {
+    Solver::RunSolver(deck);
+    FAIL() << "a deck with a missing material was solved";
+  } catch (const Solver::SolverError& e) {
+    EXPECT_NE(std::string(e.what()).find("nonexistent material"), std::string::npos) << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace Kestrum::Quilm::SolverTest
