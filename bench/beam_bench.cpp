@@ -12,17 +12,15 @@
 // a model of its own built outside the timing. The ratios are printed at the
 // end.
 #include <benchmark/benchmark.h>
-
-#include <cstdio>
-#include <map>
-#include <string>
-#include <vector>
-
 #include <unistd.h>
 
 #include <boost/intrusive_ptr.hpp>
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "mirror/beams/beam_callbacks.hpp"
 #include "mirror/beams/mirror_beam.hpp"
@@ -49,7 +47,8 @@ const vec3d kLocalZ(0.0, 0.0, 1.0);
 
 class BenchSection : public IMirrorSection {
  public:
-  explicit BenchSection(double height) : definition_(boost::make_shared<qlSection>(qlSection::Rectangle(height, 0.2))) {}
+  explicit BenchSection(double height)
+      : definition_(boost::make_shared<qlSection>(qlSection::Rectangle(height, 0.2))) {}
   boost::shared_ptr<qlSection> GetSection() const override { return definition_; }
   void Change(double height) {
     definition_ = boost::make_shared<qlSection>(qlSection::Rectangle(height, 0.2));
@@ -103,7 +102,9 @@ class BenchBeam : public IMirrorBeam {
   ConceptType GetConceptType() const override { return ConceptType(2, 1, 0); }
   boost::shared_ptr<IEccentricityCallback> GetEccentricityCallback() override { return eccentricity; }
   boost::shared_ptr<ILocalSystemCallback> GetLocalSystemCallback() override { return localSystem; }
-  boost::intrusive_ptr<IMirrorSegment> GetSegment(unsigned int index) const override { return segments[index]; }
+  boost::intrusive_ptr<IMirrorSegment> GetSegment(unsigned int index) const override {
+    return segments[index];
+  }
   unsigned int GetSegmentCount() const override { return kSegmentsPerBeam; }
 
   boost::intrusive_ptr<IMirrorSegment> segments[kSegmentsPerBeam];
@@ -320,21 +321,28 @@ class RatioReporter : public benchmark::ConsoleReporter {
  private:
   static void Print(const char* clock, std::map<std::string, double>& t) {
     const double first = t["FirstWrite_Mirror"], firstDirect = t["FirstWrite_Direct"];
-    const double re = t["Rewrite_Mirror"], reDirect = t["Rewrite_Direct"], rePerStep = t["Rewrite_DirectPerStep"];
-    std::printf("[%s] first write: mirror %.1f ms, direct %.1f ms, ratio %.2f (target <= 1.5)\n", clock, first * 1e3,
-                firstDirect * 1e3, firstDirect > 0 ? first / firstDirect : 0.0);
-    std::printf("[%s] rewrite: mirror %.1f us, direct %.1f us, ratio %.2f (target <= 1.5); "
-                "direct fetching the model per step %.1f us, ratio %.2f\n",
-                clock, re * 1e6, reDirect * 1e6, reDirect > 0 ? re / reDirect : 0.0, rePerStep * 1e6,
-                rePerStep > 0 ? re / rePerStep : 0.0);
-    std::printf("[%s] rewrite / first write: 1/%.0f (target under 1/100)\n", clock, re > 0 ? first / re : 0.0);
+    const double re = t["Rewrite_Mirror"], reDirect = t["Rewrite_Direct"],
+                 rePerStep = t["Rewrite_DirectPerStep"];
+    std::printf("[%s] first write: mirror %.1f ms, direct %.1f ms, ratio %.2f (target <= 1.5)\n", clock,
+                first * 1e3, firstDirect * 1e3, firstDirect > 0 ? first / firstDirect : 0.0);
+    std::printf(
+        "[%s] rewrite: mirror %.1f us, direct %.1f us, ratio %.2f (target <= 1.5); "
+        "direct fetching the model per step %.1f us, ratio %.2f\n",
+        clock, re * 1e6, reDirect * 1e6, reDirect > 0 ? re / reDirect : 0.0, rePerStep * 1e6,
+        rePerStep > 0 ? re / rePerStep : 0.0);
+    std::printf("[%s] rewrite / first write: 1/%.0f (target under 1/100)\n", clock,
+                re > 0 ? first / re : 0.0);
   }
   static double Scale(benchmark::TimeUnit unit) {
     switch (unit) {
-      case benchmark::kNanosecond: return 1e-9;
-      case benchmark::kMicrosecond: return 1e-6;
-      case benchmark::kMillisecond: return 1e-3;
-      default: return 1.0;
+      case benchmark::kNanosecond:
+        return 1e-9;
+      case benchmark::kMicrosecond:
+        return 1e-6;
+      case benchmark::kMillisecond:
+        return 1e-3;
+      default:
+        return 1.0;
     }
   }
   std::map<std::string, double> real_, cpu_;

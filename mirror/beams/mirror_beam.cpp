@@ -33,8 +33,8 @@ boost::intrusive_ptr<IMirrorSegment> IMirrorBeam::SegmentAt(unsigned int index) 
   boost::intrusive_ptr<IMirrorSegment> segment = GetSegment(index);
   // A null here is a fault of the host; a clear error beats a crash.
   if (!segment)
-    throw std::logic_error("IMirrorBeam: GetSegment(" + std::to_string(index) + ") gave a null segment (count " +
-                           std::to_string(GetSegmentCount()) + ")");
+    throw std::logic_error("IMirrorBeam: GetSegment(" + std::to_string(index) +
+                           ") gave a null segment (count " + std::to_string(GetSegmentCount()) + ")");
   return segment;
 }
 
@@ -144,7 +144,8 @@ void IMirrorBeam::SetElementLocalSystem(long elementId, boost::shared_ptr<ILocal
 
   // Reverse an element whose node order runs against the local x axis.
   // Strictly below zero: a perpendicular axis or a NaN leaves it alone.
-  if (vec3d(start, end).dot(referenceAxis) < 0.0) model.GetXafModel()->Elements().ReverseNodeNumbers(elementId);
+  if (vec3d(start, end).dot(referenceAxis) < 0.0)
+    model.GetXafModel()->Elements().ReverseNodeNumbers(elementId);
 }
 
 }  // namespace Kestrum::Quilm::Mirror

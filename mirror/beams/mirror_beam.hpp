@@ -4,10 +4,9 @@
 // write its section and material.
 #pragma once
 
-#include <list>
-
 #include <boost/intrusive_ptr.hpp>
 #include <boost/shared_ptr.hpp>
+#include <list>
 
 #include "mirror/analysis/analysis.hpp"
 #include "mirror/beams/beam_callbacks.hpp"

@@ -73,7 +73,8 @@ TEST_F(BeamLocalSystemTest, TwoNodeElementIsReversedOnlyAgainstTheLocalXAxis) {
     ASSERT_GT(t, 0);
     EXPECT_TRUE(isZero(StoredVector(t) - z)) << "the stored vector is the local z axis";
     const Strings reversals = fx.log.Matching("Elements.ReverseNodeNumbers");
-    EXPECT_EQ(reversals, c.reversed ? Strings{"Elements.ReverseNodeNumbers(" + std::to_string(e) + ")"} : Strings{});
+    EXPECT_EQ(reversals,
+              c.reversed ? Strings{"Elements.ReverseNodeNumbers(" + std::to_string(e) + ")"} : Strings{});
     if (c.reversed) {
       ASSERT_EQ(fx.log.Calls().back(), reversals.front()) << "reversed after its transformation is set";
       EXPECT_EQ(GeometricNodes(e), (std::vector<long>{before[1], before[0]}));
@@ -96,18 +97,16 @@ TEST_F(BeamLocalSystemTest, ThreeNodeBeamGetsOneTransformationPerNode) {
   beam->Write(fx.model);
 
   const std::string id = std::to_string(e);
-  EXPECT_EQ(fx.log.Calls(), (Strings{"Host.GetLocalSystemCallback", "Host.GetSegment(0)",
-                                     "Elements.GetElement(" + id + ")", "Connectivity.GetElementById(" + id + ")",
-                                     "Connectivity.GetNodeById(1)", "Connectivity.GetNodeById(3)",
-                                     "Connectivity.GetNodeById(1)", "Host.GetLocalSystem(0, 0, 0)",
-                                     "Transformations.AddTransformation((0, 0, 1), -1)",
-                                     "Element.SetNodeTransformation(" + id + ", 0, 1)",
-                                     "Connectivity.GetNodeById(2)", "Host.GetLocalSystem(2, 0, 0)",
-                                     "Transformations.AddTransformation((0, 1, 0), -1)",
-                                     "Element.SetNodeTransformation(" + id + ", 1, 2)",
-                                     "Connectivity.GetNodeById(3)", "Host.GetLocalSystem(1, 0, 0)",
-                                     "Transformations.AddTransformation((0, 0, -1), -1)",
-                                     "Element.SetNodeTransformation(" + id + ", 2, 3)"}));
+  EXPECT_EQ(fx.log.Calls(),
+            (Strings{"Host.GetLocalSystemCallback", "Host.GetSegment(0)", "Elements.GetElement(" + id + ")",
+                     "Connectivity.GetElementById(" + id + ")", "Connectivity.GetNodeById(1)",
+                     "Connectivity.GetNodeById(3)", "Connectivity.GetNodeById(1)",
+                     "Host.GetLocalSystem(0, 0, 0)", "Transformations.AddTransformation((0, 0, 1), -1)",
+                     "Element.SetNodeTransformation(" + id + ", 0, 1)", "Connectivity.GetNodeById(2)",
+                     "Host.GetLocalSystem(2, 0, 0)", "Transformations.AddTransformation((0, 1, 0), -1)",
+                     "Element.SetNodeTransformation(" + id + ", 1, 2)", "Connectivity.GetNodeById(3)",
+                     "Host.GetLocalSystem(1, 0, 0)", "Transformations.AddTransformation((0, 0, -1), -1)",
+                     "Element.SetNodeTransformation(" + id + ", 2, 3)"}));
   auto element = fx.xaf->Elements().GetElement(e);
   EXPECT_EQ(element->GetTransformation(), -1) << "per node; SetTransformation is never called";
   for (unsigned i = 0; i < 3; ++i) EXPECT_EQ(element->GetNodeTransformation(i), static_cast<long>(i + 1));
@@ -161,7 +160,8 @@ TEST_F(BeamLocalSystemTest, AnElementWithoutNodesIsAClearErrorAndKeepsTheFlags) 
     beam->Write(fx.model);
     FAIL() << "no exception";
   } catch (const std::invalid_argument& error) {
-    EXPECT_NE(std::string(error.what()).find("element " + std::to_string(e) + " has no nodes"), std::string::npos)
+    EXPECT_NE(std::string(error.what()).find("element " + std::to_string(e) + " has no nodes"),
+              std::string::npos)
         << error.what();
   }
   EXPECT_EQ(fx.log.Count("Host.GetLocalSystem("), 0u);

@@ -1,9 +1,9 @@
 #include "mirror/beams/tests/beam_test_support.hpp"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <sstream>
-
-#include <unistd.h>
 
 namespace Kestrum::Quilm::Mirror::BeamTest {
 

@@ -4,13 +4,12 @@
 // order. The log can also fail the N-th call (host or model) on purpose.
 #pragma once
 
+#include <boost/intrusive_ptr.hpp>
+#include <boost/shared_ptr.hpp>
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <boost/intrusive_ptr.hpp>
-#include <boost/shared_ptr.hpp>
 
 #include "mirror/beams/beam_callbacks.hpp"
 #include "mirror/beams/mirror_beam.hpp"

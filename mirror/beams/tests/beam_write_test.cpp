@@ -79,12 +79,14 @@ TEST_F(BeamWriteTest, WriteOfTwoSegmentsRunsInTheExactOrder) {
                    "Host.GetSection" + point,         "Element.SetSection(" + id + ", 11)",
                    "Host.GetMaterial" + point,        "Element.SetMaterial(" + id + ", 21)"};
   };
-  Strings expected{"Host.GetEccentricityCallback", "Host.GetLocalSystemCallback", "Host.GetConstantEccentricity",
-                   "Eccentricities.AddEccentricity((0, 0, 0.5), -1)", "Host.GetSegment(0)"};
+  Strings expected{"Host.GetEccentricityCallback", "Host.GetLocalSystemCallback",
+                   "Host.GetConstantEccentricity", "Eccentricities.AddEccentricity((0, 0, 0.5), -1)",
+                   "Host.GetSegment(0)"};
   for (const Strings& part : {beamPart(1, 1), beamPart(2, 2), segmentPart(1), segmentPart(2)})
     expected.insert(expected.end(), part.begin(), part.end());
   expected.push_back("Host.GetSegment(1)");
-  for (const Strings& part : {beamPart(3, 3), segmentPart(3)}) expected.insert(expected.end(), part.begin(), part.end());
+  for (const Strings& part : {beamPart(3, 3), segmentPart(3)})
+    expected.insert(expected.end(), part.begin(), part.end());
   EXPECT_EQ(fx.log.Calls(), expected);
 
   EXPECT_FALSE(beam->IsModified());
@@ -203,7 +205,8 @@ TEST_F(BeamWriteTest, EmptyCallbacksGiveZeroIdsAndNeverReverse) {
   // one it stays.
   const long against = fx.Beam2(pos3d(5, 0, 0), pos3d(4, 0, 0));
   s1->AddElement(against);
-  fx.xaf->Elements().GetElement(1)->SetEccentricity(fx.xaf->Eccentricities().AddEccentricity(vec3d(1, 0, 0), -1));
+  fx.xaf->Elements().GetElement(1)->SetEccentricity(
+      fx.xaf->Eccentricities().AddEccentricity(vec3d(1, 0, 0), -1));
   fx.Attach();
   beam->Write(fx.model);
   EXPECT_EQ(fx.log.Count("Eccentricities."), 0u);
@@ -268,9 +271,9 @@ TEST_F(BeamWriteTest, ABeamWithoutSegmentsStillAddsItsConstantEccentricity) {
   beam->segments.clear();
   fx.Attach();
   beam->Write(fx.model);
-  EXPECT_EQ(fx.log.Calls(), (Strings{"Host.GetEccentricityCallback", "Host.GetLocalSystemCallback",
-                                     "Host.GetConstantEccentricity",
-                                     "Eccentricities.AddEccentricity((0, 0, 0.5), -1)"}));
+  EXPECT_EQ(fx.log.Calls(),
+            (Strings{"Host.GetEccentricityCallback", "Host.GetLocalSystemCallback",
+                     "Host.GetConstantEccentricity", "Eccentricities.AddEccentricity((0, 0, 0.5), -1)"}));
   EXPECT_FALSE(beam->IsModified());
   EXPECT_FALSE(beam->ArePropertiesUpdated());
   fx.log.Clear();

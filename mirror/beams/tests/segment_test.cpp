@@ -96,9 +96,10 @@ TEST_F(SegmentTest, WriteVisitsElementsAscendingInTheExactOrderOfCalls) {
   for (long id : {3L, 5L, 7L}) {
     const std::string e = std::to_string(id);
     const std::string point = Text(pos3d(id - 0.5, 0, 0));
-    expected.insert(expected.end(), {"Elements.GetElement(" + e + ")", "Connectivity.GetElementPoint(" + e + ")",
-                                     "Host.GetSection" + point, "Element.SetSection(" + e + ", 11)",
-                                     "Host.GetMaterial" + point, "Element.SetMaterial(" + e + ", 21)"});
+    expected.insert(expected.end(),
+                    {"Elements.GetElement(" + e + ")", "Connectivity.GetElementPoint(" + e + ")",
+                     "Host.GetSection" + point, "Element.SetSection(" + e + ", 11)",
+                     "Host.GetMaterial" + point, "Element.SetMaterial(" + e + ", 21)"});
   }
   EXPECT_EQ(fx.log.Calls(), expected);
   for (long id : {3L, 5L, 7L}) {
@@ -259,8 +260,8 @@ TEST_F(SegmentJoinTest, JoinMovesTheUnionAndCarriesFlagsOver) {
       EXPECT_EQ(Ids(*a), (std::vector<long>{1, 2, 3, 4, 9}));
       EXPECT_EQ(a->GetElements().Validate(), "");
       EXPECT_TRUE(b->GetElements().empty());
-      EXPECT_EQ(FlagsOf(*a), (Flags{fa.section || fb.section, fa.material || fb.material,
-                                    fa.geometry || fb.geometry}));
+      EXPECT_EQ(FlagsOf(*a),
+                (Flags{fa.section || fb.section, fa.material || fb.material, fa.geometry || fb.geometry}));
       EXPECT_EQ(FlagsOf(*b), fb);
       EXPECT_EQ(b->GetReferenceCount(), 1) << "Join releases its reference";
     }
