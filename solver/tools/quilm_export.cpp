@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -41,10 +42,18 @@ std::string Vec(const vec3d& v) {
 }
 
 void PrintResults(const Solver::SolveResults& results, const Solver::CcxDeck& deck) {
+  std::map<long, long> axisOf;  // printed axis node -> the model node it stands for
+  for (const auto& [node, axis] : deck.axisNodes) axisOf[axis] = node;
   for (const auto& step : results.steps) {
     std::cout << "Load case " << step.loadCase << (step.name.empty() ? "" : " (" + step.name + ")") << "\n";
     std::cout << "  node            ux             uy             uz\n";
-    for (const auto& [node, u] : step.displacements) std::cout << "  " << node << "  " << Vec(u) << "\n";
+    for (const auto& [node, u] : step.displacements) {
+      std::cout << "  " << node << "  " << Vec(u);
+      if (auto it = axisOf.find(node); it != axisOf.end()) {
+        std::cout << "  (beam axis point of node " << it->second << ")";
+      }
+      std::cout << "\n";
+    }
     if (!deck.supportNodes.empty()) {
       std::cout << "  reactions       fx             fy             fz\n";
       for (long node : deck.supportNodes) {
