@@ -12,8 +12,8 @@ namespace Kestrum::Quilm::Mirror {
 //
 // The host derives from it and supplies both operations. Callbacks are owned
 // through boost::shared_ptr, which destroys them through the type they were
-// created with; the destructor is therefore protected and not virtual, so a
-// callback cannot be deleted through this interface by mistake.
+// created with; the destructor is therefore not virtual. Never delete a
+// callback through a pointer to this interface.
 class QUILM_MIRROR_API IEccentricityCallback {
  public:
   IEccentricityCallback() = default;
@@ -28,14 +28,14 @@ class QUILM_MIRROR_API IEccentricityCallback {
   // that leaves the vector alone means no offset.
   virtual bool GetConstantEccentricity(vec3d& eccentricity) = 0;
 
- protected:
   ~IEccentricityCallback() = default;
 };
 
 // Tells the local coordinate system of a beam at any point; its x axis runs
 // along the beam, its z axis fixes the orientation of the cross-section.
 //
-// Owned through boost::shared_ptr, like IEccentricityCallback.
+// Owned through boost::shared_ptr, like IEccentricityCallback (the destructor
+// is not virtual).
 class QUILM_MIRROR_API ILocalSystemCallback {
  public:
   ILocalSystemCallback() = default;
@@ -46,7 +46,6 @@ class QUILM_MIRROR_API ILocalSystemCallback {
   // its nodes for three-node beams).
   virtual locsys3d GetLocalSystem(const pos3d& position) = 0;
 
- protected:
   ~ILocalSystemCallback() = default;
 };
 
