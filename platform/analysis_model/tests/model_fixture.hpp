@@ -36,7 +36,9 @@ class ModelFixture : public ::testing::Test {
     model = std::make_unique<XafModel>(path, 1, 1, true);
   }
   void TearDown() override {
-    if (model) EXPECT_EQ(model->Validate(), "");
+    if (model) {
+      EXPECT_EQ(model->Validate(), "");
+    }
     model.reset();
     RemoveModelFile(path);
   }

@@ -67,7 +67,8 @@ inline std::map<std::string, std::string> Snapshot(XafModel& m) {
     std::ostringstream os;
     for (long id = 1;; ++id) {
       try {
-        for (double v : m.Hinges().GetHinge(id)->GetHinge().Fixations()) os << v << ",";
+        const auto hinge = m.Hinges().GetHinge(id);
+        for (double v : hinge->GetHinge().Fixations()) os << v << ",";
         os << ";";
       } catch (const ModelError&) {
         break;

@@ -229,7 +229,7 @@ TEST_F(PropertyTablesTest, TransformationMatrixIsARightHandedRotation) {
   EXPECT_EQ(model->Transformations().AddTransformation(vec3d(0, 1, 0), 1), 1);
   EXPECT_EQ(model->Transformations().GetTransformation(1)->GetTransformationVector(), vec3d(0, 1, 0));
   const long fromSystem = model->Transformations().AddTransformation(locsys3d(vec3d(0, 1, 0), vec3d(0, 0, 1)));
-  const auto& m = model->Transformations().GetTransformation(fromSystem)->GetTransformationMatrix();
+  const std::array<double, 9> m = model->Transformations().GetTransformation(fromSystem)->GetTransformationMatrix();
   EXPECT_NEAR(m[1], 1.0, 1e-12);
   EXPECT_NEAR(m[8], 1.0, 1e-12);
 }
