@@ -22,8 +22,8 @@ namespace frame_host {
 // bay and per storey: each span is meshed into that many two-node elements
 // (or half as many three-node ones); it must be even and at least 2.
 struct FrameSize {
-  unsigned bays = 6;
-  unsigned storeys = 4;
+  unsigned bays = 10;
+  unsigned storeys = 8;
   unsigned divisions = 4;
 
   // Throws std::invalid_argument for a size that describes no frame.

@@ -4,6 +4,7 @@
 //
 //   frame_host [--bays N] [--storeys N] [--elements N] [--divisions N]
 //              [--file PATH] [--quiet]
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,8 +26,8 @@ struct Options {
 
 const char* kUsage =
     "usage: frame_host [--bays N] [--storeys N] [--elements N] [--divisions N] [--file PATH] [--quiet]\n"
-    "  --bays N       bays along each side of the square footprint (default 6)\n"
-    "  --storeys N    storeys (default 4)\n"
+    "  --bays N       bays along each side of the square footprint (default 10)\n"
+    "  --storeys N    storeys (default 8)\n"
     "  --elements N   choose bays = storeys for at least N elements (e.g. 1000000)\n"
     "  --divisions N  elements per span, a multiple of 4 (default 4)\n"
     "  --file PATH    model file to write (default frame_host.qdb; an existing file is replaced)\n"
@@ -116,12 +117,16 @@ void Run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  Options options;
   try {
-    Run(ParseOptions(argc, argv));
-    return 0;
+    options = ParseOptions(argc, argv);
   } catch (const std::invalid_argument& e) {
     std::cerr << "frame_host: " << e.what() << "\n" << kUsage;
     return 2;
+  }
+  try {
+    Run(options);
+    return 0;
   } catch (const std::exception& e) {
     std::cerr << "frame_host: error: " << e.what() << "\n";
     return 1;
