@@ -1,8 +1,7 @@
 #include "mirror/loads/mirror_load.hpp"
 
-#include <vector>
-
 #include <boost/pointer_cast.hpp>
+#include <vector>
 
 #include "mirror/core/mirror_model.hpp"
 
@@ -44,28 +43,34 @@ void IMirrorLoad::Delete(IMirrorModel&) {}
 
 void IMirrorLoad::WriteElementLoads(IMirrorModel& model, const std::list<long>& elements) {
   const long loadCase = GetLoadCase();
+  // Filled anew for every point-loaded element; kept here so that its storage
+  // is reused from one element to the next.
+  std::vector<pos3d> nodePositions;
   for (const long element : elements) {
     const boost::shared_ptr<Load> record = GetElementLoad(element);
     if (!record) continue;
 
     // Each load-manager call takes the analysis model for that call only.
+    // Elements usually come in ascending order, so the set is given its end
+    // as insertion hint; the result is the same for any order.
     if (record->loadType() == kInitialStrainLoadType) {
       model.GetXafModel()->Loads().AddElementInitialStrain(loadCase, element, *record);
-      loadedElements_.insert(element);
-    } else if (const auto surface = boost::dynamic_pointer_cast<SurfaceLoad>(record)) {
+      loadedElements_.insert(loadedElements_.end(), element);
+    } else if (const auto* surface = dynamic_cast<const SurfaceLoad*>(record.get())) {
       model.GetXafModel()->Loads().AddSurfaceLoad(loadCase, element, *surface);
-      loadedElements_.insert(element);
-    } else if (const auto line = boost::dynamic_pointer_cast<LineLoad>(record)) {
+      loadedElements_.insert(loadedElements_.end(), element);
+    } else if (const auto* line = dynamic_cast<const LineLoad*>(record.get())) {
       model.GetXafModel()->Loads().AddLineLoad(loadCase, element, *line);
-      loadedElements_.insert(element);
-    } else if (const auto point = boost::dynamic_pointer_cast<PointLoad>(record)) {
-      WritePointLoad(model, loadCase, element, *point);
+      loadedElements_.insert(loadedElements_.end(), element);
+    } else if (const auto* point = dynamic_cast<const PointLoad*>(record.get())) {
+      WritePointLoad(model, loadCase, element, *point, nodePositions);
     }
     // A record of any other class gives this element no load.
   }
 }
 
-void IMirrorLoad::WritePointLoad(IMirrorModel& model, long loadCase, long element, const PointLoad& load) {
+void IMirrorLoad::WritePointLoad(IMirrorModel& model, long loadCase, long element, const PointLoad& load,
+                                 std::vector<pos3d>& nodePositions) {
   // A record without a position has no point to act at; writing it on some
   // node would be a guess, so the element gets nothing.
   if (load.GetValues().empty()) return;
@@ -73,7 +78,6 @@ void IMirrorLoad::WritePointLoad(IMirrorModel& model, long loadCase, long elemen
 
   const boost::shared_ptr<XafModel> xaf = model.GetXafModel();
   const XafConnectivityManager& connectivity = xaf->GetConnectivityManager();
-  std::vector<pos3d> nodePositions;
   connectivity.GetElementNodes(element, nodePositions, Element::Geometric);
   // Every node at the position is treated (coincident nodes each get the load);
   // the loaded-nodes set keeps a node shared by several elements from getting
@@ -81,7 +85,11 @@ void IMirrorLoad::WritePointLoad(IMirrorModel& model, long loadCase, long elemen
   for (unsigned i = 0; i < nodePositions.size(); ++i) {
     if (!position.isEqual(nodePositions[i])) continue;
     const long node = connectivity.GetElementById(element).GetNode(i, Element::Geometric);
-    if (loadedNodes_.insert(node).second) model.GetXafModel()->Loads().AddPointLoad(loadCase, node, load);
+    // Hinted at the end (nodes mostly come in ascending order); the size
+    // tells whether the node is new.
+    const std::size_t before = loadedNodes_.size();
+    loadedNodes_.insert(loadedNodes_.end(), node);
+    if (loadedNodes_.size() != before) model.GetXafModel()->Loads().AddPointLoad(loadCase, node, load);
   }
 }
 

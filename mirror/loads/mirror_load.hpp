@@ -3,9 +3,9 @@
 // load case of the analysis model.
 #pragma once
 
-#include <list>
-
 #include <boost/shared_ptr.hpp>
+#include <list>
+#include <vector>
 
 #include "mirror/core/export.hpp"
 #include "mirror/core/mirror_object.hpp"
@@ -59,7 +59,8 @@ class QUILM_MIRROR_API IMirrorLoad : public IMirrorObject {
 
  private:
   void WriteElementLoads(IMirrorModel& model, const std::list<long>& elements);
-  void WritePointLoad(IMirrorModel& model, long loadCase, long element, const PointLoad& load);
+  void WritePointLoad(IMirrorModel& model, long loadCase, long element, const PointLoad& load,
+                      std::vector<pos3d>& nodePositions);
 
   IdSet loadedNodes_;
   IdSet loadedElements_;

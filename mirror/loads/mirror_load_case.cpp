@@ -7,7 +7,10 @@ namespace Kestrum::Quilm::Mirror {
 IMirrorLoadCase::IMirrorLoadCase() = default;
 
 IMirrorLoadCase::IMirrorLoadCase(const IMirrorLoadCase& other)
-    : IMirrorObject(other), firstMap_(other.firstMap_), secondMap_(other.secondMap_), loadCaseId_(other.loadCaseId_) {}
+    : IMirrorObject(other),
+      firstMap_(other.firstMap_),
+      secondMap_(other.secondMap_),
+      loadCaseId_(other.loadCaseId_) {}
 
 IMirrorLoadCase& IMirrorLoadCase::operator=(const IMirrorLoadCase& other) {
   IMirrorObject::operator=(other);
@@ -39,7 +42,8 @@ void IMirrorLoadCase::WriteGravity(IMirrorModel& model) {
   const vec3d gravity = GetGravity();
   // Removed unconditionally so that an earlier gravity load never survives.
   model.GetXafModel()->Loads().DeleteGravityLoad(loadCaseId_);
-  if (!isZero(gravity)) model.GetXafModel()->Loads().AddGravityLoad(loadCaseId_, 0, gravity.x, gravity.y, gravity.z);
+  if (!isZero(gravity))
+    model.GetXafModel()->Loads().AddGravityLoad(loadCaseId_, 0, gravity.x, gravity.y, gravity.z);
 }
 
 void IMirrorLoadCase::Delete(IMirrorModel& model) {

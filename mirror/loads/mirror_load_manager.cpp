@@ -28,8 +28,8 @@ void CheckRotation(const pos3d& axisStart, const pos3d& axisEnd, double angularV
   }
   if (!std::isfinite(angularVelocity) || !std::isfinite(angularAcceleration)) {
     std::ostringstream message;
-    message << "AddRigidBodyRotationLoad: angular velocity " << angularVelocity << " and angular acceleration "
-            << angularAcceleration << " must both be finite";
+    message << "AddRigidBodyRotationLoad: angular velocity " << angularVelocity
+            << " and angular acceleration " << angularAcceleration << " must both be finite";
     throw GeometryError(message.str());
   }
 }
@@ -104,7 +104,8 @@ void IMirrorLoadManager::AddRigidBodyRotationLoad(long loadCase, const pos3d& ax
     const vec3d acceleration(omegaSquared * toAxis.x + tangential * tangent.x,
                              omegaSquared * toAxis.y + tangential * tangent.y,
                              omegaSquared * toAxis.z + tangential * tangent.z);
-    xaf->Loads().AddNodeAccelerationLoad(loadCase, node, PointLoad(position, acceleration, vec3d(0.0, 0.0, 0.0)));
+    xaf->Loads().AddNodeAccelerationLoad(loadCase, node,
+                                         PointLoad(position, acceleration, vec3d(0.0, 0.0, 0.0)));
   }
 }
 

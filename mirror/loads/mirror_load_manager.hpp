@@ -43,8 +43,8 @@ class QUILM_MIRROR_API IMirrorLoadManager {
   // twice adds every load twice. Throws GeometryError, before anything is
   // asked of the model, for an axis of zero length or with non-finite
   // coordinates, and for a non-finite angular velocity or acceleration.
-  void AddRigidBodyRotationLoad(long loadCase, const pos3d& axisStart, const pos3d& axisEnd, double angularVelocity,
-                                double angularAcceleration);
+  void AddRigidBodyRotationLoad(long loadCase, const pos3d& axisStart, const pos3d& axisEnd,
+                                double angularVelocity, double angularAcceleration);
 };
 
 }  // namespace Kestrum::Quilm::Mirror

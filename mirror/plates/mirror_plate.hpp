@@ -3,9 +3,8 @@
 // plate's thickness and material into those elements.
 #pragma once
 
-#include <cstdint>
-
 #include <boost/intrusive_ptr.hpp>
+#include <cstdint>
 
 #include "mirror/core/export.hpp"
 #include "mirror/core/mirror_object.hpp"

@@ -3,14 +3,13 @@
 // elements.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "mirror/core/mirror_model.hpp"
 

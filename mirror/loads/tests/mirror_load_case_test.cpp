@@ -2,9 +2,10 @@
 // case's loads, the id kept across Delete, and the auxiliary maps on copy.
 #include "mirror/loads/mirror_load_case.hpp"
 
-#include <boost/optional/optional_io.hpp>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <boost/optional/optional_io.hpp>
 
 #include "mirror/loads/tests/load_test_support.hpp"
 
@@ -66,8 +67,8 @@ TEST_F(LoadCaseTest, LaterWritesKeepTheIdAndReplaceNameAndGravity) {
   log_.Clear();
   loadCase_.Write(model_);
   EXPECT_EQ(loadCase_.idQuestions, 1);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.SetLoadCaseName 4 \"Self weight\"", "Loads.DeleteGravityLoad 4",
-                                        "Loads.AddGravityLoad 4 0"));
+  EXPECT_THAT(log_.entries, ElementsAre("Loads.SetLoadCaseName 4 \"Self weight\"",
+                                        "Loads.DeleteGravityLoad 4", "Loads.AddGravityLoad 4 0"));
   EXPECT_EQ(*xaf_->Loads().GetGravityLoad(4), vec3d(0, -9.81, 0));
   EXPECT_FALSE(xaf_->Loads().GetLoadCaseName(9));
 }
@@ -77,7 +78,8 @@ TEST_F(LoadCaseTest, ZeroGravityRemovesTheGravityLoadAndAddsNone) {
   loadCase_.gravity = vec3d(0, 0, 1e-12);  // zero within the geometry tolerance
   log_.Clear();
   loadCase_.Write(model_);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.SetLoadCaseName 4 \"Dead load\"", "Loads.DeleteGravityLoad 4"));
+  EXPECT_THAT(log_.entries,
+              ElementsAre("Loads.SetLoadCaseName 4 \"Dead load\"", "Loads.DeleteGravityLoad 4"));
   EXPECT_FALSE(xaf_->Loads().GetGravityLoad(4));
 }
 

@@ -3,11 +3,11 @@
 // failures midway, and removal of loads by node, load case and concept.
 #include "mirror/loads/mirror_load_manager.hpp"
 
-#include <cmath>
-#include <limits>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
 
 #include "mirror/beams/mirror_beam.hpp"
 #include "mirror/beams/mirror_segment.hpp"
@@ -103,9 +103,10 @@ TEST_F(LoadManagerTest, RotationAboutTheZAxisGivesTheWorkedExample) {
 
 TEST_F(LoadManagerTest, VisitsNodesInAscendingOrderLookingEachUpBeforeItsLoad) {
   manager_.AddRigidBodyRotationLoad(kCase, {0, 0, 0}, {0, 0, 1}, 1.0, 0.0);
-  EXPECT_THAT(log_.Only("Connectivity."),
-              ElementsAre("Connectivity.GetNodeById 1", "Connectivity.GetNodeById 2", "Connectivity.GetNodeById 3",
-                          "Connectivity.GetNodeById 4", "Connectivity.GetNodeById 5", "Connectivity.GetNodeById 6"));
+  EXPECT_THAT(
+      log_.Only("Connectivity."),
+      ElementsAre("Connectivity.GetNodeById 1", "Connectivity.GetNodeById 2", "Connectivity.GetNodeById 3",
+                  "Connectivity.GetNodeById 4", "Connectivity.GetNodeById 5", "Connectivity.GetNodeById 6"));
   const auto lookup = std::find(log_.entries.begin(), log_.entries.end(), "Connectivity.GetNodeById 2");
   ASSERT_NE(lookup, log_.entries.end());
   EXPECT_EQ(*std::next(lookup), "Loads.AddNodeAccelerationLoad 3 2");
@@ -119,8 +120,9 @@ TEST_F(LoadManagerTest, EveryNodeMatchesTheIndependentFormula) {
     double omega, alpha;
   };
   const std::vector<Case> cases = {
-      {{0, 0, 0}, {0, 0, 1}, 2, 3},     {{0, 0, 1}, {0, 0, 0}, 2, 3},      {{0, 0, 0}, {0, 0, 1}, -2, -3},
-      {{0.5, -1, 2}, {3, 4, -1}, 1.5, 0.25}, {{3, 4, -1}, {0.5, -1, 2}, 1.5, 0.25}, {{10, 10, 10}, {10, 10, 12}, 0, 0},
+      {{0, 0, 0}, {0, 0, 1}, 2, 3},          {{0, 0, 1}, {0, 0, 0}, 2, 3},
+      {{0, 0, 0}, {0, 0, 1}, -2, -3},        {{0.5, -1, 2}, {3, 4, -1}, 1.5, 0.25},
+      {{3, 4, -1}, {0.5, -1, 2}, 1.5, 0.25}, {{10, 10, 10}, {10, 10, 12}, 0, 0},
   };
   long loadCase = 100;
   for (const Case& c : cases) {
@@ -236,7 +238,9 @@ class TestBeam : public IMirrorBeam {
   ConceptType GetConceptType() const override { return ConceptType(3, 0, 0); }
   boost::shared_ptr<IEccentricityCallback> GetEccentricityCallback() override { return {}; }
   boost::shared_ptr<ILocalSystemCallback> GetLocalSystemCallback() override { return {}; }
-  boost::intrusive_ptr<IMirrorSegment> GetSegment(unsigned int index) const override { return segments.at(index); }
+  boost::intrusive_ptr<IMirrorSegment> GetSegment(unsigned int index) const override {
+    return segments.at(index);
+  }
   unsigned int GetSegmentCount() const override { return static_cast<unsigned int>(segments.size()); }
   std::vector<boost::intrusive_ptr<IMirrorSegment>> segments;
 };
@@ -337,7 +341,8 @@ TEST_F(DeleteForConceptTest, ObjectsWithoutLoadsToFindRemoveNothing) {
   boost::intrusive_ptr<IMirrorBoundaryCondition> condition(new TestBoundaryCondition);
   boost::intrusive_ptr<IMirrorPlate> emptyPlate(new TestPlate);
   for (const boost::intrusive_ptr<IMirrorObjectWithTopology>& object :
-       std::vector<boost::intrusive_ptr<IMirrorObjectWithTopology>>{unplaced, nodeZero, condition, emptyPlate})
+       std::vector<boost::intrusive_ptr<IMirrorObjectWithTopology>>{unplaced, nodeZero, condition,
+                                                                    emptyPlate})
     manager_.DeleteLoadsForConcept(object, kCase);
   EXPECT_THAT(log_.entries, IsEmpty());
   EXPECT_EQ(LoadsOf(kCase).size(), 6u);

@@ -3,10 +3,10 @@
 // after a failure midway.
 #include "mirror/loads/mirror_load.hpp"
 
-#include <map>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include "mirror/loads/tests/load_test_support.hpp"
 
@@ -77,8 +77,8 @@ TEST_F(LoadTest, RecordKindSelectsTheLoadOperation) {
   const std::vector<Case> cases = {
       {"surface", Surface(), "Loads.AddSurfaceLoad", LoadKind::Surface},
       {"line", Line(), "Loads.AddLineLoad", LoadKind::Line},
-      {"initial strain", boost::shared_ptr<Load>(new InitialStrainLoad(1e-4)), "Loads.AddElementInitialStrain",
-       LoadKind::InitialStrain},
+      {"initial strain", boost::shared_ptr<Load>(new InitialStrainLoad(1e-4)),
+       "Loads.AddElementInitialStrain", LoadKind::InitialStrain},
       {"surface marked 8", MarkedAsInitialStrain(Surface()), "Loads.AddElementInitialStrain",
        LoadKind::InitialStrain},
       {"line marked 8", MarkedAsInitialStrain(Line()), "Loads.AddElementInitialStrain",
@@ -131,8 +131,8 @@ TEST_F(LoadTest, PointLoadUsesTheFirstPositionOfTheRecord) {
 
 TEST_F(LoadTest, PointLoadMatchingNoNodeOrWithoutPositionWritesNothingAndGoesOn) {
   load_.elements = {1, 3, 4};
-  load_.records[1] = Point({0.5, 0.5, 0});                          // inside the shell, at no node
-  load_.records[3] = boost::shared_ptr<Load>(new PointLoad());      // no position at all
+  load_.records[1] = Point({0.5, 0.5, 0});                      // inside the shell, at no node
+  load_.records[3] = boost::shared_ptr<Load>(new PointLoad());  // no position at all
   load_.records[4] = Point({2, 0, 0});
   load_.Write(model_);
   EXPECT_THAT(log_.Only("Loads."), ElementsAre("Loads.AddPointLoad 7 3"));

@@ -3,15 +3,14 @@
 // afterwards, also when a call fails midway.
 #include "mirror/plates/mirror_plate.hpp"
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include "mirror/core/mirror_model.hpp"
 #include "mirror/properties/mirror_material.hpp"
@@ -159,7 +158,9 @@ TEST_F(PlateTest, WritesAndDeletesElementsInAscendingOrderFetchingRecordAndPoint
   log_.entries.clear();
   plate_.Delete(model_);
   ASSERT_EQ(log_.entries.size(), 3u);
-  for (int i = 0; i < 3; ++i) EXPECT_THAT(log_.entries[i], ::testing::StartsWith("Elements.RemoveElement(" + std::to_string(3 + 2 * i) + ", "));
+  for (int i = 0; i < 3; ++i)
+    EXPECT_THAT(log_.entries[i],
+                ::testing::StartsWith("Elements.RemoveElement(" + std::to_string(3 + 2 * i) + ", "));
   EXPECT_FALSE(xaf_->Elements().Contains(3));
   EXPECT_FALSE(xaf_->Elements().Contains(7));
   EXPECT_TRUE(xaf_->Elements().Contains(4));
@@ -182,11 +183,12 @@ TEST_F(PlateTest, OnlyMaterialFlagWritesMaterialButStillAsksThePosition) {
   plate_.AddElement(1);
   plate_.SetThicknessModified(false);
   plate_.Write(model_);
-  EXPECT_THAT(log_.entries,
-              ElementsAre("Elements.GetElement(1)", "Connectivity.GetElementPoint(1)", "Host.GetMaterial" + Point(1),
-                          "Element.SetMaterial(1, " + std::to_string(materialId_) + ")", "Elements.GetElement(2)",
-                          "Connectivity.GetElementPoint(2)", "Host.GetMaterial" + Point(2),
-                          "Element.SetMaterial(2, " + std::to_string(materialId_) + ")"));
+  EXPECT_THAT(
+      log_.entries,
+      ElementsAre("Elements.GetElement(1)", "Connectivity.GetElementPoint(1)", "Host.GetMaterial" + Point(1),
+                  "Element.SetMaterial(1, " + std::to_string(materialId_) + ")", "Elements.GetElement(2)",
+                  "Connectivity.GetElementPoint(2)", "Host.GetMaterial" + Point(2),
+                  "Element.SetMaterial(2, " + std::to_string(materialId_) + ")"));
   EXPECT_EQ(SectionOf(1), 0);
 }
 
