@@ -28,7 +28,6 @@
 #include "mirror/core/mirror_model.hpp"
 #include "mirror/properties/mirror_material.hpp"
 #include "mirror/properties/mirror_section.hpp"
-#include "platform/analysis_model/src/model_data.hpp"
 
 namespace {
 
@@ -132,12 +131,6 @@ struct World {
       materials.back()->Write(model);
     }
     const int elementsPerBeam = kSegmentsPerBeam * kElementsPerSegment;
-    // The model grows its tables one row at a time; room for the whole mesh
-    // is made up front so that building it stays linear.
-    Kestrum::Quilm::AnalysisModel::ModelData& data = xaf->Data();
-    data.nodes.reserve(static_cast<std::size_t>(kBeams) * (elementsPerBeam + 1));
-    data.elements.reserve(static_cast<std::size_t>(kBeams) * elementsPerBeam);
-    data.dirtyElements.reserve(static_cast<std::size_t>(kBeams) * elementsPerBeam);
     for (int b = 0; b < kBeams; ++b) {
       long previous = xaf->Nodes().AddNode(pos3d(0.0, b, 0.0));
       for (int k = 0; k < elementsPerBeam; ++k) {
