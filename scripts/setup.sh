@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian machine for the library: installs the missing Debian
 # packages, configures a Release build in build/, builds it, and runs the
-# example host.
+# example host (examples/frame_host) at its default size.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -24,4 +24,6 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 
-./build/bin/quickstart "build/quickstart.qdb" --fresh
+# The main job: the example host mirrors a frame of the default size into
+# build/frame_host.qdb, runs its change session and prints its summary.
+./build/bin/frame_host --file build/frame_host.qdb
