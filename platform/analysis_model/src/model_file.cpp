@@ -625,6 +625,21 @@ void WriteLoads(Sql::Connection& db, const ModelData& d) {
   }
 }
 
+// Marks every row as changed, so that a flush into a new file writes the
+// whole model even when parts of it were written to a file before (a model
+// whose file was removed since it was opened or last flushed).
+void MarkEverythingChanged(ModelData& d) {
+  d.flushedNodes = d.flushedEccentricities = d.flushedTransformations = d.flushedHinges = 0;
+  for (std::size_t i = 0; i < d.elements.size(); ++i)
+    if (d.elements[i].Exists()) d.MarkElement(static_cast<long>(i) + 1);
+  for (const auto& entry : d.concepts) d.dirtyConcepts.insert(entry.first);
+  for (const auto& entry : d.materials) d.dirtyMaterials.insert(entry.first);
+  for (const auto& entry : d.sections) d.dirtySections.insert(entry.first);
+  for (const auto& entry : d.sets) d.dirtySets.insert(entry.first);
+  for (const auto& entry : d.nodeProperties) d.dirtyNodeProperties.insert(entry.first);
+  for (const auto& entry : d.loadCases) d.dirtyLoadCases.insert(entry.first);
+}
+
 void SetSynchronous(Sql::Connection& db, const ModelData& d) {
   db.Exec(d.archiveMode ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL");
 }
@@ -641,6 +656,7 @@ void Write(ModelData& d) {
     file->db.Exec("PRAGMA journal_mode = DELETE");
     creating = !exists;
     d.file = std::move(file);
+    if (creating) MarkEverythingChanged(d);
   }
   Sql::Connection& db = d.file->db;
   try {

@@ -187,6 +187,47 @@ TEST_F(ModelFileTest, ANewModelWritesNoFileBeforeItsFirstFlush) {
   EXPECT_EQ(::access(path.c_str(), F_OK), 0);
 }
 
+// A model whose file disappeared after it was read writes itself whole,
+// not just its latest changes, into the new file.
+TEST_F(ModelFileTest, AFileRemovedUnderAnOpenModelIsWrittenWhole) {
+  BuildRichModel();
+  model->Flush();
+  Reopen();
+  RemoveModelFile(path);
+  model->NodeProperties().SetName(3, "after removal");
+  model->Flush();
+  const auto before = Snapshot(*model);
+  Reopen();
+  EXPECT_EQ(Snapshot(*model), before);
+}
+
+// A load record class the file cannot hold makes the flush fail as a whole;
+// the changes stay in memory and the next flush writes them.
+class HostLoad : public Load {
+ public:
+  HostLoad() : Load(LoadType::InitialStrain) {}
+  boost::shared_ptr<Load> Clone() const override { return boost::shared_ptr<Load>(new HostLoad(*this)); }
+  std::string Describe() const override { return "HostLoad"; }
+  bool Equals(const Load& other) const override { return dynamic_cast<const HostLoad*>(&other) != nullptr; }
+};
+
+TEST_F(ModelFileTest, AFailedFlushKeepsTheFileAndTheChanges) {
+  BuildRichModel();
+  model->Flush();
+  const std::string bytes = ReadFile(path);
+  model->Elements().GetElement(1)->SetSection(2);
+  model->NodeProperties().SetName(4, "kept");
+  model->Loads().AddElementInitialStrain(5, 2, HostLoad());
+  EXPECT_THROW(model->Flush(), ModelError);
+  EXPECT_EQ(ReadFile(path), bytes);
+  model->Loads().DeleteElementLoad(5, 2);
+  model->Flush();
+  Reopen();
+  EXPECT_EQ(model->Elements().GetElement(1)->GetSection(), 2);
+  EXPECT_EQ(model->NodeProperties().GetName(4), "kept");
+  EXPECT_TRUE(model->Loads().GetLoads(5).empty());
+}
+
 TEST_F(ModelFileTest, MissingFileWithoutCreateAndBadArgumentsThrow) {
   EXPECT_THROW(XafModel(path + ".none", 1, 1, false), ModelError);
   EXPECT_THROW(XafModel(path + ".x", 2, 1, true), ModelError);
