@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <list>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -194,6 +195,31 @@ void BM_LineLoads(benchmark::State& state) {
   Compare(state, "line loads", model, mirror, direct);
 }
 
+// The same line loads through a direct loop that keeps the bookkeeping the
+// mirror must keep (the host's element list, a persistent set of loaded
+// elements): what remains of the ratio is the mirror's own overhead.
+void BM_LineLoadsSameBookkeeping(benchmark::State& state) {
+  TestMirrorModel& model = LineModel();
+  const boost::shared_ptr<Load> record(new LineLoad(vec3d(0, 0, -5)));
+  auto mirror = [&] {
+    BenchLoad load(1, kLineElements, nullptr, record);
+    return TimeOnce(model, [&] { load.Write(model); });
+  };
+  auto direct = [&] {
+    IMirrorLoad::IdSet loaded;
+    return TimeOnce(model, [&] {
+      const auto xaf = model.GetXafModel();
+      std::list<long> elements;
+      for (long e = 1; e <= kLineElements; ++e) elements.push_back(e);
+      for (const long e : elements) {
+        xaf->Loads().AddLineLoad(kLoadCase, e, static_cast<const LineLoad&>(*record));
+        loaded.insert(loaded.end(), e);
+      }
+    });
+  };
+  Compare(state, "line loads, same bookkeeping", model, mirror, direct);
+}
+
 // Nodes 1 .. kLoadedNodes + 1 on a line; elements 2i-1 and 2i both join
 // nodes i and i + 1, and both carry a point load at node i + 1.
 struct PointSetup {
@@ -237,14 +263,45 @@ void BM_PointLoads(benchmark::State& state) {
   Compare(state, "point loads", setup.model, mirror, direct);
 }
 
+// The same point loads through a direct loop that makes the look-ups the
+// mirror must make (element node positions, element record, a set of loaded
+// nodes): what remains of the ratio is the mirror's own overhead.
+void BM_PointLoadsSameLookups(benchmark::State& state) {
+  PointSetup& setup = Points();
+  auto mirror = [&] {
+    BenchLoad load(1, 2 * kLoadedNodes, &setup.records, nullptr);
+    return TimeOnce(setup.model, [&] { load.Write(setup.model); });
+  };
+  auto direct = [&] {
+    return TimeOnce(setup.model, [&] {
+      const auto xaf = setup.model.GetXafModel();
+      std::set<long> loaded;
+      std::vector<pos3d> positions;
+      for (long e = 1; e <= 2 * kLoadedNodes; ++e) {
+        const auto& record = static_cast<const PointLoad&>(*setup.records[e]);
+        const pos3d at = record.GetValues().begin()->first;
+        xaf->GetConnectivityManager().GetElementNodes(e, positions, Element::Geometric);
+        for (unsigned i = 0; i < positions.size(); ++i) {
+          if (!at.isEqual(positions[i])) continue;
+          const long node = xaf->GetConnectivityManager().GetElementById(e).GetNode(i, Element::Geometric);
+          if (loaded.insert(node).second) xaf->Loads().AddPointLoad(kLoadCase, node, record);
+        }
+      }
+    });
+  };
+  Compare(state, "point loads, same look-ups", setup.model, mirror, direct);
+}
+
 BENCHMARK(BM_Rotation)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 BENCHMARK(BM_LineLoads)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+BENCHMARK(BM_LineLoadsSameBookkeeping)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 BENCHMARK(BM_PointLoads)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+BENCHMARK(BM_PointLoadsSameLookups)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 
 void PrintRatio(const char* what, const std::string& mirror, const std::string& direct, double target) {
   if (!g_best.count(mirror) || !g_best.count(direct)) return;
   const double ratio = g_best[mirror] / g_best[direct];
-  std::printf("%-12s mirror %8.1f ms  direct %8.1f ms  ratio %.2f (target <= %.1f) %s\n", what,
+  std::printf("%-22s mirror %8.1f ms  direct %8.1f ms  ratio %.2f (target <= %.1f) %s\n", what,
               g_best[mirror] * 1e3, g_best[direct] * 1e3, ratio, target, ratio <= target ? "ok" : "OVER");
 }
 
@@ -256,6 +313,10 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   PrintRatio("rotation", "rotation mirror", "rotation direct", 1.3);
   PrintRatio("line loads", "line loads mirror", "line loads direct", 1.5);
+  PrintRatio("line, same bookkeeping", "line loads, same bookkeeping mirror",
+             "line loads, same bookkeeping direct", 1.5);
   PrintRatio("point loads", "point loads mirror", "point loads direct", 1.5);
+  PrintRatio("point, same look-ups", "point loads, same look-ups mirror", "point loads, same look-ups direct",
+             1.5);
   return 0;
 }
