@@ -13,7 +13,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 // Section indices of the standard catalogue laid out by BuildConceptModel.
-enum Catalogue : std::size_t { kHeb300, kHeb240, kIpe400, kIpe450, kIpe360, kRhs300, kChs168 };
+enum Catalogue : std::size_t { kHeb300, kHeb240, kIpe400, kIpe450, kIpe360, kRhs300, kChs168, kChs219 };
 enum Materials : std::size_t { kSteel, kConcrete };
 
 std::string Label(const char* prefix, int a, int b) {
@@ -132,7 +132,8 @@ void AddCatalogue(ConceptModel& m) {
                 {"IPE450", qlSection::IProfile(0.450, 0.190, 0.0094, 0.0146)},
                 {"IPE360", qlSection::IProfile(0.360, 0.170, 0.0080, 0.0127)},
                 {"RHS300x200x10", qlSection::Box(0.300, 0.200, 0.010, 0.010)},
-                {"CHS168x8", qlSection::Pipe(0.1683, 0.008)}};
+                {"CHS168x8", qlSection::Pipe(0.1683, 0.008)},
+                {"CHS219x10", qlSection::Pipe(0.2191, 0.010)}};
   m.thicknesses = {{"Deck 250", 0.25}, {"Roof deck 200", 0.20}};
 }
 
@@ -225,7 +226,8 @@ void AddBraces(ConceptModel& m) {
       // The mesher walks braces down from their upper end, so their elements
       // start out against the brace's local x axis and get reversed on write.
       br.meshedFromEnd = true;
-      br.segments = {{br.name, kChs168, kSteel, 0, static_cast<unsigned>(k)}};
+      // The far facade carries the heavier pipe.
+      br.segments = {{br.name, facade == 0 ? kChs168 : kChs219, kSteel, 0, static_cast<unsigned>(k)}};
       m.beams.push_back(std::move(br));
     }
   }

@@ -79,11 +79,25 @@ void FrameHost::WriteAll() {
   WriteLoads();
 }
 
+namespace {
+
+// The mirrors in their meshing order, the order in which the host writes a
+// property table so that its ids follow that order.
+template <class Mirror>
+std::vector<Mirror*> InMeshingOrder(const std::vector<boost::intrusive_ptr<Mirror>>& mirrors) {
+  std::vector<Mirror*> ordered;
+  for (const auto& m : mirrors) ordered.push_back(m.get());
+  std::stable_sort(ordered.begin(), ordered.end(), [](const Mirror* a, const Mirror* b) { return a->MeshBefore(b); });
+  return ordered;
+}
+
+}  // namespace
+
 // Properties first: elements receive the ids the property mirrors hold.
 void FrameHost::WriteProperties() {
-  for (const auto& m : properties_.materials) m->Write(model_);
-  for (const auto& s : properties_.sections) s->Write(model_);
-  for (const auto& t : properties_.thicknesses) t->Write(model_);
+  for (HostMaterial* m : InMeshingOrder(properties_.materials)) m->Write(model_);
+  for (HostSection* s : InMeshingOrder(properties_.sections)) s->Write(model_);
+  for (HostThickness* t : InMeshingOrder(properties_.thicknesses)) t->Write(model_);
 }
 
 void FrameHost::WriteMembers() {

@@ -70,6 +70,30 @@ TEST_F(WrittenFrameTest, BeamElementsCarryTheSectionAndMaterialOfTheirSegment) {
   EXPECT_EQ(Concept().size.ElementCount() - Concept().decks.size() * 64, checked);  // 8 x 8 shells per deck
 }
 
+TEST_F(WrittenFrameTest, PropertyTablesReadBackEqualTheHostsMirrorsInMeshingOrder) {
+  // A second program's view of the file, through the library's read-back mirrors.
+  mirror::TestMirrorModel reader(frame_->file.Path());
+  const auto& sections = Host().Properties().sections;
+  for (const auto& section : sections) {
+    SCOPED_TRACE(section->GetName());
+    const mirror::XanMirrorSection stored(reader, section->GetId());
+    EXPECT_TRUE(stored == *section);
+    EXPECT_EQ(section->GetName(), stored.GetName());
+  }
+  for (const auto& material : Host().Properties().materials) {
+    const mirror::XanMirrorMaterial stored(reader, material->GetId());
+    EXPECT_EQ(material->GetName(), stored.GetName());
+    ASSERT_TRUE(stored.GetMaterial());
+    EXPECT_TRUE(stored.GetMaterial()->IsEqual(*material->GetMaterial()));
+  }
+  // The host writes each table in meshing order (by name), so ids follow it.
+  for (std::size_t i = 0; i < sections.size(); ++i)
+    for (std::size_t j = 0; j < sections.size(); ++j)
+      if (sections[i]->MeshBefore(sections[j].get())) {
+        EXPECT_LT(sections[i]->GetId(), sections[j]->GetId());
+      }
+}
+
 TEST_F(WrittenFrameTest, DeckShellsCarryTheirThicknessAndConcrete) {
   for (std::size_t d = 0; d < Concept().decks.size(); ++d) {
     const ThicknessDef& t = Concept().thicknesses[Concept().decks[d].thickness];
