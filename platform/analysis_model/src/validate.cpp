@@ -107,6 +107,13 @@ class Checker {
       if (c.parent != -1 && d_.concepts.count(c.parent) == 0)
         Fail("concept ", id, " refers to missing parent ", c.parent);
       if (id > d_.counters.concept) Fail("concept ", id, " is above the id counter");
+      // Parent chains end: a chain longer than the table has a cycle.
+      std::size_t steps = 0;
+      for (long p = c.parent; p > 0 && steps <= d_.concepts.size(); ++steps) {
+        auto it = d_.concepts.find(p);
+        p = it == d_.concepts.end() ? -1 : it->second.parent;
+      }
+      if (steps > d_.concepts.size()) Fail("concept ", id, " is its own ancestor");
     }
     for (const auto& [id, m] : d_.materials) {
       if (!m.material) Fail("material ", id, " has no definition");

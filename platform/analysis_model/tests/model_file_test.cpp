@@ -295,6 +295,16 @@ TEST_F(ModelFileTest, RefusedFilesAreLeftUntouched) {
          WriteFile(p, good);
          RunSql(p, "UPDATE elements SET n1 = 999999 WHERE id = 1");
        }},
+      {"a cycle of parent concepts",
+       [&](const std::string& p) {
+         WriteFile(p, good);
+         RunSql(p, "UPDATE concepts SET parent = 2 WHERE id = 1");
+       }},
+      {"a negative id counter",
+       [&](const std::string& p) {
+         WriteFile(p, good);
+         RunSql(p, "UPDATE meta SET value = -4 WHERE key = 'materials'");
+       }},
       {"an unknown element type",
        [&](const std::string& p) {
          WriteFile(p, good);
