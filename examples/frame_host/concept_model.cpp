@@ -66,7 +66,8 @@ pos3d ConceptModel::Position(const LatticePoint& p) const {
 LatticePoint ConceptModel::PointAlong(const BeamDef& beam, unsigned division) const {
   const int n = static_cast<int>(beam.divisions), t = static_cast<int>(division);
   // Members run along lattice lines or diagonals, so every step is whole.
-  return {beam.start.ix + (beam.end.ix - beam.start.ix) * t / n, beam.start.iy + (beam.end.iy - beam.start.iy) * t / n,
+  return {beam.start.ix + (beam.end.ix - beam.start.ix) * t / n,
+          beam.start.iy + (beam.end.iy - beam.start.iy) * t / n,
           beam.start.iz + (beam.end.iz - beam.start.iz) * t / n};
 }
 
@@ -158,7 +159,8 @@ void AddColumns(ConceptModel& m) {
       const double ox = i == 0 ? -1.0 : (i == b ? 1.0 : 0.0);
       const double oy = j == 0 ? -1.0 : (j == b ? 1.0 : 0.0);
       if (ox != 0.0 && oy != 0.0) {
-        c.eccentricity = {EccentricityDef::Kind::Linear, {0.10 * ox, 0.10 * oy, 0}, {0.05 * ox, 0.05 * oy, 0}};
+        c.eccentricity = {
+            EccentricityDef::Kind::Linear, {0.10 * ox, 0.10 * oy, 0}, {0.05 * ox, 0.05 * oy, 0}};
       } else if (ox != 0.0 || oy != 0.0) {
         c.eccentricity = {EccentricityDef::Kind::Constant, {0.10 * ox, 0.10 * oy, 0}, {}};
       }
@@ -168,7 +170,8 @@ void AddColumns(ConceptModel& m) {
   }
 }
 
-BeamDef Girder(ConceptModel& m, const LatticePoint& a, const LatticePoint& b, bool edge, int level, const char* axis) {
+BeamDef Girder(ConceptModel& m, const LatticePoint& a, const LatticePoint& b, bool edge, int level,
+               const char* axis) {
   const unsigned k = m.size.divisions;
   BeamDef g;
   g.name = "Girder " + std::string(axis) + " " + std::to_string(a.ix / static_cast<int>(k)) + "." +
@@ -183,7 +186,8 @@ BeamDef Girder(ConceptModel& m, const LatticePoint& a, const LatticePoint& b, bo
     g.kind = MemberKind::RoofGirder;
     g.threeNodeElements = true;
     g.localSystem.twistDegrees = 4.0;
-    g.segments = {{g.name + " first half", kIpe360, kSteel, 0, k / 2}, {g.name + " second half", kIpe360, kSteel, k / 2, k / 2}};
+    g.segments = {{g.name + " first half", kIpe360, kSteel, 0, k / 2},
+                  {g.name + " second half", kIpe360, kSteel, k / 2, k / 2}};
   } else if (edge) {
     // Edge girders hang 250 mm below the deck.
     g.kind = MemberKind::EdgeGirder;
@@ -204,10 +208,12 @@ void AddGirders(ConceptModel& m) {
   for (int l = 1; l <= s; ++l) {
     for (int j = 0; j <= b; ++j)
       for (int i = 0; i < b; ++i)
-        m.beams.push_back(Girder(m, {i * k, j * k, l * k}, {(i + 1) * k, j * k, l * k}, j == 0 || j == b, l, "X"));
+        m.beams.push_back(
+            Girder(m, {i * k, j * k, l * k}, {(i + 1) * k, j * k, l * k}, j == 0 || j == b, l, "X"));
     for (int i = 0; i <= b; ++i)
       for (int j = 0; j < b; ++j)
-        m.beams.push_back(Girder(m, {i * k, j * k, l * k}, {i * k, (j + 1) * k, l * k}, i == 0 || i == b, l, "Y"));
+        m.beams.push_back(
+            Girder(m, {i * k, j * k, l * k}, {i * k, (j + 1) * k, l * k}, i == 0 || i == b, l, "Y"));
   }
 }
 
@@ -239,7 +245,8 @@ void AddNodePoints(ConceptModel& m) {
   for (int i = 0; i <= b; ++i) {
     for (int j = 0; j <= b; ++j) {
       m.supports.push_back({Label("S", i, j), {i * k, j * k, 0}});
-      for (int l = 1; l <= s; ++l) m.joints.push_back({Label("J", i, j) + "." + std::to_string(l), {i * k, j * k, l * k}});
+      for (int l = 1; l <= s; ++l)
+        m.joints.push_back({Label("J", i, j) + "." + std::to_string(l), {i * k, j * k, l * k}});
     }
   }
 }
@@ -251,7 +258,9 @@ void AddEquipment(ConceptModel& m) {
   const double masses[4] = {2500, 1800, 1200, 900};
   for (int e = 0; e < 4; ++e) {
     const LatticePoint at{corners[e][0] * k + k / 2, corners[e][1] * k + k / 2, s * k};
-    if (std::any_of(m.equipment.begin(), m.equipment.end(), [&](const EquipmentDef& q) { return q.at == at; })) continue;
+    if (std::any_of(m.equipment.begin(), m.equipment.end(),
+                    [&](const EquipmentDef& q) { return q.at == at; }))
+      continue;
     m.equipment.push_back({"Chiller " + std::to_string(e + 1), masses[e], at});
   }
 }
@@ -267,7 +276,8 @@ ConceptModel BuildConceptModel(const FrameSize& size) {
   AddGirders(m);
   AddBraces(m);
   for (unsigned l = 1; l <= size.storeys; ++l)
-    m.decks.push_back({"Deck L" + std::to_string(l), static_cast<int>(l), l == size.storeys ? 1u : 0u, kConcrete});
+    m.decks.push_back(
+        {"Deck L" + std::to_string(l), static_cast<int>(l), l == size.storeys ? 1u : 0u, kConcrete});
   AddNodePoints(m);
   AddEquipment(m);
   m.loadCases = {{1, "Self weight", LoadCaseKind::SelfWeight, {0, 0, -9.81}, 0, 0},

@@ -101,8 +101,8 @@ struct BeamDef {
 // A deck: the floor slab of one level, covering the whole footprint.
 struct DeckDef {
   std::string name;
-  int level = 1;               // storey level (1 = first floor)
-  std::size_t thickness = 0;   // index into ConceptModel::thicknesses
+  int level = 1;              // storey level (1 = first floor)
+  std::size_t thickness = 0;  // index into ConceptModel::thicknesses
   std::size_t material = 0;
 };
 
@@ -125,9 +125,9 @@ struct LoadCaseDef {
   long id = 0;
   std::string name;
   LoadCaseKind kind = LoadCaseKind::SelfWeight;
-  vec3d gravity;          // zero: no gravity load
-  double value = 0.0;     // deck pressure (Pa), wind (N/m along +x) or angular velocity (rad/s)
-  double value2 = 0.0;    // angular acceleration (rad/s2) of the rotation load
+  vec3d gravity;        // zero: no gravity load
+  double value = 0.0;   // deck pressure (Pa), wind (N/m along +x) or angular velocity (rad/s)
+  double value2 = 0.0;  // angular acceleration (rad/s2) of the rotation load
 };
 
 struct ConceptModel {

@@ -29,8 +29,9 @@ void FrameHost::CreateMirrors() {
   for (std::size_t i = 0; i < concept_.thicknesses.size(); ++i)
     properties_.thicknesses.push_back(new HostThickness(concept_, i));
 
-  structure_ = new HostStructure("Frame " + std::to_string(concept_.size.bays) + "x" +
-                                 std::to_string(concept_.size.bays) + "x" + std::to_string(concept_.size.storeys));
+  structure_ =
+      new HostStructure("Frame " + std::to_string(concept_.size.bays) + "x" +
+                        std::to_string(concept_.size.bays) + "x" + std::to_string(concept_.size.storeys));
   for (std::size_t b = 0; b < concept_.beams.size(); ++b) {
     boost::intrusive_ptr<HostBeam> beam(new HostBeam(concept_, b, structure_));
     for (std::size_t s = 0; s < concept_.beams[b].segments.size(); ++s) {
@@ -87,7 +88,8 @@ template <class Mirror>
 std::vector<Mirror*> InMeshingOrder(const std::vector<boost::intrusive_ptr<Mirror>>& mirrors) {
   std::vector<Mirror*> ordered;
   for (const auto& m : mirrors) ordered.push_back(m.get());
-  std::stable_sort(ordered.begin(), ordered.end(), [](const Mirror* a, const Mirror* b) { return a->MeshBefore(b); });
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [](const Mirror* a, const Mirror* b) { return a->MeshBefore(b); });
   return ordered;
 }
 
@@ -165,7 +167,8 @@ void FrameHost::WriteRotationLoad() {
   const double half = 0.5 * concept_.bayWidth * concept_.size.bays;
   const double top = concept_.storeyHeight * concept_.size.storeys;
   // The axis runs vertically through the centre of the footprint.
-  loadManager_.AddRigidBodyRotationLoad(c.id, pos3d(half, half, 0.0), pos3d(half, half, top), c.value, c.value2);
+  loadManager_.AddRigidBodyRotationLoad(c.id, pos3d(half, half, 0.0), pos3d(half, half, top), c.value,
+                                        c.value2);
 }
 
 HostLoadCase& FrameHost::LoadCaseMirror(LoadCaseKind kind) {
@@ -182,8 +185,9 @@ std::size_t FrameHost::AddSection(const std::string& name, const qlSection& sect
 
 void FrameHost::ForgetBeam(std::size_t beam) {
   concept_.beams.at(beam).deleted = true;
-  beams_.erase(std::remove_if(beams_.begin(), beams_.end(), [&](const auto& b) { return b->Index() == beam; }),
-               beams_.end());
+  beams_.erase(
+      std::remove_if(beams_.begin(), beams_.end(), [&](const auto& b) { return b->Index() == beam; }),
+      beams_.end());
 }
 
 }  // namespace frame_host

@@ -5,12 +5,11 @@
 // then load cases and loads.
 #pragma once
 
+#include <boost/intrusive_ptr.hpp>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <boost/intrusive_ptr.hpp>
 
 #include "concept_model.hpp"
 #include "host_mirrors.hpp"
@@ -53,7 +52,9 @@ class FrameHost {
   const std::vector<boost::intrusive_ptr<HostSupportPoint>>& Supports() const { return supports_; }
   const std::vector<boost::intrusive_ptr<HostFixedBase>>& FixedBases() const { return fixedBases_; }
   const std::vector<boost::intrusive_ptr<HostPointMass>>& PointMasses() const { return pointMasses_; }
-  const std::vector<boost::intrusive_ptr<HostEquipmentLoad>>& EquipmentLoads() const { return equipmentLoads_; }
+  const std::vector<boost::intrusive_ptr<HostEquipmentLoad>>& EquipmentLoads() const {
+    return equipmentLoads_;
+  }
   const std::vector<boost::intrusive_ptr<HostLoadCase>>& LoadCases() const { return loadCases_; }
   HostBracingSet& BracingSet() { return *bracingSet_; }
   HostStructure& Structure() { return *structure_; }

@@ -78,7 +78,8 @@ boost::intrusive_ptr<mirror::IMirrorMaterial> HostPlate::GetMaterial(const pos3d
 }
 
 void HostFixedBase::Delete(mirror::IMirrorModel& model) {
-  if (support_->GetNode() > 0) model.GetXafModel()->NodeProperties().RemoveBoundaryCondition(support_->GetNode());
+  if (support_->GetNode() > 0)
+    model.GetXafModel()->NodeProperties().RemoveBoundaryCondition(support_->GetNode());
 }
 
 void HostFixedBase::Apply(mirror::IMirrorModel& model) const {
@@ -125,8 +126,8 @@ bool HostEquipmentLoad::GetElements(std::list<long>& elements) {
 
 boost::shared_ptr<mirror::Load> HostEquipmentLoad::GetElementLoad(long) {
   const EquipmentDef& item = concept_->equipment.at(equipment_);
-  return boost::make_shared<mirror::PointLoad>(concept_->Position(item.at), vec3d(0, 0, -item.mass * kStandardGravity),
-                                               vec3d());
+  return boost::make_shared<mirror::PointLoad>(concept_->Position(item.at),
+                                               vec3d(0, 0, -item.mass * kStandardGravity), vec3d());
 }
 
 }  // namespace frame_host

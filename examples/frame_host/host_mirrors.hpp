@@ -4,12 +4,11 @@
 // it through boost::intrusive_ptr and marks it when its concept changes.
 #pragma once
 
+#include <boost/intrusive_ptr.hpp>
+#include <boost/shared_ptr.hpp>
 #include <cstddef>
 #include <string>
 #include <vector>
-
-#include <boost/intrusive_ptr.hpp>
-#include <boost/shared_ptr.hpp>
 
 #include "concept_model.hpp"
 #include "mesher.hpp"
@@ -94,8 +93,8 @@ class HostBeam;
 // One segment of a beam: its section and material come from its concept.
 class HostSegment final : public mirror::IMirrorSegment {
  public:
-  HostSegment(const ConceptModel& concept, const PropertyMirrors& properties, std::size_t beam, std::size_t segment,
-              const HostBeam& parent)
+  HostSegment(const ConceptModel& concept, const PropertyMirrors& properties, std::size_t beam,
+              std::size_t segment, const HostBeam& parent)
       : concept_(&concept), properties_(&properties), beam_(beam), segment_(segment), parent_(&parent) {}
 
   std::string GetName() const override { return Definition().name; }
@@ -233,7 +232,8 @@ class HostBracingSet final : public mirror::IMirrorSet {
 
 class HostPointMass final : public mirror::IMirrorPointMass {
  public:
-  HostPointMass(const ConceptModel& concept, std::size_t equipment) : concept_(&concept), equipment_(equipment) {}
+  HostPointMass(const ConceptModel& concept, std::size_t equipment)
+      : concept_(&concept), equipment_(equipment) {}
   std::string GetName() const override { return concept_->equipment.at(equipment_).name; }
   boost::shared_ptr<mirror::Mass> GetMass() const override;
 

@@ -106,13 +106,15 @@ void Run(const Options& o) {
     clock.Restart();
     host.Flush();
     steps.push_back({"flush after " + name, clock.Seconds()});
-    std::cout << "  " << record.description << " (" << record.changedElements.size() << " elements changed)\n";
+    std::cout << "  " << record.description << " (" << record.changedElements.size()
+              << " elements changed)\n";
   }
   std::cout << "\n";
 
   PrintSummary(std::cout,
                "Frame of " + std::to_string(s.bays) + " x " + std::to_string(s.bays) + " bays, " +
-                   std::to_string(s.storeys) + " storeys, " + std::to_string(s.divisions) + " elements per span",
+                   std::to_string(s.storeys) + " storeys, " + std::to_string(s.divisions) +
+                   " elements per span",
                CountTables(*host.Model().GetXafModel()), steps, o.file);
 }
 

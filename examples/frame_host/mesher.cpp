@@ -16,8 +16,8 @@ std::uint64_t Mesh::Key(const LatticePoint& p) {
 long Mesh::NodeAt(const LatticePoint& p) const {
   const auto it = nodes.find(Key(p));
   if (it == nodes.end())
-    throw std::out_of_range("no node at lattice point (" + std::to_string(p.ix) + ", " + std::to_string(p.iy) +
-                            ", " + std::to_string(p.iz) + ")");
+    throw std::out_of_range("no node at lattice point (" + std::to_string(p.ix) + ", " +
+                            std::to_string(p.iy) + ", " + std::to_string(p.iz) + ")");
   return it->second;
 }
 
@@ -35,9 +35,7 @@ namespace {
 class Mesher {
  public:
   Mesher(const ConceptModel& concept, AnalysisModel::XafModel& model, std::ostream* out)
-      : concept_(concept),
-        model_(model),
-        progress_(out, "meshing", concept.size.ElementCount()) {}
+      : concept_(concept), model_(model), progress_(out, "meshing", concept.size.ElementCount()) {}
 
   Mesh Run() {
     mesh_.cellsPerSide = concept_.size.bays * concept_.size.divisions;

@@ -36,7 +36,8 @@ TableCounts CountTables(AnalysisModel::XafModel& model) {
   c.elements = model.Elements().Count();
   std::map<std::string, std::size_t> byType;
   auto& connectivity = model.GetConnectivityManager();
-  for (long e : model.Elements().GetElementIds()) ++byType[connectivity.GetElementById(e).GetElementType().Name()];
+  for (long e : model.Elements().GetElementIds())
+    ++byType[connectivity.GetElementById(e).GetElementType().Name()];
   c.elementsByType.assign(byType.begin(), byType.end());
   c.materials = model.Materials().GetMaterialIds().size();
   c.sections = model.Sections().GetSectionIds().size();
@@ -54,7 +55,8 @@ TableCounts CountTables(AnalysisModel::XafModel& model) {
     ++c.loadCases;
     const std::size_t n = model.Loads().GetLoads(lc).size() + (model.Loads().GetGravityLoad(lc) ? 1 : 0);
     c.loads += n;
-    c.loadsByCase.emplace_back(std::to_string(lc) + " " + model.Loads().GetLoadCaseName(lc).value_or("(unnamed)"), n);
+    c.loadsByCase.emplace_back(
+        std::to_string(lc) + " " + model.Loads().GetLoadCaseName(lc).value_or("(unnamed)"), n);
   }
   return c;
 }

@@ -53,7 +53,8 @@ std::string MaterialText(am::XafModel& model, long id) {
   if (id < 0) return "not written (" + std::to_string(id) + ")";
   auto row = model.Materials().GetMaterial(id);
   if (!row) return std::to_string(id) + " (missing)";
-  return std::to_string(id) + " " + Quoted(row->GetName()) + " " + (row->GetMaterial() ? row->GetMaterial()->Describe() : "");
+  return std::to_string(id) + " " + Quoted(row->GetName()) + " " +
+         (row->GetMaterial() ? row->GetMaterial()->Describe() : "");
 }
 
 std::string EccentricityText(am::XafModel& model, long id) {
@@ -82,7 +83,8 @@ std::string HingeText(am::XafModel& model, long id) {
 
 // One line per aspect: the element-wide id, or one entry per stored node.
 void PrintPerNode(std::ostream& out, const char* label, long elementWide, unsigned nodes,
-                  const std::function<long(unsigned)>& perNode, const std::function<std::string(long)>& text) {
+                  const std::function<long(unsigned)>& perNode,
+                  const std::function<std::string(long)>& text) {
   out << "  " << std::left << std::setw(16) << label << std::right;
   if (elementWide != -1) {
     out << text(elementWide) << "\n";
@@ -153,7 +155,8 @@ void PrintElement(am::XafModel& model, long id, std::ostream& out) {
   const am::Element e = connectivity.GetElementById(id);
   auto record = model.Elements().GetElement(id);
   const qlElementType& type = e.GetElementType();
-  out << "Element " << id << ": " << type.Name() << " (type " << type.Number() << ", shape " << type.Shape() << ")\n";
+  out << "Element " << id << ": " << type.Name() << " (type " << type.Number() << ", shape " << type.Shape()
+      << ")\n";
   out << "  nodes (stored order):\n";
   for (unsigned i = 0; i < e.NodeCount(); ++i) {
     const long n = e.GetNode(i, am::Element::Stored);
@@ -165,18 +168,22 @@ void PrintElement(am::XafModel& model, long id, std::ostream& out) {
   out << "  geometric order:";
   for (unsigned i = 0; i < e.NodeCount(); ++i) out << " " << e.GetNode(i, am::Element::Geometric);
   out << "\n";
-  out << "  " << std::left << std::setw(16) << "section" << std::right << SectionText(model, record->GetSection()) << "\n";
-  out << "  " << std::left << std::setw(16) << "material" << std::right << MaterialText(model, record->GetMaterial())
-      << "\n";
+  out << "  " << std::left << std::setw(16) << "section" << std::right
+      << SectionText(model, record->GetSection()) << "\n";
+  out << "  " << std::left << std::setw(16) << "material" << std::right
+      << MaterialText(model, record->GetMaterial()) << "\n";
   const unsigned n = e.NodeCount();
-  PrintPerNode(out, "eccentricity", record->GetEccentricity(), n,
-               [&](unsigned i) { return record->GetNodeEccentricity(i); },
-               [&](long ecc) { return EccentricityText(model, ecc); });
-  PrintPerNode(out, "transformation", record->GetTransformation(), n,
-               [&](unsigned i) { return record->GetNodeTransformation(i); },
-               [&](long t) { return TransformationText(model, t); });
-  PrintPerNode(out, "fixation", record->GetFixation(), n, [&](unsigned i) { return record->GetNodeFixation(i); },
-               [&](long h) { return HingeText(model, h); });
+  PrintPerNode(
+      out, "eccentricity", record->GetEccentricity(), n,
+      [&](unsigned i) { return record->GetNodeEccentricity(i); },
+      [&](long ecc) { return EccentricityText(model, ecc); });
+  PrintPerNode(
+      out, "transformation", record->GetTransformation(), n,
+      [&](unsigned i) { return record->GetNodeTransformation(i); },
+      [&](long t) { return TransformationText(model, t); });
+  PrintPerNode(
+      out, "fixation", record->GetFixation(), n, [&](unsigned i) { return record->GetNodeFixation(i); },
+      [&](long h) { return HingeText(model, h); });
   out << "  loads:\n";
   PrintLoadsOn(model, id, true, out);
 }
@@ -190,8 +197,9 @@ void PrintNode(am::XafModel& model, long id, std::ostream& out) {
   const auto masses = properties.GetMasses(id);
   out << "  masses          " << (masses.empty() ? "none" : std::to_string(masses.size())) << "\n";
   for (const am::Mass& m : masses) {
-    out << "    translational (" << m.Translational(0) << ", " << m.Translational(1) << ", " << m.Translational(2)
-        << ") rotational (" << m.Rotational(0) << ", " << m.Rotational(1) << ", " << m.Rotational(2) << ")\n";
+    out << "    translational (" << m.Translational(0) << ", " << m.Translational(1) << ", "
+        << m.Translational(2) << ") rotational (" << m.Rotational(0) << ", " << m.Rotational(1) << ", "
+        << m.Rotational(2) << ")\n";
   }
   const auto fixation = properties.GetBoundaryCondition(id);
   out << "  support         ";
@@ -249,8 +257,8 @@ void PrintConceptTree(am::XafModel& model, std::ostream& out) {
   while (!stack.empty()) {
     const auto [c, depth] = stack.back();
     stack.pop_back();
-    out << std::string(2 * depth, ' ') << c->id << " " << Quoted(c->name) << " type " << c->type << " role " << c->role
-        << "\n";
+    out << std::string(2 * depth, ' ') << c->id << " " << Quoted(c->name) << " type " << c->type << " role "
+        << c->role << "\n";
     push(c->id, depth + 1);
   }
 }

@@ -25,7 +25,8 @@ long Number(const std::string& what, const std::string& text) {
   char* end = nullptr;
   errno = 0;
   const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || errno) throw std::invalid_argument(what + " must be a whole number, not \"" + text + "\"");
+  if (text.empty() || *end || errno)
+    throw std::invalid_argument(what + " must be a whole number, not \"" + text + "\"");
   return value;
 }
 

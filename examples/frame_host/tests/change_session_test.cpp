@@ -1,9 +1,10 @@
 // The change session: after each change and flush, the model file differs
 // from the one before in exactly the elements the change touched, and holds
 // the changed concept.
+#include "change_session.hpp"
+
 #include <gtest/gtest.h>
 
-#include "change_session.hpp"
 #include "host_test_support.hpp"
 
 namespace frame_host::testing {
@@ -58,7 +59,8 @@ TEST_F(AfterSessionTest, GirderSpanHasTheNewSection) {
     if (!girder && beam->Definition().kind == MemberKind::Girder) girder = beam.get();
   ASSERT_TRUE(girder);
   for (long e : girder->GetSegment(0)->GetElements())
-    EXPECT_EQ("IPE450", file_->Sections().GetSection(file_->Elements().GetElement(e)->GetSection())->GetName());
+    EXPECT_EQ("IPE450",
+              file_->Sections().GetSection(file_->Elements().GetElement(e)->GetSection())->GetName());
 }
 
 TEST_F(AfterSessionTest, ColumnEccentricityGrewByHalf) {

@@ -1,9 +1,10 @@
 // The concept model's layout and geometry, and the mesher's agreement with it.
+#include "concept_model.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "concept_model.hpp"
 #include "host_test_support.hpp"
 #include "mesher.hpp"
 
@@ -13,7 +14,8 @@ namespace {
 TEST(FrameSize, ElementCountMatchesWhatTheMesherMakes) {
   const FrameSize sizes[] = {{1, 1, 4}, {2, 3, 4}, {3, 2, 8}, {1, 4, 8}};
   for (const FrameSize& size : sizes) {
-    SCOPED_TRACE(std::to_string(size.bays) + "x" + std::to_string(size.storeys) + "/" + std::to_string(size.divisions));
+    SCOPED_TRACE(std::to_string(size.bays) + "x" + std::to_string(size.storeys) + "/" +
+                 std::to_string(size.divisions));
     TempModelFile file("count");
     am::XafModel model(file.Path(), 1, 1, true);
     const ConceptModel concept = BuildConceptModel(size);
@@ -23,7 +25,8 @@ TEST(FrameSize, ElementCountMatchesWhatTheMesherMakes) {
     // Joints, supports and equipment all stand on mesh nodes.
     for (const auto& j : concept.joints) EXPECT_NO_THROW(mesh.NodeAt(j.at)) << j.name;
     for (const auto& s : concept.supports) EXPECT_NO_THROW(mesh.NodeAt(s.at)) << s.name;
-    for (const auto& e : concept.equipment) EXPECT_EQ(4u, mesh.DeckElementsAround(concept.decks.size() - 1, e.at).size());
+    for (const auto& e : concept.equipment)
+      EXPECT_EQ(4u, mesh.DeckElementsAround(concept.decks.size() - 1, e.at).size());
   }
 }
 
@@ -69,7 +72,9 @@ TEST_F(ConceptGeometryTest, SegmentsCoverEachBeamWithoutGapOrOverlap) {
 TEST_F(ConceptGeometryTest, SegmentAtFindsTheSegmentHoldingAPoint) {
   const BeamDef& girder = First(MemberKind::Girder);
   const pos3d a = concept_.Position(girder.start), b = concept_.Position(girder.end);
-  auto at = [&](double f) { return pos3d(a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f, a.z + (b.z - a.z) * f); };
+  auto at = [&](double f) {
+    return pos3d(a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f, a.z + (b.z - a.z) * f);
+  };
   EXPECT_EQ("IPE450", concept_.sections[concept_.SegmentAt(girder, at(0.1)).section].name);
   EXPECT_EQ("IPE400", concept_.sections[concept_.SegmentAt(girder, at(0.5)).section].name);
   EXPECT_EQ("IPE450", concept_.sections[concept_.SegmentAt(girder, at(0.9)).section].name);

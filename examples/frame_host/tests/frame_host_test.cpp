@@ -172,8 +172,8 @@ TEST_F(WrittenFrameTest, LocalSystemsReadBackThroughMirrorElement) {
         // ones one per node (stored order).
         const pos3d at = n == 3 ? NodePos(element.GetNode(p, am::Element::Stored)) : (first + last) / 2.0;
         const locsys3d expected = Concept().LocalSystemAt(def, at);
-        EXPECT_TRUE(expected.isEqual(*sys)) << "element " << e << " position " << p << ": " << *sys
-                                            << " expected " << expected;
+        EXPECT_TRUE(expected.isEqual(*sys))
+            << "element " << e << " position " << p << ": " << *sys << " expected " << expected;
       }
       threeNode += n == 3;
     }
@@ -268,7 +268,8 @@ TEST_F(WrittenFrameTest, BracingSetHoldsExactlyTheBraceElements) {
 
 TEST_F(WrittenFrameTest, LoadCasesHoldTheirGravityAndLoads) {
   auto& loads = File().Loads();
-  for (const LoadCaseDef& c : Concept().loadCases) EXPECT_EQ(boost::optional<std::string>(c.name), loads.GetLoadCaseName(c.id));
+  for (const LoadCaseDef& c : Concept().loadCases)
+    EXPECT_EQ(boost::optional<std::string>(c.name), loads.GetLoadCaseName(c.id));
 
   const auto& selfWeight = Concept().LoadCase(LoadCaseKind::SelfWeight);
   ASSERT_TRUE(loads.GetGravityLoad(selfWeight.id));
@@ -278,7 +279,8 @@ TEST_F(WrittenFrameTest, LoadCasesHoldTheirGravityAndLoads) {
 
   // Deck pressure: one surface load per shell.
   std::set<long> shells;
-  for (const auto& plate : Host().Plates()) shells.insert(plate->GetElements().begin(), plate->GetElements().end());
+  for (const auto& plate : Host().Plates())
+    shells.insert(plate->GetElements().begin(), plate->GetElements().end());
   std::set<long> pressed;
   for (const auto& entry : loads.GetLoads(Concept().LoadCase(LoadCaseKind::DeckPressure).id)) {
     ASSERT_EQ(am::LoadKind::Surface, entry.kind);

@@ -3,15 +3,15 @@
 // the model file holds it.
 #pragma once
 
-#include <filesystem>
-#include <map>
-#include <set>
-#include <memory>
-#include <sstream>
-#include <string>
 #include <unistd.h>
 
 #include <boost/optional/optional_io.hpp>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
 
 #include "frame_host.hpp"
 #include "mirror/core/mirror_element.hpp"
@@ -58,8 +58,10 @@ inline std::string DescribeElement(am::XafModel& model, long id) {
   for (unsigned i = 0; i < e.NodeCount(); ++i) out << " " << e.GetNode(i, am::Element::Geometric);
   auto record = model.Elements().GetElement(id);
   const long section = record->GetSection(), material = record->GetMaterial();
-  out << " section " << (section > 0 ? model.Sections().GetSection(section)->GetName() : std::to_string(section));
-  out << " material " << (material > 0 ? model.Materials().GetMaterial(material)->GetName() : std::to_string(material));
+  out << " section "
+      << (section > 0 ? model.Sections().GetSection(section)->GetName() : std::to_string(section));
+  out << " material "
+      << (material > 0 ? model.Materials().GetMaterial(material)->GetName() : std::to_string(material));
   mirror::MirrorElement view(model, id);
   for (short p = 0; p < static_cast<short>(e.NodeCount()); ++p) {
     if (auto ecc = view.GetEccentricity(p)) out << " e" << p << *ecc;
@@ -77,7 +79,8 @@ inline std::map<long, std::string> SnapshotElements(const std::string& path) {
 }
 
 // The ids whose description differs between two snapshots, or that only one holds.
-inline std::set<long> DifferingElements(const std::map<long, std::string>& a, const std::map<long, std::string>& b) {
+inline std::set<long> DifferingElements(const std::map<long, std::string>& a,
+                                        const std::map<long, std::string>& b) {
   std::set<long> differ;
   for (const auto& [id, text] : a) {
     auto it = b.find(id);

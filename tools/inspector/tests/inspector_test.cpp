@@ -1,8 +1,9 @@
 // The model inspector: its views of a small model, and its one-line errors
 // with a non-zero exit status for files it cannot read.
-#include <gtest/gtest.h>
-#include <gmock/gmock.h>
+#include "inspector.hpp"
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +12,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "inspector.hpp"
-
 namespace quilm_inspect {
 namespace {
 
@@ -20,7 +19,8 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 std::string TempPath(const std::string& tag) {
-  return (std::filesystem::temp_directory_path() / ("quilm_inspect_" + tag + "_" + std::to_string(::getpid())))
+  return (std::filesystem::temp_directory_path() /
+          ("quilm_inspect_" + tag + "_" + std::to_string(::getpid())))
       .string();
 }
 
@@ -39,7 +39,8 @@ struct ProgramRun {
 // Runs the inspector program with the given arguments (already quoted).
 ProgramRun RunInspector(const std::string& args) {
   const std::string out = TempPath("out"), err = TempPath("err");
-  const std::string command = std::string("\"") + QUILM_INSPECT_PATH + "\" " + args + " >" + out + " 2>" + err;
+  const std::string command =
+      std::string("\"") + QUILM_INSPECT_PATH + "\" " + args + " >" + out + " 2>" + err;
   const int raw = std::system(command.c_str());
   ProgramRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
   std::filesystem::remove(out);
@@ -205,7 +206,7 @@ TEST_F(SmallModelTest, ProgramReportsUnreadableInputInOneLine) {
 
 TEST_F(SmallModelTest, ProgramRejectsBadUsageWithStatusTwo) {
   for (const std::string& args : {std::string(""), "\"" + path_ + "\" element", "\"" + path_ + "\" element x",
-                                 "\"" + path_ + "\" frobnicate", "\"" + path_ + "\" counts extra"}) {
+                                  "\"" + path_ + "\" frobnicate", "\"" + path_ + "\" counts extra"}) {
     SCOPED_TRACE(args);
     const ProgramRun run = RunInspector(args);
     EXPECT_EQ(2, run.status);
