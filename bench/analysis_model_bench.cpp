@@ -3,6 +3,7 @@
 // transformation ids: first flush and reopen against raw SQLite doing the
 // same rows, a 100-element change flushed, memory per element, and
 // GetElement + SetSection against a plain loop over a vector of structs.
+#include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -14,8 +15,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include "analysis_model/xaf_model.hpp"
 
@@ -64,7 +63,8 @@ Ids BuildMesh(XafModel& m) {
 // ---- raw SQLite: the same rows, prepared statements, one transaction ---------
 
 void Exec(sqlite3* db, const char* sql) {
-  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) throw std::runtime_error(sqlite3_errmsg(db));
+  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+    throw std::runtime_error(sqlite3_errmsg(db));
 }
 
 void RawWrite(const Ids& ids) {
@@ -76,7 +76,8 @@ void RawWrite(const Ids& ids) {
   Exec(db, "BEGIN IMMEDIATE");
   Exec(db,
        "CREATE TABLE nodes(id INTEGER PRIMARY KEY, position BLOB NOT NULL);"
-       "CREATE TABLE elements(id INTEGER PRIMARY KEY, type INTEGER NOT NULL, n0 INTEGER, n1 INTEGER, n2 INTEGER,"
+       "CREATE TABLE elements(id INTEGER PRIMARY KEY, type INTEGER NOT NULL, n0 INTEGER, n1 INTEGER, n2 "
+       "INTEGER,"
        " n3 INTEGER, section INTEGER, material INTEGER, eccentricity INTEGER, transformation INTEGER,"
        " fixation INTEGER, per_node BLOB);");
   sqlite3_stmt* node = nullptr;
@@ -90,10 +91,11 @@ void RawWrite(const Ids& ids) {
   }
   sqlite3_finalize(node);
   sqlite3_stmt* element = nullptr;
-  sqlite3_prepare_v2(db,
-                     "INSERT INTO elements(id, type, n0, n1, n2, n3, section, material, eccentricity,"
-                     " transformation, fixation, per_node) VALUES(?, ?, ?, ?, NULL, NULL, ?, ?, ?, ?, ?, NULL)",
-                     -1, &element, nullptr);
+  sqlite3_prepare_v2(
+      db,
+      "INSERT INTO elements(id, type, n0, n1, n2, n3, section, material, eccentricity,"
+      " transformation, fixation, per_node) VALUES(?, ?, ?, ?, NULL, NULL, ?, ?, ?, ?, ?, NULL)",
+      -1, &element, nullptr);
   for (long e = 1; e <= kElements; ++e) {
     sqlite3_bind_int64(element, 1, e);
     sqlite3_bind_int64(element, 2, 15);
@@ -130,13 +132,15 @@ std::size_t RawRead() {
     nodes.push_back(p);
   }
   sqlite3_finalize(s);
-  sqlite3_prepare_v2(db,
-                     "SELECT id, type, n0, n1, n2, n3, section, material, eccentricity, transformation, fixation,"
-                     " per_node FROM elements",
-                     -1, &s, nullptr);
+  sqlite3_prepare_v2(
+      db,
+      "SELECT id, type, n0, n1, n2, n3, section, material, eccentricity, transformation, fixation,"
+      " per_node FROM elements",
+      -1, &s, nullptr);
   while (sqlite3_step(s) == SQLITE_ROW) {
-    elements.push_back(RawElement{sqlite3_column_int(s, 1), sqlite3_column_int(s, 2), sqlite3_column_int(s, 3),
-                                  sqlite3_column_int(s, 6), sqlite3_column_int(s, 7), sqlite3_column_int(s, 8),
+    elements.push_back(RawElement{sqlite3_column_int(s, 1), sqlite3_column_int(s, 2),
+                                  sqlite3_column_int(s, 3), sqlite3_column_int(s, 6),
+                                  sqlite3_column_int(s, 7), sqlite3_column_int(s, 8),
                                   sqlite3_column_int(s, 9), sqlite3_column_int(s, 10)});
   }
   sqlite3_finalize(s);
@@ -178,7 +182,8 @@ void BM_Reopen(benchmark::State& state) {
     const double s = Seconds(start);
     state.SetIterationTime(s);
     g_seconds["reopen"] = s;
-    if (m.Elements().Count() != static_cast<std::size_t>(kElements)) state.SkipWithError("wrong element count");
+    if (m.Elements().Count() != static_cast<std::size_t>(kElements))
+      state.SkipWithError("wrong element count");
   }
 }
 
@@ -200,7 +205,8 @@ void BM_SmallChangeFlush(benchmark::State& state) {
   double total = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    for (long i = 0; i < 100; ++i) m.Elements().GetElement(1 + i * (kElements / 100))->SetSection(1 + round % 2);
+    for (long i = 0; i < 100; ++i)
+      m.Elements().GetElement(1 + i * (kElements / 100))->SetSection(1 + round % 2);
     m.Flush();
     const double s = Seconds(start);
     state.SetIterationTime(s);
@@ -280,7 +286,8 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   auto ratio = [](const char* a, const char* b) {
-    if (g_seconds.count(a) && g_seconds.count(b)) std::printf("  %-40s %.3f\n", (std::string(a) + " / " + b).c_str(), g_seconds[a] / g_seconds[b]);
+    if (g_seconds.count(a) && g_seconds.count(b))
+      std::printf("  %-40s %.3f\n", (std::string(a) + " / " + b).c_str(), g_seconds[a] / g_seconds[b]);
   };
   std::printf("\nSummary:\n");
   for (const auto& [k, v] : g_seconds) std::printf("  %-40s %.6g\n", k.c_str(), v);

@@ -12,9 +12,12 @@ enum class NodeProperty { Eccentricity, Transformation, Fixation };
 template <class Row>
 auto& WideField(Row& row, NodeProperty p) {
   switch (p) {
-    case NodeProperty::Eccentricity: return row.eccentricity;
-    case NodeProperty::Transformation: return row.transformation;
-    case NodeProperty::Fixation: return row.fixation;
+    case NodeProperty::Eccentricity:
+      return row.eccentricity;
+    case NodeProperty::Transformation:
+      return row.transformation;
+    case NodeProperty::Fixation:
+      return row.fixation;
   }
   return row.fixation;
 }
@@ -22,9 +25,12 @@ auto& WideField(Row& row, NodeProperty p) {
 template <class Ids>
 auto& NodeField(Ids& ids, NodeProperty p) {
   switch (p) {
-    case NodeProperty::Eccentricity: return ids.eccentricity;
-    case NodeProperty::Transformation: return ids.transformation;
-    case NodeProperty::Fixation: return ids.fixation;
+    case NodeProperty::Eccentricity:
+      return ids.eccentricity;
+    case NodeProperty::Transformation:
+      return ids.transformation;
+    case NodeProperty::Fixation:
+      return ids.fixation;
   }
   return ids.fixation;
 }
@@ -33,9 +39,15 @@ auto& NodeField(Ids& ids, NodeProperty p) {
 long CheckPropertyId(const ModelData& d, NodeProperty p, long id) {
   if (id <= 0) return 0;
   switch (p) {
-    case NodeProperty::Eccentricity: d.CheckEccentricity(id); break;
-    case NodeProperty::Transformation: d.CheckTransformation(id); break;
-    case NodeProperty::Fixation: d.CheckHinge(id); break;
+    case NodeProperty::Eccentricity:
+      d.CheckEccentricity(id);
+      break;
+    case NodeProperty::Transformation:
+      d.CheckTransformation(id);
+      break;
+    case NodeProperty::Fixation:
+      d.CheckHinge(id);
+      break;
   }
   return id;
 }

@@ -1,8 +1,7 @@
 // The mesh: nodes, elements, node orders and the connectivity manager.
+#include <boost/make_shared.hpp>
 #include <cmath>
 #include <stdexcept>
-
-#include <boost/make_shared.hpp>
 
 #include "model_data.hpp"
 #include "trace_format.hpp"

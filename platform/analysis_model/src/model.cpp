@@ -19,7 +19,8 @@ bool FileExists(const std::string& name) {
 XafModel::XafModel(const std::string& fileName, long accessMode, long unitSystem, bool create)
     : data_(std::make_unique<ModelData>()) {
   if (accessMode != 0 && accessMode != 1)
-    throw ModelError("access mode " + std::to_string(accessMode) + " is neither 0 (read-only) nor 1 (read-write)");
+    throw ModelError("access mode " + std::to_string(accessMode) +
+                     " is neither 0 (read-only) nor 1 (read-write)");
   if (unitSystem != 1)
     throw ModelError("unit system " + std::to_string(unitSystem) + " is not supported (1: SI)");
   if (fileName.empty()) throw ModelError("model file name is empty");

@@ -9,7 +9,8 @@ void ThrowMissing(const char* table, long id) {
 
 void CheckStorableId(const char* table, long id) {
   if (id < 1 || id > kMaxId)
-    throw ModelError(std::string(table) + " id " + std::to_string(id) + " is outside 1.." + std::to_string(kMaxId));
+    throw ModelError(std::string(table) + " id " + std::to_string(id) + " is outside 1.." +
+                     std::to_string(kMaxId));
 }
 
 const qlElementType& ElementTypeOf(const ElementRow& row) { return qlElementType::FromNumber(row.type); }

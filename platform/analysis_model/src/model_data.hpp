@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <boost/optional.hpp>
+#include <boost/shared_ptr.hpp>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -10,13 +12,9 @@
 #include <string>
 #include <vector>
 
-#include <boost/optional.hpp>
-#include <boost/shared_ptr.hpp>
-
 #include "analysis_model/xaf_model.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
-
 
 // Largest node count of any element type the model stores.
 inline constexpr unsigned kMaxElementNodes = 4;
@@ -28,7 +26,7 @@ inline constexpr long kMaxId = 2147483646L;
 struct ElementRow {
   std::int16_t type = 0;  // element type number; 0: no element under this id (removed)
   std::uint8_t nodeCount = 0;
-  std::uint8_t dirty = 0;  // already listed in ModelData::dirtyElements
+  std::uint8_t dirty = 0;                               // already listed in ModelData::dirtyElements
   std::int32_t nodes[kMaxElementNodes] = {0, 0, 0, 0};  // stored order
   std::int32_t section = 0;
   std::int32_t material = 0;
@@ -135,9 +133,9 @@ struct ModelData {
   std::map<long, SectionRow> sections;
   std::map<long, SetRow> sets;
   std::map<long, NodePropertyRow> nodeProperties;
-  std::vector<vec3d> eccentricities;              // id i at index i - 1
+  std::vector<vec3d> eccentricities;               // id i at index i - 1
   std::vector<TransformationRow> transformations;  // id i at index i - 1
-  std::vector<Hinge> hinges;                      // id i at index i - 1
+  std::vector<Hinge> hinges;                       // id i at index i - 1
   std::map<long, LoadCaseRow> loadCases;
   IdCounters counters;
 

@@ -5,10 +5,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <boost/make_shared.hpp>
 #include <cstdio>
 #include <fstream>
-
-#include <boost/make_shared.hpp>
 
 #include "model_schema.hpp"
 #include "sqlite_handle.hpp"
@@ -95,7 +94,8 @@ void ReadMeta(Sql::Connection& db, ModelData& d) {
   auto get = [&](const char* key) -> std::int64_t {
     auto it = values.find(key);
     if (it == values.end()) Damaged(d.fileName, std::string("meta value ") + key + " is missing");
-    if (it->second < 0 || it->second > kMaxId) Damaged(d.fileName, std::string("meta value ") + key + " is invalid");
+    if (it->second < 0 || it->second > kMaxId)
+      Damaged(d.fileName, std::string("meta value ") + key + " is invalid");
     return it->second;
   };
   if (get("schema_version") > Schema::kVersion) Damaged(d.fileName, "meta schema version is newer");
@@ -128,7 +128,8 @@ void ReadMesh(Sql::Connection& db, ModelData& d) {
     while (s.Step()) {
       if (static_cast<std::size_t>(s.Int(0)) != next || next > d.nodes.size())
         Damaged(d.fileName, "node ids are not consecutive from 1");
-      if (sqlite3_column_bytes(s.Handle(), 1) != 3 * sizeof(double)) Damaged(d.fileName, "a node has a wrong size");
+      if (sqlite3_column_bytes(s.Handle(), 1) != 3 * sizeof(double))
+        Damaged(d.fileName, "a node has a wrong size");
       std::memcpy(&d.nodes[next - 1], sqlite3_column_blob(s.Handle(), 1), 3 * sizeof(double));
       ++next;
     }
@@ -138,9 +139,10 @@ void ReadMesh(Sql::Connection& db, ModelData& d) {
       for (std::size_t i = 1; i <= d.nodes.size(); ++i) d.nodeIds.insert(static_cast<long>(i));
     }
   }
-  Sql::Statement s(db,
-                   "SELECT id, type, n0, n1, n2, n3, section, material, eccentricity, transformation, fixation,"
-                   " per_node FROM elements");
+  Sql::Statement s(
+      db,
+      "SELECT id, type, n0, n1, n2, n3, section, material, eccentricity, transformation, fixation,"
+      " per_node FROM elements");
   while (s.Step()) {
     const std::int64_t id = s.Int(0);
     CheckDenseId(d, "element", id, d.elements.size());
@@ -151,7 +153,8 @@ void ReadMesh(Sql::Connection& db, ModelData& d) {
     } catch (const std::exception&) {
       Damaged(d.fileName, "element " + std::to_string(id) + " has an unknown type");
     }
-    if (type->NodeCount() > kMaxElementNodes || type->Number() <= 0) Damaged(d.fileName, "unsupported element type");
+    if (type->NodeCount() > kMaxElementNodes || type->Number() <= 0)
+      Damaged(d.fileName, "unsupported element type");
     row.type = static_cast<std::int16_t>(type->Number());
     row.nodeCount = static_cast<std::uint8_t>(type->NodeCount());
     for (unsigned i = 0; i < row.nodeCount; ++i) row.nodes[i] = static_cast<std::int32_t>(s.Int(2 + i));
@@ -162,7 +165,8 @@ void ReadMesh(Sql::Connection& db, ModelData& d) {
     row.fixation = static_cast<std::int32_t>(s.Int(10));
     if (!s.IsNull(11)) {
       const auto ids = s.Vector<std::int32_t>(11);
-      if (ids.size() != 3u * row.nodeCount) Damaged(d.fileName, "per-node ids of an element have a wrong size");
+      if (ids.size() != 3u * row.nodeCount)
+        Damaged(d.fileName, "per-node ids of an element have a wrong size");
       PerNodeIds& p = d.PerNodeOf(row);
       for (unsigned i = 0; i < row.nodeCount; ++i) {
         p.eccentricity[i] = ids[i];
@@ -207,7 +211,8 @@ void ReadPropertyTables(Sql::Connection& db, ModelData& d) {
   }
   {
     Sql::Statement s(db, "SELECT id, type, role, parent, name FROM concepts");
-    while (s.Step()) d.concepts[s.Int(0)] = StructureConcept{s.Int(0), s.Int(1), s.Int(2), s.Int(3), s.Text(4)};
+    while (s.Step())
+      d.concepts[s.Int(0)] = StructureConcept{s.Int(0), s.Int(1), s.Int(2), s.Int(3), s.Text(4)};
   }
   {
     Sql::Statement s(db, "SELECT id, name, properties FROM materials");
@@ -238,7 +243,8 @@ void ReadPropertyTables(Sql::Connection& db, ModelData& d) {
               row.section = boost::make_shared<qlSection>(qlSection::Pipe(dims[0], dims[1]));
               break;
             case qlSection::Kind::IProfile:
-              row.section = boost::make_shared<qlSection>(qlSection::IProfile(dims[0], dims[1], dims[2], dims[3]));
+              row.section =
+                  boost::make_shared<qlSection>(qlSection::IProfile(dims[0], dims[1], dims[2], dims[3]));
               break;
             case qlSection::Kind::Box:
               row.section = boost::make_shared<qlSection>(qlSection::Box(dims[0], dims[1], dims[2], dims[3]));
@@ -300,7 +306,8 @@ void ReadPropertyTables(Sql::Connection& db, ModelData& d) {
   }
 }
 
-boost::shared_ptr<Load> DecodeLoad(const ModelData& d, int record, int loadType, const std::vector<double>& v) {
+boost::shared_ptr<Load> DecodeLoad(const ModelData& d, int record, int loadType,
+                                   const std::vector<double>& v) {
   boost::shared_ptr<Load> load;
   auto need = [&](std::size_t n) {
     if (v.size() != n) Damaged(d.fileName, "a load record has a wrong size");
@@ -356,16 +363,17 @@ void ReadLoads(Sql::Connection& db, ModelData& d) {
       }
     }
   }
-  Sql::Statement s(db, "SELECT load_case, kind, target, record, load_type, data FROM loads ORDER BY load_case, seq");
+  Sql::Statement s(
+      db, "SELECT load_case, kind, target, record, load_type, data FROM loads ORDER BY load_case, seq");
   while (s.Step()) {
     auto it = d.loadCases.find(s.Int(0));
     if (it == d.loadCases.end()) Damaged(d.fileName, "a load belongs to a missing load case");
     const std::int64_t kind = s.Int(1);
     if (kind < static_cast<int>(LoadKind::Point) || kind > static_cast<int>(LoadKind::NodeAcceleration))
       Damaged(d.fileName, "a load has an unknown kind");
-    it->second.loads.push_back(LoadEntry{static_cast<LoadKind>(kind), s.Int(2),
-                                         DecodeLoad(d, static_cast<int>(s.Int(3)), static_cast<int>(s.Int(4)),
-                                                    s.Vector<double>(5))});
+    it->second.loads.push_back(LoadEntry{
+        static_cast<LoadKind>(kind), s.Int(2),
+        DecodeLoad(d, static_cast<int>(s.Int(3)), static_cast<int>(s.Int(4)), s.Vector<double>(5))});
   }
 }
 
@@ -419,9 +427,10 @@ void WriteMesh(Sql::Connection& db, const ModelData& d) {
     for (std::size_t i = d.flushedNodes; i < d.nodes.size(); ++i)
       s.Bind(1, static_cast<std::int64_t>(i + 1)).BindStaticBlob(2, &d.nodes[i], 3 * sizeof(double)).Run();
   }
-  Sql::Statement put(db,
-                     "INSERT OR REPLACE INTO elements(id, type, n0, n1, n2, n3, section, material, eccentricity,"
-                     " transformation, fixation, per_node) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  Sql::Statement put(
+      db,
+      "INSERT OR REPLACE INTO elements(id, type, n0, n1, n2, n3, section, material, eccentricity,"
+      " transformation, fixation, per_node) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   Sql::Statement remove(db, "DELETE FROM elements WHERE id = ?");
   std::vector<std::int32_t> perNode;
   for (std::int32_t id : d.dirtyElements) {
@@ -474,8 +483,8 @@ void WriteDense(Sql::Statement& s, const Rows& rows, std::size_t flushed, const 
 // Writes the changed rows of a sparse table: rows that exist are replaced,
 // the others deleted.
 template <class Map, class BindRow>
-void WriteSparse(Sql::Connection& db, const char* table, const char* key, const char* insert,
-                 const Map& rows, const std::set<long>& changed, BindRow bind) {
+void WriteSparse(Sql::Connection& db, const char* table, const char* key, const char* insert, const Map& rows,
+                 const std::set<long>& changed, BindRow bind) {
   if (changed.empty()) return;
   Sql::Statement put(db, insert);
   Sql::Statement remove(db, (std::string("DELETE FROM ") + table + " WHERE " + key + " = ?").c_str());
@@ -491,7 +500,9 @@ void WriteSparse(Sql::Connection& db, const char* table, const char* key, const 
   }
 }
 
-std::vector<double> Doubles(const std::array<double, 6>& a) { return std::vector<double>(a.begin(), a.end()); }
+std::vector<double> Doubles(const std::array<double, 6>& a) {
+  return std::vector<double>(a.begin(), a.end());
+}
 
 void WritePropertyTables(Sql::Connection& db, const ModelData& d) {
   {
@@ -517,34 +528,35 @@ void WritePropertyTables(Sql::Connection& db, const ModelData& d) {
     });
   }
   WriteSparse(db, "concepts", "id",
-              "INSERT OR REPLACE INTO concepts(id, type, role, parent, name) VALUES(?, ?, ?, ?, ?)", d.concepts,
-              d.dirtyConcepts, [](Sql::Statement& s, const StructureConcept& c) {
+              "INSERT OR REPLACE INTO concepts(id, type, role, parent, name) VALUES(?, ?, ?, ?, ?)",
+              d.concepts, d.dirtyConcepts, [](Sql::Statement& s, const StructureConcept& c) {
                 s.Bind(2, static_cast<std::int64_t>(c.type)).Bind(3, static_cast<std::int64_t>(c.role));
                 s.Bind(4, static_cast<std::int64_t>(c.parent)).Bind(5, c.name);
               });
-  WriteSparse(db, "materials", "id",
-              "INSERT OR REPLACE INTO materials(id, name, properties) VALUES(?, ?, ?)", d.materials,
-              d.dirtyMaterials, [](Sql::Statement& s, const MaterialRow& m) {
+  WriteSparse(db, "materials", "id", "INSERT OR REPLACE INTO materials(id, name, properties) VALUES(?, ?, ?)",
+              d.materials, d.dirtyMaterials, [](Sql::Statement& s, const MaterialRow& m) {
                 const qlMaterial& q = *m.material;
-                s.Bind(2, m.name).BindVector(3, std::vector<double>{q.YoungsModulus(), q.PoissonsRatio(), q.Density(),
-                                                                    q.ThermalExpansion(), q.DampingRatio()});
+                s.Bind(2, m.name).BindVector(
+                    3, std::vector<double>{q.YoungsModulus(), q.PoissonsRatio(), q.Density(),
+                                           q.ThermalExpansion(), q.DampingRatio()});
               });
-  WriteSparse(db, "sections", "id",
-              "INSERT OR REPLACE INTO sections(id, name, kind, dimensions, properties, thickness)"
-              " VALUES(?, ?, ?, ?, ?, ?)",
-              d.sections, d.dirtySections, [](Sql::Statement& s, const SectionRow& row) {
-                s.Bind(2, row.name);
-                if (row.section) {
-                  const qlSection& q = *row.section;
-                  const std::vector<double> dims{q.Dimension(0), q.Dimension(1), q.Dimension(2), q.Dimension(3)};
-                  const qlSectionProperties& p = q.Properties();
-                  const std::vector<double> props{p.area, p.iy, p.iz, p.it, p.shearAreaY, p.shearAreaZ};
-                  s.Bind(3, static_cast<std::int64_t>(q.GetKind())).BindVector(4, dims).BindVector(5, props);
-                  s.BindNull(6);
-                } else {
-                  s.BindNull(3).BindNull(4).BindNull(5).BindVector(6, std::vector<double>{*row.thickness});
-                }
-              });
+  WriteSparse(
+      db, "sections", "id",
+      "INSERT OR REPLACE INTO sections(id, name, kind, dimensions, properties, thickness)"
+      " VALUES(?, ?, ?, ?, ?, ?)",
+      d.sections, d.dirtySections, [](Sql::Statement& s, const SectionRow& row) {
+        s.Bind(2, row.name);
+        if (row.section) {
+          const qlSection& q = *row.section;
+          const std::vector<double> dims{q.Dimension(0), q.Dimension(1), q.Dimension(2), q.Dimension(3)};
+          const qlSectionProperties& p = q.Properties();
+          const std::vector<double> props{p.area, p.iy, p.iz, p.it, p.shearAreaY, p.shearAreaZ};
+          s.Bind(3, static_cast<std::int64_t>(q.GetKind())).BindVector(4, dims).BindVector(5, props);
+          s.BindNull(6);
+        } else {
+          s.BindNull(3).BindNull(4).BindNull(5).BindVector(6, std::vector<double>{*row.thickness});
+        }
+      });
   WriteSparse(db, "sets", "id", "INSERT OR REPLACE INTO sets(id, name, nodes, elements) VALUES(?, ?, ?, ?)",
               d.sets, d.dirtySets, [](Sql::Statement& s, const SetRow& row) {
                 const std::vector<std::int64_t> nodes(row.content.Nodes().begin(), row.content.Nodes().end());
@@ -552,17 +564,18 @@ void WritePropertyTables(Sql::Connection& db, const ModelData& d) {
                                                          row.content.Elements().end());
                 s.Bind(2, row.name).BindVector(3, nodes).BindVector(4, elements);
               });
-  WriteSparse(db, "node_properties", "node",
-              "INSERT OR REPLACE INTO node_properties(node, name, masses, transnod, boundary) VALUES(?, ?, ?, ?, ?)",
-              d.nodeProperties, d.dirtyNodeProperties, [](Sql::Statement& s, const NodePropertyRow& row) {
-                std::vector<double> masses;
-                for (const Mass& m : row.masses) masses.insert(masses.end(), m.Values().begin(), m.Values().end());
-                s.Bind(2, row.name).BindVector(3, masses).Bind(4, static_cast<std::int64_t>(row.transnod));
-                if (row.boundaryCondition)
-                  s.BindVector(5, Doubles(row.boundaryCondition->Fixations()));
-                else
-                  s.BindNull(5);
-              });
+  WriteSparse(
+      db, "node_properties", "node",
+      "INSERT OR REPLACE INTO node_properties(node, name, masses, transnod, boundary) VALUES(?, ?, ?, ?, ?)",
+      d.nodeProperties, d.dirtyNodeProperties, [](Sql::Statement& s, const NodePropertyRow& row) {
+        std::vector<double> masses;
+        for (const Mass& m : row.masses) masses.insert(masses.end(), m.Values().begin(), m.Values().end());
+        s.Bind(2, row.name).BindVector(3, masses).Bind(4, static_cast<std::int64_t>(row.transnod));
+        if (row.boundaryCondition)
+          s.BindVector(5, Doubles(row.boundaryCondition->Fixations()));
+        else
+          s.BindNull(5);
+      });
 }
 
 // The record class and values of a load, as stored.
@@ -577,8 +590,10 @@ std::pair<int, std::vector<double>> EncodeLoad(const ModelData& d, const Load& l
     return {Schema::kPointRecord, v};
   }
   if (const auto* l = dynamic_cast<const LineLoad*>(&load))
-    return {Schema::kLineRecord, {l->Start().x, l->Start().y, l->Start().z, l->End().x, l->End().y, l->End().z}};
-  if (const auto* s = dynamic_cast<const SurfaceLoad*>(&load)) return {Schema::kSurfaceRecord, {s->Pressure()}};
+    return {Schema::kLineRecord,
+            {l->Start().x, l->Start().y, l->Start().z, l->End().x, l->End().y, l->End().z}};
+  if (const auto* s = dynamic_cast<const SurfaceLoad*>(&load))
+    return {Schema::kSurfaceRecord, {s->Pressure()}};
   if (const auto* i = dynamic_cast<const InitialStrainLoad*>(&load))
     return {Schema::kInitialStrainRecord, {i->Strain()}};
   throw ModelError("model file \"" + d.fileName + "\": cannot store a load record of an unknown class (" +
@@ -589,8 +604,8 @@ void WriteLoads(Sql::Connection& db, const ModelData& d) {
   if (d.dirtyLoadCases.empty()) return;
   Sql::Statement clear(db, "DELETE FROM loads WHERE load_case = ?");
   Sql::Statement removeCase(db, "DELETE FROM load_cases WHERE id = ?");
-  Sql::Statement putCase(db,
-                         "INSERT OR REPLACE INTO load_cases(id, name, gravity_option, gravity) VALUES(?, ?, ?, ?)");
+  Sql::Statement putCase(
+      db, "INSERT OR REPLACE INTO load_cases(id, name, gravity_option, gravity) VALUES(?, ?, ?, ?)");
   Sql::Statement putLoad(db,
                          "INSERT INTO loads(load_case, seq, kind, target, record, load_type, data)"
                          " VALUES(?, ?, ?, ?, ?, ?, ?)");
@@ -609,7 +624,8 @@ void WriteLoads(Sql::Connection& db, const ModelData& d) {
       putCase.BindNull(2);
     if (row.gravity) {
       const vec3d& g = row.gravity->acceleration;
-      putCase.Bind(3, static_cast<std::int64_t>(row.gravity->option)).BindVector(4, std::vector<double>{g.x, g.y, g.z});
+      putCase.Bind(3, static_cast<std::int64_t>(row.gravity->option))
+          .BindVector(4, std::vector<double>{g.x, g.y, g.z});
     } else {
       putCase.BindNull(3).BindNull(4);
     }

@@ -1,8 +1,7 @@
 // The property tables: structure concepts, materials, sections and
 // thicknesses, sets, eccentricities, transformations and hinges.
-#include <cmath>
-
 #include <boost/make_shared.hpp>
+#include <cmath>
 
 #include "model_data.hpp"
 #include "trace_format.hpp"
@@ -110,7 +109,8 @@ boost::shared_ptr<XafMaterial> XafMaterialManager::GetMaterial(long id) const {
   auto it = d.materials.find(id);
   if (it == d.materials.end()) return {};
   // A copy: callers cannot change the table through the record.
-  return boost::make_shared<XafMaterial>(it->second.name, boost::make_shared<qlMaterial>(*it->second.material));
+  return boost::make_shared<XafMaterial>(it->second.name,
+                                         boost::make_shared<qlMaterial>(*it->second.material));
 }
 
 std::vector<long> XafMaterialManager::GetMaterialIds() const {
@@ -217,7 +217,8 @@ long XafEccentricityManager::AddEccentricity(const vec3d& eccentricity, long id)
     d.eccentricities[id - 1] = eccentricity;
     return id;
   }
-  if (d.eccentricities.size() >= static_cast<std::size_t>(kMaxId)) throw ModelError("eccentricity table is full");
+  if (d.eccentricities.size() >= static_cast<std::size_t>(kMaxId))
+    throw ModelError("eccentricity table is full");
   d.eccentricities.push_back(eccentricity);
   return static_cast<long>(d.eccentricities.size());
 }

@@ -20,9 +20,7 @@ std::string KindSuffix(const Load& load, LoadType::Options natural) {
   return " as type " + std::to_string(static_cast<int>(load.loadType()));
 }
 
-bool SameKind(const Load& a, const Load& b) {
-  return typeid(a) == typeid(b) && a.loadType() == b.loadType();
-}
+bool SameKind(const Load& a, const Load& b) { return typeid(a) == typeid(b) && a.loadType() == b.loadType(); }
 
 vec3d Row(const ValueMatrix2d& m, unsigned row) { return {m(row, 0), m(row, 1), m(row, 2)}; }
 

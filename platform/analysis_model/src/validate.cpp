@@ -70,7 +70,8 @@ class Checker {
         Fail("element ", id, " has unknown type ", row.type);
         continue;
       }
-      if (type->NodeCount() != row.nodeCount) Fail("element ", id, " has a node count its type does not have");
+      if (type->NodeCount() != row.nodeCount)
+        Fail("element ", id, " has a node count its type does not have");
       for (unsigned n = 0; n < row.nodeCount; ++n) {
         if (!d_.HasNode(row.nodes[n])) Fail("element ", id, " refers to missing node ", row.nodes[n]);
         for (unsigned m = 0; m < n; ++m)

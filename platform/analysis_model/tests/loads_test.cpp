@@ -30,10 +30,10 @@ TEST_F(LoadsTest, LoadsKeepTheirOrderKindTargetAndRecord) {
   l.AddElementInitialStrain(3, 3, strain);
   l.AddNodeAccelerationLoad(3, 2, PointLoad(pos3d(1, 0, 0), vec3d(0, 9.81, 0), vec3d()));
   EXPECT_EQ(KindsAndTargets(3), (std::vector<std::pair<LoadKind, long>>{{LoadKind::Line, 2},
-                                                                         {LoadKind::Point, 4},
-                                                                         {LoadKind::Surface, 1},
-                                                                         {LoadKind::InitialStrain, 3},
-                                                                         {LoadKind::NodeAcceleration, 2}}));
+                                                                        {LoadKind::Point, 4},
+                                                                        {LoadKind::Surface, 1},
+                                                                        {LoadKind::InitialStrain, 3},
+                                                                        {LoadKind::NodeAcceleration, 2}}));
   const auto loads = l.GetLoads(3);
   EXPECT_TRUE(loads[0].record->Equals(LineLoad(vec3d(0, 0, -1), vec3d(0, 0, -2))));
   EXPECT_FALSE(loads[0].record->Equals(LineLoad(vec3d(0, 0, -1))));

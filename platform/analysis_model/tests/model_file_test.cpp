@@ -1,5 +1,6 @@
 // The model file: round trips, incremental flushes, refused files,
 // read-only use and flushes interrupted by killing the writer.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -8,8 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-
-#include <gtest/gtest.h>
 
 #include "analysis_model/xaf_model.hpp"
 #include "model_fixture.hpp"
@@ -141,9 +140,15 @@ TEST_F(ModelFileTest, IncrementalFlushesWriteEveryKindOfChange) {
       const auto ids = m.Elements().GetElementIds();
       const long e = ids[random() % ids.size()];
       switch (random() % 9) {
-        case 0: m.Elements().GetElement(e)->SetSection(random() % 2 ? 1 : 0); break;
-        case 1: m.Elements().GetElement(e)->SetNodeEccentricity(0, 2); break;
-        case 2: m.Elements().GetElement(e)->SetEccentricity(1); break;
+        case 0:
+          m.Elements().GetElement(e)->SetSection(random() % 2 ? 1 : 0);
+          break;
+        case 1:
+          m.Elements().GetElement(e)->SetNodeEccentricity(0, 2);
+          break;
+        case 2:
+          m.Elements().GetElement(e)->SetEccentricity(1);
+          break;
         case 3: {
           const long a = AddNode(random() % 100, 1, 2), b = AddNode(3, random() % 100, 4);
           m.Elements().AddElement(qlElementType::Beam2(), {a, b});
@@ -152,10 +157,20 @@ TEST_F(ModelFileTest, IncrementalFlushesWriteEveryKindOfChange) {
         case 4:
           if (ids.size() > 3) m.Elements().RemoveElement(e, random() % 2 == 0);
           break;
-        case 5: m.Loads().DeleteNodeLoad(0, 2); m.Loads().AddLineLoad(round, e, LineLoad(vec3d(0, 0, -i))); break;
-        case 6: m.NodeProperties().SetName(1 + random() % 6, "n" + std::to_string(i)); break;
-        case 7: m.NodeProperties().RemoveMasses(6); m.Loads().DeleteLoadCaseName(1); break;
-        case 8: m.Materials().AddMaterial(qlMaterial(1e9 + i, 0.2, 10), "m" + std::to_string(i), 1 + random() % 5); break;
+        case 5:
+          m.Loads().DeleteNodeLoad(0, 2);
+          m.Loads().AddLineLoad(round, e, LineLoad(vec3d(0, 0, -i)));
+          break;
+        case 6:
+          m.NodeProperties().SetName(1 + random() % 6, "n" + std::to_string(i));
+          break;
+        case 7:
+          m.NodeProperties().RemoveMasses(6);
+          m.Loads().DeleteLoadCaseName(1);
+          break;
+        case 8:
+          m.Materials().AddMaterial(qlMaterial(1e9 + i, 0.2, 10), "m" + std::to_string(i), 1 + random() % 5);
+          break;
       }
     }
     if (round == 2) m.Sections().DeleteSection(2);
@@ -379,7 +394,8 @@ TEST_F(ModelFileTest, AFlushKilledAtAnyMomentLeavesTheOldOrTheNewState) {
     const long generation = std::stol(*m.Loads().GetLoadCaseName(1));
     const long expected = generation == 0 ? 0 : (generation % 2 ? s1 : s2);
     long mismatches = 0;
-    for (long e = first; e < first + kElements; ++e) mismatches += m.Elements().GetElement(e)->GetSection() != expected;
+    for (long e = first; e < first + kElements; ++e)
+      mismatches += m.Elements().GetElement(e)->GetSection() != expected;
     EXPECT_EQ(mismatches, 0) << "generation " << generation;
     const auto loads = m.Loads().GetLoads(1);
     EXPECT_EQ(loads.size(), generation == 0 ? 0u : 200u);

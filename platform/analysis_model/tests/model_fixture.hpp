@@ -1,13 +1,12 @@
 // A fresh in-memory model per test, with helpers to build small meshes.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "analysis_model/xaf_model.hpp"
 

@@ -14,7 +14,9 @@ namespace Kestrum::Quilm::AnalysisModel {
 // One entry per table; doubles printed with full precision.
 inline std::map<std::string, std::string> Snapshot(XafModel& m) {
   std::map<std::string, std::string> tables;
-  auto vec = [](std::ostream& os, double x, double y, double z) { os << "(" << x << "," << y << "," << z << ")"; };
+  auto vec = [](std::ostream& os, double x, double y, double z) {
+    os << "(" << x << "," << y << "," << z << ")";
+  };
   {
     std::ostringstream os;
     os.precision(17);
@@ -43,7 +45,8 @@ inline std::map<std::string, std::string> Snapshot(XafModel& m) {
       os << " s=" << x->GetSection() << " m=" << x->GetMaterial() << " e=" << x->GetEccentricity()
          << " t=" << x->GetTransformation() << " f=" << x->GetFixation() << " per-node:";
       for (unsigned i = 0; i < el.NodeCount(); ++i)
-        os << " " << x->GetNodeEccentricity(i) << "/" << x->GetNodeTransformation(i) << "/" << x->GetNodeFixation(i);
+        os << " " << x->GetNodeEccentricity(i) << "/" << x->GetNodeTransformation(i) << "/"
+           << x->GetNodeFixation(i);
       os << "\n";
     }
     tables["elements"] = os.str();

@@ -1,9 +1,9 @@
 // Property tables: previous-id replacement and reuse, look-ups, node
 // properties, eccentricities, transformations and hinges.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <functional>
-
-#include <gtest/gtest.h>
 
 #include "analysis_model/xaf_model.hpp"
 #include "model_fixture.hpp"
@@ -34,7 +34,9 @@ std::vector<PreviousIdTable> PreviousIdTables() {
          return r ? r->GetName() : std::string();
        }},
       {"section",
-       [](XafModel& m, const std::string& n, long p) { return m.Sections().AddSection(qlSection::Pipe(0.3, 0.01), n, p); },
+       [](XafModel& m, const std::string& n, long p) {
+         return m.Sections().AddSection(qlSection::Pipe(0.3, 0.01), n, p);
+       },
        [](XafModel& m, long id) { m.Sections().DeleteSection(id); },
        [](XafModel& m, long id) {
          auto r = m.Sections().GetSection(id);
@@ -59,7 +61,9 @@ std::vector<PreviousIdTable> PreviousIdTables() {
          return r ? r->GetName() : std::string();
        }},
       {"concept",
-       [](XafModel& m, const std::string& n, long p) { return m.StructureConcepts().AddConcept(5, 2, -1, n, p); },
+       [](XafModel& m, const std::string& n, long p) {
+         return m.StructureConcepts().AddConcept(5, 2, -1, n, p);
+       },
        nullptr,
        [](XafModel& m, long id) {
          try {
@@ -228,8 +232,10 @@ TEST_F(PropertyTablesTest, TransformationMatrixIsARightHandedRotation) {
   // Replacing keeps the id.
   EXPECT_EQ(model->Transformations().AddTransformation(vec3d(0, 1, 0), 1), 1);
   EXPECT_EQ(model->Transformations().GetTransformation(1)->GetTransformationVector(), vec3d(0, 1, 0));
-  const long fromSystem = model->Transformations().AddTransformation(locsys3d(vec3d(0, 1, 0), vec3d(0, 0, 1)));
-  const std::array<double, 9> m = model->Transformations().GetTransformation(fromSystem)->GetTransformationMatrix();
+  const long fromSystem =
+      model->Transformations().AddTransformation(locsys3d(vec3d(0, 1, 0), vec3d(0, 0, 1)));
+  const std::array<double, 9> m =
+      model->Transformations().GetTransformation(fromSystem)->GetTransformationMatrix();
   EXPECT_NEAR(m[1], 1.0, 1e-12);
   EXPECT_NEAR(m[8], 1.0, 1e-12);
 }

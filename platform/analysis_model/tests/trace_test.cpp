@@ -71,7 +71,8 @@ TEST_F(TraceTest, EachCallReportsExactlyOneEvent) {
       {"Nodes.begin", [&] { (void)*model->Nodes().begin(); }},
       {"Loads.DeleteElementLoad", [&] { model->Loads().DeleteElementLoad(1, 2); }},
       {"StructureConcepts.AddConcept", [&] { model->StructureConcepts().AddConcept(1, 1, -1, "j", -1); }},
-      {"Transformations.AddTransformation", [&] { model->Transformations().AddTransformation(vec3d(0, 0, 1), -1); }},
+      {"Transformations.AddTransformation",
+       [&] { model->Transformations().AddTransformation(vec3d(0, 0, 1), -1); }},
   };
   for (const auto& [op, call] : calls) {
     SCOPED_TRACE(op);

@@ -64,7 +64,8 @@ class IConnectivityManager {
   virtual pos3d GetElementPoint(long element) const = 0;
   virtual Node GetNodeById(long node) const = 0;
   // Replaces `positions` with the element's node positions in `order`.
-  virtual void GetElementNodes(long element, std::vector<pos3d>& positions, Element::SortOrder order) const = 0;
+  virtual void GetElementNodes(long element, std::vector<pos3d>& positions,
+                               Element::SortOrder order) const = 0;
 };
 
 }  // namespace Kestrum::Quilm::AnalysisModel

@@ -3,12 +3,11 @@
 #pragma once
 
 #include <array>
+#include <boost/shared_ptr.hpp>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <boost/shared_ptr.hpp>
 
 #include "geometry/geometry.hpp"
 

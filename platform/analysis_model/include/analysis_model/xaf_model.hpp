@@ -19,13 +19,12 @@
 // Ids are signed 32-bit values: explicit ids above 2147483646 throw.
 #pragma once
 
+#include <boost/optional.hpp>
+#include <boost/shared_ptr.hpp>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <boost/optional.hpp>
-#include <boost/shared_ptr.hpp>
 
 #include "analysis_model/connectivity.hpp"
 #include "analysis_model/records.hpp"
@@ -100,7 +99,8 @@ class XafEccentricity {
 // the vector it was defined by (the local z axis for beams).
 class XafTransformation {
  public:
-  XafTransformation(const vec3d& vector, const std::array<double, 9>& matrix) : vector_(vector), matrix_(matrix) {}
+  XafTransformation(const vec3d& vector, const std::array<double, 9>& matrix)
+      : vector_(vector), matrix_(matrix) {}
   const vec3d& GetTransformationVector() const noexcept { return vector_; }
   const std::array<double, 9>& GetTransformationMatrix() const noexcept { return matrix_; }
 
