@@ -131,6 +131,33 @@ TEST_F(TraceTest, AThrowingSinkStopsTheCallBeforeItActs) {
   }
 }
 
+// Records and values as the trace renders them.
+TEST_F(TraceTest, ArgumentsOfEveryKindAreRendered) {
+  EntitySet set;
+  set.AddNode(2);
+  set.AddNode(1);
+  set.AddElement(1);
+  model->Sets().AddSet(set, "", -1);
+  model->NodeProperties().AddMass(1, Mass(1.5, 2, 3, 0, 0, 0.25));
+  model->Hinges().AddHinge(Hinge({1, 1, 1, 0, 0.5, 0}));
+  model->Elements().AddElement(qlElementType::Beam2(), {1, 3});
+  model->Nodes().AddNode(pos3d(0.1, -2e-7, 1e21));
+  model->Sections().AddThickness(1.0 / 3.0, "t", 4);
+  model->Elements().ReverseNodeNumbers(1);
+  model->GetArchive().SetArchiveMode(true);
+  EXPECT_EQ(sink.Calls(), (std::vector<std::string>{
+                              "Sets.AddSet(EntitySet(nodes [1, 2], elements [1]), \"\", -1)",
+                              "NodeProperties.AddMass(1, Mass((1.5, 2, 3), (0, 0, 0.25)))",
+                              "Hinges.AddHinge(Hinge(1, 1, 1, 0, 0.5, 0))",
+                              "Elements.AddElement(two-node beam(15), [1, 3])",
+                              "Nodes.AddNode((0.1, -2e-07, 1e+21))",
+                              "Sections.AddThickness(0.3333333333333333, \"t\", 4)",
+                              "Elements.ReverseNodeNumbers(1)",
+                              "Model.GetArchive()",
+                              "Archive.SetArchiveMode(true)",
+                          }));
+}
+
 TEST(TraceFormatTest, EventTextJoinsTheArguments) {
   TraceEvent e{"Sections.AddThickness", {"0.1", "\"t\"", "-1"}};
   EXPECT_EQ(e.ToString(), "Sections.AddThickness(0.1, \"t\", -1)");
