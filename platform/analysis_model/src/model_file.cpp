@@ -42,6 +42,10 @@ long long FileSize(const std::string& name) {
   throw ModelError("model file \"" + name + "\" is damaged: " + why);
 }
 
+// A hot journal is left by a flush that did not complete; opening read-write
+// lets SQLite roll it back, which restores the last completed flush.
+bool HasHotJournal(const std::string& name) { return FileSize(name + "-journal") > 0; }
+
 // Checks the database header with a plain read, before SQLite sees the
 // file, so that a foreign or newer file is refused without any change to it.
 void CheckHeader(const std::string& name) {
@@ -60,15 +64,14 @@ void CheckHeader(const std::string& name) {
   std::uint32_t pageSize = BigEndian(header + 16, 2);
   if (pageSize == 1) pageSize = 65536;
   const std::uint32_t pages = BigEndian(header + 28, 4);
-  // The page count is trustworthy when the two change counters agree.
-  if (BigEndian(header + 24, 4) == BigEndian(header + 92, 4) &&
+  // The page count is trustworthy when the two change counters agree, and
+  // when no interrupted flush is waiting to be rolled back (its journal
+  // restores pages and size).
+  if (!HasHotJournal(name) && BigEndian(header + 24, 4) == BigEndian(header + 92, 4) &&
       FileSize(name) < static_cast<long long>(pageSize) * pages)
     Damaged(name, "the file is shorter than its page count (truncated)");
 }
 
-// A hot journal is left by a flush that did not complete; opening read-write
-// lets SQLite roll it back, which restores the last completed flush.
-bool HasHotJournal(const std::string& name) { return FileSize(name + "-journal") > 0; }
 
 // A blob of exactly n doubles.
 std::vector<double> DoublesOf(const ModelData& d, const Sql::Statement& s, int column, std::size_t n,
