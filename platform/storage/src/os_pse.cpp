@@ -1,13 +1,16 @@
 // The persistent store's type registry. Registration is rare (library load
-// and unload), so one mutex guards the set of registered descriptions.
+// and unload), so one mutex guards it; the table from store index to
+// description is read without the lock when blocks are freed.
 #include "storage/os_pse.hpp"
 
+#include <array>
 #include <cstring>
 #include <mutex>
-#include <set>
 #include <stdexcept>
+#include <string>
 
 #include "block_header.hpp"
+#include "storage/database_handle.hpp"
 
 namespace os_pse {
 namespace {
@@ -17,19 +20,29 @@ std::mutex& RegistryMutex() {
   return mutex;
 }
 
-// Heap-allocated and never destroyed: libraries may deregister their types
-// from their unload code, after this library's static objects are gone.
-std::set<const os_typespec*>& Registry() {
-  static auto* registry = new std::set<const os_typespec*>;
-  return *registry;
-}
+// Index -> description, for every description ever registered. Constant-
+// initialised and trivially destructible, so it is usable from other
+// libraries' load and unload code whatever the order of initialisation.
+std::array<std::atomic<os_typespec*>, Kestrum::Quilm::Core::detail::kMaxTypeIndex + 1> gTypes{};
+std::uint32_t gNextIndex = 1;       // guarded by RegistryMutex
+std::size_t gRegisteredCount = 0;  // guarded by RegistryMutex
 
 }  // namespace
 
-void os_basic_typespec::initialize(os_basic_typespec& spec, const char* name, std::size_t size) {
+void os_basic_typespec::initialize(os_basic_typespec& spec, const char* name, std::size_t size,
+                                   std::size_t alignment) {
   if (name == nullptr || *name == '\0') throw std::invalid_argument("os_basic_typespec::initialize: empty type name");
+  if (alignment == 0 || (alignment & (alignment - 1)) != 0)
+    throw std::invalid_argument("os_basic_typespec::initialize: alignment " + std::to_string(alignment) +
+                                " of type '" + name + "' is not a power of two");
   std::lock_guard<std::mutex> lock(RegistryMutex());
   if (spec.registered_.load(std::memory_order_relaxed)) return;
+  if (spec.index_ == 0) {
+    if (gNextIndex > Kestrum::Quilm::Core::detail::kMaxTypeIndex)
+      throw Kestrum::Quilm::Core::StorageError("persistent store: too many registered types");
+    spec.index_ = gNextIndex++;
+    gTypes[spec.index_].store(&spec, std::memory_order_release);
+  }
   // The name is copied once and kept: a description outlives any string that
   // a caller may have passed. Re-registration under another name replaces it.
   if (spec.name_ == nullptr || std::strcmp(spec.name_, name) != 0) {
@@ -39,21 +52,30 @@ void os_basic_typespec::initialize(os_basic_typespec& spec, const char* name, st
     spec.name_ = copy;
   }
   spec.size_ = size;
-  Registry().insert(&spec);
+  spec.alignment_ = alignment;
+  ++gRegisteredCount;
   spec.registered_.store(true, std::memory_order_release);
 }
 
 void objectstore::deregister_type(os_typespec& spec) {
   std::lock_guard<std::mutex> lock(RegistryMutex());
-  Registry().erase(&spec);
-  spec.registered_.store(false, std::memory_order_release);
+  // The index stays assigned: blocks of the type may still be freed.
+  if (spec.registered_.exchange(false, std::memory_order_acq_rel)) --gRegisteredCount;
 }
 
 void objectstore::free_memory(void* memory) noexcept { Kestrum::Quilm::Core::detail::ReleaseBlock(memory); }
 
 std::size_t objectstore::registered_type_count() {
   std::lock_guard<std::mutex> lock(RegistryMutex());
-  return Registry().size();
+  return gRegisteredCount;
 }
 
 }  // namespace os_pse
+
+namespace Kestrum::Quilm::Core::detail {
+
+os_pse::os_typespec* TypeAt(std::uint32_t index) noexcept {
+  return index == 0 || index > kMaxTypeIndex ? nullptr : os_pse::gTypes[index].load(std::memory_order_acquire);
+}
+
+}  // namespace Kestrum::Quilm::Core::detail

@@ -2,7 +2,9 @@
 // types, live-allocation accounting and the standard allocator built on it.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
+#include <thread>
 #include <vector>
 
 #include "storage/database_handle.hpp"
@@ -93,7 +95,7 @@ TEST_F(StorageTest, LiveCountsFollowAllocationsPerType) {
 
   // The memory is usable and suitably aligned for the type.
   auto* objects = static_cast<Plain16*>(three);
-  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(objects) % alignof(std::max_align_t), 0u);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(objects) % alignof(Plain16), 0u);
   for (int i = 0; i < 3; ++i) objects[i] = {1.0 * i, 2.0 * i};
   EXPECT_EQ(objects[2].b, 4.0);
 
@@ -107,6 +109,82 @@ TEST_F(StorageTest, LiveCountsFollowAllocationsPerType) {
   EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 0);
   EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 0);
   EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Other16>()), 0);
+}
+
+TEST(StorageAlignmentTest, BlocksHonourTheRegisteredAlignment) {
+  struct alignas(64) CacheLine {
+    char bytes[64];
+  };
+  struct alignas(16) Pair16 {
+    long double value;
+  };
+  os_pse::os_ts<CacheLine>::initialize();
+  os_pse::os_ts<Pair16>::initialize();
+  EXPECT_EQ(Spec<CacheLine>().alignment(), 64u);
+  std::vector<void*> blocks;
+  for (std::size_t count : {1, 2, 7}) {
+    void* wide = DatabaseHandle::StaticAllocArray(count, sizeof(CacheLine), nullptr, Spec<CacheLine>());
+    void* pair = DatabaseHandle::StaticAllocArray(count, sizeof(Pair16), nullptr, Spec<Pair16>());
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(wide) % 64, 0u);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(pair) % 16, 0u);
+    std::memset(wide, 0xAB, count * sizeof(CacheLine));  // the whole block is writable
+    blocks.push_back(wide);
+    blocks.push_back(pair);
+  }
+  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<CacheLine>()), 10 * 64);
+  for (void* block : blocks) os_pse::objectstore::free_memory(block);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<CacheLine>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Pair16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Pair16>()), 0);
+  os_pse::objectstore::deregister_type(Spec<CacheLine>());
+  os_pse::objectstore::deregister_type(Spec<Pair16>());
+}
+
+TEST(StorageRegistrationTest, AlignmentMustBeAPowerOfTwo) {
+  os_pse::os_basic_typespec spec;
+  EXPECT_THROW(os_pse::os_basic_typespec::initialize(spec, "odd", 12, 12), std::invalid_argument);
+  EXPECT_THROW(os_pse::os_basic_typespec::initialize(spec, "zero", 12, 0), std::invalid_argument);
+  EXPECT_FALSE(spec.is_registered());
+}
+
+TEST_F(StorageTest, SingleNodesAreFreedByEitherRoute) {
+  // Many single nodes (the pooled case outside sanitizer builds), freed
+  // alternately through StaticFreeArray and free_memory.
+  std::vector<Plain16*> nodes;
+  for (int i = 0; i < 5000; ++i) {
+    auto* node = static_cast<Plain16*>(DatabaseHandle::StaticAllocArray(1, sizeof(Plain16), this, Spec<Plain16>()));
+    *node = {double(i), -double(i)};
+    nodes.push_back(node);
+  }
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 5000);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 5000 * 16);
+  for (int i = 0; i < 5000; ++i) {
+    ASSERT_EQ(nodes[i]->a, double(i)) << "node " << i << " was overwritten";
+    if (i % 2 == 0) {
+      DatabaseHandle::StaticFreeArray(nodes[i], 1, sizeof(Plain16), Spec<Plain16>());
+    } else {
+      os_pse::objectstore::free_memory(nodes[i]);
+    }
+  }
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 0);
+}
+
+TEST_F(StorageTest, ConcurrentAllocationKeepsCountsExact) {
+  auto work = [this] {
+    std::vector<void*> held;
+    for (int round = 0; round < 20; ++round) {
+      for (int i = 0; i < 500; ++i)
+        held.push_back(DatabaseHandle::StaticAllocArray(1, sizeof(Other16), this, Spec<Other16>()));
+      for (void* p : held) DatabaseHandle::StaticFreeArray(p, 1, sizeof(Other16), Spec<Other16>());
+      held.clear();
+    }
+  };
+  std::thread first(work), second(work);
+  first.join();
+  second.join();
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Other16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Other16>()), 0);
 }
 
 TEST_F(StorageTest, MemoryOutlivesDeregistration) {

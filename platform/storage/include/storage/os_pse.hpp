@@ -38,6 +38,8 @@ class OS_PSE_VISIBLE os_typespec {
   // The registered name; empty before the first initialisation.
   std::string name() const { return name_ ? std::string(name_) : std::string(); }
   std::size_t size() const noexcept { return size_; }
+  // The alignment that blocks of this type need.
+  std::size_t alignment() const noexcept { return alignment_; }
   bool is_registered() const noexcept { return registered_.load(std::memory_order_acquire); }
 
  protected:
@@ -46,6 +48,11 @@ class OS_PSE_VISIBLE os_typespec {
   friend class Kestrum::Quilm::Core::DatabaseHandle;
   const char* name_ = nullptr;  // owned copy, kept for the life of the process
   std::size_t size_ = 0;
+  std::size_t alignment_ = alignof(std::max_align_t);
+  // The store's number for this description, given at its first
+  // registration and kept for good (0: never registered), so that a block
+  // can name its type in a few bits.
+  std::uint32_t index_ = 0;
   std::atomic<bool> registered_{false};
   std::atomic<std::int64_t> liveAllocations_{0};
   std::atomic<std::int64_t> liveBytes_{0};
@@ -54,10 +61,13 @@ class OS_PSE_VISIBLE os_typespec {
 class OS_PSE_VISIBLE os_basic_typespec : public os_typespec {
  public:
   constexpr os_basic_typespec() noexcept = default;
-  // Fills `spec` with the name and size and registers it with the store.
-  // Initialising an already registered description again changes nothing; a
-  // deregistered one may be initialised again.
-  static void initialize(os_basic_typespec& spec, const char* name, std::size_t size);
+  // Fills `spec` with the name, size and alignment (a power of two) and
+  // registers it with the store. Initialising an already registered
+  // description again changes nothing; a deregistered one may be initialised
+  // again. A description must outlive every block allocated under it.
+  // Throws std::invalid_argument for an empty name or a bad alignment.
+  static void initialize(os_basic_typespec& spec, const char* name, std::size_t size,
+                         std::size_t alignment = alignof(std::max_align_t));
 };
 
 // The one description of T.
@@ -65,7 +75,9 @@ template <class T>
 struct OS_PSE_VISIBLE os_ts {
   static os_basic_typespec the_instance;
   // Registers T under its run-time type name.
-  static void initialize() { os_basic_typespec::initialize(the_instance, typeid(T).name(), sizeof(T)); }
+  static void initialize() {
+    os_basic_typespec::initialize(the_instance, typeid(T).name(), sizeof(T), alignof(T));
+  }
 };
 template <class T>
 os_basic_typespec os_ts<T>::the_instance;
