@@ -52,10 +52,13 @@ FrameSize FrameSize::ForElementCount(std::size_t elements, unsigned divisions) {
   size.divisions = divisions;
   for (unsigned b = 1; b <= 200; ++b) {
     size.bays = size.storeys = b;
-    if (size.ElementCount() >= elements) break;
+    if (size.ElementCount() >= elements) {
+      size.Check();
+      return size;
+    }
   }
-  size.Check();
-  return size;
+  throw std::invalid_argument("at most " + std::to_string(size.ElementCount()) + " elements fit a frame of " +
+                              std::to_string(divisions) + " divisions");
 }
 
 pos3d ConceptModel::Position(const LatticePoint& p) const {

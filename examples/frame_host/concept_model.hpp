@@ -31,7 +31,8 @@ struct FrameSize {
   // The number of elements the mesher creates for this size.
   std::size_t ElementCount() const;
   // The smallest frame with storeys == bays (at the given divisions) that has
-  // at least `elements` elements.
+  // at least `elements` elements; throws std::invalid_argument when even the
+  // largest frame has fewer.
   static FrameSize ForElementCount(std::size_t elements, unsigned divisions = 4);
 };
 

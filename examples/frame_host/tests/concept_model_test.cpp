@@ -43,6 +43,11 @@ TEST(FrameSize, ForElementCountPicksTheSmallestCubeReachingTheTarget) {
   }
 }
 
+TEST(FrameSize, ForElementCountRefusesTargetsBeyondTheLargestFrame) {
+  EXPECT_THROW(FrameSize::ForElementCount(1000000000000), std::invalid_argument);
+  EXPECT_THROW(FrameSize::ForElementCount(1000, 6), std::invalid_argument);
+}
+
 TEST(FrameSize, RejectsSizesThatDescribeNoFrame) {
   const FrameSize bad[] = {{0, 2, 4}, {2, 0, 4}, {2, 2, 2}, {2, 2, 6}, {2, 2, 0}, {201, 1, 4}};
   for (const FrameSize& size : bad) EXPECT_THROW(size.Check(), std::invalid_argument);
