@@ -9,7 +9,10 @@
 namespace frame_host {
 
 Progress::Progress(std::ostream* out, std::string step, std::size_t total, std::size_t threshold)
-    : out_(out), step_(std::move(step)), total_(total), active_(out != nullptr && total >= threshold) {}
+    : out_(out),
+      step_(std::move(step)),
+      total_(total),
+      active_(out != nullptr && total > 0 && total >= threshold) {}
 
 void Progress::Advance(std::size_t n) {
   done_ += n;
