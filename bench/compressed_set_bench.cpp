@@ -127,9 +127,9 @@ void BM_Insert(benchmark::State& state) {
     delete set;
     state.ResumeTiming();
   }
-  state.counters["time_per_id"] = benchmark::Counter(static_cast<double>(ids.size()),
-                                                   benchmark::Counter::kIsIterationInvariantRate |
-                                                       benchmark::Counter::kInvert);
+  state.counters["time_per_id"] =
+      benchmark::Counter(static_cast<double>(ids.size()),
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   state.counters["nodes"] = static_cast<double>(nodes);
   state.counters["bytes"] = static_cast<double>(bytes);
 }
@@ -158,9 +158,9 @@ void BM_Iterate(benchmark::State& state) {
     benchmark::DoNotOptimize(sum);
   }
   if (visited != static_cast<std::int64_t>(ids.size())) state.SkipWithError("iteration missed ids");
-  state.counters["time_per_id"] = benchmark::Counter(static_cast<double>(ids.size()),
-                                                   benchmark::Counter::kIsIterationInvariantRate |
-                                                       benchmark::Counter::kInvert);
+  state.counters["time_per_id"] =
+      benchmark::Counter(static_cast<double>(ids.size()),
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void Workloads(benchmark::internal::Benchmark* b) {

@@ -4,14 +4,13 @@
 // Usage: quickstart [model-file] [--fresh]
 //   model-file  defaults to quilm-quickstart.qdb in the temporary directory;
 //   --fresh     removes the file first, so every run starts a new model.
+#include <boost/make_shared.hpp>
+#include <boost/smart_ptr/intrusive_ptr.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
-
-#include <boost/make_shared.hpp>
-#include <boost/smart_ptr/intrusive_ptr.hpp>
 
 #include "mirror/core/mirror_model.hpp"
 #include "mirror/properties/mirror_section.hpp"
@@ -42,8 +41,10 @@ int main(int argc, char** argv) {
     bool fresh = false;
     for (int i = 1; i < argc; ++i) {
       const std::string arg = argv[i];
-      if (arg == "--fresh") fresh = true;
-      else file = arg;
+      if (arg == "--fresh")
+        fresh = true;
+      else
+        file = arg;
     }
     if (fresh) std::filesystem::remove(file);
 
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
       std::cerr << "quickstart: the model file did not give back what was written\n";
       return EXIT_FAILURE;
     }
-    std::cout << "  area " << definition->Properties().area << " m2, Iy " << definition->Properties().iy << " m4\n";
+    std::cout << "  area " << definition->Properties().area << " m2, Iy " << definition->Properties().iy
+              << " m4\n";
     return EXIT_SUCCESS;
   } catch (const std::exception& e) {
     std::cerr << "quickstart: " << e.what() << "\n";

@@ -68,7 +68,8 @@ class CompressedSet {
 
    private:
     friend class CompressedSet;
-    const_iterator(typename Boundaries::const_iterator pos, std::uint32_t offset) : pos_(pos), offset_(offset) {}
+    const_iterator(typename Boundaries::const_iterator pos, std::uint32_t offset)
+        : pos_(pos), offset_(offset) {}
     typename Boundaries::const_iterator pos_{};
     std::uint32_t offset_ = 0;
   };
@@ -169,8 +170,10 @@ class CompressedSet {
       if (isStart != expectStart) return "boundary " + std::to_string(key) + " breaks the alternation";
       if (isStart ? (key < kMinId || key > kMaxId) : (key <= kMinId || key > kMaxId + 1))
         return "key " + std::to_string(key) + " is out of range";
-      if (isStart) runStart = key;
-      else total += static_cast<long long>(key) - runStart;
+      if (isStart)
+        runStart = key;
+      else
+        total += static_cast<long long>(key) - runStart;
       expectStart = !expectStart;
     }
     if (!expectStart) return "the last run has no end marker";

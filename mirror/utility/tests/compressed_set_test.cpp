@@ -78,10 +78,7 @@ TYPED_TEST(CompressedSetTest, BoundariesAfterInsertions) {
       {"new run just below another", {10, 8}, {{8, true}, {9, false}, {10, true}, {11, false}}, true},
       {"new run just above another", {10, 12}, {{10, true}, {11, false}, {12, true}, {13, false}}, true},
       {"joins the run above it", {20, 21, 10, 19}, {{10, true}, {11, false}, {19, true}, {22, false}}, true},
-      {"fills a gap of one between three runs",
-       {1, 3, 5, 2, 4},
-       {{1, true}, {6, false}},
-       true},
+      {"fills a gap of one between three runs", {1, 3, 5, 2, 4}, {{1, true}, {6, false}}, true},
       {"largest storable id", {2147483646}, {{2147483646, true}, {2147483647, false}}, true},
       {"smallest storable id", {INT32_MIN, INT32_MIN + 1}, {{INT32_MIN, true}, {INT32_MIN + 2, false}}, true},
       {"descending block", {9, 8, 7, 6, 5}, {{5, true}, {10, false}}, true},
@@ -162,7 +159,8 @@ TYPED_TEST(CompressedSetTest, IdsOutsideTheStorableRangeThrowAndChangeNothing) {
   typename TestFixture::Set set;
   for (long v : {2147483645, 2147483646, -7}) set.insert(v);
   const auto before = BoundariesOf(set);
-  const std::vector<long> bad = {2147483647L, 2147483648L, LONG_MAX, static_cast<long>(INT32_MIN) - 1, LONG_MIN};
+  const std::vector<long> bad = {2147483647L, 2147483648L, LONG_MAX, static_cast<long>(INT32_MIN) - 1,
+                                 LONG_MIN};
   for (long v : bad) {
     SCOPED_TRACE(v);
     EXPECT_THROW(set.insert(v), std::out_of_range);
@@ -351,9 +349,13 @@ struct FailingAllocator {
   }
   void deallocate(T* p, std::size_t n) noexcept { std::allocator<T>().deallocate(p, n); }
   template <class U>
-  bool operator==(const FailingAllocator<U>&) const noexcept { return true; }
+  bool operator==(const FailingAllocator<U>&) const noexcept {
+    return true;
+  }
   template <class U>
-  bool operator!=(const FailingAllocator<U>&) const noexcept { return false; }
+  bool operator!=(const FailingAllocator<U>&) const noexcept {
+    return false;
+  }
 };
 
 TEST(CompressedSetFaultTest, FailedAllocationLeavesTheSetUnchanged) {

@@ -8,7 +8,11 @@
 
 qlElementType::qlElementType(int number, int shape, unsigned nodeCount, std::string name,
                              std::vector<unsigned> geometric)
-    : number_(number), shape_(shape), nodeCount_(nodeCount), name_(std::move(name)), geometric_(std::move(geometric)) {}
+    : number_(number),
+      shape_(shape),
+      nodeCount_(nodeCount),
+      name_(std::move(name)),
+      geometric_(std::move(geometric)) {}
 
 const qlElementType& qlElementType::PointElement() {
   static const qlElementType type(1, Point, 1, "one-node point element", {0});
@@ -37,7 +41,8 @@ const qlElementType& qlElementType::Shell3() {
 }
 
 const std::vector<const qlElementType*>& qlElementType::All() {
-  static const std::vector<const qlElementType*> all = {&PointElement(), &Beam2(), &Beam3(), &Shell4(), &Shell3()};
+  static const std::vector<const qlElementType*> all = {&PointElement(), &Beam2(), &Beam3(), &Shell4(),
+                                                        &Shell3()};
   return all;
 }
 

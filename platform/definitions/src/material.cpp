@@ -25,8 +25,10 @@ qlMaterial::qlMaterial(double youngsModulus, double poissonsRatio, double densit
   Require(std::isfinite(e_) && e_ > 0.0, "Young's modulus must be positive and finite", e_);
   Require(std::isfinite(nu_) && nu_ > -1.0 && nu_ <= 0.5, "Poisson's ratio must lie in (-1, 0.5]", nu_);
   Require(std::isfinite(rho_) && rho_ >= 0.0, "density must be non-negative and finite", rho_);
-  Require(std::isfinite(alpha_) && alpha_ >= 0.0, "thermal expansion must be non-negative and finite", alpha_);
-  Require(std::isfinite(damping_) && damping_ >= 0.0, "damping ratio must be non-negative and finite", damping_);
+  Require(std::isfinite(alpha_) && alpha_ >= 0.0, "thermal expansion must be non-negative and finite",
+          alpha_);
+  Require(std::isfinite(damping_) && damping_ >= 0.0, "damping ratio must be non-negative and finite",
+          damping_);
 }
 
 double qlMaterial::ShearModulus() const noexcept { return e_ / (2.0 * (1.0 + nu_)); }

@@ -167,8 +167,8 @@ std::string qlSection::Describe() const {
       text << "Rectangle(" << dims_[0] << ", " << dims_[1] << ")";
       break;
     case Kind::General:
-      text << "General(A=" << props_.area << ", Iy=" << props_.iy << ", Iz=" << props_.iz << ", It=" << props_.it
-           << ")";
+      text << "General(A=" << props_.area << ", Iy=" << props_.iy << ", Iz=" << props_.iz
+           << ", It=" << props_.it << ")";
       break;
   }
   return text.str();

@@ -1,6 +1,8 @@
 // Tests of the definitions library: section properties against values worked
 // out by hand (or by an independent decomposition), validation of bad
 // dimensions, the consistency of equality and ordering, and element types.
+#include "definitions/definitions.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,8 +10,6 @@
 #include <limits>
 #include <set>
 #include <vector>
-
-#include "definitions/definitions.hpp"
 
 namespace {
 
@@ -93,7 +93,7 @@ TEST(SectionProperties, SolidRectangleTorsionMatchesTabulatedCoefficients) {
   struct Case {
     double ratio, beta;
   };
-  const std::vector<Case> table = {{1.0, 0.1406}, {1.5, 0.1958}, {2.0, 0.2287}, {3.0, 0.2633},
+  const std::vector<Case> table = {{1.0, 0.1406}, {1.5, 0.1958}, {2.0, 0.2287},  {3.0, 0.2633},
                                    {4.0, 0.2808}, {5.0, 0.2913}, {10.0, 0.3123}, {100.0, 0.3312}};
   for (const auto& c : table) {
     SCOPED_TRACE(c.ratio);
@@ -136,11 +136,11 @@ TEST(SectionValidation, ImpossibleDimensionsThrow) {
       [] { return qlSection::Pipe(0.3, 0.0); },
       [] { return qlSection::Pipe(0.3, 0.16); },
       [] { return qlSection::Pipe(kNaN, 0.01); },
-      [] { return qlSection::IProfile(0.3, 0.15, 0.2, 0.01); },   // web wider than flange
+      [] { return qlSection::IProfile(0.3, 0.15, 0.2, 0.01); },    // web wider than flange
       [] { return qlSection::IProfile(0.3, 0.15, 0.007, 0.15); },  // flanges fill the height
       [] { return qlSection::IProfile(-0.3, 0.15, 0.007, 0.01); },
-      [] { return qlSection::Box(0.2, 0.1, 0.05, 0.01); },          // no opening in the width
-      [] { return qlSection::Box(0.2, 0.1, 0.01, 0.1); },           // none in the height
+      [] { return qlSection::Box(0.2, 0.1, 0.05, 0.01); },  // no opening in the width
+      [] { return qlSection::Box(0.2, 0.1, 0.01, 0.1); },   // none in the height
       [] { return qlSection::Box(0.2, kInf, 0.01, 0.01); },
       [] { return qlSection::Rectangle(0.0, 0.1); },
       [] { return qlSection::Rectangle(0.1, -1.0); },
@@ -194,13 +194,17 @@ void ExpectConsistentOrder(const std::vector<T>& items) {
 
 TEST(SectionOrdering, EqualityAndOrderingAreConsistent) {
   qlSectionProperties general{0.01, 2e-5, 1e-5, 3e-7, 0, 0};
-  const std::vector<qlSection> sections = {
-      qlSection::Pipe(0.3, 0.01),          qlSection::Pipe(0.3, 0.01),
-      qlSection::Pipe(0.3, 0.012),         qlSection::Pipe(0.2, 0.01),
-      qlSection::IProfile(0.3, 0.15, 0.0071, 0.0107), qlSection::IProfile(0.3, 0.15, 0.0071, 0.0108),
-      qlSection::Box(0.2, 0.1, 0.01, 0.01), qlSection::Rectangle(0.4, 0.2),
-      qlSection::Rectangle(0.2, 0.4),      qlSection::General(general),
-      qlSection::General(general)};
+  const std::vector<qlSection> sections = {qlSection::Pipe(0.3, 0.01),
+                                           qlSection::Pipe(0.3, 0.01),
+                                           qlSection::Pipe(0.3, 0.012),
+                                           qlSection::Pipe(0.2, 0.01),
+                                           qlSection::IProfile(0.3, 0.15, 0.0071, 0.0107),
+                                           qlSection::IProfile(0.3, 0.15, 0.0071, 0.0108),
+                                           qlSection::Box(0.2, 0.1, 0.01, 0.01),
+                                           qlSection::Rectangle(0.4, 0.2),
+                                           qlSection::Rectangle(0.2, 0.4),
+                                           qlSection::General(general),
+                                           qlSection::General(general)};
   ExpectConsistentOrder(sections);
   EXPECT_TRUE(sections[0] == sections[1]);
   EXPECT_TRUE(sections[7] != sections[8]);
@@ -229,7 +233,8 @@ TEST(Material, InvalidValuesThrow) {
                                  {1, kNaN, 1, 0, 0},    {1, 0.3, -1, 0, 0},   {1, 0.3, kNaN, 0, 0},
                                  {1, 0.3, 1, -1e-5, 0}, {1, 0.3, 1, kInf, 0}, {1, 0.3, 1, 0, -0.01}};
   for (const auto& c : bad) {
-    SCOPED_TRACE(::testing::Message() << c.e << " " << c.nu << " " << c.rho << " " << c.alpha << " " << c.damping);
+    SCOPED_TRACE(::testing::Message()
+                 << c.e << " " << c.nu << " " << c.rho << " " << c.alpha << " " << c.damping);
     EXPECT_THROW(qlMaterial(c.e, c.nu, c.rho, c.alpha, c.damping), std::invalid_argument);
   }
   // The limits themselves are valid: incompressible and massless.
@@ -287,7 +292,8 @@ TEST(ElementTypes, RegistryIsAscendingUniqueAndRejectsUnknownNumbers) {
     EXPECT_EQ(seen.size(), type->NodeCount());
     EXPECT_LT(*seen.rbegin(), type->NodeCount());
   }
-  for (int unknown : {0, -1, 2, 22, 1000}) EXPECT_THROW(qlElementType::FromNumber(unknown), std::invalid_argument);
+  for (int unknown : {0, -1, 2, 22, 1000})
+    EXPECT_THROW(qlElementType::FromNumber(unknown), std::invalid_argument);
   EXPECT_TRUE(qlElementType::Beam2() != qlElementType::Beam3());
   EXPECT_TRUE(qlElementType::FromNumber(23) == qlElementType::Beam3());
 }

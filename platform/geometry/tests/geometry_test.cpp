@@ -137,8 +137,12 @@ TEST(LocalSystem, IsOrthonormalForArbitraryAxes) {
 
 TEST(LocalSystem, DegenerateAxesThrow) {
   const std::vector<std::pair<vec3d, vec3d>> bad = {
-      {{0, 0, 0}, {0, 0, 1}},  {{1, 0, 0}, {0, 0, 0}},   {{1, 2, 3}, {2, 4, 6}},
-      {{1, 2, 3}, {-1, -2, -3}}, {{1, 0, 0}, {1, 1e-14, 0}}, {{kNaN, 0, 0}, {0, 0, 1}},
+      {{0, 0, 0}, {0, 0, 1}},
+      {{1, 0, 0}, {0, 0, 0}},
+      {{1, 2, 3}, {2, 4, 6}},
+      {{1, 2, 3}, {-1, -2, -3}},
+      {{1, 0, 0}, {1, 1e-14, 0}},
+      {{kNaN, 0, 0}, {0, 0, 1}},
       {{1, 0, 0}, {0, std::numeric_limits<double>::infinity(), 0}}};
   for (const auto& [x, z] : bad) {
     SCOPED_TRACE(::testing::Message() << "x=" << x << " z=" << z);
@@ -169,7 +173,7 @@ TEST(Line, ProjectGivesFootOnTheInfiniteLineAndDistance) {
       {{0, 0, 0}, {10, 0, 0}, {3, 4, 0}, {3, 0, 0}, 4.0, 0.3},
       {{0, 0, 0}, {10, 0, 0}, {-5, 0, 2}, {-5, 0, 0}, 2.0, -0.5},  // beyond end1
       {{0, 0, 0}, {10, 0, 0}, {25, 3, 4}, {25, 0, 0}, 5.0, 2.5},   // beyond end2
-      {{1, 1, 1}, {1, 1, 3}, {1, 1, 2}, {1, 1, 2}, 0.0, 0.5},       // on the line
+      {{1, 1, 1}, {1, 1, 3}, {1, 1, 2}, {1, 1, 2}, 0.0, 0.5},      // on the line
       {{0, 0, 0}, {1, 1, 0}, {1, 0, 0}, {0.5, 0.5, 0}, std::sqrt(0.5), 0.5},
       {{2, 0, 0}, {0, 2, 0}, {0, 0, 7}, {1, 1, 0}, std::sqrt(51.0), 0.5},
   };

@@ -25,7 +25,9 @@ constexpr std::uint64_t MakeBlockWord(std::uint32_t typeIndex, std::uint64_t cou
   return (kBlockMagic << 48) | (static_cast<std::uint64_t>(typeIndex) << 32) | count;
 }
 constexpr bool IsLiveBlockWord(std::uint64_t word) { return (word >> 48) == kBlockMagic; }
-constexpr std::uint32_t TypeIndexOf(std::uint64_t word) { return static_cast<std::uint32_t>((word >> 32) & 0xFFFF); }
+constexpr std::uint32_t TypeIndexOf(std::uint64_t word) {
+  return static_cast<std::uint32_t>((word >> 32) & 0xFFFF);
+}
 constexpr std::uint64_t CountOf(std::uint64_t word) { return word & kMaxCount; }
 
 // Bytes in front of a block of the given alignment: at least the word, and

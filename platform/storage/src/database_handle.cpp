@@ -35,8 +35,8 @@ void* DatabaseHandle::StaticAllocArray(std::size_t count, std::size_t size, cons
                                        os_pse::os_typespec& type) {
   if (!type.is_registered()) {
     const std::string name = type.name();
-    throw StorageError("persistent store: type '" + (name.empty() ? std::string("<never registered>") : name) +
-                       "' is not registered");
+    throw StorageError("persistent store: type '" +
+                       (name.empty() ? std::string("<never registered>") : name) + "' is not registered");
   }
   if (size != type.size_) {
     throw StorageError("persistent store: element size " + std::to_string(size) + " does not match the " +

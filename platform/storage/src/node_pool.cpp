@@ -93,8 +93,10 @@ void PushWithRoom(Pool& pool, Slab* slab) {
 }
 
 void RemoveWithRoom(Pool& pool, Slab* slab) {
-  if (slab->prev != nullptr) slab->prev->next = slab->next;
-  else pool.withRoom = slab->next;
+  if (slab->prev != nullptr)
+    slab->prev->next = slab->next;
+  else
+    pool.withRoom = slab->next;
   if (slab->next != nullptr) slab->next->prev = slab->prev;
   slab->prev = slab->next = nullptr;
   slab->hasRoom = false;

@@ -24,14 +24,15 @@ std::mutex& RegistryMutex() {
 // initialised and trivially destructible, so it is usable from other
 // libraries' load and unload code whatever the order of initialisation.
 std::array<std::atomic<os_typespec*>, Kestrum::Quilm::Core::detail::kMaxTypeIndex + 1> gTypes{};
-std::uint32_t gNextIndex = 1;       // guarded by RegistryMutex
+std::uint32_t gNextIndex = 1;      // guarded by RegistryMutex
 std::size_t gRegisteredCount = 0;  // guarded by RegistryMutex
 
 }  // namespace
 
 void os_basic_typespec::initialize(os_basic_typespec& spec, const char* name, std::size_t size,
                                    std::size_t alignment) {
-  if (name == nullptr || *name == '\0') throw std::invalid_argument("os_basic_typespec::initialize: empty type name");
+  if (name == nullptr || *name == '\0')
+    throw std::invalid_argument("os_basic_typespec::initialize: empty type name");
   if (alignment == 0 || (alignment & (alignment - 1)) != 0)
     throw std::invalid_argument("os_basic_typespec::initialize: alignment " + std::to_string(alignment) +
                                 " of type '" + name + "' is not a power of two");
@@ -75,7 +76,8 @@ std::size_t objectstore::registered_type_count() {
 namespace Kestrum::Quilm::Core::detail {
 
 os_pse::os_typespec* TypeAt(std::uint32_t index) noexcept {
-  return index == 0 || index > kMaxTypeIndex ? nullptr : os_pse::gTypes[index].load(std::memory_order_acquire);
+  return index == 0 || index > kMaxTypeIndex ? nullptr
+                                             : os_pse::gTypes[index].load(std::memory_order_acquire);
 }
 
 }  // namespace Kestrum::Quilm::Core::detail

@@ -152,7 +152,8 @@ TEST_F(StorageTest, SingleNodesAreFreedByEitherRoute) {
   // alternately through StaticFreeArray and free_memory.
   std::vector<Plain16*> nodes;
   for (int i = 0; i < 5000; ++i) {
-    auto* node = static_cast<Plain16*>(DatabaseHandle::StaticAllocArray(1, sizeof(Plain16), this, Spec<Plain16>()));
+    auto* node =
+        static_cast<Plain16*>(DatabaseHandle::StaticAllocArray(1, sizeof(Plain16), this, Spec<Plain16>()));
     *node = {double(i), -double(i)};
     nodes.push_back(node);
   }

@@ -53,16 +53,21 @@ class DatabaseAllocator {
   DatabaseAllocator(const DatabaseAllocator<U>&) noexcept {}
 
   T* allocate(std::size_t n) {
-    return static_cast<T*>(DatabaseHandle::StaticAllocArray(n, sizeof(T), this, os_pse::os_ts<T>::the_instance));
+    return static_cast<T*>(
+        DatabaseHandle::StaticAllocArray(n, sizeof(T), this, os_pse::os_ts<T>::the_instance));
   }
   void deallocate(T* p, std::size_t n) noexcept {
     DatabaseHandle::StaticFreeArray(p, n, sizeof(T), os_pse::os_ts<T>::the_instance);
   }
 
   template <class U>
-  bool operator==(const DatabaseAllocator<U>&) const noexcept { return true; }
+  bool operator==(const DatabaseAllocator<U>&) const noexcept {
+    return true;
+  }
   template <class U>
-  bool operator!=(const DatabaseAllocator<U>&) const noexcept { return false; }
+  bool operator!=(const DatabaseAllocator<U>&) const noexcept {
+    return false;
+  }
 };
 
 }  // namespace Kestrum::Quilm::Core
