@@ -64,16 +64,16 @@ MeshedBeam HostModel::Beam(const pos3d& start, const vec3d& direction,
   meshed.nodes.push_back(Node(start));
   double s = 0.0;
   int index = 0;
-  for (const auto& spec : segments) {
-    boost::intrusive_ptr<HostSegment> segment(new HostSegment(spec.section, material));
-    for (int k = 0; k < spec.elements; ++k, ++index) {
+  for (const auto& segmentSpec : segments) {
+    boost::intrusive_ptr<HostSegment> segment(new HostSegment(segmentSpec.section, material));
+    for (int k = 0; k < segmentSpec.elements; ++k, ++index) {
       const long a = meshed.nodes.back();
       long middle = 0;
       if (threeNodeBeams) {
-        middle = Node(At(start, direction, s + spec.length * (k + 0.5) / spec.elements));
+        middle = Node(At(start, direction, s + segmentSpec.length * (k + 0.5) / segmentSpec.elements));
         meshed.nodes.push_back(middle);
       }
-      const long b = Node(At(start, direction, s + spec.length * (k + 1) / spec.elements));
+      const long b = Node(At(start, direction, s + segmentSpec.length * (k + 1) / segmentSpec.elements));
       meshed.nodes.push_back(b);
       const bool reverse = std::find(reversed.begin(), reversed.end(), index) != reversed.end();
       std::vector<long> stored = reverse ? std::vector<long>{b, a} : std::vector<long>{a, b};
@@ -83,7 +83,7 @@ MeshedBeam HostModel::Beam(const pos3d& start, const vec3d& direction,
       segment->AddElement(element);
       meshed.elements.push_back(element);
     }
-    s += spec.length;
+    s += segmentSpec.length;
     beam->segments.push_back(segment);
     mirrors_.push_back(segment);
   }

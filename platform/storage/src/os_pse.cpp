@@ -29,7 +29,7 @@ std::size_t gRegisteredCount = 0;  // guarded by RegistryMutex
 
 }  // namespace
 
-void os_basic_typespec::initialize(os_basic_typespec& spec, const char* name, std::size_t size,
+void os_basic_typespec::initialize(os_basic_typespec& typeSpec, const char* name, std::size_t size,
                                    std::size_t alignment) {
   if (name == nullptr || *name == '\0')
     throw std::invalid_argument("os_basic_typespec::initialize: empty type name");
@@ -37,31 +37,31 @@ void os_basic_typespec::initialize(os_basic_typespec& spec, const char* name, st
     throw std::invalid_argument("os_basic_typespec::initialize: alignment " + std::to_string(alignment) +
                                 " of type '" + name + "' is not a power of two");
   std::lock_guard<std::mutex> lock(RegistryMutex());
-  if (spec.registered_.load(std::memory_order_relaxed)) return;
-  if (spec.index_ == 0) {
+  if (typeSpec.registered_.load(std::memory_order_relaxed)) return;
+  if (typeSpec.index_ == 0) {
     if (gNextIndex > Kestrum::Quilm::Core::detail::kMaxTypeIndex)
       throw Kestrum::Quilm::Core::StorageError("persistent store: too many registered types");
-    spec.index_ = gNextIndex++;
-    gTypes[spec.index_].store(&spec, std::memory_order_release);
+    typeSpec.index_ = gNextIndex++;
+    gTypes[typeSpec.index_].store(&typeSpec, std::memory_order_release);
   }
   // The name is copied once and kept: a description outlives any string that
   // a caller may have passed. Re-registration under another name replaces it.
-  if (spec.name_ == nullptr || std::strcmp(spec.name_, name) != 0) {
+  if (typeSpec.name_ == nullptr || std::strcmp(typeSpec.name_, name) != 0) {
     char* copy = new char[std::strlen(name) + 1];
     std::strcpy(copy, name);
-    delete[] spec.name_;
-    spec.name_ = copy;
+    delete[] typeSpec.name_;
+    typeSpec.name_ = copy;
   }
-  spec.size_ = size;
-  spec.alignment_ = alignment;
+  typeSpec.size_ = size;
+  typeSpec.alignment_ = alignment;
   ++gRegisteredCount;
-  spec.registered_.store(true, std::memory_order_release);
+  typeSpec.registered_.store(true, std::memory_order_release);
 }
 
-void objectstore::deregister_type(os_typespec& spec) {
+void objectstore::deregister_type(os_typespec& typeSpec) {
   std::lock_guard<std::mutex> lock(RegistryMutex());
   // The index stays assigned: blocks of the type may still be freed.
-  if (spec.registered_.exchange(false, std::memory_order_acq_rel)) --gRegisteredCount;
+  if (typeSpec.registered_.exchange(false, std::memory_order_acq_rel)) --gRegisteredCount;
 }
 
 void objectstore::free_memory(void* memory) noexcept { Kestrum::Quilm::Core::detail::ReleaseBlock(memory); }

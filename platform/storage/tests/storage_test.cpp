@@ -25,7 +25,7 @@ struct NeverRegistered {
 };
 
 template <class T>
-os_pse::os_typespec& Spec() {
+os_pse::os_typespec& TypeSpecOf() {
   return os_pse::os_ts<T>::the_instance;
 }
 
@@ -36,62 +36,62 @@ class StorageTest : public ::testing::Test {
     os_pse::os_ts<Other16>::initialize();
   }
   void TearDown() override {
-    os_pse::objectstore::deregister_type(Spec<Plain16>());
-    os_pse::objectstore::deregister_type(Spec<Other16>());
+    os_pse::objectstore::deregister_type(TypeSpecOf<Plain16>());
+    os_pse::objectstore::deregister_type(TypeSpecOf<Other16>());
   }
 };
 
 TEST_F(StorageTest, RegistrationRecordsNameAndSizeOnce) {
-  EXPECT_TRUE(Spec<Plain16>().is_registered());
-  EXPECT_EQ(Spec<Plain16>().name(), typeid(Plain16).name());
-  EXPECT_EQ(Spec<Plain16>().size(), sizeof(Plain16));
+  EXPECT_TRUE(TypeSpecOf<Plain16>().is_registered());
+  EXPECT_EQ(TypeSpecOf<Plain16>().name(), typeid(Plain16).name());
+  EXPECT_EQ(TypeSpecOf<Plain16>().size(), sizeof(Plain16));
   const std::size_t count = os_pse::objectstore::registered_type_count();
   os_pse::os_ts<Plain16>::initialize();  // again: no change
   EXPECT_EQ(os_pse::objectstore::registered_type_count(), count);
-  os_pse::objectstore::deregister_type(Spec<Plain16>());
-  EXPECT_FALSE(Spec<Plain16>().is_registered());
+  os_pse::objectstore::deregister_type(TypeSpecOf<Plain16>());
+  EXPECT_FALSE(TypeSpecOf<Plain16>().is_registered());
   EXPECT_EQ(os_pse::objectstore::registered_type_count(), count - 1);
   os_pse::os_ts<Plain16>::initialize();
-  EXPECT_TRUE(Spec<Plain16>().is_registered());
+  EXPECT_TRUE(TypeSpecOf<Plain16>().is_registered());
   EXPECT_EQ(os_pse::objectstore::registered_type_count(), count);
 }
 
 TEST_F(StorageTest, EmptyNameIsRefused) {
-  os_pse::os_basic_typespec spec;
-  EXPECT_THROW(os_pse::os_basic_typespec::initialize(spec, "", 4), std::invalid_argument);
-  EXPECT_FALSE(spec.is_registered());
+  os_pse::os_basic_typespec typeSpec;
+  EXPECT_THROW(os_pse::os_basic_typespec::initialize(typeSpec, "", 4), std::invalid_argument);
+  EXPECT_FALSE(typeSpec.is_registered());
 }
 
 TEST_F(StorageTest, UnregisteredAndDeregisteredTypesAreRefused) {
-  EXPECT_THROW(DatabaseHandle::StaticAllocArray(1, sizeof(NeverRegistered), this, Spec<NeverRegistered>()),
+  EXPECT_THROW(DatabaseHandle::StaticAllocArray(1, sizeof(NeverRegistered), this, TypeSpecOf<NeverRegistered>()),
                StorageError);
-  os_pse::objectstore::deregister_type(Spec<Other16>());
+  os_pse::objectstore::deregister_type(TypeSpecOf<Other16>());
   try {
-    DatabaseHandle::StaticAllocArray(1, sizeof(Other16), this, Spec<Other16>());
+    DatabaseHandle::StaticAllocArray(1, sizeof(Other16), this, TypeSpecOf<Other16>());
     FAIL() << "allocation of a deregistered type succeeded";
   } catch (const StorageError& e) {
     // The message names the type so that the fault can be traced.
     EXPECT_NE(std::string(e.what()).find(typeid(Other16).name()), std::string::npos) << e.what();
   }
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Other16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Other16>()), 0);
 }
 
 TEST_F(StorageTest, SizeMismatchAndOverflowAreRefused) {
-  EXPECT_THROW(DatabaseHandle::StaticAllocArray(1, sizeof(Plain16) + 1, this, Spec<Plain16>()), StorageError);
-  EXPECT_THROW(DatabaseHandle::StaticAllocArray(SIZE_MAX / 8, sizeof(Plain16), this, Spec<Plain16>()),
+  EXPECT_THROW(DatabaseHandle::StaticAllocArray(1, sizeof(Plain16) + 1, this, TypeSpecOf<Plain16>()), StorageError);
+  EXPECT_THROW(DatabaseHandle::StaticAllocArray(SIZE_MAX / 8, sizeof(Plain16), this, TypeSpecOf<Plain16>()),
                std::bad_alloc);
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 0);
-  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Plain16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(TypeSpecOf<Plain16>()), 0);
 }
 
 TEST_F(StorageTest, LiveCountsFollowAllocationsPerType) {
-  void* one = DatabaseHandle::StaticAllocArray(1, sizeof(Plain16), this, Spec<Plain16>());
-  void* three = DatabaseHandle::StaticAllocArray(3, sizeof(Plain16), this, Spec<Plain16>());
-  void* other = DatabaseHandle::StaticAllocArray(2, sizeof(Other16), this, Spec<Other16>());
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 2);
-  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 4 * 16);
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Other16>()), 1);
-  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Other16>()), 2 * 16);
+  void* one = DatabaseHandle::StaticAllocArray(1, sizeof(Plain16), this, TypeSpecOf<Plain16>());
+  void* three = DatabaseHandle::StaticAllocArray(3, sizeof(Plain16), this, TypeSpecOf<Plain16>());
+  void* other = DatabaseHandle::StaticAllocArray(2, sizeof(Other16), this, TypeSpecOf<Other16>());
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Plain16>()), 2);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(TypeSpecOf<Plain16>()), 4 * 16);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Other16>()), 1);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(TypeSpecOf<Other16>()), 2 * 16);
 
   // The memory is usable and suitably aligned for the type.
   auto* objects = static_cast<Plain16*>(three);
@@ -99,16 +99,16 @@ TEST_F(StorageTest, LiveCountsFollowAllocationsPerType) {
   for (int i = 0; i < 3; ++i) objects[i] = {1.0 * i, 2.0 * i};
   EXPECT_EQ(objects[2].b, 4.0);
 
-  DatabaseHandle::StaticFreeArray(three, 3, sizeof(Plain16), Spec<Plain16>());
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 1);
-  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 16);
+  DatabaseHandle::StaticFreeArray(three, 3, sizeof(Plain16), TypeSpecOf<Plain16>());
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Plain16>()), 1);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(TypeSpecOf<Plain16>()), 16);
   // free_memory needs only the address.
   os_pse::objectstore::free_memory(one);
   os_pse::objectstore::free_memory(other);
   os_pse::objectstore::free_memory(nullptr);
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 0);
-  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 0);
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Other16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Plain16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(TypeSpecOf<Plain16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Other16>()), 0);
 }
 
 TEST(StorageAlignmentTest, BlocksHonourTheRegisteredAlignment) {
@@ -120,31 +120,31 @@ TEST(StorageAlignmentTest, BlocksHonourTheRegisteredAlignment) {
   };
   os_pse::os_ts<CacheLine>::initialize();
   os_pse::os_ts<Pair16>::initialize();
-  EXPECT_EQ(Spec<CacheLine>().alignment(), 64u);
+  EXPECT_EQ(TypeSpecOf<CacheLine>().alignment(), 64u);
   std::vector<void*> blocks;
   for (std::size_t count : {1, 2, 7}) {
-    void* wide = DatabaseHandle::StaticAllocArray(count, sizeof(CacheLine), nullptr, Spec<CacheLine>());
-    void* pair = DatabaseHandle::StaticAllocArray(count, sizeof(Pair16), nullptr, Spec<Pair16>());
+    void* wide = DatabaseHandle::StaticAllocArray(count, sizeof(CacheLine), nullptr, TypeSpecOf<CacheLine>());
+    void* pair = DatabaseHandle::StaticAllocArray(count, sizeof(Pair16), nullptr, TypeSpecOf<Pair16>());
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(wide) % 64, 0u);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(pair) % 16, 0u);
     std::memset(wide, 0xAB, count * sizeof(CacheLine));  // the whole block is writable
     blocks.push_back(wide);
     blocks.push_back(pair);
   }
-  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<CacheLine>()), 10 * 64);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(TypeSpecOf<CacheLine>()), 10 * 64);
   for (void* block : blocks) os_pse::objectstore::free_memory(block);
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<CacheLine>()), 0);
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Pair16>()), 0);
-  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Pair16>()), 0);
-  os_pse::objectstore::deregister_type(Spec<CacheLine>());
-  os_pse::objectstore::deregister_type(Spec<Pair16>());
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<CacheLine>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Pair16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(TypeSpecOf<Pair16>()), 0);
+  os_pse::objectstore::deregister_type(TypeSpecOf<CacheLine>());
+  os_pse::objectstore::deregister_type(TypeSpecOf<Pair16>());
 }
 
 TEST(StorageRegistrationTest, AlignmentMustBeAPowerOfTwo) {
-  os_pse::os_basic_typespec spec;
-  EXPECT_THROW(os_pse::os_basic_typespec::initialize(spec, "odd", 12, 12), std::invalid_argument);
-  EXPECT_THROW(os_pse::os_basic_typespec::initialize(spec, "zero", 12, 0), std::invalid_argument);
-  EXPECT_FALSE(spec.is_registered());
+  os_pse::os_basic_typespec typeSpec;
+  EXPECT_THROW(os_pse::os_basic_typespec::initialize(typeSpec, "odd", 12, 12), std::invalid_argument);
+  EXPECT_THROW(os_pse::os_basic_typespec::initialize(typeSpec, "zero", 12, 0), std::invalid_argument);
+  EXPECT_FALSE(typeSpec.is_registered());
 }
 
 TEST_F(StorageTest, SingleNodesAreFreedByEitherRoute) {
@@ -153,22 +153,22 @@ TEST_F(StorageTest, SingleNodesAreFreedByEitherRoute) {
   std::vector<Plain16*> nodes;
   for (int i = 0; i < 5000; ++i) {
     auto* node =
-        static_cast<Plain16*>(DatabaseHandle::StaticAllocArray(1, sizeof(Plain16), this, Spec<Plain16>()));
+        static_cast<Plain16*>(DatabaseHandle::StaticAllocArray(1, sizeof(Plain16), this, TypeSpecOf<Plain16>()));
     *node = {double(i), -double(i)};
     nodes.push_back(node);
   }
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 5000);
-  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 5000 * 16);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Plain16>()), 5000);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(TypeSpecOf<Plain16>()), 5000 * 16);
   for (int i = 0; i < 5000; ++i) {
     ASSERT_EQ(nodes[i]->a, double(i)) << "node " << i << " was overwritten";
     if (i % 2 == 0) {
-      DatabaseHandle::StaticFreeArray(nodes[i], 1, sizeof(Plain16), Spec<Plain16>());
+      DatabaseHandle::StaticFreeArray(nodes[i], 1, sizeof(Plain16), TypeSpecOf<Plain16>());
     } else {
       os_pse::objectstore::free_memory(nodes[i]);
     }
   }
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 0);
-  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Plain16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Plain16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(TypeSpecOf<Plain16>()), 0);
 }
 
 TEST_F(StorageTest, ConcurrentAllocationKeepsCountsExact) {
@@ -176,23 +176,23 @@ TEST_F(StorageTest, ConcurrentAllocationKeepsCountsExact) {
     std::vector<void*> held;
     for (int round = 0; round < 20; ++round) {
       for (int i = 0; i < 500; ++i)
-        held.push_back(DatabaseHandle::StaticAllocArray(1, sizeof(Other16), this, Spec<Other16>()));
-      for (void* p : held) DatabaseHandle::StaticFreeArray(p, 1, sizeof(Other16), Spec<Other16>());
+        held.push_back(DatabaseHandle::StaticAllocArray(1, sizeof(Other16), this, TypeSpecOf<Other16>()));
+      for (void* p : held) DatabaseHandle::StaticFreeArray(p, 1, sizeof(Other16), TypeSpecOf<Other16>());
       held.clear();
     }
   };
   std::thread first(work), second(work);
   first.join();
   second.join();
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Other16>()), 0);
-  EXPECT_EQ(DatabaseHandle::LiveBytes(Spec<Other16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Other16>()), 0);
+  EXPECT_EQ(DatabaseHandle::LiveBytes(TypeSpecOf<Other16>()), 0);
 }
 
 TEST_F(StorageTest, MemoryOutlivesDeregistration) {
-  void* block = DatabaseHandle::StaticAllocArray(1, sizeof(Plain16), this, Spec<Plain16>());
-  os_pse::objectstore::deregister_type(Spec<Plain16>());
-  DatabaseHandle::StaticFreeArray(block, 1, sizeof(Plain16), Spec<Plain16>());
-  EXPECT_EQ(DatabaseHandle::LiveAllocations(Spec<Plain16>()), 0);
+  void* block = DatabaseHandle::StaticAllocArray(1, sizeof(Plain16), this, TypeSpecOf<Plain16>());
+  os_pse::objectstore::deregister_type(TypeSpecOf<Plain16>());
+  DatabaseHandle::StaticFreeArray(block, 1, sizeof(Plain16), TypeSpecOf<Plain16>());
+  EXPECT_EQ(DatabaseHandle::LiveAllocations(TypeSpecOf<Plain16>()), 0);
 }
 
 TEST_F(StorageTest, FreeingForeignMemoryAborts) {

@@ -61,12 +61,12 @@ class OS_PSE_VISIBLE os_typespec {
 class OS_PSE_VISIBLE os_basic_typespec : public os_typespec {
  public:
   constexpr os_basic_typespec() noexcept = default;
-  // Fills `spec` with the name, size and alignment (a power of two) and
+  // Fills `typeSpec` with the name, size and alignment (a power of two) and
   // registers it with the store. Initialising an already registered
   // description again changes nothing; a deregistered one may be initialised
   // again. A description must outlive every block allocated under it.
   // Throws std::invalid_argument for an empty name or a bad alignment.
-  static void initialize(os_basic_typespec& spec, const char* name, std::size_t size,
+  static void initialize(os_basic_typespec& typeSpec, const char* name, std::size_t size,
                          std::size_t alignment = alignof(std::max_align_t));
 };
 
@@ -86,7 +86,7 @@ struct OS_PSE_VISIBLE objectstore {
   // Removes a description from the store; allocating that type afterwards
   // fails with Core::StorageError. Memory already allocated stays valid and
   // may still be freed.
-  static void deregister_type(os_typespec& spec);
+  static void deregister_type(os_typespec& typeSpec);
   // Frees memory obtained from DatabaseHandle::StaticAllocArray (arrays of
   // persistent objects). A null pointer is ignored.
   static void free_memory(void* memory) noexcept;
