@@ -66,16 +66,23 @@ void IMirrorSegment::Write(IMirrorModel& model) {
   for (long id : elements_) {
     // The analysis model is fetched anew for each step and let go right
     // after it: the segment holds nothing of it between calls.
-    const boost::shared_ptr<XafElement> element = model.GetXafModel()->Elements().GetElement(id);
+    boost::shared_ptr<XafElement> element = model.GetXafModel()->Elements().GetElement(id);
     const pos3d position = model.GetXafModel()->GetConnectivityManager().GetElementPoint(id);
+    // The section and material mirrors stay held until the element is done
+    // and are then let go together with its record.
+    boost::intrusive_ptr<IMirrorSection> section;
+    boost::intrusive_ptr<IMirrorMaterial> material;
     if (sectionModified_) {
-      const boost::intrusive_ptr<IMirrorSection> section = GetSection(position);
+      section = GetSection(position);
       element->SetSection(section ? section->GetId() : 0);
     }
     if (materialModified_) {
-      const boost::intrusive_ptr<IMirrorMaterial> material = GetMaterial(position);
+      material = GetMaterial(position);
       element->SetMaterial(material ? material->GetId() : 0);
     }
+    section.reset();
+    material.reset();
+    element.reset();
   }
   // Only now: a failure above leaves both flags set for the next Write.
   sectionModified_ = false;

@@ -166,6 +166,34 @@ TEST_F(SegmentTest, NullAndUnwrittenPropertyMirrorsGiveZeroAndMinusOne) {
   for (long id : {1L, 2L, 3L}) EXPECT_EQ(fx.xaf->Elements().GetElement(id)->GetMaterial(), 0);
 }
 
+// Notes, when the material is asked, how many references the section mirror
+// of the same element has.
+class SectionHoldingSegment : public TestSegment {
+ public:
+  using TestSegment::TestSegment;
+  boost::intrusive_ptr<IMirrorMaterial> GetMaterial(const pos3d& position) override {
+    sectionReferences.push_back(section->GetReferenceCount());
+    return TestSegment::GetMaterial(position);
+  }
+  std::vector<int> sectionReferences;
+};
+
+TEST_F(SegmentTest, TheSectionIsHeldUntilTheElementsMaterialIsSet) {
+  boost::intrusive_ptr<SectionHoldingSegment> holder(new SectionHoldingSegment);
+  holder->section = section;
+  holder->material = material;
+  holder->AddElement(1);
+  holder->AddElement(2);
+  const int sectionHolders = section->GetReferenceCount();
+  const int materialHolders = material->GetReferenceCount();
+  holder->Write(fx.model);
+  // One more than before: the reference the segment keeps for the element it
+  // is writing.
+  EXPECT_EQ(holder->sectionReferences, (std::vector<int>{sectionHolders + 1, sectionHolders + 1}));
+  EXPECT_EQ(section->GetReferenceCount(), sectionHolders) << "released once the element is done";
+  EXPECT_EQ(material->GetReferenceCount(), materialHolders);
+}
+
 TEST_F(SegmentTest, AFailedWriteKeepsItsFlagsAndIsRetried) {
   for (long id : {1L, 2L, 3L}) segment->AddElement(id);
   // 3 elements x 6 calls; fail each one in turn.
