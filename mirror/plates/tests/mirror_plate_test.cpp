@@ -336,6 +336,26 @@ TEST_F(PlateTest, CopiesHoldIndependentSetsAndSelfAssignmentIsHarmless) {
   EXPECT_FALSE(plate_.IsMaterialModified());
 }
 
+TEST_F(PlateTest, TheThicknessIsReleasedBeforeTheMaterialIsAsked) {
+  struct Noting : TestPlate {
+    boost::intrusive_ptr<IMirrorMaterial> GetMaterial(const pos3d& position) override {
+      thicknessReferences.push_back(thickness->GetReferenceCount());
+      return TestPlate::GetMaterial(position);
+    }
+    std::vector<int> thicknessReferences;
+  };
+  Noting plate;
+  plate.thickness = plate_.thickness;
+  plate.material = plate_.material;
+  plate.AddElement(1);
+  plate.AddElement(2);
+  const int holders = plate.thickness->GetReferenceCount();
+  plate.Write(model_);
+  EXPECT_THAT(plate.thicknessReferences, ElementsAre(holders, holders));
+  EXPECT_EQ(plate.thickness->GetReferenceCount(), holders);
+  EXPECT_EQ(SectionOf(2), thicknessId_);
+}
+
 TEST_F(PlateTest, HeldThroughIntrusivePointerTheMostDerivedDestructorRuns) {
   static int destroyed = 0;
   struct Counted : TestPlate {
