@@ -78,7 +78,16 @@ class CompressedSet {
   CompressedSet() = default;
   explicit CompressedSet(const Alloc& alloc) : boundaries_(MapAlloc(alloc)) {}
   CompressedSet(const CompressedSet&) = default;
-  CompressedSet& operator=(const CompressedSet&) = default;
+  // Copies first and then takes the copy over, so that a failed allocation
+  // leaves this set as it was (count and boundaries always agree).
+  CompressedSet& operator=(const CompressedSet& other) {
+    if (this != &other) {
+      Boundaries copy(other.boundaries_);
+      boundaries_.swap(copy);
+      count_ = other.count_;
+    }
+    return *this;
+  }
   // Moving leaves the source empty (count 0, no keys), so that it still
   // satisfies the invariants.
   CompressedSet(CompressedSet&& other) noexcept

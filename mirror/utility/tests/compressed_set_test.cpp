@@ -383,5 +383,26 @@ TEST(CompressedSetFaultTest, FailedAllocationLeavesTheSetUnchanged) {
   }
 }
 
+TEST(CompressedSetFaultTest, FailedCopyAssignmentLeavesTheTargetUnchanged) {
+  using Set = CompressedSet<long, FailingAllocator<long>>;
+  Set source;
+  for (long v : {1, 3, 5, 7}) source.insert(v);  // four runs, eight nodes
+  Set target;
+  for (long v : {40, 41}) target.insert(v);
+  const auto before = BoundariesOf(target);
+  for (int failAt = 0; failAt < 8; ++failAt) {
+    SCOPED_TRACE("failing allocation " + std::to_string(failAt));
+    gBudget.remaining = failAt;
+    EXPECT_THROW(target = source, std::bad_alloc);
+    gBudget.remaining = -1;
+    EXPECT_EQ(BoundariesOf(target), before);
+    EXPECT_EQ(target.size(), 2);
+    EXPECT_EQ(target.Validate(), "");
+  }
+  target = source;
+  EXPECT_EQ(IdsOf(target), (std::vector<long>{1, 3, 5, 7}));
+  EXPECT_EQ(target.size(), 4);
+}
+
 }  // namespace
 }  // namespace Kestrum::Quilm::Utility
