@@ -9,6 +9,7 @@
 #include <atomic>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mirror/core/mirror_model.hpp"
@@ -44,6 +45,31 @@ class FailingTraceSink : public TraceSink {
   std::string failing_;
   bool armed_ = true;
   RecordingTraceSink recorder_;
+};
+
+// One log of everything that happens in a test, in order: the host's
+// overrides, the model being asked for the analysis model, and every
+// analysis-model call (as its operation name).
+class SequenceLog : public TraceSink {
+ public:
+  void OnCall(const TraceEvent& event) override { entries.push_back(event.operation); }
+  void Add(std::string entry) { entries.push_back(std::move(entry)); }
+  std::vector<std::string> entries;
+};
+
+// A host's own model around a shared analysis model: it logs each time the
+// library asks for the analysis model.
+class LoggingModel : public IMirrorModel {
+ public:
+  LoggingModel(boost::shared_ptr<XafModel> xaf, SequenceLog& log) : xaf_(std::move(xaf)), log_(&log) {}
+  boost::shared_ptr<XafModel> GetXafModel() override {
+    log_->Add("GetXafModel");
+    return xaf_;
+  }
+
+ private:
+  boost::shared_ptr<XafModel> xaf_;
+  SequenceLog* log_;
 };
 
 // A model per test with the call trace attached.

@@ -284,5 +284,61 @@ TEST_F(ConceptRegistration, CopiesCarryIdAndPendingFlag) {
   EXPECT_EQ(pending->GetConceptId(), -1);
 }
 
+// A host concept that logs each of its overrides as the library asks it.
+class LoggingConcept : public IMirrorConcept {
+ public:
+  LoggingConcept(std::string name, Testing::SequenceLog& log) : name_(std::move(name)), log_(&log) {}
+  std::string GetName() const override {
+    log_->Add(name_ + ".GetName");
+    return name_;
+  }
+  void Write(IMirrorModel&) override {}
+  void Delete(IMirrorModel&) override {}
+  boost::intrusive_ptr<IMirrorConcept> GetParentConcept() const override {
+    log_->Add(name_ + ".GetParentConcept");
+    return boost::intrusive_ptr<IMirrorConcept>(parent);
+  }
+  ConceptType GetConceptType() const override {
+    log_->Add(name_ + ".GetConceptType");
+    return ConceptType(5, 1, 0);
+  }
+  IMirrorConcept* parent = nullptr;
+
+ private:
+  std::string name_;
+  Testing::SequenceLog* log_;
+};
+
+TEST(ConceptRegistrationOrder, ParentFirstThenTypeNameModelAndAddConcept) {
+  TestMirrorModel owner(Testing::UniqueModelFile("order"));
+  Testing::SequenceLog log;
+  Testing::LoggingModel model(owner.GetXafModel(), log);
+  owner.GetXafModel()->SetTraceSink(&log);
+  boost::intrusive_ptr<LoggingConcept> beam(new LoggingConcept("beam", log));
+  boost::intrusive_ptr<LoggingConcept> segment(new LoggingConcept("segment", log));
+  segment->parent = beam.get();
+
+  segment->WriteConcept(model);
+  EXPECT_EQ(log.entries, (std::vector<std::string>{
+                             "segment.GetParentConcept",
+                             "beam.GetParentConcept",
+                             "beam.GetConceptType",
+                             "beam.GetName",
+                             "GetXafModel",
+                             "StructureConcepts.AddConcept",
+                             "segment.GetConceptType",
+                             "segment.GetName",
+                             "GetXafModel",
+                             "StructureConcepts.AddConcept",
+                         }));
+
+  // Registered concepts ask nothing at all, not even for the analysis model.
+  log.entries.clear();
+  segment->WriteConcept(model);
+  beam->WriteConcept(model);
+  EXPECT_TRUE(log.entries.empty());
+  owner.GetXafModel()->SetTraceSink(nullptr);
+}
+
 }  // namespace
 }  // namespace Kestrum::Quilm::Mirror

@@ -141,6 +141,45 @@ TYPED_TEST(NodeConceptTest, ModelFailurePropagatesAndKeepsState) {
   EXPECT_TRUE(c.IsModified());
 }
 
+// The host's subclass that logs when the library asks for its name.
+template <class Base>
+class LoggedName : public Base {
+ public:
+  LoggedName(std::string name, Testing::SequenceLog& log) : name_(std::move(name)), log_(&log) {}
+  std::string GetName() const override {
+    log_->Add("GetName");
+    return name_;
+  }
+
+ private:
+  std::string name_;
+  Testing::SequenceLog* log_;
+};
+
+TYPED_TEST(NodeConceptTest, WriteAsksTheNameBeforeTheModelAndDeleteNeverAsksIt) {
+  const long node = this->AddNode();
+  Testing::SequenceLog log;
+  Testing::LoggingModel model(this->xaf_, log);
+  this->xaf_->SetTraceSink(&log);
+  LoggedName<TypeParam> c("J1", log);
+
+  // Without a node neither the name nor the analysis model is asked for.
+  for (long none : {-1L, 0L}) {
+    c.SetNode(none);
+    c.Write(model);
+    c.Delete(model);
+  }
+  EXPECT_TRUE(log.entries.empty());
+
+  c.SetNode(node);
+  c.Write(model);
+  EXPECT_EQ(log.entries, (std::vector<std::string>{"GetName", "GetXafModel", "NodeProperties.SetName"}));
+  log.entries.clear();
+  c.Delete(model);
+  EXPECT_EQ(log.entries, (std::vector<std::string>{"GetXafModel", "NodeProperties.SetName"}));
+  this->xaf_->SetTraceSink(&this->trace_);
+}
+
 // A boundary condition of the host: parent and type are its own.
 class HostBoundaryCondition : public IMirrorBoundaryCondition {
  public:
@@ -156,6 +195,10 @@ class BoundaryConditionTest : public ModelFixture {};
 
 TEST_F(BoundaryConditionTest, WriteCallsNothingAndKeepsTheFlag) {
   HostBoundaryCondition bc;
+  Testing::SequenceLog log;
+  Testing::LoggingModel logging(xaf_, log);
+  bc.Write(logging);
+  EXPECT_TRUE(log.entries.empty()) << "not even the analysis model is asked for";
   bc.Write(model_);
   EXPECT_TRUE(trace_.Events().empty());
   EXPECT_TRUE(bc.IsModified());
