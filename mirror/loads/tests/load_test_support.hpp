@@ -55,6 +55,33 @@ class CallLog : public AnalysisModel::TraceSink {
   int failAt_ = -1;
 };
 
+// A mirror model over another that notes every GetXafModel in a call log,
+// between the analysis-model calls, together with the number of references
+// to the analysis model that were held elsewhere at that moment. A reference
+// kept from an earlier call shows up as a count above the baseline.
+class NotingMirrorModel : public IMirrorModel {
+ public:
+  NotingMirrorModel(IMirrorModel& inner, CallLog& log) : inner_(inner), log_(log) {}
+  boost::shared_ptr<XafModel> GetXafModel() override {
+    boost::shared_ptr<XafModel> xaf = inner_.GetXafModel();
+    log_.entries.push_back("GetXafModel");
+    heldElsewhere.push_back(xaf.use_count() - 1);
+    return xaf;
+  }
+  std::vector<long> heldElsewhere;
+
+ private:
+  IMirrorModel& inner_;
+  CallLog& log_;
+};
+
+// The operation names of log entries, without their arguments.
+inline std::vector<std::string> OperationsOf(const std::vector<std::string>& entries) {
+  std::vector<std::string> out;
+  for (const std::string& e : entries) out.push_back(e.substr(0, e.find(' ')));
+  return out;
+}
+
 // Nodes 1..6 on a 3 x 2 grid (x = 0, 1, 2; y = 0, 1):
 //   shells 1 = (1, 2, 5, 4) and 2 = (2, 3, 6, 5), beams 3 = (1, 2) and 4 = (2, 3);
 // node 2 at (1, 0, 0) belongs to all four elements.

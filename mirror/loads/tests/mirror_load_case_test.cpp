@@ -13,6 +13,7 @@ namespace Kestrum::Quilm::Mirror {
 namespace {
 
 using LoadTests::MeshTest;
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -146,6 +147,18 @@ TEST_F(LoadCaseTest, DeleteRemovesEveryLoadAndTheNameButKeepsTheId) {
   EXPECT_EQ(loadCase_.idQuestions, 1);
   EXPECT_EQ(xaf_->Loads().GetLoadCaseName(4), std::string("Dead load"));
   EXPECT_TRUE(xaf_->Loads().GetGravityLoad(4));
+}
+
+TEST_F(LoadCaseTest, EveryCallTakesTheAnalysisModelAnew) {
+  LoadTests::NotingMirrorModel noting(model_, log_);
+  loadCase_.Write(noting);
+  loadCase_.Delete(noting);
+  EXPECT_THAT(LoadTests::OperationsOf(log_.entries),
+              ElementsAre("GetXafModel", "Loads.SetLoadCaseName", "GetXafModel", "Loads.DeleteGravityLoad",
+                          "GetXafModel", "Loads.AddGravityLoad", "GetXafModel",
+                          "Loads.DeleteAllLoadsInLoadCase", "GetXafModel", "Loads.DeleteLoadCaseName"));
+  // Only the fixture's and the model's own references: none is kept between calls.
+  EXPECT_THAT(noting.heldElsewhere, Each(2));
 }
 
 TEST_F(LoadCaseTest, CopiesCarryTheIdAndBothAuxiliaryMaps) {

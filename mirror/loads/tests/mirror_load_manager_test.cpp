@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -220,6 +221,26 @@ TEST_F(LoadManagerTest, DeleteAllLoadsInLoadCaseEmptiesOnlyThatCase) {
   EXPECT_THAT(log_.entries, ElementsAre("Loads.DeleteAllLoadsInLoadCase 3"));
   EXPECT_THAT(LoadsOf(kCase), IsEmpty());
   EXPECT_EQ(LoadsOf(kCase + 1).size(), 5u);
+}
+
+TEST_F(LoadManagerTest, EachOperationTakesTheAnalysisModelOnce) {
+  LoadTests::NotingMirrorModel noting(model_, log_);
+  TestLoadManager manager(noting);
+  manager.AddRigidBodyRotationLoad(kCase, {0, 0, 0}, {0, 0, 1}, 2.0, 3.0);
+  const std::vector<std::string> rotation = LoadTests::OperationsOf(log_.entries);
+  ASSERT_FALSE(rotation.empty());
+  EXPECT_EQ(rotation.front(), "GetXafModel");
+  EXPECT_EQ(std::count(rotation.begin(), rotation.end(), "GetXafModel"), 1) << "held for the whole pass";
+  EXPECT_EQ(std::count(rotation.begin(), rotation.end(), "Loads.AddNodeAccelerationLoad"), 5)
+      << "only node 1 lies on the axis";
+  EXPECT_EQ(manager.modelQuestions, 1);
+
+  log_.Clear();
+  manager.DeleteLoadsForNode(2, kCase);
+  manager.DeleteAllLoadsInLoadCase(kCase);
+  EXPECT_THAT(
+      LoadTests::OperationsOf(log_.entries),
+      ElementsAre("GetXafModel", "Loads.DeleteNodeLoad", "GetXafModel", "Loads.DeleteAllLoadsInLoadCase"));
 }
 
 // ---- DeleteLoadsForConcept ---------------------------------------------------

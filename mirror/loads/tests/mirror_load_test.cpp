@@ -172,6 +172,23 @@ TEST_F(LoadTest, RepeatedElementGetsItsElementLoadEachTime) {
   EXPECT_THAT(Ids(load_.GetLoadedElements()), ElementsAre(1));
 }
 
+TEST_F(LoadTest, EachLoadCallTakesTheAnalysisModelAnew) {
+  LoadTests::NotingMirrorModel noting(model_, log_);
+  load_.elements = {1, 4, 3};
+  load_.records[1] = Surface();
+  load_.records[4] = Point({2, 0, 0});  // node 3
+  load_.records[3] = Line();
+  load_.Write(noting);
+  EXPECT_THAT(LoadTests::OperationsOf(log_.entries),
+              ElementsAre("GetXafModel", "Loads.AddSurfaceLoad", "GetXafModel",
+                          "Connectivity.GetElementNodes", "Connectivity.GetElementById", "GetXafModel",
+                          "Loads.AddPointLoad", "GetXafModel", "Loads.AddLineLoad"));
+  // Two references are the fixture's and the model's own. The element loads
+  // find nothing kept from an earlier call; the point load is added while the
+  // element's node look-up still holds its one.
+  EXPECT_THAT(noting.heldElsewhere, ElementsAre(2, 2, 3, 2));
+}
+
 TEST_F(LoadTest, EmptyOrUnknownRecordsWriteNothingAndTheNextElementIsStillWritten) {
   load_.elements = {1, 2, 3};
   load_.records[1] = nullptr;
