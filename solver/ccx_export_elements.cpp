@@ -1,0 +1,290 @@
+// The deck's elements: beams (B31, B32R, a three-node rectangle as two B31
+// halves) and shells (S8R, a triangle as three quadrilaterals), with the
+// structural mass each lumps at its model nodes.
+#include <algorithm>
+#include <cmath>
+
+#include "solver/ccx_export_internal.hpp"
+
+namespace Kestrum::Quilm::Solver::detail {
+namespace {
+
+// True when the direction's first clearly non-zero component (x, then y,
+// then z) is negative.
+bool RunsBackwards(const vec3d& t) {
+  constexpr double kTiny = 1e-9;
+  if (std::abs(t.x) > kTiny) return t.x < 0.0;
+  if (std::abs(t.y) > kTiny) return t.y < 0.0;
+  return t.z < 0.0;
+}
+
+}  // namespace
+
+void DeckBuilder::ReadElements() {
+  for (long id : model_.Elements().GetElementIds()) {
+    Element element = model_.GetConnectivityManager().GetElementById(id);
+    auto record = model_.Elements().GetElement(id);
+    const std::size_t fatalBefore = problems_.FatalCount();
+    switch (element.GetElementType().Shape()) {
+      case qlElementType::Point:
+        deck_.notes.push_back("point element " + std::to_string(id) +
+                              " has no stiffness in the deck and is left out (node masses are exported)");
+        break;
+      case qlElementType::Line:
+        ReadBeam(element, *record);
+        break;
+      case qlElementType::Surface:
+        ReadShell(element, *record);
+        break;
+      default:
+        problems_.Add("solid elements are not supported", ElementLabel(id), false);
+    }
+    // Loads on a refused element would only repeat its refusal.
+    if (problems_.FatalCount() != fatalBefore) refused_.insert(id);
+  }
+}
+
+// True when every end of the element is rigidly connected.
+void DeckBuilder::CheckFixations(const Element& element, const XafElement& record) {
+  std::vector<long> ids{record.GetFixation()};
+  if (ids[0] == -1) {
+    ids.clear();
+    for (unsigned k = 0; k < element.NodeCount(); ++k) ids.push_back(record.GetNodeFixation(k));
+  }
+  for (long hingeId : ids) {
+    if (hingeId <= 0) continue;
+    auto hinge = model_.Hinges().GetHinge(hingeId);
+    if (!hinge) {
+      problems_.Add("elements referring to a missing hinge", ElementLabel(element.GetId()), false);
+      return;
+    }
+    for (double f : hinge->GetHinge().Fixations()) {
+      if (f != 1.0) {
+        problems_.Add("element end releases (hinges) are not supported; skipping treats the ends as rigid",
+                      ElementLabel(element.GetId()), true);
+        return;
+      }
+    }
+  }
+}
+
+vec3d DeckBuilder::EccentricityAt(const XafElement& record, unsigned storedIndex) {
+  auto eccentricity = LookupEccentricity(record, storedIndex);
+  if (!eccentricity) {
+    problems_.Add("elements referring to a missing eccentricity", ElementLabel(record.GetId()), false);
+    return {};
+  }
+  return *eccentricity;
+}
+
+// The element's stored local z axis; per-node axes are averaged; zero when
+// the element has none.
+vec3d DeckBuilder::LocalZAxis(const Element& element, const XafElement& record) {
+  std::vector<long> ids{record.GetTransformation()};
+  if (ids[0] == -1) {
+    ids.clear();
+    for (unsigned k = 0; k < element.NodeCount(); ++k) ids.push_back(record.GetNodeTransformation(k));
+  }
+  vec3d sum;
+  for (long id : ids) {
+    if (id <= 0) continue;
+    auto transformation = model_.Transformations().GetTransformation(id);
+    if (!transformation) {
+      problems_.Add("elements referring to a missing transformation", ElementLabel(element.GetId()), false);
+      return {};
+    }
+    vec3d z = transformation->GetTransformationVector();
+    sum += z.normalise();
+  }
+  return sum;
+}
+
+void DeckBuilder::ReadBeam(const Element& element, const XafElement& record) {
+  const long id = element.GetId();
+  const unsigned count = element.NodeCount();
+  if (count != 2 && count != 3) {
+    problems_.Add("beam elements need two or three nodes", ElementLabel(id), false);
+    return;
+  }
+  const long sectionId = record.GetSection();
+  auto material = MaterialOf(id, record.GetMaterial());
+  auto sectionRow = sectionId > 0 ? model_.Sections().GetSection(sectionId) : nullptr;
+  if (!sectionRow || !sectionRow->GetSection()) {
+    problems_.Add(sectionId <= 0 ? "beam elements without a section"
+                                 : "beam elements without a beam section (missing, or a plate thickness)",
+                  ElementLabel(id), false);
+    return;
+  }
+  const qlSection& section = *sectionRow->GetSection();
+  const SolverBeamSection* mapped = BeamSectionOf(id, sectionId, section);
+  if (!mapped) return;
+  if (!material) return;
+  CheckFixations(element, record);
+
+  // Geometric order: first end, [middle,] last end.
+  std::vector<long> nodes;
+  std::vector<vec3d> eccentricities;
+  for (unsigned i = 0; i < count; ++i) {
+    nodes.push_back(element.GetNode(i, Element::Geometric));
+    eccentricities.push_back(EccentricityAt(record, element.GetNodeIndex(i, Element::Geometric)));
+  }
+  const double armSize = mapped->outerSize;
+  const long first = BeamNode(nodes.front(), eccentricities.front(), armSize);
+  const long last = BeamNode(nodes.back(), eccentricities.back(), armSize);
+  const pos3d firstPos = PositionOf(first), lastPos = PositionOf(last);
+  vec3d tangent(firstPos, lastPos);
+  const double length = tangent.length();
+  if (!(length > 0.0)) {
+    problems_.Add("beam elements of zero length", ElementLabel(id), false);
+    return;
+  }
+  tangent *= 1.0 / length;
+  // The solver stiffens a beam where two of its elements meet head to
+  // head, so every element is written in one canonical direction; the
+  // section axes follow from the local z axis and every section is
+  // symmetric, so the direction is otherwise immaterial.
+  const bool backwards = RunsBackwards(tangent);
+  if (backwards) tangent = -tangent;
+  vec3d n1;
+  try {
+    n1 = SectionAxisN1(tangent, LocalZAxis(element, record));
+  } catch (const ExportError& e) {
+    problems_.Add(e.what(), ElementLabel(id), false);
+    return;
+  }
+
+  std::vector<std::vector<long>> rows{{id, first}};
+  std::string type = "B31";
+  const long middle = count == 3 ? BeamNode(nodes[1], eccentricities[1], armSize) : 0;
+  if (count == 3 && mapped->needsQuadratic) {
+    type = "B32R";
+    rows[0].push_back(middle);
+  } else if (count == 3) {
+    // Rectangles are more accurate on B31, so a three-node beam of one
+    // becomes two B31 elements meeting at its middle node.
+    rows[0].push_back(middle);
+    rows.push_back({nextElement_++, middle});
+    extra_[id].push_back(rows[1][0]);
+  } else if (mapped->needsQuadratic) {
+    type = "B32R";
+    rows[0].push_back(MidNode(first, last));
+  }
+  rows.back().push_back(last);
+  for (auto& row : rows) {
+    if (backwards) std::swap(row[1], row.back());
+  }
+
+  ElementGroup& group = BeamGroup(type, sectionId, record.GetMaterial(), *mapped, n1);
+  for (auto& row : rows) group.rows.push_back(row);
+  beams_[id] = BeamEnds{first, last, firstPos, lastPos, middle};
+  maxBeamModulus_ = std::max(maxBeamModulus_, material->YoungsModulus());
+
+  const double mass = material->Density() * section.Properties().area * length;
+  if (material->Density() > 0.0) {
+    for (const auto& row : rows) denseElements_.push_back(row[0]);
+    if (count == 2) {
+      lumpedMass_[nodes[0]] += mass / 2.0;
+      lumpedMass_[nodes[1]] += mass / 2.0;
+    } else {  // Simpson weights of a quadratic element
+      lumpedMass_[nodes[0]] += mass / 6.0;
+      lumpedMass_[nodes[1]] += 2.0 * mass / 3.0;
+      lumpedMass_[nodes[2]] += mass / 6.0;
+    }
+  }
+}
+
+void DeckBuilder::ReadShell(const Element& element, const XafElement& record) {
+  const long id = element.GetId();
+  const unsigned count = element.NodeCount();
+  if (count != 3 && count != 4) {
+    problems_.Add("shell elements need three or four corner nodes", ElementLabel(id), false);
+    return;
+  }
+  const long sectionId = record.GetSection();
+  auto material = MaterialOf(id, record.GetMaterial());
+  auto sectionRow = sectionId > 0 ? model_.Sections().GetSection(sectionId) : nullptr;
+  if (!sectionRow || !sectionRow->GetThickness()) {
+    problems_.Add(sectionId <= 0 ? "shell elements without a thickness"
+                                 : "shell elements without a plate thickness (missing, or a beam section)",
+                  ElementLabel(id), false);
+    return;
+  }
+  const double thickness = *sectionRow->GetThickness();
+  if (!(thickness > 0.0) || !std::isfinite(thickness)) {
+    problems_.Add("shell elements with a non-positive thickness", ElementLabel(id), false);
+    return;
+  }
+  if (!material) return;
+  CheckFixations(element, record);
+  for (unsigned k = 0; k < count; ++k) {
+    if (!isZero(EccentricityAt(record, k))) {
+      problems_.Add("shell eccentricities are not supported", ElementLabel(id), true);
+      break;
+    }
+  }
+
+  std::vector<long> corners;
+  for (unsigned i = 0; i < count; ++i) corners.push_back(element.GetNode(i, Element::Geometric));
+  for (unsigned i = 0; i < count; ++i) ++shellEdgeUse_[std::minmax(corners[i], corners[(i + 1) % count])];
+  // Quadratic triangles (S6) are far too stiff, so a triangle is divided
+  // into three quadrilaterals, one per corner, that meet at its centroid.
+  std::vector<std::vector<long>> quads;
+  if (count == 4) {
+    quads.push_back(corners);
+  } else {
+    const long centroid =
+        NewNode(pos3d((PositionOf(corners[0]).x + PositionOf(corners[1]).x + PositionOf(corners[2]).x) / 3,
+                      (PositionOf(corners[0]).y + PositionOf(corners[1]).y + PositionOf(corners[2]).y) / 3,
+                      (PositionOf(corners[0]).z + PositionOf(corners[1]).z + PositionOf(corners[2]).z) / 3));
+    for (unsigned i = 0; i < 3; ++i) {
+      quads.push_back({corners[i], MidNode(corners[i], corners[(i + 1) % 3]), centroid,
+                       MidNode(corners[(i + 2) % 3], corners[i])});
+    }
+  }
+  std::vector<std::vector<long>> rows;
+  for (const auto& quad : quads) {
+    std::vector<long> row{rows.empty() ? id : nextElement_++};
+    if (!rows.empty()) extra_[id].push_back(row[0]);
+    row.insert(row.end(), quad.begin(), quad.end());
+    for (unsigned i = 0; i < 4; ++i) row.push_back(MidNode(quad[i], quad[(i + 1) % 4]));
+    rows.push_back(row);
+  }
+
+  ElementGroup& group = ShellGroup(sectionId, record.GetMaterial(), thickness);
+  for (const auto& row : rows) group.rows.push_back(row);
+  shells_.insert(id);
+
+  if (material->Density() > 0.0) {
+    for (const auto& row : rows) denseElements_.push_back(row[0]);
+    const pos3d p0 = PositionOf(corners[0]), p1 = PositionOf(corners[1]), p2 = PositionOf(corners[2]);
+    double area;
+    if (count == 4) {  // half the cross product of the diagonals
+      area = vec3d(p0, p2).cross(vec3d(p1, PositionOf(corners[3]))).length() / 2.0;
+    } else {
+      area = vec3d(p0, p1).cross(vec3d(p0, p2)).length() / 2.0;
+    }
+    const double share = material->Density() * thickness * area / count;
+    for (long node : corners) lumpedMass_[node] += share;
+  }
+}
+
+// The solver elements a model element was written as, its own id first.
+std::vector<long> DeckBuilder::SolverElements(long element) const {
+  std::vector<long> parts{element};
+  if (auto it = extra_.find(element); it != extra_.end())
+    parts.insert(parts.end(), it->second.begin(), it->second.end());
+  return parts;
+}
+
+// One *ELEMENT block per group: beams, then shells, then stiff arms.
+void DeckBuilder::WriteElementGroups(std::ostream& out) {
+  for (const auto* groups : {&beamGroups_, &shellGroups_, &armGroups_}) {
+    for (const auto& [key, g] : *groups) {
+      (void)key;
+      out << "*ELEMENT, TYPE=" << g.type << ", ELSET=" << CheckSetName(g.name) << "\n";
+      for (const auto& row : g.rows) WriteIdLines(out, row);
+    }
+  }
+}
+
+}  // namespace Kestrum::Quilm::Solver::detail

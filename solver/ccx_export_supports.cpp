@@ -1,0 +1,111 @@
+// The deck's point masses and boundary conditions: read from the model's
+// node properties, fixities passed on to generated mid-side nodes, and the
+// MASS elements and *BOUNDARY block that carry them.
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "solver/ccx_export_internal.hpp"
+
+namespace Kestrum::Quilm::Solver::detail {
+
+void DeckBuilder::ReadNodeProperties() {
+  auto& properties = model_.NodeProperties();
+  for (const auto& [id, position] : nodes_) {
+    (void)position;
+    std::array<double, 6> sum{};
+    bool any = false;
+    for (const auto& mass : properties.GetMasses(id)) {
+      for (int k = 0; k < 6; ++k) sum[k] += mass.Values()[k];
+      any = true;
+    }
+    if (any) pointMasses_[id] = sum;
+    if (auto fixation = properties.GetBoundaryCondition(id)) {
+      std::vector<int> fixed;
+      for (int dof = 0; dof < 6; ++dof) {
+        const double f = fixation->Fixation(dof);
+        if (f == 1.0) {
+          fixed.push_back(dof + 1);
+        } else if (f != 0.0) {
+          problems_.Add("partial fixities (springs) are not supported; skipping leaves those directions free",
+                        NodeLabel(id), true);
+        }
+      }
+      if (!fixed.empty()) {
+        boundaries_[id] = fixed;
+        deck_.supportNodes.push_back(id);
+      }
+    }
+  }
+  for (const auto& [node, m] : pointMasses_) {
+    for (int k = 0; k < 3; ++k) {
+      if (!std::isfinite(m[k]) || m[k] < 0.0) {
+        problems_.Add("point masses must be finite and not negative", NodeLabel(node), false);
+      }
+    }
+    const double scale = std::max({std::abs(m[0]), std::abs(m[1]), std::abs(m[2])});
+    if (std::abs(m[0] - m[1]) > 1e-12 * scale || std::abs(m[0] - m[2]) > 1e-12 * scale) {
+      problems_.Add("direction-dependent point masses are not supported in the frequency step",
+                    NodeLabel(node), true);
+      continue;
+    }
+    if (m[3] != 0.0 || m[4] != 0.0 || m[5] != 0.0) {
+      problems_.Add(
+          "rotational inertia of point masses is not supported; skipping keeps the translational mass",
+          NodeLabel(node), true);
+    }
+    if (m[0] > 0.0) massElements_[FormatNumber(m[0], "a point mass")].push_back(node);
+  }
+}
+
+// A generated mid-side node on a supported edge would otherwise let the
+// edge bulge between its supported end nodes (a simply supported plate
+// edge, for instance), so it is fixed in the directions fixed at both ends
+// of its edge. That holds for beam edges and for the free edges of the
+// shell mesh (used by one shell only): an edge shared by two shells may
+// join two supports across the mesh (the diagonal of a corner triangle)
+// without being a support line itself. Half-edges of divided triangles
+// follow their edge, through its mid-side node; the rule is applied until
+// nothing changes because generated nodes also lie between generated nodes.
+void DeckBuilder::InheritFixities() {
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (const auto& [edge, mid] : midNodes_) {
+      if (auto use = shellEdgeUse_.find(edge); use != shellEdgeUse_.end() && use->second > 1) continue;
+      auto a = boundaries_.find(edge.first), b = boundaries_.find(edge.second);
+      if (a == boundaries_.end() || b == boundaries_.end()) continue;
+      std::vector<int> common;
+      std::set_intersection(a->second.begin(), a->second.end(), b->second.begin(), b->second.end(),
+                            std::back_inserter(common));
+      if (common.empty()) continue;
+      auto& current = boundaries_[mid];
+      if (current != common) {
+        current = common;
+        changed = true;
+      }
+    }
+  }
+}
+
+// One MASS element per node with a point mass, grouped by mass value; their
+// ids follow every other generated element.
+void DeckBuilder::WriteMassElements(std::ostream& out) {
+  int massSet = 0;
+  for (const auto& [value, massNodes] : massElements_) {
+    const std::string name = "PM" + std::to_string(++massSet);
+    out << "*ELEMENT, TYPE=MASS, ELSET=" << name << "\n";
+    for (long node : massNodes) out << nextElement_++ << ", " << node << "\n";
+    out << "*MASS, ELSET=" << name << "\n" << value << "\n";
+  }
+}
+
+void DeckBuilder::WriteBoundaries(std::ostream& out) {
+  if (!boundaries_.empty()) {
+    out << "*BOUNDARY\n";
+    for (const auto& [node, dofs] : boundaries_) {
+      for (int dof : dofs) out << node << ", " << dof << ", " << dof << "\n";
+    }
+  }
+}
+
+}  // namespace Kestrum::Quilm::Solver::detail
