@@ -1,10 +1,13 @@
 // The model file: checking, reading and incremental writing.
 #include "model_file.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <boost/make_shared.hpp>
 #include <cstdio>
 #include <fstream>
@@ -665,45 +668,83 @@ void SetSynchronous(Sql::Connection& db, const ModelData& d) {
 
 }  // namespace
 
-void Write(ModelData& d) {
-  bool creating = false;
-  if (!d.file) {
-    const bool exists = FileSize(d.fileName) >= 0;
-    if (exists) CheckHeader(d.fileName);
-    auto file = std::make_shared<FileConnection>(
-        d.fileName, SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX);
-    file->db.Exec("PRAGMA journal_mode = DELETE");
-    creating = !exists;
-    d.file = std::move(file);
-    if (creating) MarkEverythingChanged(d);
-  }
-  Sql::Connection& db = d.file->db;
+namespace {
+
+// Writes what changed in one transaction on an open connection.
+void WriteChanges(Sql::Connection& db, const ModelData& d, bool creating) {
+  SetSynchronous(db, d);
+  db.Exec("BEGIN IMMEDIATE");
   try {
-    SetSynchronous(db, d);
-    db.Exec("BEGIN IMMEDIATE");
-    try {
-      if (creating) {
-        db.Exec(Schema::kCreateTables);
-        db.Exec("PRAGMA application_id = " + std::to_string(Schema::kApplicationId));
-        db.Exec("PRAGMA user_version = " + std::to_string(Schema::kVersion));
-      }
-      WriteMeta(db, d);
-      WriteMesh(db, d);
-      WritePropertyTables(db, d);
-      WriteLoads(db, d);
-      db.Exec("COMMIT");
-    } catch (...) {
-      sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-      throw;
-    }
-  } catch (...) {
     if (creating) {
-      // Leave no empty database behind: the next flush creates it anew.
-      d.file.reset();
-      for (const char* suffix : {"", "-journal"}) ::unlink((d.fileName + suffix).c_str());
+      db.Exec(Schema::kCreateTables);
+      db.Exec("PRAGMA application_id = " + std::to_string(Schema::kApplicationId));
+      db.Exec("PRAGMA user_version = " + std::to_string(Schema::kVersion));
     }
+    WriteMeta(db, d);
+    WriteMesh(db, d);
+    WritePropertyTables(db, d);
+    WriteLoads(db, d);
+    db.Exec("COMMIT");
+  } catch (...) {
+    sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
+}
+
+void RemoveWithJournal(const std::string& name) {
+  for (const char* suffix : {"", "-journal"}) ::unlink((name + suffix).c_str());
+}
+
+// Makes the directory entry of a renamed file durable.
+void SyncDirectoryOf(const std::string& name) {
+  const std::string::size_type slash = name.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : name.substr(0, slash));
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// The first flush builds the whole model in a file beside the target and
+// renames it into place only once it is complete, so that a crash during it
+// leaves no half-made model file behind: the target either does not exist
+// (the model was never flushed) or holds the whole first flush.
+void CreateFile(ModelData& d) {
+  const std::string temporary = d.fileName + ".new";
+  RemoveWithJournal(temporary);  // what a crashed first flush left
+  MarkEverythingChanged(d);
+  try {
+    {
+      FileConnection file(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
+      file.db.Exec("PRAGMA journal_mode = DELETE");
+      WriteChanges(file.db, d, true);
+    }
+    if (::rename(temporary.c_str(), d.fileName.c_str()) != 0)
+      throw ModelError("cannot create model file \"" + d.fileName + "\": " + std::strerror(errno));
+  } catch (...) {
+    RemoveWithJournal(temporary);
+    throw;
+  }
+  if (d.archiveMode) SyncDirectoryOf(d.fileName);
+  auto file = std::make_shared<FileConnection>(d.fileName, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+  file->db.Exec("PRAGMA journal_mode = DELETE");
+  d.file = std::move(file);
+}
+
+}  // namespace
+
+void Write(ModelData& d) {
+  if (!d.file) {
+    if (FileSize(d.fileName) < 0) {
+      CreateFile(d);
+      return;
+    }
+    CheckHeader(d.fileName);
+    auto file = std::make_shared<FileConnection>(d.fileName, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+    file->db.Exec("PRAGMA journal_mode = DELETE");
+    d.file = std::move(file);
+  }
+  WriteChanges(d.file->db, d, false);
 }
 
 }  // namespace ModelFile

@@ -409,5 +409,61 @@ TEST_F(ModelFileTest, AFlushKilledAtAnyMomentLeavesTheOldOrTheNewState) {
   model = std::make_unique<XafModel>(path, 1, 1, false);
 }
 
+// A model killed during its very first flush has never been flushed: its
+// file either does not exist yet or holds the whole first flush, and what
+// the killed flush left beside it does not stop the next one.
+TEST_F(ModelFileTest, AFirstFlushKilledAtAnyMomentLeavesNoHalfMadeFile) {
+  model.reset();
+  std::mt19937 random(7);
+  int sawNone = 0, sawWhole = 0;
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    SCOPED_TRACE(attempt);
+    RemoveModelFile(path);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      try {
+        XafModel m(path, 1, 1, true);
+        long previous = m.Nodes().AddNode(pos3d(0, 0, 0));
+        for (int i = 1; i <= 20000; ++i) {
+          const long next = m.Nodes().AddNode(pos3d(i, 0, 0));
+          m.Elements().AddElement(qlElementType::Beam2(), {previous, next});
+          previous = next;
+        }
+        m.Loads().SetLoadCaseName(1, "complete");
+        m.Flush();
+        ::pause();
+      } catch (...) {
+        ::_exit(3);
+      }
+    }
+    ::usleep(random() % 200000);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: " << status;
+    if (::access(path.c_str(), F_OK) != 0) {
+      ++sawNone;
+      XafModel fresh(path, 1, 1, true);
+      EXPECT_EQ(fresh.Elements().Count(), 0u);
+      fresh.Nodes().AddNode(pos3d(1, 2, 3));
+      fresh.Flush();
+      XafModel reopened(path, 1, 1, false);
+      EXPECT_EQ(reopened.Nodes().Count(), 1u);
+      continue;
+    }
+    ++sawWhole;
+    XafModel m(path, 1, 1, false);
+    EXPECT_EQ(m.Validate(), "");
+    EXPECT_EQ(m.Elements().Count(), 20000u);
+    ASSERT_TRUE(m.Loads().GetLoadCaseName(1).has_value());
+    EXPECT_EQ(*m.Loads().GetLoadCaseName(1), "complete");
+  }
+  RecordProperty("never_flushed", sawNone);
+  RecordProperty("flushed_whole", sawWhole);
+  RemoveModelFile(path);
+  model = std::make_unique<XafModel>(path, 1, 1, true);
+}
+
 }  // namespace
 }  // namespace Kestrum::Quilm::AnalysisModel

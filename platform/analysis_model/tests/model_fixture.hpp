@@ -24,7 +24,7 @@ inline std::string TempModelPath(const std::string& tag) {
 }
 
 inline void RemoveModelFile(const std::string& path) {
-  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) ::unlink((path + suffix).c_str());
+  for (const char* suffix : {"", "-journal", "-wal", "-shm", ".new", ".new-journal"}) ::unlink((path + suffix).c_str());
 }
 
 class ModelFixture : public ::testing::Test {
