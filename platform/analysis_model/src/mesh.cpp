@@ -1,8 +1,10 @@
 // The mesh: nodes, elements, node orders and the connectivity manager.
-#include <boost/make_shared.hpp>
+#include <boost/shared_ptr.hpp>
 #include <cmath>
 #include <stdexcept>
 
+#include "handle_pool.hpp"
+#include "in_place_shared.hpp"
 #include "model_data.hpp"
 #include "trace_format.hpp"
 
@@ -25,6 +27,14 @@ unsigned Element::GetNodeIndex(unsigned index, SortOrder order) const {
 }
 
 namespace {
+
+// Most callers fetch a handle, make a call or two on it and drop it, once per
+// element, so a handle should cost little more than the calls: the handle
+// and its reference count share one block, recycled rather than taken from
+// the heap, and the pointer is not copied on the way out.
+boost::shared_ptr<XafElement> MakeElementHandle(XafModel& model, long id) {
+  return AllocateSharedInPlace<XafElement, XafElement>(RecyclingAllocator<XafElement>(), model, id);
+}
 
 Element MakeElement(long id, const ElementRow& row) {
   return Element(id, ElementTypeOf(row), std::vector<long>(row.nodes, row.nodes + row.nodeCount));
@@ -96,7 +106,7 @@ long XafElementManager::AddElement(const qlElementType& type, const std::vector<
 boost::shared_ptr<XafElement> XafElementManager::GetElement(long id) {
   Trace(model_, "Elements.GetElement", id);
   model_.Data().ElementAt(id);
-  return boost::make_shared<XafElement>(model_, id);
+  return MakeElementHandle(model_, id);
 }
 
 bool XafElementManager::ReverseNodeNumbers(long id) {
@@ -105,6 +115,9 @@ bool XafElementManager::ReverseNodeNumbers(long id) {
   ElementRow& row = d.ElementAt(id);
   const qlElementType& type = ElementTypeOf(row);
   const unsigned n = row.nodeCount;
+  // Room for the change mark first: once the nodes are permuted, marking the
+  // row must not fail, or the next flush would miss the reversal.
+  ReserveOneMore(d.dirtyElements);
   // Stored slot g(i) holds the node at geometric position i; after the
   // reversal it holds the node that was at geometric position n - 1 - i.
   unsigned from[kMaxElementNodes];

@@ -15,16 +15,6 @@ void CheckStorableId(const char* table, long id) {
 
 const qlElementType& ElementTypeOf(const ElementRow& row) { return qlElementType::FromNumber(row.type); }
 
-ElementRow& ModelData::ElementAt(long id) {
-  if (!HasElement(id)) ThrowMissing("element", id);
-  return elements[id - 1];
-}
-
-const ElementRow& ModelData::ElementAt(long id) const {
-  if (!HasElement(id)) ThrowMissing("element", id);
-  return elements[id - 1];
-}
-
 const pos3d& ModelData::NodeAt(long id) const {
   if (!HasNode(id)) ThrowMissing("node", id);
   return nodes[id - 1];
@@ -44,13 +34,6 @@ void ModelData::CheckTransformation(long id) const {
 
 void ModelData::CheckHinge(long id) const {
   if (id < 1 || static_cast<std::size_t>(id) > hinges.size()) ThrowMissing("hinge", id);
-}
-
-void ModelData::MarkElement(long id) {
-  ElementRow& row = elements[id - 1];
-  if (row.dirty) return;
-  dirtyElements.push_back(static_cast<std::int32_t>(id));
-  row.dirty = 1;
 }
 
 PerNodeIds& ModelData::PerNodeOf(ElementRow& row) {

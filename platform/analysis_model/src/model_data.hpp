@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis_model/xaf_model.hpp"
+#include "large_table_allocator.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 
@@ -107,9 +108,16 @@ struct FileConnection;
 // size() + 1 would reallocate on every call and make building a mesh
 // quadratic in its size.
 template <class Vector>
-void ReserveOneMore(Vector& v) {
-  if (v.size() == v.capacity()) v.reserve(v.size() < 16 ? 16 : 2 * v.size());
+[[gnu::noinline]] void GrowForOneMore(Vector& v) {
+  v.reserve(v.size() < 16 ? 16 : 2 * v.size());
 }
+template <class Vector>
+inline void ReserveOneMore(Vector& v) {
+  if (__builtin_expect(v.size() == v.capacity(), 0)) GrowForOneMore(v);
+}
+
+// Throws ModelError "<table> <id> does not exist".
+[[noreturn]] void ThrowMissing(const char* table, long id);
 
 struct ModelData {
   // ---- file and mode
@@ -120,10 +128,11 @@ struct ModelData {
   bool archiveModeDirty = false;
 
   // ---- mesh
-  std::vector<pos3d> nodes;  // node id n at index n - 1; nodes are never removed
+  // node id n at index n - 1; nodes are never removed
+  std::vector<pos3d, LargeTableAllocator<pos3d>> nodes;
   Utility::CompressedSet<long> nodeIds;
-  std::vector<ElementRow> elements;  // element id e at index e - 1
-  std::size_t elementCount = 0;      // elements that exist
+  std::vector<ElementRow, LargeTableAllocator<ElementRow>> elements;  // element id e at index e - 1
+  std::size_t elementCount = 0;                                       // elements that exist
   std::vector<PerNodeIds> perNodeIds;
   std::vector<std::int32_t> freePerNode;  // reusable slots of perNodeIds
 
@@ -150,9 +159,16 @@ struct ModelData {
   std::set<long> dirtyEccentricities, dirtyTransformations, dirtyHinges, dirtyLoadCases;
   bool countersDirty = false;
 
-  // ---- row access; every lookup of an id the model does not hold throws
-  ElementRow& ElementAt(long id);
-  const ElementRow& ElementAt(long id) const;
+  // ---- row access; every lookup of an id the model does not hold throws.
+  // Inline: every element call goes through here first.
+  ElementRow& ElementAt(long id) {
+    if (__builtin_expect(!HasElement(id), 0)) ThrowMissing("element", id);
+    return elements[id - 1];
+  }
+  const ElementRow& ElementAt(long id) const {
+    if (__builtin_expect(!HasElement(id), 0)) ThrowMissing("element", id);
+    return elements[id - 1];
+  }
   const pos3d& NodeAt(long id) const;
   bool HasNode(long id) const noexcept { return id >= 1 && static_cast<std::size_t>(id) <= nodes.size(); }
   bool HasElement(long id) const noexcept {
@@ -163,7 +179,15 @@ struct ModelData {
   void CheckTransformation(long id) const;
   void CheckHinge(long id) const;
 
-  void MarkElement(long id);
+  // Lists the element among the changed ones unless it is listed already.
+  // Callers reserve room first (ReserveOneMore) so that it cannot fail after
+  // they changed the row.
+  void MarkElement(long id) {
+    ElementRow& row = elements[id - 1];
+    if (row.dirty) return;
+    dirtyElements.push_back(static_cast<std::int32_t>(id));
+    row.dirty = 1;
+  }
   // The element's per-node block, allocated on first use.
   PerNodeIds& PerNodeOf(ElementRow& row);
   // Releases the block when no property of the element is per node any more.
@@ -173,8 +197,6 @@ struct ModelData {
   void ClearChanges();
 };
 
-// Throws ModelError "<table> <id> does not exist".
-[[noreturn]] void ThrowMissing(const char* table, long id);
 // Throws ModelError for an id outside 1..kMaxId given as an explicit id.
 void CheckStorableId(const char* table, long id);
 // The element type of a stored type number.

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <typeinfo>
 
+#include "in_place_shared.hpp"
 #include "trace_format.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
@@ -58,7 +59,7 @@ vec3d PointLoad::Moment() const {
   return Row(values_.begin()->second, 1);
 }
 
-boost::shared_ptr<Load> PointLoad::Clone() const { return boost::shared_ptr<Load>(new PointLoad(*this)); }
+boost::shared_ptr<Load> PointLoad::Clone() const { return MakeSharedInPlace<Load, PointLoad>(*this); }
 
 std::string PointLoad::Describe() const {
   std::string text = "PointLoad(";
@@ -75,7 +76,7 @@ bool PointLoad::Equals(const Load& other) const {
   return SameKind(*this, other) && values_ == static_cast<const PointLoad&>(other).values_;
 }
 
-boost::shared_ptr<Load> LineLoad::Clone() const { return boost::shared_ptr<Load>(new LineLoad(*this)); }
+boost::shared_ptr<Load> LineLoad::Clone() const { return MakeSharedInPlace<Load, LineLoad>(*this); }
 
 std::string LineLoad::Describe() const {
   return "LineLoad(" + Arg(start_) + ", " + Arg(end_) + ")" + KindSuffix(*this, LoadType::LineForce);
@@ -87,7 +88,7 @@ bool LineLoad::Equals(const Load& other) const {
   return start_ == o.start_ && end_ == o.end_;
 }
 
-boost::shared_ptr<Load> SurfaceLoad::Clone() const { return boost::shared_ptr<Load>(new SurfaceLoad(*this)); }
+boost::shared_ptr<Load> SurfaceLoad::Clone() const { return MakeSharedInPlace<Load, SurfaceLoad>(*this); }
 
 std::string SurfaceLoad::Describe() const {
   return "SurfaceLoad(" + Number(pressure_) + ")" + KindSuffix(*this, LoadType::SurfacePressure);
@@ -98,7 +99,7 @@ bool SurfaceLoad::Equals(const Load& other) const {
 }
 
 boost::shared_ptr<Load> InitialStrainLoad::Clone() const {
-  return boost::shared_ptr<Load>(new InitialStrainLoad(*this));
+  return MakeSharedInPlace<Load, InitialStrainLoad>(*this);
 }
 
 std::string InitialStrainLoad::Describe() const {
