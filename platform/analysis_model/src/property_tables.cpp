@@ -2,6 +2,8 @@
 // thicknesses, sets, eccentricities, transformations and hinges.
 #include <boost/make_shared.hpp>
 #include <cmath>
+#include <set>
+#include <utility>
 
 #include "model_data.hpp"
 #include "trace_format.hpp"
@@ -27,6 +29,28 @@ void CommitId(ModelData& d, long& counter, long id) {
     counter = id;
     d.countersDirty = true;
   }
+}
+
+// Stores `row` in a keyed table under the id an add with `previousId`
+// resolves to, marks it for the next flush and returns the id.
+template <class Table, class Row>
+long PutRow(ModelData& d, Table& table, std::set<long>& dirty, long& counter, const char* kind,
+            long previousId, Row&& row) {
+  const long target = TargetId(kind, counter, previousId);
+  dirty.insert(target);
+  table[target] = std::forward<Row>(row);
+  CommitId(d, counter, target);
+  return target;
+}
+
+// Removes a row of a keyed table and marks it for the next flush; an id the
+// table does not hold throws.
+template <class Table>
+void EraseRow(Table& table, std::set<long>& dirty, const char* kind, long id) {
+  auto it = table.find(id);
+  if (it == table.end()) ThrowMissing(kind, id);
+  dirty.insert(id);
+  table.erase(it);
 }
 
 template <class Map>
@@ -86,21 +110,14 @@ std::vector<long> XafStructureConceptManager::GetConceptIds() const {
 long XafMaterialManager::AddMaterial(const qlMaterial& material, const std::string& name, long id) {
   Trace(model_, "Materials.AddMaterial", material, name, id);
   ModelData& d = model_.Data();
-  const long target = TargetId("material", d.counters.material, id);
-  MaterialRow row{name, boost::make_shared<qlMaterial>(material)};
-  d.dirtyMaterials.insert(target);
-  d.materials[target] = std::move(row);
-  CommitId(d, d.counters.material, target);
-  return target;
+  return PutRow(d, d.materials, d.dirtyMaterials, d.counters.material, "material", id,
+                MaterialRow{name, boost::make_shared<qlMaterial>(material)});
 }
 
 void XafMaterialManager::DeleteMaterial(long id) {
   Trace(model_, "Materials.DeleteMaterial", id);
   ModelData& d = model_.Data();
-  auto it = d.materials.find(id);
-  if (it == d.materials.end()) ThrowMissing("material", id);
-  d.dirtyMaterials.insert(id);
-  d.materials.erase(it);
+  EraseRow(d.materials, d.dirtyMaterials, "material", id);
 }
 
 boost::shared_ptr<XafMaterial> XafMaterialManager::GetMaterial(long id) const {
@@ -123,32 +140,21 @@ std::vector<long> XafMaterialManager::GetMaterialIds() const {
 long XafSectionManager::AddSection(const qlSection& section, const std::string& name, long id) {
   Trace(model_, "Sections.AddSection", section, name, id);
   ModelData& d = model_.Data();
-  const long target = TargetId("section", d.counters.section, id);
-  SectionRow row{name, boost::make_shared<qlSection>(section), boost::none};
-  d.dirtySections.insert(target);
-  d.sections[target] = std::move(row);
-  CommitId(d, d.counters.section, target);
-  return target;
+  return PutRow(d, d.sections, d.dirtySections, d.counters.section, "section", id,
+                SectionRow{name, boost::make_shared<qlSection>(section), boost::none});
 }
 
 long XafSectionManager::AddThickness(const double& thickness, const std::string& name, long id) {
   Trace(model_, "Sections.AddThickness", thickness, name, id);
   ModelData& d = model_.Data();
-  const long target = TargetId("section", d.counters.section, id);
-  SectionRow row{name, {}, thickness};
-  d.dirtySections.insert(target);
-  d.sections[target] = std::move(row);
-  CommitId(d, d.counters.section, target);
-  return target;
+  return PutRow(d, d.sections, d.dirtySections, d.counters.section, "section", id,
+                SectionRow{name, {}, thickness});
 }
 
 void XafSectionManager::DeleteSection(long id) {
   Trace(model_, "Sections.DeleteSection", id);
   ModelData& d = model_.Data();
-  auto it = d.sections.find(id);
-  if (it == d.sections.end()) ThrowMissing("section", id);
-  d.dirtySections.insert(id);
-  d.sections.erase(it);
+  EraseRow(d.sections, d.dirtySections, "section", id);
 }
 
 boost::shared_ptr<XafSection> XafSectionManager::GetSection(long id) const {
@@ -174,21 +180,13 @@ long XafSetManager::AddSet(const EntitySet& set, const std::string& name, long i
   ModelData& d = model_.Data();
   for (long n : set.Nodes()) d.CheckNode(n);
   for (long e : set.Elements()) d.ElementAt(e);
-  const long target = TargetId("set", d.counters.set, id);
-  SetRow row{name, set};
-  d.dirtySets.insert(target);
-  d.sets[target] = std::move(row);
-  CommitId(d, d.counters.set, target);
-  return target;
+  return PutRow(d, d.sets, d.dirtySets, d.counters.set, "set", id, SetRow{name, set});
 }
 
 void XafSetManager::DeleteSet(long id) {
   Trace(model_, "Sets.DeleteSet", id);
   ModelData& d = model_.Data();
-  auto it = d.sets.find(id);
-  if (it == d.sets.end()) ThrowMissing("set", id);
-  d.dirtySets.insert(id);
-  d.sets.erase(it);
+  EraseRow(d.sets, d.dirtySets, "set", id);
 }
 
 boost::shared_ptr<XafSet> XafSetManager::GetSet(long id) const {
