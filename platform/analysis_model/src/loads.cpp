@@ -37,6 +37,19 @@ void Append(ModelData& d, long loadCase, LoadKind kind, long target, const Load&
   row.loads.push_back(std::move(entry));
 }
 
+// Checks the load case and the node (or element) before anything changes.
+void AppendNodeLoad(ModelData& d, long loadCase, LoadKind kind, long node, const Load& load) {
+  CheckLoadCase(loadCase);
+  d.CheckNode(node);
+  Append(d, loadCase, kind, node, load);
+}
+
+void AppendElementLoad(ModelData& d, long loadCase, LoadKind kind, long element, const Load& load) {
+  CheckLoadCase(loadCase);
+  d.ElementAt(element);
+  Append(d, loadCase, kind, element, load);
+}
+
 template <class Predicate>
 void EraseLoads(ModelData& d, long loadCase, Predicate remove) {
   CheckLoadCase(loadCase);
@@ -56,42 +69,27 @@ bool IsNodeLoad(LoadKind kind) { return kind == LoadKind::Point || kind == LoadK
 
 void XafLoadManager::AddPointLoad(long loadCase, long node, const PointLoad& load) {
   Trace(model_, "Loads.AddPointLoad", loadCase, node, load);
-  ModelData& d = model_.Data();
-  CheckLoadCase(loadCase);
-  d.CheckNode(node);
-  Append(d, loadCase, LoadKind::Point, node, load);
+  AppendNodeLoad(model_.Data(), loadCase, LoadKind::Point, node, load);
 }
 
 void XafLoadManager::AddLineLoad(long loadCase, long element, const LineLoad& load) {
   Trace(model_, "Loads.AddLineLoad", loadCase, element, load);
-  ModelData& d = model_.Data();
-  CheckLoadCase(loadCase);
-  d.ElementAt(element);
-  Append(d, loadCase, LoadKind::Line, element, load);
+  AppendElementLoad(model_.Data(), loadCase, LoadKind::Line, element, load);
 }
 
 void XafLoadManager::AddSurfaceLoad(long loadCase, long element, const SurfaceLoad& load) {
   Trace(model_, "Loads.AddSurfaceLoad", loadCase, element, load);
-  ModelData& d = model_.Data();
-  CheckLoadCase(loadCase);
-  d.ElementAt(element);
-  Append(d, loadCase, LoadKind::Surface, element, load);
+  AppendElementLoad(model_.Data(), loadCase, LoadKind::Surface, element, load);
 }
 
 void XafLoadManager::AddElementInitialStrain(long loadCase, long element, const Load& load) {
   Trace(model_, "Loads.AddElementInitialStrain", loadCase, element, load);
-  ModelData& d = model_.Data();
-  CheckLoadCase(loadCase);
-  d.ElementAt(element);
-  Append(d, loadCase, LoadKind::InitialStrain, element, load);
+  AppendElementLoad(model_.Data(), loadCase, LoadKind::InitialStrain, element, load);
 }
 
 void XafLoadManager::AddNodeAccelerationLoad(long loadCase, long node, const PointLoad& load) {
   Trace(model_, "Loads.AddNodeAccelerationLoad", loadCase, node, load);
-  ModelData& d = model_.Data();
-  CheckLoadCase(loadCase);
-  d.CheckNode(node);
-  Append(d, loadCase, LoadKind::NodeAcceleration, node, load);
+  AppendNodeLoad(model_.Data(), loadCase, LoadKind::NodeAcceleration, node, load);
 }
 
 void XafLoadManager::AddGravityLoad(long loadCase, long option, double x, double y, double z) {
