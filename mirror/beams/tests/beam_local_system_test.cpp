@@ -5,9 +5,9 @@
 
 #include <boost/make_shared.hpp>
 
+#include "analysis_model/testing/table_faults.hpp"
 #include "mirror/beams/tests/beam_test_support.hpp"
 #include "mirror/core/mirror_element.hpp"
-#include "platform/analysis_model/src/model_data.hpp"
 
 namespace Kestrum::Quilm::Mirror::BeamTest {
 namespace {
@@ -152,9 +152,9 @@ TEST_F(BeamLocalSystemTest, AnElementWithoutNodesIsAClearErrorAndKeepsTheFlags) 
   const long e = fx.Beam2(pos3d(0, 0, 0), pos3d(2, 0, 0));
   segment->AddElement(e);
   // The model's own operations never leave an element without nodes; its
-  // tables are changed here directly to see that the beam does not read
-  // past the end of an empty node list.
-  fx.xaf->Data().ElementAt(e).nodeCount = 0;
+  // tables are damaged here to see that the beam does not read past the end
+  // of an empty node list.
+  AnalysisModel::Testing::ClearElementNodes(*fx.xaf, e);
   fx.Attach();
   try {
     beam->Write(fx.model);

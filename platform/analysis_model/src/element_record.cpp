@@ -108,7 +108,7 @@ bool SetPerNode(ModelData& d, long element, NodeProperty p, unsigned node, long 
 
 void XafElement::SetSection(long section) {
   Trace(*model_, "Element.SetSection", id_, section);
-  ModelData& d = model_->Data();
+  ModelData& d = DataOf(*model_);
   ElementRow& row = d.ElementAt(id_);
   if (section < -1 || (section > 0 && d.sections.count(section) == 0)) ThrowMissing("section", section);
   ReserveOneMore(d.dirtyElements);
@@ -118,7 +118,7 @@ void XafElement::SetSection(long section) {
 
 void XafElement::SetMaterial(long material) {
   Trace(*model_, "Element.SetMaterial", id_, material);
-  ModelData& d = model_->Data();
+  ModelData& d = DataOf(*model_);
   ElementRow& row = d.ElementAt(id_);
   if (material < -1 || (material > 0 && d.materials.count(material) == 0)) ThrowMissing("material", material);
   ReserveOneMore(d.dirtyElements);
@@ -128,77 +128,77 @@ void XafElement::SetMaterial(long material) {
 
 long XafElement::GetSection() const {
   Trace(*model_, "Element.GetSection", id_);
-  return model_->Data().ElementAt(id_).section;
+  return DataOf(*model_).ElementAt(id_).section;
 }
 
 long XafElement::GetMaterial() const {
   Trace(*model_, "Element.GetMaterial", id_);
-  return model_->Data().ElementAt(id_).material;
+  return DataOf(*model_).ElementAt(id_).material;
 }
 
 void XafElement::SetEccentricity(long eccentricity) {
   Trace(*model_, "Element.SetEccentricity", id_, eccentricity);
-  SetWide(model_->Data(), id_, NodeProperty::Eccentricity, eccentricity);
+  SetWide(DataOf(*model_), id_, NodeProperty::Eccentricity, eccentricity);
 }
 
 void XafElement::SetTransformation(long transformation) {
   Trace(*model_, "Element.SetTransformation", id_, transformation);
-  SetWide(model_->Data(), id_, NodeProperty::Transformation, transformation);
+  SetWide(DataOf(*model_), id_, NodeProperty::Transformation, transformation);
 }
 
 void XafElement::SetFixation(long hinge) {
   Trace(*model_, "Element.SetFixation", id_, hinge);
-  SetWide(model_->Data(), id_, NodeProperty::Fixation, hinge);
+  SetWide(DataOf(*model_), id_, NodeProperty::Fixation, hinge);
 }
 
 long XafElement::GetEccentricity() const {
   Trace(*model_, "Element.GetEccentricity", id_);
-  return model_->Data().ElementAt(id_).eccentricity;
+  return DataOf(*model_).ElementAt(id_).eccentricity;
 }
 
 long XafElement::GetTransformation() const {
   Trace(*model_, "Element.GetTransformation", id_);
-  return model_->Data().ElementAt(id_).transformation;
+  return DataOf(*model_).ElementAt(id_).transformation;
 }
 
 long XafElement::GetFixation() const {
   Trace(*model_, "Element.GetFixation", id_);
-  return model_->Data().ElementAt(id_).fixation;
+  return DataOf(*model_).ElementAt(id_).fixation;
 }
 
 bool XafElement::SetNodeEccentricity(unsigned node, long eccentricity) {
   Trace(*model_, "Element.SetNodeEccentricity", id_, node, eccentricity);
-  return SetPerNode(model_->Data(), id_, NodeProperty::Eccentricity, node, eccentricity);
+  return SetPerNode(DataOf(*model_), id_, NodeProperty::Eccentricity, node, eccentricity);
 }
 
 bool XafElement::SetNodeTransformation(unsigned node, long transformation) {
   Trace(*model_, "Element.SetNodeTransformation", id_, node, transformation);
-  return SetPerNode(model_->Data(), id_, NodeProperty::Transformation, node, transformation);
+  return SetPerNode(DataOf(*model_), id_, NodeProperty::Transformation, node, transformation);
 }
 
 bool XafElement::SetNodeFixation(unsigned node, long hinge) {
   Trace(*model_, "Element.SetNodeFixation", id_, node, hinge);
-  return SetPerNode(model_->Data(), id_, NodeProperty::Fixation, node, hinge);
+  return SetPerNode(DataOf(*model_), id_, NodeProperty::Fixation, node, hinge);
 }
 
 long XafElement::GetNodeEccentricity(unsigned node) const {
   Trace(*model_, "Element.GetNodeEccentricity", id_, node);
-  return GetPerNode(model_->Data(), id_, NodeProperty::Eccentricity, node);
+  return GetPerNode(DataOf(*model_), id_, NodeProperty::Eccentricity, node);
 }
 
 long XafElement::GetNodeTransformation(unsigned node) const {
   Trace(*model_, "Element.GetNodeTransformation", id_, node);
-  return GetPerNode(model_->Data(), id_, NodeProperty::Transformation, node);
+  return GetPerNode(DataOf(*model_), id_, NodeProperty::Transformation, node);
 }
 
 long XafElement::GetNodeFixation(unsigned node) const {
   Trace(*model_, "Element.GetNodeFixation", id_, node);
-  return GetPerNode(model_->Data(), id_, NodeProperty::Fixation, node);
+  return GetPerNode(DataOf(*model_), id_, NodeProperty::Fixation, node);
 }
 
 Element XafElement::GetElementWithInternalNodeIds() const {
   Trace(*model_, "Element.GetElementWithInternalNodeIds", id_);
-  const ElementRow& row = model_->Data().ElementAt(id_);
+  const ElementRow& row = DataOf(*model_).ElementAt(id_);
   return Element(id_, ElementTypeOf(row), std::vector<long>(row.nodes, row.nodes + row.nodeCount));
 }
 

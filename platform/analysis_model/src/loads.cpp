@@ -69,38 +69,38 @@ bool IsNodeLoad(LoadKind kind) { return kind == LoadKind::Point || kind == LoadK
 
 void XafLoadManager::AddPointLoad(long loadCase, long node, const PointLoad& load) {
   Trace(model_, "Loads.AddPointLoad", loadCase, node, load);
-  AppendNodeLoad(model_.Data(), loadCase, LoadKind::Point, node, load);
+  AppendNodeLoad(DataOf(model_), loadCase, LoadKind::Point, node, load);
 }
 
 void XafLoadManager::AddLineLoad(long loadCase, long element, const LineLoad& load) {
   Trace(model_, "Loads.AddLineLoad", loadCase, element, load);
-  AppendElementLoad(model_.Data(), loadCase, LoadKind::Line, element, load);
+  AppendElementLoad(DataOf(model_), loadCase, LoadKind::Line, element, load);
 }
 
 void XafLoadManager::AddSurfaceLoad(long loadCase, long element, const SurfaceLoad& load) {
   Trace(model_, "Loads.AddSurfaceLoad", loadCase, element, load);
-  AppendElementLoad(model_.Data(), loadCase, LoadKind::Surface, element, load);
+  AppendElementLoad(DataOf(model_), loadCase, LoadKind::Surface, element, load);
 }
 
 void XafLoadManager::AddElementInitialStrain(long loadCase, long element, const Load& load) {
   Trace(model_, "Loads.AddElementInitialStrain", loadCase, element, load);
-  AppendElementLoad(model_.Data(), loadCase, LoadKind::InitialStrain, element, load);
+  AppendElementLoad(DataOf(model_), loadCase, LoadKind::InitialStrain, element, load);
 }
 
 void XafLoadManager::AddNodeAccelerationLoad(long loadCase, long node, const PointLoad& load) {
   Trace(model_, "Loads.AddNodeAccelerationLoad", loadCase, node, load);
-  AppendNodeLoad(model_.Data(), loadCase, LoadKind::NodeAcceleration, node, load);
+  AppendNodeLoad(DataOf(model_), loadCase, LoadKind::NodeAcceleration, node, load);
 }
 
 void XafLoadManager::AddGravityLoad(long loadCase, long option, double x, double y, double z) {
   Trace(model_, "Loads.AddGravityLoad", loadCase, option, x, y, z);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   CaseFor(d, loadCase).gravity = GravityLoad{option, vec3d(x, y, z)};
 }
 
 void XafLoadManager::DeleteNodeLoad(long loadCase, long node) {
   Trace(model_, "Loads.DeleteNodeLoad", loadCase, node);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   d.CheckNode(node);
   EraseLoads(d, loadCase, [node](const LoadEntry& e) { return e.target == node && IsNodeLoad(e.kind); });
 }
@@ -109,13 +109,13 @@ void XafLoadManager::DeleteElementLoad(long loadCase, long element) {
   Trace(model_, "Loads.DeleteElementLoad", loadCase, element);
   // The element need not exist any more: this also clears loads that an
   // element removed without its loads left behind.
-  EraseLoads(model_.Data(), loadCase,
+  EraseLoads(DataOf(model_), loadCase,
              [element](const LoadEntry& e) { return e.target == element && !IsNodeLoad(e.kind); });
 }
 
 void XafLoadManager::DeleteGravityLoad(long loadCase) {
   Trace(model_, "Loads.DeleteGravityLoad", loadCase);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   CheckLoadCase(loadCase);
   auto it = d.loadCases.find(loadCase);
   if (it == d.loadCases.end() || !it->second.gravity) return;
@@ -126,7 +126,7 @@ void XafLoadManager::DeleteGravityLoad(long loadCase) {
 
 void XafLoadManager::DeleteAllLoadsInLoadCase(long loadCase) {
   Trace(model_, "Loads.DeleteAllLoadsInLoadCase", loadCase);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   CheckLoadCase(loadCase);
   auto it = d.loadCases.find(loadCase);
   if (it == d.loadCases.end()) return;
@@ -138,7 +138,7 @@ void XafLoadManager::DeleteAllLoadsInLoadCase(long loadCase) {
 
 void XafLoadManager::DeleteLoadCaseName(long loadCase) {
   Trace(model_, "Loads.DeleteLoadCaseName", loadCase);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   CheckLoadCase(loadCase);
   auto it = d.loadCases.find(loadCase);
   if (it == d.loadCases.end() || !it->second.name) return;
@@ -149,32 +149,32 @@ void XafLoadManager::DeleteLoadCaseName(long loadCase) {
 
 void XafLoadManager::SetLoadCaseName(long loadCase, const std::string& name) {
   Trace(model_, "Loads.SetLoadCaseName", loadCase, name);
-  CaseFor(model_.Data(), loadCase).name = name;
+  CaseFor(DataOf(model_), loadCase).name = name;
 }
 
 boost::optional<std::string> XafLoadManager::GetLoadCaseName(long loadCase) const {
   Trace(model_, "Loads.GetLoadCaseName", loadCase);
-  const LoadCaseRow* row = FindCase(model_.Data(), loadCase);
+  const LoadCaseRow* row = FindCase(DataOf(model_), loadCase);
   return row ? row->name : boost::none;
 }
 
 boost::optional<vec3d> XafLoadManager::GetGravityLoad(long loadCase) const {
   Trace(model_, "Loads.GetGravityLoad", loadCase);
-  const LoadCaseRow* row = FindCase(model_.Data(), loadCase);
+  const LoadCaseRow* row = FindCase(DataOf(model_), loadCase);
   if (row == nullptr || !row->gravity) return boost::none;
   return row->gravity->acceleration;
 }
 
 std::vector<LoadEntry> XafLoadManager::GetLoads(long loadCase) const {
   Trace(model_, "Loads.GetLoads", loadCase);
-  const LoadCaseRow* row = FindCase(model_.Data(), loadCase);
+  const LoadCaseRow* row = FindCase(DataOf(model_), loadCase);
   return row ? row->loads : std::vector<LoadEntry>();
 }
 
 std::vector<long> XafLoadManager::GetLoadCaseIds() const {
   Trace(model_, "Loads.GetLoadCaseIds");
   std::vector<long> ids;
-  for (const auto& entry : model_.Data().loadCases) ids.push_back(entry.first);
+  for (const auto& entry : DataOf(model_).loadCases) ids.push_back(entry.first);
   return ids;
 }
 

@@ -46,7 +46,7 @@ Element MakeElement(long id, const ElementRow& row) {
 
 long XafNodeManager::AddNode(const pos3d& position) {
   Trace(model_, "Nodes.AddNode", position);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   if (!std::isfinite(position.x) || !std::isfinite(position.y) || !std::isfinite(position.z))
     throw ModelError("node position " + TraceFormat::Arg(position) + " is not finite");
   if (d.nodes.size() >= static_cast<std::size_t>(kMaxId)) throw ModelError("node table is full");
@@ -59,26 +59,26 @@ long XafNodeManager::AddNode(const pos3d& position) {
 
 XafNodeManager::const_iterator XafNodeManager::begin() const {
   Trace(model_, "Nodes.begin");
-  return model_.Data().nodeIds.begin();
+  return DataOf(model_).nodeIds.begin();
 }
 
-XafNodeManager::const_iterator XafNodeManager::end() const { return model_.Data().nodeIds.end(); }
+XafNodeManager::const_iterator XafNodeManager::end() const { return DataOf(model_).nodeIds.end(); }
 
 const Utility::CompressedSet<long>& XafNodeManager::GetNodeIds() const {
   Trace(model_, "Nodes.GetNodeIds");
-  return model_.Data().nodeIds;
+  return DataOf(model_).nodeIds;
 }
 
 std::size_t XafNodeManager::Count() const {
   Trace(model_, "Nodes.Count");
-  return model_.Data().nodes.size();
+  return DataOf(model_).nodes.size();
 }
 
 // ---- elements ---------------------------------------------------------------
 
 long XafElementManager::AddElement(const qlElementType& type, const std::vector<long>& nodeIds) {
   Trace(model_, "Elements.AddElement", type, nodeIds);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   if (nodeIds.size() != type.NodeCount())
     throw ModelError("element type " + type.Name() + " needs " + std::to_string(type.NodeCount()) +
                      " nodes, " + std::to_string(nodeIds.size()) + " given");
@@ -105,13 +105,13 @@ long XafElementManager::AddElement(const qlElementType& type, const std::vector<
 
 boost::shared_ptr<XafElement> XafElementManager::GetElement(long id) {
   Trace(model_, "Elements.GetElement", id);
-  model_.Data().ElementAt(id);
+  DataOf(model_).ElementAt(id);
   return MakeElementHandle(model_, id);
 }
 
 bool XafElementManager::ReverseNodeNumbers(long id) {
   Trace(model_, "Elements.ReverseNodeNumbers", id);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   ElementRow& row = d.ElementAt(id);
   const qlElementType& type = ElementTypeOf(row);
   const unsigned n = row.nodeCount;
@@ -142,7 +142,7 @@ bool XafElementManager::ReverseNodeNumbers(long id) {
 
 bool XafElementManager::RemoveElement(long id, bool removeLoads) {
   Trace(model_, "Elements.RemoveElement", id, removeLoads);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   ElementRow& row = d.ElementAt(id);
   // Every step below only erases; reserve the mark list first so that
   // nothing can fail half-way.
@@ -183,17 +183,17 @@ bool XafElementManager::RemoveElement(long id, bool removeLoads) {
 
 bool XafElementManager::Contains(long id) const {
   Trace(model_, "Elements.Contains", id);
-  return model_.Data().HasElement(id);
+  return DataOf(model_).HasElement(id);
 }
 
 std::size_t XafElementManager::Count() const {
   Trace(model_, "Elements.Count");
-  return model_.Data().elementCount;
+  return DataOf(model_).elementCount;
 }
 
 std::vector<long> XafElementManager::GetElementIds() const {
   Trace(model_, "Elements.GetElementIds");
-  const ModelData& d = model_.Data();
+  const ModelData& d = DataOf(model_);
   std::vector<long> ids;
   ids.reserve(d.elementCount);
   for (std::size_t i = 0; i < d.elements.size(); ++i)
@@ -205,12 +205,12 @@ std::vector<long> XafElementManager::GetElementIds() const {
 
 Element XafConnectivityManager::GetElementById(long element) const {
   Trace(model_, "Connectivity.GetElementById", element);
-  return MakeElement(element, model_.Data().ElementAt(element));
+  return MakeElement(element, DataOf(model_).ElementAt(element));
 }
 
 pos3d XafConnectivityManager::GetElementPoint(long element) const {
   Trace(model_, "Connectivity.GetElementPoint", element);
-  const ModelData& d = model_.Data();
+  const ModelData& d = DataOf(model_);
   const ElementRow& row = d.ElementAt(element);
   double x = 0, y = 0, z = 0;
   for (unsigned i = 0; i < row.nodeCount; ++i) {
@@ -225,13 +225,13 @@ pos3d XafConnectivityManager::GetElementPoint(long element) const {
 
 Node XafConnectivityManager::GetNodeById(long node) const {
   Trace(model_, "Connectivity.GetNodeById", node);
-  return Node(node, model_.Data().NodeAt(node));
+  return Node(node, DataOf(model_).NodeAt(node));
 }
 
 void XafConnectivityManager::GetElementNodes(long element, std::vector<pos3d>& positions,
                                              Element::SortOrder order) const {
   Trace(model_, "Connectivity.GetElementNodes", element, order);
-  const ModelData& d = model_.Data();
+  const ModelData& d = DataOf(model_);
   const Element e = MakeElement(element, d.ElementAt(element));
   std::vector<pos3d> result;
   result.reserve(e.NodeCount());

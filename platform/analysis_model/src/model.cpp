@@ -56,7 +56,7 @@ bool XafModel::IsReadOnly() const noexcept { return data_->readOnly; }
 
 void XafArchive::SetArchiveMode(bool on) {
   Trace(model_, "Archive.SetArchiveMode", on);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   if (d.archiveMode == on) return;
   d.archiveMode = on;
   d.archiveModeDirty = true;
@@ -64,7 +64,7 @@ void XafArchive::SetArchiveMode(bool on) {
 
 bool XafArchive::GetArchiveMode() const {
   Trace(model_, "Archive.GetArchiveMode");
-  return model_.Data().archiveMode;
+  return DataOf(model_).archiveMode;
 }
 
 }  // namespace Kestrum::Quilm::AnalysisModel

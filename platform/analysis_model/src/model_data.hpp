@@ -197,6 +197,10 @@ struct ModelData {
   void ClearChanges();
 };
 
+// The tables of a model: the one door from the library's code to its data.
+inline ModelData& DataOf(XafModel& model) noexcept { return *model.data_; }
+inline const ModelData& DataOf(const XafModel& model) noexcept { return *model.data_; }
+
 // Throws ModelError for an id outside 1..kMaxId given as an explicit id.
 void CheckStorableId(const char* table, long id);
 // The element type of a stored type number.

@@ -31,20 +31,20 @@ void DropIfEmpty(ModelData& d, long node) {
 
 void XafNodePropertyManager::SetName(long node, const std::string& name) {
   Trace(model_, "NodeProperties.SetName", node, name);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   RowFor(d, node).name = name;
   DropIfEmpty(d, node);
 }
 
 std::string XafNodePropertyManager::GetName(long node) const {
   Trace(model_, "NodeProperties.GetName", node);
-  const NodePropertyRow* row = FindRow(model_.Data(), node);
+  const NodePropertyRow* row = FindRow(DataOf(model_), node);
   return row ? row->name : std::string();
 }
 
 void XafNodePropertyManager::AddMass(long node, const Mass& mass) {
   Trace(model_, "NodeProperties.AddMass", node, mass);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   d.CheckNode(node);
   auto& masses = RowFor(d, node).masses;
   masses.push_back(mass);
@@ -52,7 +52,7 @@ void XafNodePropertyManager::AddMass(long node, const Mass& mass) {
 
 void XafNodePropertyManager::RemoveMasses(long node) {
   Trace(model_, "NodeProperties.RemoveMasses", node);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   d.CheckNode(node);
   auto it = d.nodeProperties.find(node);
   if (it == d.nodeProperties.end() || it->second.masses.empty()) return;
@@ -63,20 +63,20 @@ void XafNodePropertyManager::RemoveMasses(long node) {
 
 std::vector<Mass> XafNodePropertyManager::GetMasses(long node) const {
   Trace(model_, "NodeProperties.GetMasses", node);
-  const NodePropertyRow* row = FindRow(model_.Data(), node);
+  const NodePropertyRow* row = FindRow(DataOf(model_), node);
   return row ? row->masses : std::vector<Mass>();
 }
 
 boost::shared_ptr<long> XafNodePropertyManager::GetTransnod(long node) const {
   Trace(model_, "NodeProperties.GetTransnod", node);
-  const NodePropertyRow* row = FindRow(model_.Data(), node);
+  const NodePropertyRow* row = FindRow(DataOf(model_), node);
   if (row == nullptr || row->transnod <= 0) return {};
   return boost::make_shared<long>(row->transnod);
 }
 
 void XafNodePropertyManager::SetTransnod(long node, long transformation) {
   Trace(model_, "NodeProperties.SetTransnod", node, transformation);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   d.CheckNode(node);
   if (transformation > 0) d.CheckTransformation(transformation);
   RowFor(d, node).transnod = transformation > 0 ? transformation : 0;
@@ -85,20 +85,20 @@ void XafNodePropertyManager::SetTransnod(long node, long transformation) {
 
 void XafNodePropertyManager::SetBoundaryCondition(long node, const Hinge& fixation) {
   Trace(model_, "NodeProperties.SetBoundaryCondition", node, fixation);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   d.CheckNode(node);
   RowFor(d, node).boundaryCondition = fixation;
 }
 
 boost::optional<Hinge> XafNodePropertyManager::GetBoundaryCondition(long node) const {
   Trace(model_, "NodeProperties.GetBoundaryCondition", node);
-  const NodePropertyRow* row = FindRow(model_.Data(), node);
+  const NodePropertyRow* row = FindRow(DataOf(model_), node);
   return row ? row->boundaryCondition : boost::none;
 }
 
 void XafNodePropertyManager::RemoveBoundaryCondition(long node) {
   Trace(model_, "NodeProperties.RemoveBoundaryCondition", node);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   d.CheckNode(node);
   auto it = d.nodeProperties.find(node);
   if (it == d.nodeProperties.end() || !it->second.boundaryCondition) return;

@@ -70,7 +70,7 @@ bool IsFinite(const vec3d& v) { return std::isfinite(v.x) && std::isfinite(v.y) 
 long XafStructureConceptManager::AddConcept(TypeId type, RoleId role, long parentId, const std::string& name,
                                             long previousId) {
   Trace(model_, "StructureConcepts.AddConcept", type, role, parentId, name, previousId);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   const long id = TargetId("concept", d.counters.concept, previousId);
   if (parentId <= 0) {
     parentId = -1;
@@ -94,7 +94,7 @@ long XafStructureConceptManager::AddConcept(TypeId type, RoleId role, long paren
 
 StructureConcept XafStructureConceptManager::GetConcept(long id) const {
   Trace(model_, "StructureConcepts.GetConcept", id);
-  const ModelData& d = model_.Data();
+  const ModelData& d = DataOf(model_);
   auto it = d.concepts.find(id);
   if (it == d.concepts.end()) ThrowMissing("concept", id);
   return it->second;
@@ -102,27 +102,27 @@ StructureConcept XafStructureConceptManager::GetConcept(long id) const {
 
 std::vector<long> XafStructureConceptManager::GetConceptIds() const {
   Trace(model_, "StructureConcepts.GetConceptIds");
-  return KeysOf(model_.Data().concepts);
+  return KeysOf(DataOf(model_).concepts);
 }
 
 // ---- materials ----------------------------------------------------------------
 
 long XafMaterialManager::AddMaterial(const qlMaterial& material, const std::string& name, long id) {
   Trace(model_, "Materials.AddMaterial", material, name, id);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   return PutRow(d, d.materials, d.dirtyMaterials, d.counters.material, "material", id,
                 MaterialRow{name, boost::make_shared<qlMaterial>(material)});
 }
 
 void XafMaterialManager::DeleteMaterial(long id) {
   Trace(model_, "Materials.DeleteMaterial", id);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   EraseRow(d.materials, d.dirtyMaterials, "material", id);
 }
 
 boost::shared_ptr<XafMaterial> XafMaterialManager::GetMaterial(long id) const {
   Trace(model_, "Materials.GetMaterial", id);
-  const ModelData& d = model_.Data();
+  const ModelData& d = DataOf(model_);
   auto it = d.materials.find(id);
   if (it == d.materials.end()) return {};
   // A copy: callers cannot change the table through the record.
@@ -132,34 +132,34 @@ boost::shared_ptr<XafMaterial> XafMaterialManager::GetMaterial(long id) const {
 
 std::vector<long> XafMaterialManager::GetMaterialIds() const {
   Trace(model_, "Materials.GetMaterialIds");
-  return KeysOf(model_.Data().materials);
+  return KeysOf(DataOf(model_).materials);
 }
 
 // ---- sections and thicknesses ---------------------------------------------------
 
 long XafSectionManager::AddSection(const qlSection& section, const std::string& name, long id) {
   Trace(model_, "Sections.AddSection", section, name, id);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   return PutRow(d, d.sections, d.dirtySections, d.counters.section, "section", id,
                 SectionRow{name, boost::make_shared<qlSection>(section), boost::none});
 }
 
 long XafSectionManager::AddThickness(const double& thickness, const std::string& name, long id) {
   Trace(model_, "Sections.AddThickness", thickness, name, id);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   return PutRow(d, d.sections, d.dirtySections, d.counters.section, "section", id,
                 SectionRow{name, {}, thickness});
 }
 
 void XafSectionManager::DeleteSection(long id) {
   Trace(model_, "Sections.DeleteSection", id);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   EraseRow(d.sections, d.dirtySections, "section", id);
 }
 
 boost::shared_ptr<XafSection> XafSectionManager::GetSection(long id) const {
   Trace(model_, "Sections.GetSection", id);
-  const ModelData& d = model_.Data();
+  const ModelData& d = DataOf(model_);
   auto it = d.sections.find(id);
   if (it == d.sections.end()) return {};
   const SectionRow& row = it->second;
@@ -170,14 +170,14 @@ boost::shared_ptr<XafSection> XafSectionManager::GetSection(long id) const {
 
 std::vector<long> XafSectionManager::GetSectionIds() const {
   Trace(model_, "Sections.GetSectionIds");
-  return KeysOf(model_.Data().sections);
+  return KeysOf(DataOf(model_).sections);
 }
 
 // ---- sets -----------------------------------------------------------------------
 
 long XafSetManager::AddSet(const EntitySet& set, const std::string& name, long id) {
   Trace(model_, "Sets.AddSet", set, name, id);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   for (long n : set.Nodes()) d.CheckNode(n);
   for (long e : set.Elements()) d.ElementAt(e);
   return PutRow(d, d.sets, d.dirtySets, d.counters.set, "set", id, SetRow{name, set});
@@ -185,13 +185,13 @@ long XafSetManager::AddSet(const EntitySet& set, const std::string& name, long i
 
 void XafSetManager::DeleteSet(long id) {
   Trace(model_, "Sets.DeleteSet", id);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   EraseRow(d.sets, d.dirtySets, "set", id);
 }
 
 boost::shared_ptr<XafSet> XafSetManager::GetSet(long id) const {
   Trace(model_, "Sets.GetSet", id);
-  const ModelData& d = model_.Data();
+  const ModelData& d = DataOf(model_);
   auto it = d.sets.find(id);
   if (it == d.sets.end()) return {};
   return boost::make_shared<XafSet>(it->second.name, it->second.content);
@@ -199,14 +199,14 @@ boost::shared_ptr<XafSet> XafSetManager::GetSet(long id) const {
 
 std::vector<long> XafSetManager::GetSetIds() const {
   Trace(model_, "Sets.GetSetIds");
-  return KeysOf(model_.Data().sets);
+  return KeysOf(DataOf(model_).sets);
 }
 
 // ---- eccentricities ---------------------------------------------------------------
 
 long XafEccentricityManager::AddEccentricity(const vec3d& eccentricity, long id) {
   Trace(model_, "Eccentricities.AddEccentricity", eccentricity, id);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   if (!IsFinite(eccentricity))
     throw ModelError("eccentricity " + TraceFormat::Arg(eccentricity) + " is not finite");
   if (id > 0) {
@@ -223,14 +223,14 @@ long XafEccentricityManager::AddEccentricity(const vec3d& eccentricity, long id)
 
 boost::shared_ptr<XafEccentricity> XafEccentricityManager::GetEccentricity(long id) const {
   Trace(model_, "Eccentricities.GetEccentricity", id);
-  const ModelData& d = model_.Data();
+  const ModelData& d = DataOf(model_);
   d.CheckEccentricity(id);
   return boost::make_shared<XafEccentricity>(d.eccentricities[id - 1]);
 }
 
 std::size_t XafEccentricityManager::Count() const {
   Trace(model_, "Eccentricities.Count");
-  return model_.Data().eccentricities.size();
+  return DataOf(model_).eccentricities.size();
 }
 
 // ---- transformations ---------------------------------------------------------------
@@ -255,7 +255,7 @@ TransformationRow TransformationFromZ(const vec3d& zAxis) {
 
 long XafTransformationManager::AddTransformation(const vec3d& zAxis, long id) {
   Trace(model_, "Transformations.AddTransformation", zAxis, id);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   TransformationRow row = TransformationFromZ(zAxis);
   if (id > 0) {
     d.CheckTransformation(id);
@@ -271,7 +271,7 @@ long XafTransformationManager::AddTransformation(const vec3d& zAxis, long id) {
 
 long XafTransformationManager::AddTransformation(const locsys3d& system) {
   Trace(model_, "Transformations.AddTransformation", system);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   const vec3d &x = system.x(), &y = system.y(), &z = system.z();
   if (!IsFinite(x) || !IsFinite(y) || !IsFinite(z)) throw ModelError("local system is not finite");
   if (d.transformations.size() >= static_cast<std::size_t>(kMaxId))
@@ -282,7 +282,7 @@ long XafTransformationManager::AddTransformation(const locsys3d& system) {
 
 boost::shared_ptr<XafTransformation> XafTransformationManager::GetTransformation(long id) const {
   Trace(model_, "Transformations.GetTransformation", id);
-  const ModelData& d = model_.Data();
+  const ModelData& d = DataOf(model_);
   d.CheckTransformation(id);
   const TransformationRow& row = d.transformations[id - 1];
   return boost::make_shared<XafTransformation>(row.vector, row.matrix);
@@ -290,14 +290,14 @@ boost::shared_ptr<XafTransformation> XafTransformationManager::GetTransformation
 
 std::size_t XafTransformationManager::Count() const {
   Trace(model_, "Transformations.Count");
-  return model_.Data().transformations.size();
+  return DataOf(model_).transformations.size();
 }
 
 // ---- hinges ---------------------------------------------------------------------
 
 long XafHingeManager::AddHinge(const Hinge& hinge) {
   Trace(model_, "Hinges.AddHinge", hinge);
-  ModelData& d = model_.Data();
+  ModelData& d = DataOf(model_);
   for (double f : hinge.Fixations())
     if (!std::isfinite(f)) throw ModelError("hinge fixation " + TraceFormat::Arg(hinge) + " is not finite");
   if (d.hinges.size() >= static_cast<std::size_t>(kMaxId)) throw ModelError("hinge table is full");
@@ -307,7 +307,7 @@ long XafHingeManager::AddHinge(const Hinge& hinge) {
 
 boost::shared_ptr<XafHinge> XafHingeManager::GetHinge(long id) const {
   Trace(model_, "Hinges.GetHinge", id);
-  const ModelData& d = model_.Data();
+  const ModelData& d = DataOf(model_);
   d.CheckHinge(id);
   return boost::make_shared<XafHinge>(d.hinges[id - 1]);
 }

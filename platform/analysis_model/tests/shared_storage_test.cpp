@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "analysis_model/xaf_model.hpp"
+#include "handle_pool.hpp"
+#include "in_place_shared.hpp"
+#include "large_table_allocator.hpp"
 #include "model_fixture.hpp"
-#include "platform/analysis_model/src/handle_pool.hpp"
-#include "platform/analysis_model/src/in_place_shared.hpp"
-#include "platform/analysis_model/src/large_table_allocator.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 namespace {

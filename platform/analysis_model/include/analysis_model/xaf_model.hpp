@@ -474,11 +474,12 @@ class XafModel {
   // otherwise a description of the first violation.
   std::string Validate() const;
 
-  // The tables, for the implementation's own use.
-  ModelData& Data() noexcept { return *data_; }
-  const ModelData& Data() const noexcept { return *data_; }
-
  private:
+  // The tables are reached only by the library's own code, through DataOf()
+  // of its internal header model_data.hpp.
+  friend inline ModelData& DataOf(XafModel& model) noexcept;
+  friend inline const ModelData& DataOf(const XafModel& model) noexcept;
+
   std::unique_ptr<ModelData> data_;
   TraceSink* trace_ = nullptr;
   XafStructureConceptManager concepts_{*this};
