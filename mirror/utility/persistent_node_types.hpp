@@ -18,14 +18,26 @@
 
 namespace Kestrum::Quilm::Utility {
 
-// The standard library's tree node types; they depend on the value type only,
-// not on the allocator, so a map over DatabaseAllocator uses exactly these.
+// The standard library's tree node types.
+//
+// The store must know each node type before the first node is allocated (the
+// library registers them when it is loaded), and the tests and benchmarks
+// count its nodes by that type, so the types must be named here. The
+// standard gives no name for the node of a std::map or std::set: every
+// standard library has its own, internal one. This names the GNU library's
+// (used by GCC and by Debian's clang alike) and stops the build with the
+// message below on any other, rather than registering a wrong type that
+// would fail only at run time. The test persistent_node_types_test checks
+// that these are the types the containers really allocate.
+//
+// The node type depends on the value type only, not on the allocator, so a
+// map over DatabaseAllocator allocates exactly these.
 #if defined(__GLIBCXX__)
 using BoundaryMapNode = std::_Rb_tree_node<std::pair<const long, bool>>;
 using IdSetNode = std::_Rb_tree_node<long>;
 using IdMapNode = std::_Rb_tree_node<std::pair<const long, long>>;
 #else
-#error "Name the ordered-map and ordered-set node types of this standard library here."
+#error "Unknown standard library: name its std::map and std::set node types here (see above)."
 #endif
 
 // Registers the three node types with the persistent store. Registering
