@@ -38,6 +38,8 @@ class QUILM_MIRROR_API IMirrorSegment : public IMirrorConcept {
   IMirrorSegment();
   // Copies the concept part, the element set and the three flags.
   IMirrorSegment(const IMirrorSegment& other);
+  // As the copy constructor. Strong guarantee: if copying the element set
+  // fails, the segment is left as it was.
   IMirrorSegment& operator=(const IMirrorSegment& other);
   // Releases the element set; writes nothing to the analysis model.
   ~IMirrorSegment() override;
@@ -94,7 +96,8 @@ class QUILM_MIRROR_API IMirrorSegment : public IMirrorConcept {
   friend class Internal::ElementOwner<IMirrorSegment, IMirrorConcept>;
 
   ElementSet elements_;
-  // One byte: bit 0 section, bit 1 material, bit 2 geometry.
+  // One byte: bit 0 section (the owner's property flag), bit 1 material,
+  // bit 2 geometry.
   unsigned char propertyModified_ : 1;
   unsigned char materialModified_ : 1;
   unsigned char geometryModified_ : 1;

@@ -87,7 +87,8 @@ class QUILM_MIRROR_API IMirrorPlate : public IMirrorObjectWithTopology {
   friend class Internal::ElementOwner<IMirrorPlate, IMirrorObjectWithTopology>;
 
   ElementSet elements_;
-  // One byte of bit fields: bit 0 thickness, bit 1 material, bit 2 geometry.
+  // One byte of bit fields: bit 0 thickness (the owner's property flag),
+  // bit 1 material, bit 2 geometry.
   std::uint8_t propertyModified_ : 1;
   std::uint8_t materialModified_ : 1;
   std::uint8_t geometryModified_ : 1;
