@@ -20,15 +20,15 @@ bool RunsBackwards(const vec3d& t) {
 
 }  // namespace
 
-void DeckBuilder::ReadElements() {
+void SolverModelReader::ReadElements() {
   for (long id : model_.Elements().GetElementIds()) {
     Element element = model_.GetConnectivityManager().GetElementById(id);
     auto record = model_.Elements().GetElement(id);
     const std::size_t fatalBefore = problems_.FatalCount();
     switch (element.GetElementType().Shape()) {
       case qlElementType::Point:
-        deck_.notes.push_back("point element " + std::to_string(id) +
-                              " has no stiffness in the deck and is left out (node masses are exported)");
+        deck_->notes.push_back("point element " + std::to_string(id) +
+                               " has no stiffness in the deck and is left out (node masses are exported)");
         break;
       case qlElementType::Line:
         ReadBeam(element, *record);
@@ -45,7 +45,7 @@ void DeckBuilder::ReadElements() {
 }
 
 // True when every end of the element is rigidly connected.
-void DeckBuilder::CheckFixations(const Element& element, const XafElement& record) {
+void SolverModelReader::CheckFixations(const Element& element, const XafElement& record) {
   std::vector<long> ids{record.GetFixation()};
   if (ids[0] == -1) {
     ids.clear();
@@ -68,7 +68,7 @@ void DeckBuilder::CheckFixations(const Element& element, const XafElement& recor
   }
 }
 
-vec3d DeckBuilder::EccentricityAt(const XafElement& record, unsigned storedIndex) {
+vec3d SolverModelReader::EccentricityAt(const XafElement& record, unsigned storedIndex) {
   auto eccentricity = LookupEccentricity(record, storedIndex);
   if (!eccentricity) {
     problems_.Add("elements referring to a missing eccentricity", ElementLabel(record.GetId()), false);
@@ -79,7 +79,7 @@ vec3d DeckBuilder::EccentricityAt(const XafElement& record, unsigned storedIndex
 
 // The element's stored local z axis; per-node axes are averaged; zero when
 // the element has none.
-vec3d DeckBuilder::LocalZAxis(const Element& element, const XafElement& record) {
+vec3d SolverModelReader::LocalZAxis(const Element& element, const XafElement& record) {
   std::vector<long> ids{record.GetTransformation()};
   if (ids[0] == -1) {
     ids.clear();
@@ -99,7 +99,7 @@ vec3d DeckBuilder::LocalZAxis(const Element& element, const XafElement& record) 
   return sum;
 }
 
-void DeckBuilder::ReadBeam(const Element& element, const XafElement& record) {
+void SolverModelReader::ReadBeam(const Element& element, const XafElement& record) {
   const long id = element.GetId();
   const unsigned count = element.NodeCount();
   if (count != 2 && count != 3) {
@@ -193,7 +193,7 @@ void DeckBuilder::ReadBeam(const Element& element, const XafElement& record) {
   }
 }
 
-void DeckBuilder::ReadShell(const Element& element, const XafElement& record) {
+void SolverModelReader::ReadShell(const Element& element, const XafElement& record) {
   const long id = element.GetId();
   const unsigned count = element.NodeCount();
   if (count != 3 && count != 4) {
@@ -269,22 +269,21 @@ void DeckBuilder::ReadShell(const Element& element, const XafElement& record) {
 }
 
 // The solver elements a model element was written as, its own id first.
-std::vector<long> DeckBuilder::SolverElements(long element) const {
+std::vector<long> SolverModelReader::SolverElements(long element) const {
   std::vector<long> parts{element};
   if (auto it = extra_.find(element); it != extra_.end())
     parts.insert(parts.end(), it->second.begin(), it->second.end());
   return parts;
 }
 
-// One *ELEMENT block per group: beams, then shells, then stiff arms.
-void DeckBuilder::WriteElementGroups(std::ostream& out) {
-  for (const auto* groups : {&beamGroups_, &shellGroups_, &armGroups_}) {
-    for (const auto& [key, g] : *groups) {
-      (void)key;
-      out << "*ELEMENT, TYPE=" << g.type << ", ELSET=" << CheckSetName(g.name) << "\n";
-      for (const auto& row : g.rows) WriteIdLines(out, row);
-    }
+// The element groups in the deck's order: beams, then shells, then stiff
+// arms, each kind in the order of its group keys.
+void SolverModelReader::FinishElements() {
+  for (auto* groups : {&beamGroups_, &shellGroups_, &armGroups_}) {
+    for (auto& entry : *groups) solver_.elementGroups.push_back(std::move(entry.second));
   }
+  std::sort(denseElements_.begin(), denseElements_.end());
+  solver_.gravityElements = std::move(denseElements_);
 }
 
 }  // namespace Kestrum::Quilm::Solver::detail

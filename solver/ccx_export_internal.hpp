@@ -1,19 +1,21 @@
-// The state shared by the parts of the ccx deck export (not installed): the
-// problem list, the element groups and the DeckBuilder that reads the model
-// and writes the deck. Its members are defined by job:
-//   ccx_export.cpp           the export entry point and the deck's assembly;
+// The first pass of the ccx deck export (not installed): the problem list
+// and the SolverModelReader, which reads an analysis model into a solver
+// model (solver_model.hpp) and makes every choice of the export on the way.
+// The deck writer (ccx_deck_writer.hpp) then writes the deck from that model.
+// The reader's members are defined by job:
+//   ccx_export.cpp           the export entry point and the order of reading;
 //   ccx_export_nodes.cpp     model and generated nodes, offset beam ends;
 //   ccx_export_elements.cpp  beams and shells;
 //   ccx_export_sections.cpp  materials, beam sections, shell thicknesses, arms;
 //   ccx_export_supports.cpp  point masses and boundary conditions;
-//   ccx_export_loads.cpp     load cases and their steps.
+//   ccx_export_loads.cpp     load cases and the loads of their steps.
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <map>
 #include <optional>
-#include <ostream>
 #include <set>
 #include <string>
 #include <tuple>
@@ -27,6 +29,7 @@
 #include "solver/beam_mapping.hpp"
 #include "solver/ccx_export.hpp"
 #include "solver/deck_format.hpp"
+#include "solver/solver_model.hpp"
 
 namespace Kestrum::Quilm::Solver::detail {
 
@@ -81,19 +84,19 @@ class Problems {
 inline std::string ElementLabel(long id) { return "element " + std::to_string(id); }
 inline std::string NodeLabel(long id) { return "node " + std::to_string(id); }
 
-// A direction as the deck writes it: "x, y, z".
+// A direction as the deck writes it, "x, y, z": the key of the element
+// groups that differ only in their section axis.
 inline std::string VecKey(const vec3d& v) {
   return FormatNumber(v.x) + ", " + FormatNumber(v.y) + ", " + FormatNumber(v.z);
 }
 
-// A group of elements that share the solver's element type and section
-// data, written as one *ELEMENT block with its own element set.
-struct ElementGroup {
-  std::string name;
-  std::string type;
-  std::string sectionKeyword;           // the section keyword lines after "ELSET=name"
-  std::vector<std::vector<long>> rows;  // element id, then its nodes
-};
+// Throws the ExportError that FormatNumber would throw for `value`, without
+// formatting a writable one: the reader checks the numbers of the steps, so
+// that a deck with one that cannot be written fails before its problems are
+// settled, as it fails to write.
+inline void CheckWritable(double value, const char* what) {
+  if (!std::isfinite(value)) FormatNumber(value, what);
+}
 
 // The beam as the solver sees it: its end nodes (offset ends where eccentric).
 struct BeamEnds {
@@ -102,20 +105,21 @@ struct BeamEnds {
   long middle = 0;  // the middle node of a three-node beam, 0 for none
 };
 
-// Reads an analysis model and writes its deck; one builder per export. The
-// model and the options are not owned and must outlive the builder.
-class DeckBuilder {
+// Reads an analysis model into a solver model; one reader per export. The
+// model and the options are not owned and must outlive the reader.
+class SolverModelReader {
  public:
-  DeckBuilder(XafModel& model, const ExportOptions& options) : model_(model), options_(options) {}
+  SolverModelReader(XafModel& model, const ExportOptions& options) : model_(model), options_(options) {}
 
-  // Reads the whole model and returns the deck; throws ExportError naming
-  // every record that cannot be exported.
-  CcxDeck Build();
+  // Reads the whole model. Fills `deck`'s notes and what the results reader
+  // needs (everything but the text) and returns the solver model; throws
+  // ExportError naming every record that cannot be exported.
+  SolverModel Read(CcxDeck& deck);
 
  private:
-  // ---- assembly (ccx_export.cpp) ----------------------------------------------
-  std::string Assemble(const std::string& steps);
-  void WriteModelSets(std::ostream& out);
+  // ---- order of reading (ccx_export.cpp) ---------------------------------------
+  void ReadModelSets();
+  void Finish();
 
   // ---- nodes (ccx_export_nodes.cpp) -------------------------------------------
   void ReadNodes();
@@ -125,8 +129,7 @@ class DeckBuilder {
   pos3d PositionOf(long node) const;
   long MidNode(long a, long b);
   long BeamNode(long node, const vec3d& eccentricity, double armSize);
-  void WriteNodes(std::ostream& out);
-  void WriteNodeLine(std::ostream& out, long id, const pos3d& p);
+  void FinishNodes();
 
   // ---- elements (ccx_export_elements.cpp) -------------------------------------
   void ReadElements();
@@ -136,7 +139,7 @@ class DeckBuilder {
   void ReadBeam(const Element& element, const XafElement& record);
   void ReadShell(const Element& element, const XafElement& record);
   std::vector<long> SolverElements(long element) const;
-  void WriteElementGroups(std::ostream& out);
+  void FinishElements();
 
   // ---- materials and sections (ccx_export_sections.cpp) -----------------------
   std::optional<qlMaterial> MaterialOf(long elementId, long materialId);
@@ -145,28 +148,31 @@ class DeckBuilder {
                           const SolverBeamSection& mapped, const vec3d& n1);
   ElementGroup& ShellGroup(long sectionId, long materialId, double thickness);
   ElementGroup& ArmGroup(const vec3d& direction, double armSize);
-  void WriteMaterials(std::ostream& out);
-  void WriteSections(std::ostream& out);
+  void FinishMaterials();
 
   // ---- masses and boundary conditions (ccx_export_supports.cpp) ---------------
   void ReadNodeProperties();
   void InheritFixities();
-  void WriteMassElements(std::ostream& out);
-  void WriteBoundaries(std::ostream& out);
+  void FinishMasses();
 
   // ---- loads (ccx_export_loads.cpp) -------------------------------------------
   void SelectLoadCases();
+  void ReadSteps();
+  StaticStep ReadStaticStep(long lc);
+  void ReadNodeLoad(const LoadEntry& entry, const std::string& label, std::map<long, Dofs>& nodal);
+  void ReadLineLoad(const LoadEntry& entry, const std::string& label, std::map<long, Dofs>& nodal);
+  void ReadPressure(const LoadEntry& entry, const std::string& label, std::vector<Pressure>& pressures);
+  std::optional<Gravity> ReadGravity(long lc, std::map<long, Dofs>& nodal);
+  std::vector<NodalLoad> NodalLoadsOf(const std::map<long, Dofs>& nodal) const;
   void AddNodal(std::map<long, Dofs>& loads, long node, const vec3d& force, const vec3d& moment);
   void AddLineLoad(std::map<long, Dofs>& loads, const BeamEnds& beam, const vec3d& q1, const vec3d& q2);
-  void WriteSteps(std::ostream& out);
-  void WriteStaticStep(std::ostream& out, long lc);
   void AddInertiaForce(std::map<long, Dofs>& nodal, long node, const vec3d& a, const vec3d& alpha,
                        const std::string& label);
-  void WriteGravitySet(std::ostream& out);
 
   XafModel& model_;
   const ExportOptions& options_;
-  CcxDeck deck_;
+  CcxDeck* deck_ = nullptr;  // not owned: the deck being read for, during Read
+  SolverModel solver_;
   Problems problems_;
 
   std::map<long, pos3d> nodes_;    // the model's nodes
@@ -193,7 +199,8 @@ class DeckBuilder {
 
   std::map<long, double> lumpedMass_;  // structural mass lumped at model nodes
   std::map<long, std::array<double, 6>> pointMasses_;
-  std::map<std::string, std::vector<long>> massElements_;  // mass value -> nodes
+  // Point masses grouped by their value as the deck writes it -> value, nodes.
+  std::map<std::string, std::pair<double, std::vector<long>>> massElements_;
   std::map<long, std::vector<int>> boundaries_;
 };
 

@@ -16,7 +16,7 @@ pos3d Midpoint(const pos3d& a, const pos3d& b) { return {(a.x + b.x) / 2, (a.y +
 
 }  // namespace
 
-void DeckBuilder::ReadNodes() {
+void SolverModelReader::ReadNodes() {
   auto& connectivity = model_.GetConnectivityManager();
   long maxId = 0;
   for (long id : model_.Nodes()) {
@@ -31,7 +31,7 @@ void DeckBuilder::ReadNodes() {
 
 // The eccentricity of an element at a stored node index; nullopt when the
 // record is missing (reported where the element is read).
-std::optional<vec3d> DeckBuilder::LookupEccentricity(const XafElement& record, unsigned storedIndex) {
+std::optional<vec3d> SolverModelReader::LookupEccentricity(const XafElement& record, unsigned storedIndex) {
   long id = record.GetEccentricity();
   if (id == -1) id = record.GetNodeEccentricity(storedIndex);
   if (id <= 0) return vec3d();
@@ -48,7 +48,7 @@ std::optional<vec3d> DeckBuilder::LookupEccentricity(const XafElement& record, u
 // makes the solver hold the beam's cross-section rigid there, which
 // suppresses its lateral contraction and stiffens the beam (by 1/(1-nu^2)
 // where arms sit at every node); those nodes are left out instead.
-void DeckBuilder::FindAnchoredNodes() {
+void SolverModelReader::FindAnchoredNodes() {
   std::map<long, std::set<std::array<double, 3>>> attachments;
   for (long id : model_.Elements().GetElementIds()) {
     Element element = model_.GetConnectivityManager().GetElementById(id);
@@ -78,21 +78,21 @@ void DeckBuilder::FindAnchoredNodes() {
   }
 }
 
-long DeckBuilder::NewNode(const pos3d& position) {
+long SolverModelReader::NewNode(const pos3d& position) {
   long id = nextNode_++;
   generatedNodes_.emplace_back(id, position);
   positions_[id] = position;
   return id;
 }
 
-pos3d DeckBuilder::PositionOf(long node) const {
+pos3d SolverModelReader::PositionOf(long node) const {
   auto it = nodes_.find(node);
   if (it != nodes_.end()) return it->second;
   return positions_.at(node);
 }
 
 // The node midway between two nodes, shared by every element with that edge.
-long DeckBuilder::MidNode(long a, long b) {
+long SolverModelReader::MidNode(long a, long b) {
   auto key = std::minmax(a, b);
   auto it = midNodes_.find(key);
   if (it != midNodes_.end()) return it->second;
@@ -104,7 +104,7 @@ long DeckBuilder::MidNode(long a, long b) {
 // The node where a beam attaches: the model node itself, or for a
 // non-zero eccentricity the offset point joined to the node by a stiff arm
 // (one per node and eccentricity, shared by the beams that meet there).
-long DeckBuilder::BeamNode(long node, const vec3d& eccentricity, double armSize) {
+long SolverModelReader::BeamNode(long node, const vec3d& eccentricity, double armSize) {
   if (isZero(eccentricity)) return node;
   auto key = std::make_tuple(node, eccentricity.x, eccentricity.y, eccentricity.z);
   auto it = offsetNodes_.find(key);
@@ -124,24 +124,18 @@ long DeckBuilder::BeamNode(long node, const vec3d& eccentricity, double armSize)
 
 // The model's nodes (those left out replaced by their beam axis nodes) and
 // the generated ones; NMODEL holds the nodes whose results are printed.
-void DeckBuilder::WriteNodes(std::ostream& out) {
-  out << "*NODE, NSET=NALL\n";
-  std::vector<long> printed;
+void SolverModelReader::FinishNodes() {
+  auto& written = solver_.nodes;
+  auto& printed = solver_.printedNodes;
+  written.reserve(nodes_.size() + generatedNodes_.size());
   for (const auto& [id, p] : nodes_) {
     if (detached_.count(id)) continue;
-    WriteNodeLine(out, id, p);
+    written.emplace_back(id, p);
     printed.push_back(id);
   }
-  for (const auto& [id, p] : generatedNodes_) WriteNodeLine(out, id, p);
+  written.insert(written.end(), generatedNodes_.begin(), generatedNodes_.end());
   for (const auto& entry : detached_) printed.push_back(entry.second);
   std::sort(printed.begin(), printed.end());
-  out << "*NSET, NSET=NMODEL\n";
-  WriteIdLines(out, printed);
-}
-
-void DeckBuilder::WriteNodeLine(std::ostream& out, long id, const pos3d& p) {
-  out << id << ", " << FormatNumber(p.x, "a coordinate") << ", " << FormatNumber(p.y, "a coordinate") << ", "
-      << FormatNumber(p.z, "a coordinate") << "\n";
 }
 
 }  // namespace Kestrum::Quilm::Solver::detail

@@ -6,7 +6,7 @@
 namespace Kestrum::Quilm::Solver::detail {
 
 // The material of an element, or nullopt after recording why not.
-std::optional<qlMaterial> DeckBuilder::MaterialOf(long elementId, long materialId) {
+std::optional<qlMaterial> SolverModelReader::MaterialOf(long elementId, long materialId) {
   if (materialId <= 0) {
     problems_.Add("elements without a material", ElementLabel(elementId), false);
     return std::nullopt;
@@ -22,13 +22,13 @@ std::optional<qlMaterial> DeckBuilder::MaterialOf(long elementId, long materialI
 
 // The solver's form of a beam section, mapped once per section; nullptr
 // after recording why the section cannot be written.
-const SolverBeamSection* DeckBuilder::BeamSectionOf(long elementId, long sectionId,
-                                                    const qlSection& section) {
+const SolverBeamSection* SolverModelReader::BeamSectionOf(long elementId, long sectionId,
+                                                          const qlSection& section) {
   auto mapped = sections_.find(sectionId);
   if (mapped == sections_.end()) {
     try {
       mapped = sections_.emplace(sectionId, MapBeamSection(section, options_.allowEquivalentSections)).first;
-      if (!mapped->second.note.empty()) deck_.notes.push_back(mapped->second.note);
+      if (!mapped->second.note.empty()) deck_->notes.push_back(mapped->second.note);
     } catch (const ExportError& e) {
       problems_.Add(std::string(e.what()), ElementLabel(elementId), false);
       return nullptr;
@@ -39,8 +39,8 @@ const SolverBeamSection* DeckBuilder::BeamSectionOf(long elementId, long section
 
 // The group of beams with this element type, section, material and section
 // axis, created on first use.
-ElementGroup& DeckBuilder::BeamGroup(const std::string& type, long sectionId, long materialId,
-                                     const SolverBeamSection& mapped, const vec3d& n1) {
+ElementGroup& SolverModelReader::BeamGroup(const std::string& type, long sectionId, long materialId,
+                                           const SolverBeamSection& mapped, const vec3d& n1) {
   const std::string key =
       type + "|" + std::to_string(sectionId) + "|" + std::to_string(materialId) + "|" + VecKey(n1);
   auto group = beamGroups_.find(key);
@@ -48,9 +48,11 @@ ElementGroup& DeckBuilder::BeamGroup(const std::string& type, long sectionId, lo
     ElementGroup g;
     g.name = "B" + std::to_string(beamGroups_.size() + 1);
     g.type = type;
-    g.sectionKeyword = "*BEAM SECTION, ELSET=" + g.name + ", MATERIAL=M" + std::to_string(materialId) +
-                       ", SECTION=" + mapped.sectionType + "\n" + mapped.dimensions + "\n" + VecKey(n1) +
-                       "\n";
+    g.section.kind = SectionCard::Kind::Beam;
+    g.section.material = "M" + std::to_string(materialId);
+    g.section.sectionType = mapped.sectionType;
+    g.section.dimensions = mapped.dimensions;
+    g.section.axis = n1;
     group = beamGroups_.emplace(key, g).first;
   }
   return group->second;
@@ -58,7 +60,7 @@ ElementGroup& DeckBuilder::BeamGroup(const std::string& type, long sectionId, lo
 
 // The group of shells with this thickness section and material, created on
 // first use.
-ElementGroup& DeckBuilder::ShellGroup(long sectionId, long materialId, double thickness) {
+ElementGroup& SolverModelReader::ShellGroup(long sectionId, long materialId, double thickness) {
   const std::string type = "S8R";
   const std::string key = type + "|" + std::to_string(sectionId) + "|" + std::to_string(materialId);
   auto group = shellGroups_.find(key);
@@ -66,8 +68,9 @@ ElementGroup& DeckBuilder::ShellGroup(long sectionId, long materialId, double th
     ElementGroup g;
     g.name = "P" + std::to_string(shellGroups_.size() + 1);
     g.type = type;
-    g.sectionKeyword = "*SHELL SECTION, ELSET=" + g.name + ", MATERIAL=M" + std::to_string(materialId) +
-                       "\n" + FormatNumber(thickness, "a plate thickness") + "\n";
+    g.section.kind = SectionCard::Kind::Shell;
+    g.section.material = "M" + std::to_string(materialId);
+    g.section.thickness = thickness;
     group = shellGroups_.emplace(key, g).first;
   }
   return group->second;
@@ -75,41 +78,30 @@ ElementGroup& DeckBuilder::ShellGroup(long sectionId, long materialId, double th
 
 // The group of stiff arms along a unit direction with this square section
 // size, created on first use.
-ElementGroup& DeckBuilder::ArmGroup(const vec3d& direction, double armSize) {
+ElementGroup& SolverModelReader::ArmGroup(const vec3d& direction, double armSize) {
   const std::string size = FormatNumber(armSize, "an arm size");
-  const std::string key2 = VecKey(AnyPerpendicular(direction)) + "|" + size;
+  const vec3d axis = AnyPerpendicular(direction);
+  const std::string key2 = VecKey(axis) + "|" + size;
   auto group = armGroups_.find(key2);
   if (group == armGroups_.end()) {
     ElementGroup g;
     g.name = "ARM" + std::to_string(armGroups_.size() + 1);
     g.type = "B31";
-    g.sectionKeyword = "*BEAM SECTION, ELSET=" + g.name + ", MATERIAL=MARM, SECTION=RECT\n" + size + ", " +
-                       size + "\n" + VecKey(AnyPerpendicular(direction)) + "\n";
+    g.section.kind = SectionCard::Kind::Beam;
+    g.section.material = "MARM";
+    g.section.sectionType = "RECT";
+    g.section.dimensions = size + ", " + size;
+    g.section.axis = axis;
     group = armGroups_.emplace(key2, g).first;
   }
   return group->second;
 }
 
-// The materials the exported elements use, then the arms' material: as
-// stiff as the stiffest beam times the arm factor, without lateral
-// contraction.
-void DeckBuilder::WriteMaterials(std::ostream& out) {
-  for (const auto& [id, m] : materials_) {
-    out << "*MATERIAL, NAME=M" << id << "\n*ELASTIC\n"
-        << FormatNumber(m.YoungsModulus(), "a Young's modulus") << ", "
-        << FormatNumber(m.PoissonsRatio(), "a Poisson's ratio") << "\n";
-    if (m.Density() > 0.0) out << "*DENSITY\n" << FormatNumber(m.Density(), "a density") << "\n";
-  }
-  if (!armGroups_.empty()) {
-    out << "*MATERIAL, NAME=MARM\n*ELASTIC\n"
-        << FormatNumber(maxBeamModulus_ * options_.armStiffnessFactor, "the arm stiffness") << ", 0\n";
-  }
-}
-
-void DeckBuilder::WriteSections(std::ostream& out) {
-  for (const auto* groups : {&beamGroups_, &shellGroups_, &armGroups_}) {
-    for (const auto& entry : *groups) out << entry.second.sectionKeyword;
-  }
+// The materials the exported elements use, and the arms' modulus: the
+// stiffest beam's times the arm factor.
+void SolverModelReader::FinishMaterials() {
+  solver_.materials = std::move(materials_);
+  if (!armGroups_.empty()) solver_.armModulus = maxBeamModulus_ * options_.armStiffnessFactor;
 }
 
 }  // namespace Kestrum::Quilm::Solver::detail

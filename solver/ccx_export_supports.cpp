@@ -9,7 +9,7 @@
 
 namespace Kestrum::Quilm::Solver::detail {
 
-void DeckBuilder::ReadNodeProperties() {
+void SolverModelReader::ReadNodeProperties() {
   auto& properties = model_.NodeProperties();
   for (const auto& [id, position] : nodes_) {
     (void)position;
@@ -33,7 +33,7 @@ void DeckBuilder::ReadNodeProperties() {
       }
       if (!fixed.empty()) {
         boundaries_[id] = fixed;
-        deck_.supportNodes.push_back(id);
+        deck_->supportNodes.push_back(id);
       }
     }
   }
@@ -54,7 +54,13 @@ void DeckBuilder::ReadNodeProperties() {
           "rotational inertia of point masses is not supported; skipping keeps the translational mass",
           NodeLabel(node), true);
     }
-    if (m[0] > 0.0) massElements_[FormatNumber(m[0], "a point mass")].push_back(node);
+    if (m[0] > 0.0) {
+      // Grouped by the value as written, so that masses the deck cannot tell
+      // apart share one MASS card.
+      auto& group = massElements_[FormatNumber(m[0], "a point mass")];
+      if (group.second.empty()) group.first = m[0];
+      group.second.push_back(node);
+    }
   }
 }
 
@@ -67,7 +73,7 @@ void DeckBuilder::ReadNodeProperties() {
 // without being a support line itself. Half-edges of divided triangles
 // follow their edge, through its mid-side node; the rule is applied until
 // nothing changes because generated nodes also lie between generated nodes.
-void DeckBuilder::InheritFixities() {
+void SolverModelReader::InheritFixities() {
   for (bool changed = true; changed;) {
     changed = false;
     for (const auto& [edge, mid] : midNodes_) {
@@ -89,22 +95,14 @@ void DeckBuilder::InheritFixities() {
 
 // One MASS element per node with a point mass, grouped by mass value; their
 // ids follow every other generated element.
-void DeckBuilder::WriteMassElements(std::ostream& out) {
-  int massSet = 0;
-  for (const auto& [value, massNodes] : massElements_) {
-    const std::string name = "PM" + std::to_string(++massSet);
-    out << "*ELEMENT, TYPE=MASS, ELSET=" << name << "\n";
-    for (long node : massNodes) out << nextElement_++ << ", " << node << "\n";
-    out << "*MASS, ELSET=" << name << "\n" << value << "\n";
-  }
-}
-
-void DeckBuilder::WriteBoundaries(std::ostream& out) {
-  if (!boundaries_.empty()) {
-    out << "*BOUNDARY\n";
-    for (const auto& [node, dofs] : boundaries_) {
-      for (int dof : dofs) out << node << ", " << dof << ", " << dof << "\n";
-    }
+void SolverModelReader::FinishMasses() {
+  for (auto& entry : massElements_) {
+    MassGroup group;
+    group.mass = entry.second.first;
+    group.nodes = std::move(entry.second.second);
+    group.firstElement = nextElement_;
+    nextElement_ += static_cast<long>(group.nodes.size());
+    solver_.massGroups.push_back(std::move(group));
   }
 }
 

@@ -15,6 +15,10 @@ namespace Kestrum::Quilm::Mirror {
 
 class IMirrorMaterial;
 class IMirrorSection;
+namespace Internal {
+template <class Owner, class Base>
+class ElementOwner;
+}
 
 // A beam segment. The host derives from it and supplies GetSection and
 // GetMaterial (the property mirror that applies at a point of the segment,
@@ -34,6 +38,8 @@ class QUILM_MIRROR_API IMirrorSegment : public IMirrorConcept {
   IMirrorSegment();
   // Copies the concept part, the element set and the three flags.
   IMirrorSegment(const IMirrorSegment& other);
+  // As the copy constructor. Strong guarantee: if copying the element set
+  // fails, the segment is left as it was.
   IMirrorSegment& operator=(const IMirrorSegment& other);
   // Releases the element set; writes nothing to the analysis model.
   ~IMirrorSegment() override;
@@ -61,15 +67,15 @@ class QUILM_MIRROR_API IMirrorSegment : public IMirrorConcept {
   // The reference stays valid while the segment lives.
   virtual const ElementSet& GetElements() const;
 
-  void SetSectionModified(bool modified) noexcept { sectionModified_ = modified; }
-  bool IsSectionModified() const noexcept { return sectionModified_; }
+  void SetSectionModified(bool modified) noexcept { propertyModified_ = modified; }
+  bool IsSectionModified() const noexcept { return propertyModified_; }
   void SetMaterialModified(bool modified) noexcept { materialModified_ = modified; }
   bool IsMaterialModified() const noexcept { return materialModified_; }
   void SetGeometryModified(bool modified) noexcept { geometryModified_ = modified; }
   bool IsGeometryModified() const noexcept { return geometryModified_; }
 
   // True when the section or the material flag is set (not the geometry flag).
-  bool ArePropertiesUpdated() const noexcept { return sectionModified_ || materialModified_; }
+  bool ArePropertiesUpdated() const noexcept { return propertyModified_ || materialModified_; }
   // Sets all three flags to `value`; the general modified flag is untouched.
   void ClearUpdateFlags(bool value) noexcept;
 
@@ -85,9 +91,14 @@ class QUILM_MIRROR_API IMirrorSegment : public IMirrorConcept {
   void Join(boost::intrusive_ptr<IMirrorSegment> other);
 
  private:
+  // The element set and its flags are kept by the component that segments
+  // and plates share.
+  friend class Internal::ElementOwner<IMirrorSegment, IMirrorConcept>;
+
   ElementSet elements_;
-  // One byte: bit 0 section, bit 1 material, bit 2 geometry.
-  unsigned char sectionModified_ : 1;
+  // One byte: bit 0 section (the owner's property flag), bit 1 material,
+  // bit 2 geometry.
+  unsigned char propertyModified_ : 1;
   unsigned char materialModified_ : 1;
   unsigned char geometryModified_ : 1;
 };

@@ -15,6 +15,10 @@ namespace Kestrum::Quilm::Mirror {
 
 class IMirrorThickness;
 class IMirrorMaterial;
+namespace Internal {
+template <class Owner, class Base>
+class ElementOwner;
+}
 
 // A plate mirror. The host derives from it and answers, for a point of the
 // plate, the thickness and material mirrors that apply there (null: none).
@@ -31,7 +35,9 @@ class QUILM_MIRROR_API IMirrorPlate : public IMirrorObjectWithTopology {
   IMirrorPlate();
   // Copies the base part, the element set (as an independent copy) and the flags.
   IMirrorPlate(const IMirrorPlate& other);
-  // As the copy constructor; assigning a plate to itself leaves its set as it is.
+  // As the copy constructor; assigning a plate to itself changes nothing.
+  // Strong guarantee: if copying the element set fails, the plate (base part
+  // and flags included) is left as it was.
   IMirrorPlate& operator=(const IMirrorPlate& other);
   // Releases the element set; writes nothing to the analysis model.
   ~IMirrorPlate() override;
@@ -59,15 +65,15 @@ class QUILM_MIRROR_API IMirrorPlate : public IMirrorObjectWithTopology {
   // The element ids of the plate, iterated in ascending order.
   virtual const ElementSet& GetElements() const;
 
-  void SetThicknessModified(bool modified) noexcept { thicknessModified_ = modified; }
-  bool IsThicknessModified() const noexcept { return thicknessModified_; }
+  void SetThicknessModified(bool modified) noexcept { propertyModified_ = modified; }
+  bool IsThicknessModified() const noexcept { return propertyModified_; }
   void SetMaterialModified(bool modified) noexcept { materialModified_ = modified; }
   bool IsMaterialModified() const noexcept { return materialModified_; }
   void SetGeometryModified(bool modified) noexcept { geometryModified_ = modified; }
   bool IsGeometryModified() const noexcept { return geometryModified_; }
 
   // True when the thickness or the material flag is set (geometry plays no part).
-  bool ArePropertiesUpdated() const noexcept { return thicknessModified_ || materialModified_; }
+  bool ArePropertiesUpdated() const noexcept { return propertyModified_ || materialModified_; }
   // Sets all three aspect flags to `value`; the general modified flag is untouched.
   void ClearUpdateFlags(bool value) noexcept;
   // Adds the element id (once) and sets all three aspect flags, also when the
@@ -76,9 +82,14 @@ class QUILM_MIRROR_API IMirrorPlate : public IMirrorObjectWithTopology {
   void AddElement(long elementId);
 
  private:
+  // The element set and its flags are kept by the component that segments
+  // and plates share.
+  friend class Internal::ElementOwner<IMirrorPlate, IMirrorObjectWithTopology>;
+
   ElementSet elements_;
-  // One byte of bit fields: bit 0 thickness, bit 1 material, bit 2 geometry.
-  std::uint8_t thicknessModified_ : 1;
+  // One byte of bit fields: bit 0 thickness (the owner's property flag),
+  // bit 1 material, bit 2 geometry.
+  std::uint8_t propertyModified_ : 1;
   std::uint8_t materialModified_ : 1;
   std::uint8_t geometryModified_ : 1;
 };

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <sstream>
 
@@ -139,6 +140,38 @@ TEST_F(DeckTest, LineLoadsBecomeConsistentNodalForcesAndMoments) {
   EXPECT_NEAR(loads.at({a, 1}), L * (2 * 600.0) / 6, 1e-9);
   EXPECT_NEAR(loads.at({b, 1}), L * 600.0 / 6, 1e-9);
   EXPECT_EQ(loads.count({a, 2}) + loads.count({a, 4}) + loads.count({a, 6}), 0u);
+}
+
+// A load the deck cannot write fails the whole export instead of reaching
+// the deck as "nan" or "inf", whichever kind of load carries it.
+TEST(DeckLoadTest, ANonFiniteLoadFailsTheExport) {
+  const double kBad[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()};
+  for (double bad : kBad) {
+    for (const char* what : {"a nodal load", "a pressure"}) {
+      SCOPED_TRACE(std::string(what) + " of " + std::to_string(bad));
+      HostModel host;
+      auto steel = host.Material(2.1e11, 0.3, 7850);
+      host.LoadCase(1, "bad");
+      boost::shared_ptr<AnalysisModel::Load> load;
+      std::vector<long> elements;
+      if (std::string(what) == "a nodal load") {
+        elements = host.Beam({0, 0, 0}, {1, 0, 0}, {{1.0, host.Section(qlSection::Rectangle(0.1, 0.05)), 1}},
+                             steel, vec3d(0, 0, 1))
+                       .elements;
+        load.reset(new AnalysisModel::LineLoad(vec3d(0, 0, bad), vec3d(0, 0, -1000)));
+      } else {
+        host.Plate(1.0, 1, host.Thickness(0.01), steel, elements);
+        load.reset(new AnalysisModel::SurfaceLoad(bad));
+      }
+      host.ElementLoad(1, elements, load);
+      try {
+        host.Export();
+        ADD_FAILURE() << "exported";
+      } catch (const ExportError& e) {
+        EXPECT_TRUE(Contains(e.what(), std::string("cannot write ") + what)) << e.what();
+      }
+    }
+  }
 }
 
 TEST_F(DeckTest, LineLoadsOnThreeNodeBeamsReachTheMiddleNode) {

@@ -15,6 +15,8 @@
 #include "mirror/core/mirror_model.hpp"
 #include "mirror/properties/mirror_material.hpp"
 #include "mirror/properties/mirror_thickness.hpp"
+#include "mirror/utility/persistent_node_types.hpp"
+#include "storage/database_handle.hpp"
 
 namespace Kestrum::Quilm::Mirror {
 namespace {
@@ -334,6 +336,33 @@ TEST_F(PlateTest, CopiesHoldIndependentSetsAndSelfAssignmentIsHarmless) {
   plate_ = static_cast<const TestPlate&>(self);
   EXPECT_THAT(Ids(plate_.GetElements()), ElementsAre(1, 2, 3));
   EXPECT_FALSE(plate_.IsMaterialModified());
+}
+
+// Regression: assignment used to copy the base part before the element set,
+// so a failed copy of the set left the plate half-assigned. With the set's
+// node type taken out of the store, the copy fails at its first allocation.
+TEST(PlateAssignmentTest, AFailedCopyOfTheSetLeavesThePlateAsItWas) {
+  TestPlate source;
+  for (long id : {1, 3, 5, 7, 9}) source.AddElement(id);
+  TestPlate target;
+  target.AddElement(4);
+  target.ClearUpdateFlags(false);
+  target.SetModified(false);
+  const auto& nodeType = os_pse::os_ts<Utility::BoundaryMapNode>::the_instance;
+  const std::int64_t liveNodes = Core::DatabaseHandle::LiveAllocations(nodeType);
+
+  Utility::DeregisterPersistentNodeTypes();
+  EXPECT_THROW(target = source, Core::StorageError);
+  Utility::RegisterPersistentNodeTypes();
+
+  EXPECT_THAT(Ids(target.GetElements()), ElementsAre(4));
+  EXPECT_FALSE(target.IsModified());
+  EXPECT_FALSE(target.ArePropertiesUpdated());
+  EXPECT_FALSE(target.IsGeometryModified());
+  EXPECT_EQ(Core::DatabaseHandle::LiveAllocations(nodeType), liveNodes);
+  target = source;  // and once the store allows it, the assignment goes through
+  EXPECT_THAT(Ids(target.GetElements()), ElementsAre(1, 3, 5, 7, 9));
+  EXPECT_TRUE(target.IsModified());
 }
 
 TEST_F(PlateTest, TheThicknessIsReleasedBeforeTheMaterialIsAsked) {
