@@ -1,7 +1,7 @@
 // The dense tables of element properties: eccentricities, transformations
 // and hinges. Their ids run from 1 to the count stored in the meta table;
-// rows are never deleted, only replaced. Each table's Read<row> function
-// decodes and checks one stored row.
+// rows are never deleted, only replaced. ReadEccentricityRow,
+// ReadTransformationRow and HingeOf decode and check one stored row.
 #include "model_file_tables.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel::ModelFile {

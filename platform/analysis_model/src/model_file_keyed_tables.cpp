@@ -1,7 +1,7 @@
 // The keyed tables: concepts, materials, sections, sets and node
 // properties. Rows live under any id and are added, replaced and deleted
 // one by one; a keyed table's id counter is kept in the meta table. Each
-// table's Read<row> function decodes and checks one stored row.
+// table's Read<Row> function decodes and checks one stored row.
 #include <array>
 #include <boost/make_shared.hpp>
 
