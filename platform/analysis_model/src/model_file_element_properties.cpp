@@ -1,0 +1,100 @@
+// The dense tables of element properties: eccentricities, transformations
+// and hinges. Their ids run from 1 to the count stored in the meta table;
+// rows are never deleted, only replaced. ReadEccentricityRow,
+// ReadTransformationRow and HingeOf decode and check one stored row.
+#include "model_file_tables.hpp"
+
+namespace Kestrum::Quilm::AnalysisModel::ModelFile {
+
+// ---- eccentricities -----------------------------------------------------------------
+
+// vector: three doubles.
+const char* const EccentricitiesTable::kCreate =
+    R"sql(CREATE TABLE eccentricities(id INTEGER PRIMARY KEY, vector BLOB NOT NULL))sql";
+
+namespace {
+
+vec3d ReadEccentricityRow(const ModelData& d, const Sql::Statement& s) {
+  const auto v = DoublesOf(d, s, 1, 3, "an eccentricity");
+  return vec3d(v[0], v[1], v[2]);
+}
+
+}  // namespace
+
+void EccentricitiesTable::Read(Sql::Connection& db, ModelData& d) {
+  Sql::Statement s(db, "SELECT id, vector FROM eccentricities");
+  while (s.Step()) {
+    CheckDenseId(d, "eccentricity", s.Int(0), d.eccentricities.size());
+    d.eccentricities[s.Int(0) - 1] = ReadEccentricityRow(d, s);
+  }
+}
+
+void EccentricitiesTable::Write(Sql::Connection& db, const ModelData& d) {
+  Sql::Statement s(db, "INSERT OR REPLACE INTO eccentricities(id, vector) VALUES(?, ?)");
+  WriteDense(s, d.eccentricities, d.flushedEccentricities, d.dirtyEccentricities,
+             [](Sql::Statement& st, long id, const vec3d& v) {
+               st.Bind(1, static_cast<std::int64_t>(id)).BindVector(2, std::vector<double>{v.x, v.y, v.z});
+             });
+}
+
+// ---- transformations ------------------------------------------------------------
+
+// vector: the local z axis it was defined from, three doubles; matrix: nine
+// doubles, the local x, y and z axes in turn.
+const char* const TransformationsTable::kCreate =
+    R"sql(CREATE TABLE transformations(id INTEGER PRIMARY KEY, vector BLOB NOT NULL, matrix BLOB NOT NULL))sql";
+
+namespace {
+
+TransformationRow ReadTransformationRow(const ModelData& d, const Sql::Statement& s) {
+  TransformationRow row;
+  const auto v = DoublesOf(d, s, 1, 3, "a transformation vector");
+  row.vector = vec3d(v[0], v[1], v[2]);
+  const auto m = DoublesOf(d, s, 2, 9, "a transformation matrix");
+  std::copy(m.begin(), m.end(), row.matrix.begin());
+  return row;
+}
+
+}  // namespace
+
+void TransformationsTable::Read(Sql::Connection& db, ModelData& d) {
+  Sql::Statement s(db, "SELECT id, vector, matrix FROM transformations");
+  while (s.Step()) {
+    CheckDenseId(d, "transformation", s.Int(0), d.transformations.size());
+    d.transformations[s.Int(0) - 1] = ReadTransformationRow(d, s);
+  }
+}
+
+void TransformationsTable::Write(Sql::Connection& db, const ModelData& d) {
+  Sql::Statement s(db, "INSERT OR REPLACE INTO transformations(id, vector, matrix) VALUES(?, ?, ?)");
+  WriteDense(s, d.transformations, d.flushedTransformations, d.dirtyTransformations,
+             [](Sql::Statement& st, long id, const TransformationRow& t) {
+               st.Bind(1, static_cast<std::int64_t>(id));
+               st.BindVector(2, std::vector<double>{t.vector.x, t.vector.y, t.vector.z});
+               st.BindBlob(3, t.matrix.data(), sizeof t.matrix);
+             });
+}
+
+// ---- hinges ------------------------------------------------------------------------
+
+// fixation: six doubles, the fixity of the three translations and three
+// rotations.
+const char* const HingesTable::kCreate =
+    R"sql(CREATE TABLE hinges(id INTEGER PRIMARY KEY, fixation BLOB NOT NULL))sql";
+
+void HingesTable::Read(Sql::Connection& db, ModelData& d) {
+  Sql::Statement s(db, "SELECT id, fixation FROM hinges");
+  while (s.Step()) {
+    CheckDenseId(d, "hinge", s.Int(0), d.hinges.size());
+    d.hinges[s.Int(0) - 1] = HingeOf(d, s, 1, "a hinge");
+  }
+}
+
+void HingesTable::Write(Sql::Connection& db, const ModelData& d) {
+  Sql::Statement s(db, "INSERT OR REPLACE INTO hinges(id, fixation) VALUES(?, ?)");
+  WriteDense(s, d.hinges, d.flushedHinges, d.dirtyHinges, [](Sql::Statement& st, long id, const Hinge& h) {
+    st.Bind(1, static_cast<std::int64_t>(id)).BindBlob(2, h.Fixations().data(), sizeof(double) * 6);
+  });
+}
+
+}  // namespace Kestrum::Quilm::AnalysisModel::ModelFile
