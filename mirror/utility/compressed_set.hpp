@@ -38,7 +38,10 @@ class CompressedSet {
   static constexpr T kMaxId = static_cast<T>(INT32_MAX - 1);
 
   // Forward iterator over the ids in ascending order. Its value is the run
-  // start's key plus an offset into the run.
+  // start's key plus an offset into the run. It also caches the run's length
+  // so that stepping inside a run touches no map node; 0 means "not known
+  // yet", and the cache is only trusted as a lower bound (runs only grow, so
+  // reaching it re-reads the end marker before leaving the run).
   class const_iterator {
    public:
     using iterator_category = std::forward_iterator_tag;
@@ -50,12 +53,7 @@ class CompressedSet {
     const_iterator() = default;
     T operator*() const noexcept { return static_cast<T>(pos_->first + static_cast<T>(offset_)); }
     const_iterator& operator++() noexcept {
-      ++offset_;
-      auto marker = std::next(pos_);
-      if (pos_->first + static_cast<T>(offset_) == marker->first) {
-        pos_ = std::next(marker);
-        offset_ = 0;
-      }
+      if (++offset_ >= length_) LeaveRunIfDone();
       return *this;
     }
     const_iterator operator++(int) noexcept {
@@ -68,10 +66,23 @@ class CompressedSet {
 
    private:
     friend class CompressedSet;
-    const_iterator(typename Boundaries::const_iterator pos, std::uint32_t offset)
-        : pos_(pos), offset_(offset) {}
+    const_iterator(typename Boundaries::const_iterator pos, std::uint32_t offset, std::uint32_t length = 0)
+        : pos_(pos), offset_(offset), length_(length) {}
+
+    // The rare half of operator++, apart so that the step inside a run stays
+    // an increment and a compare.
+    void LeaveRunIfDone() noexcept {
+      const auto marker = std::next(pos_);
+      length_ = RunLength(pos_, marker);
+      if (offset_ < length_) return;
+      pos_ = std::next(marker);
+      offset_ = 0;
+      length_ = 0;
+    }
+
     typename Boundaries::const_iterator pos_{};
     std::uint32_t offset_ = 0;
+    std::uint32_t length_ = 0;
   };
   using iterator = const_iterator;
 
@@ -113,7 +124,8 @@ class CompressedSet {
     auto after = boundaries_.upper_bound(v);
     if (after != boundaries_.begin()) {
       auto f = std::prev(after);
-      if (f->second) return {const_iterator(f, static_cast<std::uint32_t>(v - f->first)), false};
+      if (f->second)  // v lies in f's run, and `after` is that run's end marker
+        return {const_iterator(f, Offset(f, v), RunLength(f, after)), false};
       if (f->first == v) {
         // v is the end marker of the run before it: extend that run.
         auto start = std::prev(f);
@@ -124,7 +136,7 @@ class CompressedSet {
           MoveKey(f, v + 1, false);  // reuse the marker's node: no allocation
         }
         ++count_;
-        return {const_iterator(start, static_cast<std::uint32_t>(v - start->first)), true};
+        return {const_iterator(start, Offset(start, v)), true};
       }
     }
     // Start a new run at v.
@@ -192,6 +204,14 @@ class CompressedSet {
   }
 
  private:
+  using MapIterator = typename Boundaries::const_iterator;
+  static std::uint32_t Offset(MapIterator start, T v) noexcept {
+    return static_cast<std::uint32_t>(static_cast<std::int64_t>(v) - start->first);
+  }
+  static std::uint32_t RunLength(MapIterator start, MapIterator marker) noexcept {
+    return static_cast<std::uint32_t>(static_cast<std::int64_t>(marker->first) - start->first);
+  }
+
   // Re-keys an entry by moving its node (no allocation). The new key must
   // keep the entry's place in the order relative to its neighbours.
   typename Boundaries::iterator MoveKey(typename Boundaries::iterator it, T key, bool value) {

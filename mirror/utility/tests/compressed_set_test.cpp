@@ -129,6 +129,27 @@ TYPED_TEST(CompressedSetTest, InsertReturnsIteratorIntoTheMergedRun) {
   EXPECT_EQ(rest, (std::vector<long>{7, 8, 9}));
 }
 
+// An iterator caches its run's length; the run may grow after the iterator
+// was taken (extended upwards, or bridged to the next run), and stepping must
+// then continue into the grown part rather than jump to the next run.
+TYPED_TEST(CompressedSetTest, IteratorContinuesIntoItsRunAfterTheRunGrows) {
+  typename TestFixture::Set set;
+  for (long v : {1, 2, 3, 10, 11, 20}) set.insert(v);
+  auto it = set.begin();
+  ++it;  // at 2: the run [1, 3] is now cached
+  set.insert(4);
+  set.insert(6);
+  set.insert(5);  // bridges [1, 4] and [6, 6]
+  auto fromThree = set.insert(3).first;
+  set.insert(7);
+  std::vector<long> rest;
+  for (; it != set.end(); ++it) rest.push_back(*it);
+  EXPECT_EQ(rest, (std::vector<long>{2, 3, 4, 5, 6, 7, 10, 11, 20}));
+  rest.clear();
+  for (; fromThree != set.end(); ++fromThree) rest.push_back(*fromThree);
+  EXPECT_EQ(rest, (std::vector<long>{3, 4, 5, 6, 7, 10, 11, 20}));
+}
+
 TYPED_TEST(CompressedSetTest, IteratesAscendingWhateverTheInsertionOrder) {
   typename TestFixture::Set set;
   for (long v : {9, 3, 5, 4}) set.insert(v);
