@@ -7,8 +7,10 @@
 
 #include "mirror/beams/tests/beam_test_support.hpp"
 
-namespace Kestrum::Quilm::Mirror::BeamTest {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 // A beam of two segments (elements 1, 2 and element 3) with sections,
 // materials, a local system and either one constant eccentricity or one per
@@ -54,7 +56,7 @@ struct Scenario {
     }
   }
 
-  ModelFixture fx;
+  BeamModel fx;
   boost::intrusive_ptr<TestSection> section{new TestSection(11)};
   boost::intrusive_ptr<TestMaterial> material{new TestMaterial(21)};
   boost::intrusive_ptr<TestSegment> s0{new TestSegment}, s1{new TestSegment};
@@ -80,7 +82,8 @@ TEST_P(BeamFaultTest, AFailureAtEveryCallKeepsFlagsAndTheNextWriteCompletes) {
   for (long n = 0; n < static_cast<long>(reference.size()); ++n) {
     SCOPED_TRACE("failing call " + std::to_string(n) + ": " + reference[n]);
     Scenario s(GetParam());
-    s.fx.log.FailAt(n);
+    s.fx.log.Clear();
+    s.fx.log.FailAt(n + 1);
     EXPECT_THROW(s.beam->Write(s.fx.model), InjectedFault);
     EXPECT_EQ(s.fx.log.Calls().size(), static_cast<std::size_t>(n)) << "the same calls as the clean run";
 
@@ -102,7 +105,7 @@ TEST_P(BeamFaultTest, AFailureAtEveryCallKeepsFlagsAndTheNextWriteCompletes) {
 
     // The retry writes everything still marked. Elements reversed before
     // the failure are now along the axis and are not reversed again.
-    s.fx.log.FailAt(-1);
+    s.fx.log.FailAt(0);
     s.beam->Write(s.fx.model);
     EXPECT_FALSE(s.beam->IsModified() || s.beam->ArePropertiesUpdated());
     EXPECT_FALSE(s.s0->ArePropertiesUpdated() || s.s1->ArePropertiesUpdated());
@@ -117,15 +120,16 @@ INSTANTIATE_TEST_SUITE_P(Eccentricity, BeamFaultTest, ::testing::Values(true, fa
 
 TEST(BeamDeleteFaultTest, AFailedDeleteLeavesTheRestForTheNextDelete) {
   Scenario s(true);
-  s.fx.log.FailAt(3);  // GetSegment(0), two removals, GetSegment(1) fails
+  s.fx.log.Clear();
+  s.fx.log.FailAt(4);  // GetSegment(0), two removals, GetSegment(1) fails
   EXPECT_THROW(s.beam->Delete(s.fx.model), InjectedFault);
   EXPECT_TRUE(s.s0->GetElements().empty());
   EXPECT_EQ(s.s1->GetElements().size(), 1);
-  s.fx.log.FailAt(-1);
+  s.fx.log.FailAt(0);
   s.beam->Delete(s.fx.model);
   EXPECT_EQ(s.fx.xaf->Elements().Count(), 0u);
   EXPECT_TRUE(s.beam->IsModified());
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::BeamTest
+}  // namespace Kestrum::Quilm::Mirror

@@ -4,8 +4,10 @@
 
 #include "mirror/beams/tests/beam_test_support.hpp"
 
-namespace Kestrum::Quilm::Mirror::BeamTest {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 using Strings = std::vector<std::string>;
 
@@ -38,7 +40,7 @@ class BeamWriteTest : public ::testing::Test {
   long EccentricityOf(long e) { return fx.xaf->Elements().GetElement(e)->GetEccentricity(); }
   long TransformationOf(long e) { return fx.xaf->Elements().GetElement(e)->GetTransformation(); }
 
-  ModelFixture fx;
+  BeamModel fx;
   boost::intrusive_ptr<TestSection> section{new TestSection(11)};
   boost::intrusive_ptr<TestMaterial> material{new TestMaterial(21)};
   boost::intrusive_ptr<TestSegment> s0{new TestSegment}, s1{new TestSegment};
@@ -362,7 +364,7 @@ TEST_F(BeamElementListTest, ListsBySegmentThenAscendingId) {
 }
 
 TEST_F(BeamElementListTest, ChangesNothingAndUsesNoModel) {
-  ModelFixture fx;
+  BeamModel fx;
   fx.Attach();
   auto s = Segment({3, 1});
   s->ClearUpdateFlags(false);
@@ -376,4 +378,4 @@ TEST_F(BeamElementListTest, ChangesNothingAndUsesNoModel) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::BeamTest
+}  // namespace Kestrum::Quilm::Mirror
