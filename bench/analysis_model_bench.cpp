@@ -296,6 +296,7 @@ int main(int argc, char** argv) {
   ratio("reopen", "raw read");
   ratio("100-element flush", "first flush");
   ratio("GetElement+SetSection ns/element", "plain loop ns/element");
-  for (const std::string& f : {kModelFile, kRawFile, kModelFile + ".memory", kModelFile + ".loop"}) Kestrum::Quilm::Testing::RemoveModelFiles(f);
+  for (const std::string& f : {kModelFile, kRawFile, kModelFile + ".memory", kModelFile + ".loop"})
+    Kestrum::Quilm::Testing::RemoveModelFiles(f);
   return 0;
 }

@@ -46,7 +46,9 @@ void Keep(const std::string& name, double seconds) {
   if (it == g_best.end() || seconds < it->second) g_best[name] = seconds;
 }
 
-std::string FreshPath(const char* tag) { return Kestrum::Quilm::Testing::ScratchFilePath(std::string("load_bench_") + tag); }
+std::string FreshPath(const char* tag) {
+  return Kestrum::Quilm::Testing::ScratchFilePath(std::string("load_bench_") + tag);
+}
 
 // ---- rotation ------------------------------------------------------------------
 

@@ -21,18 +21,8 @@ namespace Kestrum::Quilm::Solver::Testing {
 
 using namespace Kestrum::Quilm::Mirror;
 
-using Quilm::Testing::ConstantEccentricity;
-using Quilm::Testing::ConstantLocalSystem;
-using Quilm::Testing::HostBeam;
-using Quilm::Testing::HostLoad;
-using Quilm::Testing::HostLoadCase;
-using Quilm::Testing::HostLoadManager;
-using Quilm::Testing::HostMaterial;
-using Quilm::Testing::HostPlate;
-using Quilm::Testing::HostPointMass;
-using Quilm::Testing::HostSection;
-using Quilm::Testing::HostSegment;
-using Quilm::Testing::HostThickness;
+// The host mirror doubles with fixed answers.
+using namespace Quilm::Testing;
 
 // One beam as meshed: its node ids from start to end and its element ids.
 struct MeshedBeam {

@@ -129,7 +129,8 @@ class HostPlate : public Mirror::IMirrorPlate {
 
 class HostLoadCase : public Mirror::IMirrorLoadCase {
  public:
-  HostLoadCase(long id, std::string name, const vec3d& gravity) : id_(id), name_(std::move(name)), g_(gravity) {}
+  HostLoadCase(long id, std::string name, const vec3d& gravity)
+      : id_(id), name_(std::move(name)), g_(gravity) {}
   std::string GetName() const override { return name_; }
   long GetLoadCase() override { return id_; }
   vec3d GetGravity() override { return g_; }

@@ -15,23 +15,9 @@ using namespace Testing;
 // A beam of two segments (elements 1, 2 and element 3) with sections,
 // materials, a local system and either one constant eccentricity or one per
 // node, on a fresh model.
-struct Scenario {
-  explicit Scenario(bool constantEccentricity) {
-    for (int k = 1; k <= 3; ++k) fx.Beam2(pos3d(k - 1, 0, 0), pos3d(k, 0, 0));
-    for (auto& s : {s0, s1}) {
-      s->SetLog(&fx.log);
-      s->section = section;
-      s->material = material;
-    }
-    s0->AddElement(1);
-    s0->AddElement(2);
-    s1->AddElement(3);
-    eccentricity->isConstant = constantEccentricity;
-    eccentricity->constant = vec3d(0, 0, 0.5);
-    localSystem->systemAt = [](const pos3d&) { return locsys3d(vec3d(-1, 0, 0), vec3d(0, 0, 1)); };
-    beam->segments = {s0, s1};
-    beam->eccentricity = eccentricity;
-    beam->localSystem = localSystem;
+struct Scenario : TwoSegmentBeam {
+  // The host's x axis runs against the beam, so every element is reversed.
+  explicit Scenario(bool constantEccentricity) : TwoSegmentBeam(vec3d(-1, 0, 0), constantEccentricity) {
     fx.Attach();
   }
 
@@ -55,14 +41,6 @@ struct Scenario {
                 pos3d(e, 0, 0));
     }
   }
-
-  BeamModel fx;
-  boost::intrusive_ptr<TestSection> section{new TestSection(11)};
-  boost::intrusive_ptr<TestMaterial> material{new TestMaterial(21)};
-  boost::intrusive_ptr<TestSegment> s0{new TestSegment}, s1{new TestSegment};
-  boost::intrusive_ptr<TestBeam> beam{new TestBeam(&fx.log)};
-  boost::shared_ptr<TestEccentricityCallback> eccentricity{new TestEccentricityCallback(&fx.log)};
-  boost::shared_ptr<TestLocalSystemCallback> localSystem{new TestLocalSystemCallback(&fx.log)};
 };
 
 class BeamFaultTest : public ::testing::TestWithParam<bool> {};

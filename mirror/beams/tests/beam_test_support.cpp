@@ -76,4 +76,22 @@ long BeamModel::Beam3(const pos3d& a, const pos3d& b, const pos3d& middle) {
   return xaf->Elements().AddElement(qlElementType::Beam3(), {na, nb, nm});
 }
 
+TwoSegmentBeam::TwoSegmentBeam(const vec3d& localX, bool constantEccentricity) {
+  for (int k = 1; k <= 3; ++k) fx.Beam2(pos3d(k - 1, 0, 0), pos3d(k, 0, 0));
+  for (auto& s : {s0, s1}) {
+    s->SetLog(&fx.log);
+    s->section = section;
+    s->material = material;
+  }
+  s0->AddElement(1);
+  s0->AddElement(2);
+  s1->AddElement(3);
+  beam->segments = {s0, s1};
+  eccentricity->isConstant = constantEccentricity;
+  eccentricity->constant = vec3d(0, 0, 0.5);
+  localSystem->systemAt = [localX](const pos3d&) { return locsys3d(localX, vec3d(0, 0, 1)); };
+  beam->eccentricity = eccentricity;
+  beam->localSystem = localSystem;
+}
+
 }  // namespace Kestrum::Quilm::Mirror::Testing

@@ -139,4 +139,21 @@ class BeamModel {
   CallLog log;
 };
 
+// A beam along x of two segments: segment 0 holds elements 1 and 2, segment 1
+// element 3; element k runs from (k-1, 0, 0) to (k, 0, 0) on nodes 2k-1, 2k.
+// Section 11 and material 21 everywhere, a local system with the given x axis
+// and z up, and an eccentricity of (0, 0, 0.5), constant or asked per node.
+// The host doubles log into fx.log; the log is not attached yet.
+struct TwoSegmentBeam {
+  explicit TwoSegmentBeam(const vec3d& localX = vec3d(1, 0, 0), bool constantEccentricity = true);
+
+  BeamModel fx;
+  boost::intrusive_ptr<TestSection> section{new TestSection(11)};
+  boost::intrusive_ptr<TestMaterial> material{new TestMaterial(21)};
+  boost::intrusive_ptr<TestSegment> s0{new TestSegment}, s1{new TestSegment};
+  boost::intrusive_ptr<TestBeam> beam{new TestBeam(&fx.log)};
+  boost::shared_ptr<TestEccentricityCallback> eccentricity{new TestEccentricityCallback(&fx.log)};
+  boost::shared_ptr<TestLocalSystemCallback> localSystem{new TestLocalSystemCallback(&fx.log)};
+};
+
 }  // namespace Kestrum::Quilm::Mirror::Testing

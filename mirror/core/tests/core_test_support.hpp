@@ -38,7 +38,9 @@ struct LoggingModel : CountingModel {
 // A model per test with the call trace attached.
 class TracedModelTest : public ::testing::Test {
  protected:
-  TracedModelTest() : model_(ScratchFilePath("core")), xaf_(model_.GetXafModel()) { xaf_->SetTraceSink(&trace_); }
+  TracedModelTest() : model_(ScratchFilePath("core")), xaf_(model_.GetXafModel()) {
+    xaf_->SetTraceSink(&trace_);
+  }
   ~TracedModelTest() override { xaf_->SetTraceSink(nullptr); }
 
   // Operation names recorded since the last Clear, e.g. "Nodes.AddNode".

@@ -18,8 +18,8 @@
 namespace Kestrum::Quilm::Mirror {
 namespace {
 
-using Testing::TracedModelTest;
 using Testing::ScratchFilePath;
+using Testing::TracedModelTest;
 
 struct MangleCase {
   const char* what;

@@ -12,10 +12,10 @@
 namespace Kestrum::Quilm::Mirror {
 namespace {
 
-using Testing::MeshTest;
 using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using Testing::MeshTest;
 
 class TestLoadCase : public IMirrorLoadCase {
  public:

@@ -23,9 +23,9 @@ namespace Kestrum::Quilm::Mirror {
 namespace {
 
 using AnalysisModel::LoadKind;
-using Testing::MeshTest;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using Testing::MeshTest;
 using ::testing::Pair;
 using ::testing::UnorderedElementsAre;
 

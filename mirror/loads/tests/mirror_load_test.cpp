@@ -15,9 +15,9 @@ namespace {
 
 using AnalysisModel::InitialStrainLoad;
 using AnalysisModel::LoadKind;
-using Testing::MeshTest;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using Testing::MeshTest;
 using ::testing::Pair;
 
 constexpr long kLoadCase = 7;
@@ -160,7 +160,7 @@ TEST_F(LoadTest, CoincidentNodesOfOneElementEachGetThePointLoad) {
   load_.records[element] = Point({5, 5, 0});
   load_.Write(model_);
   EXPECT_THAT(log_.Matching("Loads."), ElementsAre("Loads.AddPointLoad 7 " + std::to_string(a),
-                                               "Loads.AddPointLoad 7 " + std::to_string(b)));
+                                                   "Loads.AddPointLoad 7 " + std::to_string(b)));
   EXPECT_THAT(Ids(load_.GetLoadedNodes()), ElementsAre(a, b));
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+
 #include <boost/shared_ptr.hpp>
 #include <stdexcept>
 #include <string>
@@ -136,7 +137,9 @@ class HostPointMass : public IMirrorPointMass, public HostCalls {
 // trace sink attached.
 class PropertyTest : public ::testing::Test {
  protected:
-  PropertyTest() : mirrorModel_(Quilm::Testing::ScratchFilePath("props")), model_(mirrorModel_) { Xaf()->SetTraceSink(&trace_); }
+  PropertyTest() : mirrorModel_(Quilm::Testing::ScratchFilePath("props")), model_(mirrorModel_) {
+    Xaf()->SetTraceSink(&trace_);
+  }
   ~PropertyTest() override { Xaf()->SetTraceSink(nullptr); }
 
   boost::shared_ptr<XafModel> Xaf() { return mirrorModel_.GetXafModel(); }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 
