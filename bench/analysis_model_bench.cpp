@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -17,20 +16,17 @@
 #include <vector>
 
 #include "analysis_model/xaf_model.hpp"
+#include "tests/support/scratch_file.hpp"
 
 using namespace Kestrum::Quilm::AnalysisModel;
 
 namespace {
 
 constexpr long kElements = 1000000;
-const std::string kModelFile = "/tmp/analysis_model_bench_" + std::to_string(::getpid()) + ".qdb";
-const std::string kRawFile = "/tmp/analysis_model_bench_raw_" + std::to_string(::getpid()) + ".db";
+const std::string kModelFile = Kestrum::Quilm::Testing::ScratchFilePath("analysis_model_bench");
+const std::string kRawFile = Kestrum::Quilm::Testing::ScratchFilePath("analysis_model_bench_raw", ".db");
 
 std::map<std::string, double> g_seconds;  // phase -> seconds, for the ratios printed at the end
-
-void Remove(const std::string& path) {
-  for (const char* suffix : {"", "-journal"}) ::unlink((path + suffix).c_str());
-}
 
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -68,7 +64,7 @@ void Exec(sqlite3* db, const char* sql) {
 }
 
 void RawWrite(const Ids& ids) {
-  Remove(kRawFile);
+  Kestrum::Quilm::Testing::RemoveModelFiles(kRawFile);
   sqlite3* db = nullptr;
   sqlite3_open(kRawFile.c_str(), &db);
   Exec(db, "PRAGMA journal_mode = DELETE");
@@ -153,7 +149,7 @@ std::size_t RawRead() {
 
 void BM_FirstFlush(benchmark::State& state) {
   for (auto _ : state) {
-    Remove(kModelFile);
+    Kestrum::Quilm::Testing::RemoveModelFiles(kModelFile);
     XafModel m(kModelFile, 1, 1, true);
     BuildMesh(m);
     ::sync();
@@ -300,6 +296,7 @@ int main(int argc, char** argv) {
   ratio("reopen", "raw read");
   ratio("100-element flush", "first flush");
   ratio("GetElement+SetSection ns/element", "plain loop ns/element");
-  for (const std::string& f : {kModelFile, kRawFile, kModelFile + ".memory", kModelFile + ".loop"}) Remove(f);
+  for (const std::string& f : {kModelFile, kRawFile, kModelFile + ".memory", kModelFile + ".loop"})
+    Kestrum::Quilm::Testing::RemoveModelFiles(f);
   return 0;
 }

@@ -12,7 +12,6 @@
 // a model of its own built outside the timing. The ratios are printed at the
 // end.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <boost/intrusive_ptr.hpp>
 #include <boost/make_shared.hpp>
@@ -28,6 +27,8 @@
 #include "mirror/core/mirror_model.hpp"
 #include "mirror/properties/mirror_material.hpp"
 #include "mirror/properties/mirror_section.hpp"
+#include "tests/support/host_mirrors.hpp"
+#include "tests/support/scratch_file.hpp"
 
 namespace {
 
@@ -44,90 +45,27 @@ const vec3d kConstantEccentricity(0.0, 0.0, 0.1);
 const vec3d kLocalX(1.0, 0.0, 0.0);
 const vec3d kLocalZ(0.0, 0.0, 1.0);
 
-class BenchSection : public IMirrorSection {
- public:
-  explicit BenchSection(double height)
-      : definition_(boost::make_shared<qlSection>(qlSection::Rectangle(height, 0.2))) {}
-  boost::shared_ptr<qlSection> GetSection() const override { return definition_; }
-  void Change(double height) {
-    definition_ = boost::make_shared<qlSection>(qlSection::Rectangle(height, 0.2));
-    SetModified(true);
-  }
+using Kestrum::Quilm::Testing::ConstantEccentricity;
+using Kestrum::Quilm::Testing::ConstantLocalSystem;
+using Kestrum::Quilm::Testing::HostBeam;
+using Kestrum::Quilm::Testing::HostMaterial;
+using Kestrum::Quilm::Testing::HostSection;
+using Kestrum::Quilm::Testing::HostSegment;
 
- private:
-  boost::shared_ptr<qlSection> definition_;
-};
-
-class BenchMaterial : public IMirrorMaterial {
- public:
-  explicit BenchMaterial(double e) : definition_(boost::make_shared<qlMaterial>(e, 0.3, 7850.0)) {}
-  boost::shared_ptr<qlMaterial> GetMaterial() const override { return definition_; }
-
- private:
-  boost::shared_ptr<qlMaterial> definition_;
-};
-
-class BenchSegment : public IMirrorSegment {
- public:
-  BenchSegment(boost::intrusive_ptr<IMirrorSection> section, boost::intrusive_ptr<IMirrorMaterial> material)
-      : section_(std::move(section)), material_(std::move(material)) {}
-  boost::intrusive_ptr<IMirrorConcept> GetParentConcept() const override { return {}; }
-  ConceptType GetConceptType() const override { return ConceptType(1, 1, 0); }
-  boost::intrusive_ptr<IMirrorSection> GetSection(const pos3d&) override { return section_; }
-  boost::intrusive_ptr<IMirrorMaterial> GetMaterial(const pos3d&) override { return material_; }
-
- private:
-  boost::intrusive_ptr<IMirrorSection> section_;
-  boost::intrusive_ptr<IMirrorMaterial> material_;
-};
-
-class ConstantEccentricity : public IEccentricityCallback {
- public:
-  vec3d GetEccentricity(const pos3d&) override { return kConstantEccentricity; }
-  bool GetConstantEccentricity(vec3d& eccentricity) override {
-    eccentricity = kConstantEccentricity;
-    return true;
-  }
-};
-
-class StraightLocalSystem : public ILocalSystemCallback {
- public:
-  locsys3d GetLocalSystem(const pos3d&) override { return locsys3d(kLocalX, kLocalZ); }
-};
-
-class BenchBeam : public IMirrorBeam {
- public:
-  boost::intrusive_ptr<IMirrorConcept> GetParentConcept() const override { return {}; }
-  ConceptType GetConceptType() const override { return ConceptType(2, 1, 0); }
-  boost::shared_ptr<IEccentricityCallback> GetEccentricityCallback() override { return eccentricity; }
-  boost::shared_ptr<ILocalSystemCallback> GetLocalSystemCallback() override { return localSystem; }
-  boost::intrusive_ptr<IMirrorSegment> GetSegment(unsigned int index) const override {
-    return segments[index];
-  }
-  unsigned int GetSegmentCount() const override { return kSegmentsPerBeam; }
-
-  boost::intrusive_ptr<IMirrorSegment> segments[kSegmentsPerBeam];
-  boost::shared_ptr<IEccentricityCallback> eccentricity;
-  boost::shared_ptr<ILocalSystemCallback> localSystem;
-};
-
-std::string FreshFileName() {
-  static int counter = 0;
-  return "/tmp/quilm-beam-bench-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".qdb";
-}
+qlSection SectionOfHeight(double height) { return qlSection::Rectangle(height, 0.2); }
 
 // The mesh, the property tables and, for the mirror runs, the mirrors.
 // Beam b runs along x at y = b; its element k (0..9) is element id
 // 10 b + k + 1, and belongs to segment 2 b + k / 5.
 struct World {
-  explicit World(bool withMirrors) : model(FreshFileName()) {
+  explicit World(bool withMirrors) : model(Kestrum::Quilm::Testing::ScratchFilePath("beam_bench")) {
     boost::shared_ptr<XafModel> xaf = model.GetXafModel();
     for (int s = 0; s < kSections; ++s) {
-      sections.push_back(new BenchSection(0.1 + 0.001 * s));
+      sections.push_back(new HostSection(SectionOfHeight(0.1 + 0.001 * s)));
       sections.back()->Write(model);
     }
     for (int m = 0; m < kMaterials; ++m) {
-      materials.push_back(new BenchMaterial(200e9 + 1e9 * m));
+      materials.push_back(new HostMaterial(qlMaterial(200e9 + 1e9 * m, 0.3, 7850.0)));
       materials.back()->Write(model);
     }
     const int elementsPerBeam = kSegmentsPerBeam * kElementsPerSegment;
@@ -140,19 +78,20 @@ struct World {
       }
     }
     if (!withMirrors) return;
-    auto eccentricity = boost::make_shared<ConstantEccentricity>();
-    auto localSystem = boost::make_shared<StraightLocalSystem>();
+    auto eccentricity = boost::make_shared<ConstantEccentricity>(kConstantEccentricity);
+    auto localSystem = boost::make_shared<ConstantLocalSystem>(locsys3d(kLocalX, kLocalZ));
     beams.reserve(kBeams);
     for (int b = 0; b < kBeams; ++b) {
-      boost::intrusive_ptr<BenchBeam> beam(new BenchBeam);
+      boost::intrusive_ptr<HostBeam> beam(new HostBeam);
+      beam->segments.reserve(kSegmentsPerBeam);
       beam->eccentricity = eccentricity;
       beam->localSystem = localSystem;
       for (int s = 0; s < kSegmentsPerBeam; ++s) {
         const int segment = kSegmentsPerBeam * b + s;
-        boost::intrusive_ptr<BenchSegment> mirror(
-            new BenchSegment(sections[SectionOf(segment)], materials[segment % kMaterials]));
+        boost::intrusive_ptr<HostSegment> mirror(
+            new HostSegment(sections[SectionOf(segment)], materials[segment % kMaterials]));
         for (int k = 0; k < kElementsPerSegment; ++k) mirror->AddElement(FirstElement(segment) + k);
-        beam->segments[s] = mirror;
+        beam->segments.push_back(mirror);
       }
       beams.push_back(beam);
     }
@@ -162,9 +101,9 @@ struct World {
   static long FirstElement(int segment) { return static_cast<long>(segment) * kElementsPerSegment + 1; }
 
   TestMirrorModel model;
-  std::vector<boost::intrusive_ptr<BenchSection>> sections;
-  std::vector<boost::intrusive_ptr<BenchMaterial>> materials;
-  std::vector<boost::intrusive_ptr<BenchBeam>> beams;
+  std::vector<boost::intrusive_ptr<HostSection>> sections;
+  std::vector<boost::intrusive_ptr<HostMaterial>> materials;
+  std::vector<boost::intrusive_ptr<HostBeam>> beams;
 };
 
 // What a beam's first Write does, written out by hand against the model.
@@ -248,7 +187,7 @@ std::vector<int> ChangedSegments() {
 void Rewrite_Mirror(benchmark::State& state) {
   World world(true);
   for (const auto& beam : world.beams) beam->Write(world.model);
-  world.sections[kChangedSection]->Change(0.5);
+  world.sections[kChangedSection]->Change(SectionOfHeight(0.5));
   world.sections[kChangedSection]->Write(world.model);
   const std::vector<int> segments = ChangedSegments();
   for (auto _ : state) {
@@ -264,7 +203,7 @@ void Rewrite_Mirror(benchmark::State& state) {
 void Rewrite_Direct(benchmark::State& state) {
   World world(false);
   for (int b = 0; b < kBeams; ++b) DirectFirstWrite(world, b);
-  world.sections[kChangedSection]->Change(0.5);
+  world.sections[kChangedSection]->Change(SectionOfHeight(0.5));
   world.sections[kChangedSection]->Write(world.model);
   const std::vector<int> segments = ChangedSegments();
   for (auto _ : state) {

@@ -13,7 +13,6 @@
 // written are removed outside the timing. The best run of each variant is
 // kept and the ratios are printed at the end.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <boost/shared_ptr.hpp>
 #include <chrono>
@@ -28,6 +27,8 @@
 #include "mirror/core/mirror_model.hpp"
 #include "mirror/loads/mirror_load.hpp"
 #include "mirror/loads/mirror_load_manager.hpp"
+#include "tests/support/host_mirrors.hpp"
+#include "tests/support/scratch_file.hpp"
 
 namespace {
 
@@ -46,7 +47,7 @@ void Keep(const std::string& name, double seconds) {
 }
 
 std::string FreshPath(const char* tag) {
-  return std::string("/tmp/quilm_load_bench_") + tag + "_" + std::to_string(::getpid()) + ".qdb";
+  return Kestrum::Quilm::Testing::ScratchFilePath(std::string("load_bench_") + tag);
 }
 
 // ---- rotation ------------------------------------------------------------------
@@ -64,14 +65,7 @@ TestMirrorModel& RotationModel() {
   return model;
 }
 
-class BenchManager : public IMirrorLoadManager {
- public:
-  explicit BenchManager(IMirrorModel& model) : model_(model) {}
-  IMirrorModel& GetModel() override { return model_; }
-
- private:
-  IMirrorModel& model_;
-};
+using BenchManager = Kestrum::Quilm::Testing::HostLoadManager;
 
 const pos3d kAxisStart(10.5, 20.25, 0.0);
 const pos3d kAxisEnd(30.0, 40.0, 100.0);

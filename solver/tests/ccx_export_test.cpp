@@ -10,8 +10,10 @@
 
 #include "solver/tests/host_model.hpp"
 
-namespace Kestrum::Quilm::SolverTest {
+namespace Kestrum::Quilm::Solver {
 namespace {
+
+using namespace Testing;
 
 using Solver::ExportError;
 using Solver::ExportOptions;
@@ -374,4 +376,4 @@ TEST_F(ExportTool, WritesTheDeckSolvesAndReportsErrors) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::SolverTest
+}  // namespace Kestrum::Quilm::Solver

@@ -8,8 +8,10 @@
 
 #include "solver/tests/host_model.hpp"
 
-namespace Kestrum::Quilm::SolverTest {
+namespace Kestrum::Quilm::Solver {
 namespace {
+
+using namespace Testing;
 
 constexpr double kE = 2.1e11;
 constexpr double kNu = 0.3;
@@ -283,4 +285,4 @@ TEST_F(HandCalculation, SolverErrorsAreReportedWithTheSolversWords) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::SolverTest
+}  // namespace Kestrum::Quilm::Solver

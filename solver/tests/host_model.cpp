@@ -1,21 +1,10 @@
 // The solver tests' host: meshing and mirror writes.
 #include "solver/tests/host_model.hpp"
 
-#include <unistd.h>
+#include <algorithm>
 
-#include <atomic>
-#include <cstdio>
-#include <filesystem>
-
-namespace Kestrum::Quilm::SolverTest {
+namespace Kestrum::Quilm::Solver::Testing {
 namespace {
-
-std::string UniqueFile() {
-  static std::atomic<int> counter{0};
-  const char* tmp = std::getenv("TMPDIR");
-  return std::string(tmp && *tmp ? tmp : "/tmp") + "/quilm-solver-test-" + std::to_string(::getpid()) + "-" +
-         std::to_string(counter++) + ".qdb";
-}
 
 pos3d At(const pos3d& start, const vec3d& direction, double s) {
   return {start.x + direction.x * s, start.y + direction.y * s, start.z + direction.z * s};
@@ -23,14 +12,7 @@ pos3d At(const pos3d& start, const vec3d& direction, double s) {
 
 }  // namespace
 
-HostModel::HostModel() : file(UniqueFile()), model(file), xaf(model.GetXafModel()) {}
-
-HostModel::~HostModel() {
-  xaf.reset();
-  std::error_code ignored;
-  std::filesystem::remove(file, ignored);
-  std::filesystem::remove(file + "-journal", ignored);
-}
+HostModel::HostModel() : file(scratch.Path()), model(file), xaf(model.GetXafModel()) {}
 
 long HostModel::Node(const pos3d& p) { return xaf->Nodes().AddNode(p); }
 
@@ -172,4 +154,4 @@ Solver::SolveResults HostModel::Solve(const Solver::ExportOptions& options) {
 
 bool SolverAvailable() { return Solver::FindSolver("ccx").has_value(); }
 
-}  // namespace Kestrum::Quilm::SolverTest
+}  // namespace Kestrum::Quilm::Solver::Testing

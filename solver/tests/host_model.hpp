@@ -7,169 +7,22 @@
 
 #include <boost/intrusive_ptr.hpp>
 #include <boost/shared_ptr.hpp>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "mirror/beams/beam_callbacks.hpp"
-#include "mirror/beams/mirror_beam.hpp"
-#include "mirror/beams/mirror_segment.hpp"
 #include "mirror/core/mirror_model.hpp"
-#include "mirror/loads/mirror_load.hpp"
-#include "mirror/loads/mirror_load_case.hpp"
-#include "mirror/loads/mirror_load_manager.hpp"
-#include "mirror/plates/mirror_plate.hpp"
-#include "mirror/properties/mirror_material.hpp"
-#include "mirror/properties/mirror_point_mass.hpp"
-#include "mirror/properties/mirror_section.hpp"
-#include "mirror/properties/mirror_thickness.hpp"
 #include "solver/ccx_export.hpp"
 #include "solver/ccx_runner.hpp"
+#include "tests/support/host_mirrors.hpp"
+#include "tests/support/scratch_file.hpp"
 
-namespace Kestrum::Quilm::SolverTest {
+namespace Kestrum::Quilm::Solver::Testing {
 
 using namespace Kestrum::Quilm::Mirror;
 
-class HostMaterial : public IMirrorMaterial {
- public:
-  explicit HostMaterial(const qlMaterial& m) : material_(new qlMaterial(m)) {}
-  boost::shared_ptr<qlMaterial> GetMaterial() const override { return material_; }
-
- private:
-  boost::shared_ptr<qlMaterial> material_;
-};
-
-class HostSection : public IMirrorSection {
- public:
-  explicit HostSection(const qlSection& s) : section_(new qlSection(s)) {}
-  boost::shared_ptr<qlSection> GetSection() const override { return section_; }
-
- private:
-  boost::shared_ptr<qlSection> section_;
-};
-
-class HostThickness : public IMirrorThickness {
- public:
-  explicit HostThickness(double t) : thickness_(t) {}
-  double GetThickness() const override { return thickness_; }
-
- private:
-  double thickness_;
-};
-
-class HostSegment : public IMirrorSegment {
- public:
-  HostSegment(boost::intrusive_ptr<IMirrorSection> s, boost::intrusive_ptr<IMirrorMaterial> m)
-      : section_(std::move(s)), material_(std::move(m)) {}
-  boost::intrusive_ptr<IMirrorConcept> GetParentConcept() const override { return {}; }
-  ConceptType GetConceptType() const override { return ConceptType(3, 0, 0); }
-  boost::intrusive_ptr<IMirrorSection> GetSection(const pos3d&) override { return section_; }
-  boost::intrusive_ptr<IMirrorMaterial> GetMaterial(const pos3d&) override { return material_; }
-
- private:
-  boost::intrusive_ptr<IMirrorSection> section_;
-  boost::intrusive_ptr<IMirrorMaterial> material_;
-};
-
-class ConstantEccentricity : public IEccentricityCallback {
- public:
-  explicit ConstantEccentricity(const vec3d& e) : e_(e) {}
-  vec3d GetEccentricity(const pos3d&) override { return e_; }
-  bool GetConstantEccentricity(vec3d& e) override {
-    e = e_;
-    return true;
-  }
-
- private:
-  vec3d e_;
-};
-
-class ConstantLocalSystem : public ILocalSystemCallback {
- public:
-  explicit ConstantLocalSystem(const locsys3d& s) : system_(s) {}
-  locsys3d GetLocalSystem(const pos3d&) override { return system_; }
-
- private:
-  locsys3d system_;
-};
-
-class HostBeam : public IMirrorBeam {
- public:
-  boost::intrusive_ptr<IMirrorConcept> GetParentConcept() const override { return {}; }
-  ConceptType GetConceptType() const override { return ConceptType(2, 0, 0); }
-  boost::shared_ptr<IEccentricityCallback> GetEccentricityCallback() override { return eccentricity; }
-  boost::shared_ptr<ILocalSystemCallback> GetLocalSystemCallback() override { return localSystem; }
-  boost::intrusive_ptr<IMirrorSegment> GetSegment(unsigned int i) const override { return segments.at(i); }
-  unsigned int GetSegmentCount() const override { return static_cast<unsigned int>(segments.size()); }
-
-  std::vector<boost::intrusive_ptr<IMirrorSegment>> segments;
-  boost::shared_ptr<IEccentricityCallback> eccentricity;
-  boost::shared_ptr<ILocalSystemCallback> localSystem;
-};
-
-class HostPlate : public IMirrorPlate {
- public:
-  HostPlate(boost::intrusive_ptr<IMirrorThickness> t, boost::intrusive_ptr<IMirrorMaterial> m)
-      : thickness_(std::move(t)), material_(std::move(m)) {}
-  boost::intrusive_ptr<IMirrorThickness> GetThickness(const pos3d&) override { return thickness_; }
-  boost::intrusive_ptr<IMirrorMaterial> GetMaterial(const pos3d&) override { return material_; }
-
- private:
-  boost::intrusive_ptr<IMirrorThickness> thickness_;
-  boost::intrusive_ptr<IMirrorMaterial> material_;
-};
-
-class HostLoadCase : public IMirrorLoadCase {
- public:
-  HostLoadCase(long id, std::string name, const vec3d& gravity)
-      : id_(id), name_(std::move(name)), g_(gravity) {}
-  std::string GetName() const override { return name_; }
-  long GetLoadCase() override { return id_; }
-  vec3d GetGravity() override { return g_; }
-
- private:
-  long id_;
-  std::string name_;
-  vec3d g_;
-};
-
-// A load on a list of elements; `record` gives each element's load record.
-class HostLoad : public IMirrorLoad {
- public:
-  HostLoad(long loadCase, std::vector<long> elements,
-           std::function<boost::shared_ptr<AnalysisModel::Load>(long)> record)
-      : loadCase_(loadCase), elements_(std::move(elements)), record_(std::move(record)) {}
-  bool GetElements(std::list<long>& elements) override {
-    elements.assign(elements_.begin(), elements_.end());
-    return true;
-  }
-  long GetLoadCase() override { return loadCase_; }
-  boost::shared_ptr<AnalysisModel::Load> GetElementLoad(long element) override { return record_(element); }
-
- private:
-  long loadCase_;
-  std::vector<long> elements_;
-  std::function<boost::shared_ptr<AnalysisModel::Load>(long)> record_;
-};
-
-class HostPointMass : public IMirrorPointMass {
- public:
-  explicit HostPointMass(const AnalysisModel::Mass& m) : mass_(new AnalysisModel::Mass(m)) {}
-  boost::shared_ptr<AnalysisModel::Mass> GetMass() const override { return mass_; }
-
- private:
-  boost::shared_ptr<AnalysisModel::Mass> mass_;
-};
-
-class HostLoadManager : public IMirrorLoadManager {
- public:
-  explicit HostLoadManager(IMirrorModel& model) : model_(model) {}
-  IMirrorModel& GetModel() override { return model_; }
-
- private:
-  IMirrorModel& model_;
-};
+// The host mirror doubles with fixed answers.
+using namespace Quilm::Testing;
 
 // One beam as meshed: its node ids from start to end and its element ids.
 struct MeshedBeam {
@@ -186,11 +39,11 @@ struct SegmentSpec {
   int elements;
 };
 
-// The host model of one test: a fresh model file, removed afterwards.
+// The host model of one test: a fresh model file, removed with its side
+// files afterwards.
 class HostModel {
  public:
   HostModel();
-  ~HostModel();
   HostModel(const HostModel&) = delete;
   HostModel& operator=(const HostModel&) = delete;
 
@@ -237,6 +90,8 @@ class HostModel {
   // Plate() meshes each square as two three-node shells when set.
   bool triangularShells = false;
 
+  // Declared first: removed last, after the model has closed its file.
+  const Quilm::Testing::ScratchFile scratch{"solver"};
   const std::string file;
   TestMirrorModel model;
   boost::shared_ptr<AnalysisModel::XafModel> xaf;
@@ -249,4 +104,4 @@ class HostModel {
 // True when the solver can be run here.
 bool SolverAvailable();
 
-}  // namespace Kestrum::Quilm::SolverTest
+}  // namespace Kestrum::Quilm::Solver::Testing

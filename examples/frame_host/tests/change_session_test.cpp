@@ -7,7 +7,7 @@
 
 #include "host_test_support.hpp"
 
-namespace frame_host::testing {
+namespace frame_host::Testing {
 namespace {
 
 namespace mirror = Kestrum::Quilm::Mirror;
@@ -126,4 +126,4 @@ TEST(ChangeSessionCalls, NewSectionRewritesOnlyTheMarkedSegment) {
 }
 
 }  // namespace
-}  // namespace frame_host::testing
+}  // namespace frame_host::Testing

@@ -8,7 +8,7 @@
 #include "host_test_support.hpp"
 #include "mesher.hpp"
 
-namespace frame_host::testing {
+namespace frame_host::Testing {
 namespace {
 
 TEST(FrameSize, ElementCountMatchesWhatTheMesherMakes) {
@@ -16,7 +16,7 @@ TEST(FrameSize, ElementCountMatchesWhatTheMesherMakes) {
   for (const FrameSize& size : sizes) {
     SCOPED_TRACE(std::to_string(size.bays) + "x" + std::to_string(size.storeys) + "/" +
                  std::to_string(size.divisions));
-    TempModelFile file("count");
+    ScratchFile file("count");
     am::XafModel model(file.Path(), 1, 1, true);
     const ConceptModel concept = BuildConceptModel(size);
     const Mesh mesh = MeshConceptModel(concept, model, nullptr);
@@ -116,4 +116,4 @@ TEST_F(ConceptGeometryTest, LocalSystemsRunAlongTheBeamAndTwistSymmetrically) {
 }
 
 }  // namespace
-}  // namespace frame_host::testing
+}  // namespace frame_host::Testing

@@ -6,7 +6,7 @@
 
 #include "host_test_support.hpp"
 
-namespace frame_host::testing {
+namespace frame_host::Testing {
 namespace {
 
 namespace mirror = Kestrum::Quilm::Mirror;
@@ -368,4 +368,4 @@ TEST(FrameHostWrite, SecondWriteOfUnchangedFrameTouchesNoElement) {
 }
 
 }  // namespace
-}  // namespace frame_host::testing
+}  // namespace frame_host::Testing

@@ -1,12 +1,9 @@
-// Shared helpers of the example host's tests: unique model files, a small
+// Shared helpers of the example host's tests: scratch model files, a small
 // frame written and flushed, and a comparable snapshot of every element as
 // the model file holds it.
 #pragma once
 
-#include <unistd.h>
-
 #include <boost/optional/optional_io.hpp>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
@@ -15,31 +12,13 @@
 
 #include "frame_host.hpp"
 #include "mirror/core/mirror_element.hpp"
+#include "tests/support/scratch_file.hpp"
 
-namespace frame_host::testing {
+namespace frame_host::Testing {
 
 namespace am = Kestrum::Quilm::AnalysisModel;
 
-// A model file name unique to this process and tag, removed on destruction.
-class TempModelFile {
- public:
-  explicit TempModelFile(const std::string& tag)
-      : path_((std::filesystem::temp_directory_path() /
-               ("frame_host_" + tag + "_" + std::to_string(::getpid()) + ".qdb"))
-                  .string()) {
-    Remove();
-  }
-  ~TempModelFile() { Remove(); }
-  const std::string& Path() const { return path_; }
-
- private:
-  void Remove() {
-    std::error_code ec;
-    std::filesystem::remove(path_, ec);
-    std::filesystem::remove(path_ + "-journal", ec);
-  }
-  std::string path_;
-};
+using Kestrum::Quilm::Testing::ScratchFile;
 
 // Opens a model file read-only, as a second program would.
 inline std::unique_ptr<am::XafModel> Reopen(const std::string& path) {
@@ -99,8 +78,8 @@ struct WrittenFrame {
     host->WriteAll();
     host->Flush();
   }
-  TempModelFile file;
+  ScratchFile file;
   std::unique_ptr<FrameHost> host;
 };
 
-}  // namespace frame_host::testing
+}  // namespace frame_host::Testing

@@ -8,7 +8,7 @@
 
 #include "host_test_support.hpp"
 
-namespace frame_host::testing {
+namespace frame_host::Testing {
 namespace {
 
 using ::testing::HasSubstr;
@@ -61,4 +61,4 @@ TEST(Summary, CountsEveryTableAndListsEveryStep) {
 }
 
 }  // namespace
-}  // namespace frame_host::testing
+}  // namespace frame_host::Testing

@@ -7,29 +7,17 @@
 
 #include "mirror/beams/tests/beam_test_support.hpp"
 
-namespace Kestrum::Quilm::Mirror::BeamTest {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 // A beam of two segments (elements 1, 2 and element 3) with sections,
 // materials, a local system and either one constant eccentricity or one per
 // node, on a fresh model.
-struct Scenario {
-  explicit Scenario(bool constantEccentricity) {
-    for (int k = 1; k <= 3; ++k) fx.Beam2(pos3d(k - 1, 0, 0), pos3d(k, 0, 0));
-    for (auto& s : {s0, s1}) {
-      s->SetLog(&fx.log);
-      s->section = section;
-      s->material = material;
-    }
-    s0->AddElement(1);
-    s0->AddElement(2);
-    s1->AddElement(3);
-    eccentricity->isConstant = constantEccentricity;
-    eccentricity->constant = vec3d(0, 0, 0.5);
-    localSystem->systemAt = [](const pos3d&) { return locsys3d(vec3d(-1, 0, 0), vec3d(0, 0, 1)); };
-    beam->segments = {s0, s1};
-    beam->eccentricity = eccentricity;
-    beam->localSystem = localSystem;
+struct Scenario : TwoSegmentBeam {
+  // The host's x axis runs against the beam, so every element is reversed.
+  explicit Scenario(bool constantEccentricity) : TwoSegmentBeam(vec3d(-1, 0, 0), constantEccentricity) {
     fx.Attach();
   }
 
@@ -53,14 +41,6 @@ struct Scenario {
                 pos3d(e, 0, 0));
     }
   }
-
-  ModelFixture fx;
-  boost::intrusive_ptr<TestSection> section{new TestSection(11)};
-  boost::intrusive_ptr<TestMaterial> material{new TestMaterial(21)};
-  boost::intrusive_ptr<TestSegment> s0{new TestSegment}, s1{new TestSegment};
-  boost::intrusive_ptr<TestBeam> beam{new TestBeam(&fx.log)};
-  boost::shared_ptr<TestEccentricityCallback> eccentricity{new TestEccentricityCallback(&fx.log)};
-  boost::shared_ptr<TestLocalSystemCallback> localSystem{new TestLocalSystemCallback(&fx.log)};
 };
 
 class BeamFaultTest : public ::testing::TestWithParam<bool> {};
@@ -80,7 +60,8 @@ TEST_P(BeamFaultTest, AFailureAtEveryCallKeepsFlagsAndTheNextWriteCompletes) {
   for (long n = 0; n < static_cast<long>(reference.size()); ++n) {
     SCOPED_TRACE("failing call " + std::to_string(n) + ": " + reference[n]);
     Scenario s(GetParam());
-    s.fx.log.FailAt(n);
+    s.fx.log.Clear();
+    s.fx.log.FailAt(n + 1);
     EXPECT_THROW(s.beam->Write(s.fx.model), InjectedFault);
     EXPECT_EQ(s.fx.log.Calls().size(), static_cast<std::size_t>(n)) << "the same calls as the clean run";
 
@@ -102,7 +83,7 @@ TEST_P(BeamFaultTest, AFailureAtEveryCallKeepsFlagsAndTheNextWriteCompletes) {
 
     // The retry writes everything still marked. Elements reversed before
     // the failure are now along the axis and are not reversed again.
-    s.fx.log.FailAt(-1);
+    s.fx.log.FailAt(0);
     s.beam->Write(s.fx.model);
     EXPECT_FALSE(s.beam->IsModified() || s.beam->ArePropertiesUpdated());
     EXPECT_FALSE(s.s0->ArePropertiesUpdated() || s.s1->ArePropertiesUpdated());
@@ -117,15 +98,16 @@ INSTANTIATE_TEST_SUITE_P(Eccentricity, BeamFaultTest, ::testing::Values(true, fa
 
 TEST(BeamDeleteFaultTest, AFailedDeleteLeavesTheRestForTheNextDelete) {
   Scenario s(true);
-  s.fx.log.FailAt(3);  // GetSegment(0), two removals, GetSegment(1) fails
+  s.fx.log.Clear();
+  s.fx.log.FailAt(4);  // GetSegment(0), two removals, GetSegment(1) fails
   EXPECT_THROW(s.beam->Delete(s.fx.model), InjectedFault);
   EXPECT_TRUE(s.s0->GetElements().empty());
   EXPECT_EQ(s.s1->GetElements().size(), 1);
-  s.fx.log.FailAt(-1);
+  s.fx.log.FailAt(0);
   s.beam->Delete(s.fx.model);
   EXPECT_EQ(s.fx.xaf->Elements().Count(), 0u);
   EXPECT_TRUE(s.beam->IsModified());
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::BeamTest
+}  // namespace Kestrum::Quilm::Mirror

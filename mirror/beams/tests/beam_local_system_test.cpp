@@ -9,8 +9,10 @@
 #include "mirror/beams/tests/beam_test_support.hpp"
 #include "mirror/core/mirror_element.hpp"
 
-namespace Kestrum::Quilm::Mirror::BeamTest {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 using Strings = std::vector<std::string>;
 
@@ -33,7 +35,7 @@ class BeamLocalSystemTest : public ::testing::Test {
     return fx.xaf->Transformations().GetTransformation(transformation)->GetTransformationVector();
   }
 
-  ModelFixture fx;
+  BeamModel fx;
   boost::intrusive_ptr<TestSegment> segment{new TestSegment};
   boost::intrusive_ptr<TestBeam> beam{new TestBeam(&fx.log)};
   boost::shared_ptr<TestLocalSystemCallback> localSystem{new TestLocalSystemCallback(&fx.log)};
@@ -173,7 +175,7 @@ TEST_F(BeamLocalSystemTest, AnElementWithoutNodesIsAClearErrorAndKeepsTheFlags) 
 // ---- what a beam writes reads back through MirrorElement ------------------
 
 TEST(BeamReadBackTest, EccentricitiesAndLocalSystemsReadBackAsWritten) {
-  ModelFixture fx;
+  BeamModel fx;
   const long along = fx.Beam2(pos3d(0, 0, 0), pos3d(2, 0, 0));
   const long against = fx.Beam2(pos3d(4, 0, 0), pos3d(2, 0, 0));
   const long perNode = fx.Beam2(pos3d(0, 3, 0), pos3d(0, 5, 0));
@@ -229,4 +231,4 @@ TEST(BeamReadBackTest, EccentricitiesAndLocalSystemsReadBackAsWritten) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::BeamTest
+}  // namespace Kestrum::Quilm::Mirror

@@ -1,26 +1,10 @@
 #include "mirror/beams/tests/beam_test_support.hpp"
 
-#include <unistd.h>
-
-#include <atomic>
 #include <sstream>
 
-namespace Kestrum::Quilm::Mirror::BeamTest {
+#include "tests/support/scratch_file.hpp"
 
-void CallLog::Record(const std::string& call) {
-  if (failAt_ >= 0 && static_cast<long>(calls_.size()) == failAt_) {
-    failAt_ = -1;  // one failure only; what follows (a retry, checks) runs normally
-    throw InjectedFault();
-  }
-  calls_.push_back(call);
-}
-
-std::vector<std::string> CallLog::Matching(const std::string& prefix) const {
-  std::vector<std::string> result;
-  for (const std::string& call : calls_)
-    if (call.compare(0, prefix.size(), prefix) == 0) result.push_back(call);
-  return result;
-}
+namespace Kestrum::Quilm::Mirror::Testing {
 
 std::string Text(const pos3d& p) {
   std::ostringstream out;
@@ -69,32 +53,45 @@ boost::intrusive_ptr<IMirrorSegment> TestBeam::GetSegment(unsigned int index) co
   return segments.at(index);
 }
 
-std::string ModelFixture::UniqueFileName() {
-  static std::atomic<int> counter{0};
-  return "/tmp/quilm-beams-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".qdb";
-}
-
-ModelFixture::ModelFixture() : model(UniqueFileName()), xaf(model.GetXafModel()) {
+BeamModel::BeamModel() : model(Quilm::Testing::ScratchFilePath("beams")), xaf(model.GetXafModel()) {
   // The property rows the tests' section and material mirrors refer to.
   for (long id : {11L, 12L}) xaf->Sections().AddSection(qlSection::Rectangle(0.3, 0.2), "R300", id);
   xaf->Materials().AddMaterial(qlMaterial(210e9, 0.3, 7850.0), "S235", 21);
 }
 
-ModelFixture::~ModelFixture() { xaf->SetTraceSink(nullptr); }
+BeamModel::~BeamModel() { xaf->SetTraceSink(nullptr); }
 
-long ModelFixture::Node(double x, double y, double z) { return xaf->Nodes().AddNode(pos3d(x, y, z)); }
+long BeamModel::Node(double x, double y, double z) { return xaf->Nodes().AddNode(pos3d(x, y, z)); }
 
-long ModelFixture::Beam2(const pos3d& a, const pos3d& b) {
+long BeamModel::Beam2(const pos3d& a, const pos3d& b) {
   const long na = Node(a.x, a.y, a.z);
   const long nb = Node(b.x, b.y, b.z);
   return xaf->Elements().AddElement(qlElementType::Beam2(), {na, nb});
 }
 
-long ModelFixture::Beam3(const pos3d& a, const pos3d& b, const pos3d& middle) {
+long BeamModel::Beam3(const pos3d& a, const pos3d& b, const pos3d& middle) {
   const long na = Node(a.x, a.y, a.z);
   const long nb = Node(b.x, b.y, b.z);
   const long nm = Node(middle.x, middle.y, middle.z);
   return xaf->Elements().AddElement(qlElementType::Beam3(), {na, nb, nm});
 }
 
-}  // namespace Kestrum::Quilm::Mirror::BeamTest
+TwoSegmentBeam::TwoSegmentBeam(const vec3d& localX, bool constantEccentricity) {
+  for (int k = 1; k <= 3; ++k) fx.Beam2(pos3d(k - 1, 0, 0), pos3d(k, 0, 0));
+  for (auto& s : {s0, s1}) {
+    s->SetLog(&fx.log);
+    s->section = section;
+    s->material = material;
+  }
+  s0->AddElement(1);
+  s0->AddElement(2);
+  s1->AddElement(3);
+  beam->segments = {s0, s1};
+  eccentricity->isConstant = constantEccentricity;
+  eccentricity->constant = vec3d(0, 0, 0.5);
+  localSystem->systemAt = [localX](const pos3d&) { return locsys3d(localX, vec3d(0, 0, 1)); };
+  beam->eccentricity = eccentricity;
+  beam->localSystem = localSystem;
+}
+
+}  // namespace Kestrum::Quilm::Mirror::Testing

@@ -7,7 +7,6 @@
 #include <boost/intrusive_ptr.hpp>
 #include <boost/shared_ptr.hpp>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,38 +16,16 @@
 #include "mirror/core/mirror_model.hpp"
 #include "mirror/properties/mirror_material.hpp"
 #include "mirror/properties/mirror_section.hpp"
+#include "tests/support/counting_model.hpp"
+#include "tests/support/fault_injecting_sink.hpp"
 
-namespace Kestrum::Quilm::Mirror::BeamTest {
+namespace Kestrum::Quilm::Mirror::Testing {
 
-// The fault the call log throws when told to fail a call.
-struct InjectedFault : std::runtime_error {
-  InjectedFault() : std::runtime_error("injected fault") {}
-};
-
-// One log of host and analysis-model calls, in the order they happen.
-class CallLog : public AnalysisModel::TraceSink {
- public:
-  void OnCall(const AnalysisModel::TraceEvent& event) override { Record(event.ToString()); }
-  // Records one call, or throws InjectedFault when it is call number
-  // `failAt` (0-based; the failed call is not recorded). Fails once.
-  void Record(const std::string& call);
-
-  const std::vector<std::string>& Calls() const noexcept { return calls_; }
-  // The calls whose text starts with `prefix`, in order.
-  std::vector<std::string> Matching(const std::string& prefix) const;
-  // How many calls start with `prefix`.
-  std::size_t Count(const std::string& prefix) const { return Matching(prefix).size(); }
-  void Clear() noexcept { calls_.clear(); }
-  // Makes call number `index` (0-based from now on) fail; -1 never.
-  void FailAt(long index) noexcept {
-    calls_.clear();
-    failAt_ = index;
-  }
-
- private:
-  std::vector<std::string> calls_;
-  long failAt_ = -1;
-};
+using Quilm::Testing::CountingModel;
+using Quilm::Testing::InjectedFault;
+// One log of host and analysis-model calls, in the order they happen; host
+// doubles add theirs with Record, so FailAt can fail either kind.
+using CallLog = Quilm::Testing::FaultInjectingSink;
 
 // "(x, y, z)" as the call trace writes points.
 std::string Text(const pos3d& p);
@@ -140,27 +117,13 @@ class TestBeam : public IMirrorBeam {
   CallLog* log_;
 };
 
-// A model that hands out the fixture's analysis model and counts how often.
-class CountingModel : public IMirrorModel {
- public:
-  explicit CountingModel(boost::shared_ptr<XafModel> xaf) : xaf_(std::move(xaf)) {}
-  boost::shared_ptr<XafModel> GetXafModel() override {
-    ++calls;
-    return xaf_;
-  }
-  int calls = 0;
-
- private:
-  boost::shared_ptr<XafModel> xaf_;
-};
-
 // A fresh in-memory analysis model reached through a TestMirrorModel, with
 // sections 11 and 12 and material 21, and helpers to build a mesh before the
 // call log is attached.
-class ModelFixture {
+class BeamModel {
  public:
-  ModelFixture();
-  ~ModelFixture();
+  BeamModel();
+  ~BeamModel();
 
   long Node(double x, double y, double z);
   // A two-node beam element between two new nodes.
@@ -171,11 +134,26 @@ class ModelFixture {
   void Attach() { xaf->SetTraceSink(&log); }
   void Detach() { xaf->SetTraceSink(nullptr); }
 
-  static std::string UniqueFileName();
-
   TestMirrorModel model;
   boost::shared_ptr<XafModel> xaf;
   CallLog log;
 };
 
-}  // namespace Kestrum::Quilm::Mirror::BeamTest
+// A beam along x of two segments: segment 0 holds elements 1 and 2, segment 1
+// element 3; element k runs from (k-1, 0, 0) to (k, 0, 0) on nodes 2k-1, 2k.
+// Section 11 and material 21 everywhere, a local system with the given x axis
+// and z up, and an eccentricity of (0, 0, 0.5), constant or asked per node.
+// The host doubles log into fx.log; the log is not attached yet.
+struct TwoSegmentBeam {
+  explicit TwoSegmentBeam(const vec3d& localX = vec3d(1, 0, 0), bool constantEccentricity = true);
+
+  BeamModel fx;
+  boost::intrusive_ptr<TestSection> section{new TestSection(11)};
+  boost::intrusive_ptr<TestMaterial> material{new TestMaterial(21)};
+  boost::intrusive_ptr<TestSegment> s0{new TestSegment}, s1{new TestSegment};
+  boost::intrusive_ptr<TestBeam> beam{new TestBeam(&fx.log)};
+  boost::shared_ptr<TestEccentricityCallback> eccentricity{new TestEccentricityCallback(&fx.log)};
+  boost::shared_ptr<TestLocalSystemCallback> localSystem{new TestLocalSystemCallback(&fx.log)};
+};
+
+}  // namespace Kestrum::Quilm::Mirror::Testing

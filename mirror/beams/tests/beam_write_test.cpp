@@ -4,47 +4,21 @@
 
 #include "mirror/beams/tests/beam_test_support.hpp"
 
-namespace Kestrum::Quilm::Mirror::BeamTest {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 using Strings = std::vector<std::string>;
 
 std::string S(long v) { return std::to_string(v); }
 
-// A beam along x of two segments: segment 0 holds elements 1 and 2, segment 1
-// element 3; element k runs from (k-1, 0, 0) to (k, 0, 0) on nodes 2k-1, 2k.
-class BeamWriteTest : public ::testing::Test {
+// The two-segment beam with x along it and z up.
+class BeamWriteTest : public ::testing::Test, protected TwoSegmentBeam {
  protected:
-  BeamWriteTest() {
-    for (int k = 1; k <= 3; ++k) fx.Beam2(pos3d(k - 1, 0, 0), pos3d(k, 0, 0));
-    for (auto& s : {s0, s1}) {
-      s->SetLog(&fx.log);
-      s->section = section;
-      s->material = material;
-    }
-    s0->AddElement(2);
-    s0->AddElement(1);
-    s1->AddElement(3);
-    beam->segments = {s0, s1};
-    eccentricity->isConstant = true;
-    eccentricity->constant = vec3d(0, 0, 0.5);
-    // x along the beam, z up.
-    localSystem->systemAt = [](const pos3d&) { return locsys3d(vec3d(1, 0, 0), vec3d(0, 0, 1)); };
-    beam->eccentricity = eccentricity;
-    beam->localSystem = localSystem;
-  }
-
   long SectionOf(long e) { return fx.xaf->Elements().GetElement(e)->GetSection(); }
   long EccentricityOf(long e) { return fx.xaf->Elements().GetElement(e)->GetEccentricity(); }
   long TransformationOf(long e) { return fx.xaf->Elements().GetElement(e)->GetTransformation(); }
-
-  ModelFixture fx;
-  boost::intrusive_ptr<TestSection> section{new TestSection(11)};
-  boost::intrusive_ptr<TestMaterial> material{new TestMaterial(21)};
-  boost::intrusive_ptr<TestSegment> s0{new TestSegment}, s1{new TestSegment};
-  boost::intrusive_ptr<TestBeam> beam{new TestBeam(&fx.log)};
-  boost::shared_ptr<TestEccentricityCallback> eccentricity{new TestEccentricityCallback(&fx.log)};
-  boost::shared_ptr<TestLocalSystemCallback> localSystem{new TestLocalSystemCallback(&fx.log)};
 };
 
 TEST_F(BeamWriteTest, NewBeamHasEveryFlagSet) {
@@ -362,7 +336,7 @@ TEST_F(BeamElementListTest, ListsBySegmentThenAscendingId) {
 }
 
 TEST_F(BeamElementListTest, ChangesNothingAndUsesNoModel) {
-  ModelFixture fx;
+  BeamModel fx;
   fx.Attach();
   auto s = Segment({3, 1});
   s->ClearUpdateFlags(false);
@@ -376,4 +350,4 @@ TEST_F(BeamElementListTest, ChangesNothingAndUsesNoModel) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::BeamTest
+}  // namespace Kestrum::Quilm::Mirror

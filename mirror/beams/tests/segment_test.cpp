@@ -4,8 +4,10 @@
 
 #include "mirror/beams/tests/beam_test_support.hpp"
 
-namespace Kestrum::Quilm::Mirror::BeamTest {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 using Strings = std::vector<std::string>;
 
@@ -41,7 +43,7 @@ class SegmentTest : public ::testing::Test {
     segment->material = material;
   }
 
-  ModelFixture fx;
+  BeamModel fx;
   boost::intrusive_ptr<TestSegment> segment{new TestSegment};
   boost::intrusive_ptr<TestSection> section{new TestSection(11)};
   boost::intrusive_ptr<TestMaterial> material{new TestMaterial(21)};
@@ -201,13 +203,14 @@ TEST_F(SegmentTest, AFailedWriteKeepsItsFlagsAndIsRetried) {
     SCOPED_TRACE(n);
     segment->ClearUpdateFlags(true);
     fx.Attach();
-    fx.log.FailAt(n);
+    fx.log.Clear();
+    fx.log.FailAt(n + 1);
     EXPECT_THROW(segment->Write(fx.model), InjectedFault);
     EXPECT_EQ(FlagsOf(*segment), (Flags{true, true, true}));
     EXPECT_EQ(segment->GetReferenceCount(), 1) << "references held at the failure are released";
     EXPECT_EQ(section->GetReferenceCount(), 2);
   }
-  fx.log.FailAt(-1);
+  fx.log.FailAt(0);
   section->SetId(12);
   segment->Write(fx.model);
   EXPECT_EQ(FlagsOf(*segment), (Flags{false, false, true}));
@@ -217,7 +220,8 @@ TEST_F(SegmentTest, AFailedWriteKeepsItsFlagsAndIsRetried) {
 TEST_F(SegmentTest, ElementsWrittenBeforeAFailureKeepWhatTheyGot) {
   for (long id : {1L, 2L}) segment->AddElement(id);
   fx.Attach();
-  fx.log.FailAt(6 + 3);  // element 2's SetSection
+  fx.log.Clear();
+  fx.log.FailAt(10);  // element 2's SetSection
   EXPECT_THROW(segment->Write(fx.model), InjectedFault);
   EXPECT_EQ(fx.xaf->Elements().GetElement(1)->GetSection(), 11);
   EXPECT_EQ(fx.xaf->Elements().GetElement(1)->GetMaterial(), 21);
@@ -244,7 +248,8 @@ TEST_F(SegmentTest, DeleteRemovesAscendingThenEmptiesTheSetAndKeepsFlags) {
 TEST_F(SegmentTest, AFailedDeleteKeepsEveryId) {
   for (long id : {3L, 5L, 7L}) segment->AddElement(id);
   fx.Attach();
-  fx.log.FailAt(2);  // the removal of 7
+  fx.log.Clear();
+  fx.log.FailAt(3);  // the removal of 7
   EXPECT_THROW(segment->Delete(fx.model), InjectedFault);
   EXPECT_EQ(Ids(*segment), (std::vector<long>{3, 5, 7}));
   EXPECT_FALSE(fx.xaf->Elements().Contains(3));
@@ -332,7 +337,7 @@ TEST_F(SegmentJoinTest, JoinWithNullThrowsAndChangesNothing) {
 }
 
 TEST_F(SegmentJoinTest, JoinTouchesNoAnalysisModel) {
-  ModelFixture fx;
+  BeamModel fx;
   fx.Attach();
   a->SetLog(&fx.log);
   b->SetLog(&fx.log);
@@ -361,4 +366,4 @@ TEST(SegmentCopyTest, CopiesCarrySetAndFlagsAndAreIndependent) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::BeamTest
+}  // namespace Kestrum::Quilm::Mirror

@@ -6,17 +6,18 @@
 
 #include "mirror/utility/persistent_node_types.hpp"
 
+namespace Kestrum::Quilm::Mirror {
 namespace {
 
 bool AllRegistered() {
-  using namespace Kestrum::Quilm::Utility;
+  using namespace Utility;
   return os_pse::os_ts<BoundaryMapNode>::the_instance.is_registered() &&
          os_pse::os_ts<IdSetNode>::the_instance.is_registered() &&
          os_pse::os_ts<IdMapNode>::the_instance.is_registered();
 }
 
 bool NoneRegistered() {
-  using namespace Kestrum::Quilm::Utility;
+  using namespace Utility;
   return !os_pse::os_ts<BoundaryMapNode>::the_instance.is_registered() &&
          !os_pse::os_ts<IdSetNode>::the_instance.is_registered() &&
          !os_pse::os_ts<IdMapNode>::the_instance.is_registered();
@@ -38,3 +39,4 @@ TEST(LibraryLoad, LoadRegistersAndUnloadDeregisters) {
 }
 
 }  // namespace
+}  // namespace Kestrum::Quilm::Mirror

@@ -21,7 +21,7 @@ class MirrorElementTestAccess {
 
 namespace {
 
-using Testing::ModelFixture;
+using Testing::TracedModelTest;
 
 void ExpectVec(const boost::optional<vec3d>& actual, const vec3d& expected) {
   ASSERT_TRUE(actual.has_value());
@@ -41,7 +41,7 @@ void ExpectHinge(const boost::optional<Hinge>& actual, const Hinge& expected) {
   EXPECT_TRUE(*actual == expected);
 }
 
-class MirrorElementTest : public ModelFixture {
+class MirrorElementTest : public TracedModelTest {
  protected:
   // A two-node beam along global X from (0,0,0) to (5,0,0).
   long AddBeam2() {

@@ -18,8 +18,8 @@
 namespace Kestrum::Quilm::Mirror {
 namespace {
 
-using Testing::ModelFixture;
-using Testing::UniqueModelFile;
+using Testing::ScratchFilePath;
+using Testing::TracedModelTest;
 
 struct MangleCase {
   const char* what;
@@ -31,7 +31,7 @@ struct MangleCase {
 };
 
 TEST(MangleName, FollowsTheNameRule) {
-  TestMirrorModel model(UniqueModelFile("mangle"));
+  TestMirrorModel model(ScratchFilePath("mangle"));
   const std::string utf8Short = "tr\xC3\xA4ger";                            // 7 bytes
   const std::string utf8Long = "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6";  // 10 bytes, 5 letters
   const MangleCase cases[] = {
@@ -59,7 +59,7 @@ TEST(MangleName, FollowsTheNameRule) {
 }
 
 TEST(MangleName, EveryByteValueIsSafe) {
-  TestMirrorModel model(UniqueModelFile("mangle_bytes"));
+  TestMirrorModel model(ScratchFilePath("mangle_bytes"));
   for (int b = 1; b < 256; ++b) {
     const std::string name(1, static_cast<char>(b));
     const std::string result = model.MangleName(name, false, "P", 1);
@@ -72,7 +72,7 @@ TEST(MangleName, EveryByteValueIsSafe) {
   }
 }
 
-class MirrorModelPositions : public ModelFixture {
+class MirrorModelPositions : public TracedModelTest {
  protected:
   // A three-node beam from (0,0,0) to (4,0,0), stored (end, end, middle).
   long AddBeam3() {
@@ -173,29 +173,24 @@ TEST_F(MirrorModelPositions, UnknownElementPropagatesTheModelsError) {
   EXPECT_THROW(model_.GetElementPositions(42, positions), AnalysisModel::ModelError);
 }
 
-// A host's own model: it keeps the analysis model elsewhere and counts how
-// often the library asks for it.
-class HostModel : public IMirrorModel {
+// A host's own model, counting how often the library asks for the analysis
+// model, that also replaces the name rule.
+class HostModel : public Testing::CountingModel {
  public:
-  explicit HostModel(boost::shared_ptr<XafModel> xaf) : xaf_(std::move(xaf)) {}
-  boost::shared_ptr<XafModel> GetXafModel() override {
-    ++asked;
-    return xaf_;
-  }
+  using CountingModel::CountingModel;
   std::string MangleName(std::string name, bool, const std::string&, unsigned) const override {
     return "host:" + name;
   }
-  boost::shared_ptr<XafModel> xaf_;
-  int asked = 0;
 };
 
 TEST(HostModel, EveryConvenienceAsksOnceAndKeepsNothing) {
-  TestMirrorModel owner(UniqueModelFile("host"));
-  HostModel host(owner.GetXafModel());
-  const long a = host.xaf_->Nodes().AddNode(pos3d(0, 0, 0));
-  const long b = host.xaf_->Nodes().AddNode(pos3d(1, 0, 0));
-  const long element = host.xaf_->Elements().AddElement(qlElementType::Beam2(), {a, b});
-  const long holdersBefore = host.xaf_.use_count();
+  TestMirrorModel owner(ScratchFilePath("host"));
+  const boost::shared_ptr<XafModel> xaf = owner.GetXafModel();
+  HostModel host(xaf);
+  const long a = xaf->Nodes().AddNode(pos3d(0, 0, 0));
+  const long b = xaf->Nodes().AddNode(pos3d(1, 0, 0));
+  const long element = xaf->Elements().AddElement(qlElementType::Beam2(), {a, b});
+  const long holdersBefore = xaf.use_count();
 
   std::vector<pos3d> positions;
   const std::vector<std::pair<const char*, std::function<void()>>> operations = {
@@ -207,10 +202,10 @@ TEST(HostModel, EveryConvenienceAsksOnceAndKeepsNothing) {
   };
   for (const auto& [what, operation] : operations) {
     SCOPED_TRACE(what);
-    host.asked = 0;
+    host.calls = 0;
     operation();
-    EXPECT_EQ(host.asked, 1);
-    EXPECT_EQ(host.xaf_.use_count(), holdersBefore);
+    EXPECT_EQ(host.calls, 1);
+    EXPECT_EQ(xaf.use_count(), holdersBefore);
   }
   // The name rule is virtual: a host may replace it.
   const IMirrorModel& base = host;
@@ -218,7 +213,7 @@ TEST(HostModel, EveryConvenienceAsksOnceAndKeepsNothing) {
 }
 
 TEST(TestMirrorModel, OpensWithArchiveModeOn) {
-  TestMirrorModel model(UniqueModelFile("archive"));
+  TestMirrorModel model(ScratchFilePath("archive"));
   EXPECT_TRUE(model.GetArchive().GetArchiveMode());
   EXPECT_FALSE(model.GetXafModel()->IsReadOnly());
 }
@@ -227,7 +222,7 @@ TEST(TestMirrorModel, CopiesShareOneModelAndEitherMayGoFirst) {
   for (bool originalFirst : {true, false}) {
     SCOPED_TRACE(originalFirst ? "original destroyed first" : "copy destroyed first");
     boost::weak_ptr<XafModel> watch;
-    auto* original = new TestMirrorModel(UniqueModelFile("share"));
+    auto* original = new TestMirrorModel(ScratchFilePath("share"));
     auto* copy = new TestMirrorModel(*original);
     watch = original->GetXafModel();
     EXPECT_EQ(original->GetXafModel().get(), copy->GetXafModel().get());
@@ -244,8 +239,8 @@ TEST(TestMirrorModel, CopiesShareOneModelAndEitherMayGoFirst) {
 }
 
 TEST(TestMirrorModel, AssignmentSharesAndReleasesTheOldModel) {
-  TestMirrorModel a(UniqueModelFile("assign_a"));
-  TestMirrorModel b(UniqueModelFile("assign_b"));
+  TestMirrorModel a(ScratchFilePath("assign_a"));
+  TestMirrorModel b(ScratchFilePath("assign_b"));
   boost::weak_ptr<XafModel> oldOfB = b.GetXafModel();
   b = a;
   EXPECT_TRUE(oldOfB.expired());
@@ -253,7 +248,7 @@ TEST(TestMirrorModel, AssignmentSharesAndReleasesTheOldModel) {
 }
 
 TEST(TestMirrorModel, FlushStoresTheModelForTheNextOpening) {
-  const std::string file = UniqueModelFile("flush");
+  const std::string file = ScratchFilePath("flush");
   long node = 0;
   {
     TestMirrorModel model(file);
@@ -268,7 +263,7 @@ TEST(TestMirrorModel, FlushStoresTheModelForTheNextOpening) {
 }
 
 TEST(TestMirrorModel, AFileThatIsNoModelFailsCleanly) {
-  const std::string file = UniqueModelFile("garbage");
+  const std::string file = ScratchFilePath("garbage");
   {
     std::ofstream out(file);
     out << "this is not an analysis model";

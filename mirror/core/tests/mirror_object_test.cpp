@@ -12,8 +12,8 @@
 namespace Kestrum::Quilm::Mirror {
 namespace {
 
-using Testing::FailingTraceSink;
-using Testing::ModelFixture;
+using Testing::FaultInjectingSink;
+using Testing::TracedModelTest;
 
 // A host concept: its parent is a plain pointer so that parent loops do not
 // keep themselves alive; GetParentConcept hands out an intrusive_ptr to it.
@@ -118,7 +118,7 @@ TEST(MirrorObject, AssignmentKeepsTheTargetsCount) {
   EXPECT_EQ(destroyed, 1);
 }
 
-class ConceptRegistration : public ModelFixture {};
+class ConceptRegistration : public TracedModelTest {};
 
 TEST_F(ConceptRegistration, RegistersOnceWithTypeRoleNameAndNoParent) {
   Ptr c(new HostConcept("Column C1"));
@@ -209,7 +209,8 @@ TEST_F(ConceptRegistration, OwnParentIsRegisteredWithoutParent) {
 }
 
 TEST_F(ConceptRegistration, FailedAddConceptIsNotRetried) {
-  FailingTraceSink failing("StructureConcepts.AddConcept");
+  FaultInjectingSink failing;
+  failing.FailOn("StructureConcepts.AddConcept");
   xaf_->SetTraceSink(&failing);
   Ptr parent(new HostConcept("beam"));
   Ptr child(new HostConcept("segment"));
@@ -222,11 +223,11 @@ TEST_F(ConceptRegistration, FailedAddConceptIsNotRetried) {
   EXPECT_EQ(parent->GetReferenceCount(), 1);
 
   // Both pending flags were cleared before the failure: nothing is retried.
-  failing.Disarm();
-  failing.Recorder().Clear();
+  failing.FailOn("");
+  failing.Clear();
   child->WriteConcept(model_);
   parent->WriteConcept(model_);
-  EXPECT_TRUE(failing.Recorder().Events().empty());
+  EXPECT_TRUE(failing.Events().empty());
   EXPECT_EQ(child->GetConceptId(), -1);
   xaf_->SetTraceSink(nullptr);
   EXPECT_TRUE(xaf_->StructureConcepts().GetConceptIds().empty());
@@ -239,12 +240,13 @@ TEST_F(ConceptRegistration, ChildFailureKeepsTheRegisteredParent) {
   parent->WriteConcept(model_);
   const long parentId = parent->GetConceptId();
 
-  FailingTraceSink failing("StructureConcepts.AddConcept");
+  FaultInjectingSink failing;
+  failing.FailOn("StructureConcepts.AddConcept");
   xaf_->SetTraceSink(&failing);
   EXPECT_THROW(child->WriteConcept(model_), std::runtime_error);
   EXPECT_EQ(parent->GetConceptId(), parentId);
   EXPECT_EQ(child->GetConceptId(), -1);
-  failing.Disarm();
+  failing.FailOn("");
   child->WriteConcept(model_);
   EXPECT_EQ(child->GetConceptId(), -1);
 }
@@ -289,17 +291,17 @@ class LoggingConcept : public IMirrorConcept {
  public:
   LoggingConcept(std::string name, Testing::SequenceLog& log) : name_(std::move(name)), log_(&log) {}
   std::string GetName() const override {
-    log_->Add(name_ + ".GetName");
+    log_->Annotate(name_ + ".GetName");
     return name_;
   }
   void Write(IMirrorModel&) override {}
   void Delete(IMirrorModel&) override {}
   boost::intrusive_ptr<IMirrorConcept> GetParentConcept() const override {
-    log_->Add(name_ + ".GetParentConcept");
+    log_->Annotate(name_ + ".GetParentConcept");
     return boost::intrusive_ptr<IMirrorConcept>(parent);
   }
   ConceptType GetConceptType() const override {
-    log_->Add(name_ + ".GetConceptType");
+    log_->Annotate(name_ + ".GetConceptType");
     return ConceptType(5, 1, 0);
   }
   IMirrorConcept* parent = nullptr;
@@ -310,7 +312,7 @@ class LoggingConcept : public IMirrorConcept {
 };
 
 TEST(ConceptRegistrationOrder, ParentFirstThenTypeNameModelAndAddConcept) {
-  TestMirrorModel owner(Testing::UniqueModelFile("order"));
+  TestMirrorModel owner(Testing::ScratchFilePath("order"));
   Testing::SequenceLog log;
   Testing::LoggingModel model(owner.GetXafModel(), log);
   owner.GetXafModel()->SetTraceSink(&log);
@@ -319,7 +321,7 @@ TEST(ConceptRegistrationOrder, ParentFirstThenTypeNameModelAndAddConcept) {
   segment->parent = beam.get();
 
   segment->WriteConcept(model);
-  EXPECT_EQ(log.entries, (std::vector<std::string>{
+  EXPECT_EQ(log.Calls(), (std::vector<std::string>{
                              "segment.GetParentConcept",
                              "beam.GetParentConcept",
                              "beam.GetConceptType",
@@ -333,10 +335,10 @@ TEST(ConceptRegistrationOrder, ParentFirstThenTypeNameModelAndAddConcept) {
                          }));
 
   // Registered concepts ask nothing at all, not even for the analysis model.
-  log.entries.clear();
+  log.Clear();
   segment->WriteConcept(model);
   beam->WriteConcept(model);
-  EXPECT_TRUE(log.entries.empty());
+  EXPECT_TRUE(log.Calls().empty());
   owner.GetXafModel()->SetTraceSink(nullptr);
 }
 

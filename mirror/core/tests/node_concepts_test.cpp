@@ -11,7 +11,7 @@
 namespace Kestrum::Quilm::Mirror {
 namespace {
 
-using Testing::ModelFixture;
+using Testing::TracedModelTest;
 
 // The host's subclass: only the name is its own.
 template <class Base>
@@ -25,7 +25,7 @@ class Named : public Base {
 };
 
 template <class Base>
-class NodeConceptTest : public ModelFixture {
+class NodeConceptTest : public TracedModelTest {
  protected:
   using Concept = Named<Base>;
   long AddNode() { return xaf_->Nodes().AddNode(pos3d(1, 0, 0)); }
@@ -147,7 +147,7 @@ class LoggedName : public Base {
  public:
   LoggedName(std::string name, Testing::SequenceLog& log) : name_(std::move(name)), log_(&log) {}
   std::string GetName() const override {
-    log_->Add("GetName");
+    log_->Annotate("GetName");
     return name_;
   }
 
@@ -169,14 +169,14 @@ TYPED_TEST(NodeConceptTest, WriteAsksTheNameBeforeTheModelAndDeleteNeverAsksIt) 
     c.Write(model);
     c.Delete(model);
   }
-  EXPECT_TRUE(log.entries.empty());
+  EXPECT_TRUE(log.Calls().empty());
 
   c.SetNode(node);
   c.Write(model);
-  EXPECT_EQ(log.entries, (std::vector<std::string>{"GetName", "GetXafModel", "NodeProperties.SetName"}));
-  log.entries.clear();
+  EXPECT_EQ(log.Calls(), (std::vector<std::string>{"GetName", "GetXafModel", "NodeProperties.SetName"}));
+  log.Clear();
   c.Delete(model);
-  EXPECT_EQ(log.entries, (std::vector<std::string>{"GetXafModel", "NodeProperties.SetName"}));
+  EXPECT_EQ(log.Calls(), (std::vector<std::string>{"GetXafModel", "NodeProperties.SetName"}));
   this->xaf_->SetTraceSink(&this->trace_);
 }
 
@@ -191,14 +191,14 @@ class HostBoundaryCondition : public IMirrorBoundaryCondition {
   int deletes = 0;
 };
 
-class BoundaryConditionTest : public ModelFixture {};
+class BoundaryConditionTest : public TracedModelTest {};
 
 TEST_F(BoundaryConditionTest, WriteCallsNothingAndKeepsTheFlag) {
   HostBoundaryCondition bc;
   Testing::SequenceLog log;
   Testing::LoggingModel logging(xaf_, log);
   bc.Write(logging);
-  EXPECT_TRUE(log.entries.empty()) << "not even the analysis model is asked for";
+  EXPECT_TRUE(log.Calls().empty()) << "not even the analysis model is asked for";
   bc.Write(model_);
   EXPECT_TRUE(trace_.Events().empty());
   EXPECT_TRUE(bc.IsModified());

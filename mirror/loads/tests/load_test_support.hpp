@@ -4,75 +4,43 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "mirror/core/mirror_model.hpp"
+#include "tests/support/counting_model.hpp"
+#include "tests/support/fault_injecting_sink.hpp"
+#include "tests/support/scratch_file.hpp"
 
-namespace Kestrum::Quilm::Mirror::LoadTests {
+namespace Kestrum::Quilm::Mirror::Testing {
 
-inline std::string FreshModelPath() {
-  static std::atomic<int> counter{0};
-  return "/tmp/quilm_load_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".qdb";
+// The analysis model's calls as "Operation arg1 arg2": the first two
+// arguments, the load case and the node or element for load calls.
+inline std::string Brief(const AnalysisModel::TraceEvent& event) {
+  std::string entry = event.operation;
+  for (std::size_t i = 0; i < event.arguments.size() && i < 2; ++i) entry += " " + event.arguments[i];
+  return entry;
 }
 
-// Keeps each analysis-model call as "Operation arg1 arg2" (the first two
-// arguments: load case and node or element for load calls) and, when armed,
-// fails call number `failAt` (counted from arming) before it acts.
-class CallLog : public AnalysisModel::TraceSink {
- public:
-  void OnCall(const AnalysisModel::TraceEvent& event) override {
-    if (++calls_ == failAt_) throw std::runtime_error("injected failure at " + event.ToString());
-    std::string entry = event.operation;
-    for (std::size_t i = 0; i < event.arguments.size() && i < 2; ++i) entry += " " + event.arguments[i];
-    entries.push_back(entry);
-    events.push_back(event);
-  }
-  void FailAt(int call) {
-    calls_ = 0;
-    failAt_ = call;
-  }
-  void Clear() {
-    entries.clear();
-    events.clear();
-  }
-  // Only the entries of one manager ("Loads.", "Connectivity.").
-  std::vector<std::string> Only(const std::string& prefix) const {
-    std::vector<std::string> out;
-    for (const std::string& e : entries)
-      if (e.rfind(prefix, 0) == 0) out.push_back(e);
-    return out;
-  }
-  std::vector<std::string> entries;
-  std::vector<AnalysisModel::TraceEvent> events;
-
- private:
-  int calls_ = 0;
-  int failAt_ = -1;
+// The load tests' call log: each analysis-model call in brief, failing a
+// chosen call on request.
+struct CallLog : Quilm::Testing::FaultInjectingSink {
+  CallLog() : FaultInjectingSink(Brief) {}
 };
 
 // A mirror model over another that notes every GetXafModel in a call log,
 // between the analysis-model calls, together with the number of references
 // to the analysis model that were held elsewhere at that moment. A reference
 // kept from an earlier call shows up as a count above the baseline.
-class NotingMirrorModel : public IMirrorModel {
- public:
-  NotingMirrorModel(IMirrorModel& inner, CallLog& log) : inner_(inner), log_(log) {}
-  boost::shared_ptr<XafModel> GetXafModel() override {
-    boost::shared_ptr<XafModel> xaf = inner_.GetXafModel();
-    log_.entries.push_back("GetXafModel");
-    heldElsewhere.push_back(xaf.use_count() - 1);
-    return xaf;
+struct NotingMirrorModel : Quilm::Testing::CountingModel {
+  NotingMirrorModel(IMirrorModel& inner, CallLog& log) : CountingModel(inner) {
+    onRequest = [this, &log](const boost::shared_ptr<XafModel>& xaf) {
+      log.Annotate("GetXafModel");
+      heldElsewhere.push_back(xaf.use_count() - 1);
+    };
   }
   std::vector<long> heldElsewhere;
-
- private:
-  IMirrorModel& inner_;
-  CallLog& log_;
 };
 
 // The operation names of log entries, without their arguments.
@@ -109,9 +77,9 @@ class MeshTest : public ::testing::Test {
     return out;
   }
 
-  TestMirrorModel model_{FreshModelPath()};
+  TestMirrorModel model_{Quilm::Testing::ScratchFilePath("loads")};
   boost::shared_ptr<XafModel> xaf_;
   CallLog log_;
 };
 
-}  // namespace Kestrum::Quilm::Mirror::LoadTests
+}  // namespace Kestrum::Quilm::Mirror::Testing

@@ -12,10 +12,10 @@
 namespace Kestrum::Quilm::Mirror {
 namespace {
 
-using LoadTests::MeshTest;
 using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using Testing::MeshTest;
 
 class TestLoadCase : public IMirrorLoadCase {
  public:
@@ -50,10 +50,10 @@ TEST_F(LoadCaseTest, FirstWriteTakesTheIdNamesTheCaseAndReplacesGravity) {
   loadCase_.Write(model_);
   EXPECT_EQ(loadCase_.idQuestions, 1);
   EXPECT_EQ(loadCase_.GetLoadCaseId(), 4);
-  ASSERT_EQ(log_.events.size(), 3u);
-  EXPECT_EQ(log_.events[0].ToString(), "Loads.SetLoadCaseName(4, \"Dead load\")");
-  EXPECT_EQ(log_.events[1].ToString(), "Loads.DeleteGravityLoad(4)");
-  EXPECT_EQ(log_.events[2].ToString(), "Loads.AddGravityLoad(4, 0, 0, 0, -9.81)");
+  ASSERT_EQ(log_.Events().size(), 3u);
+  EXPECT_EQ(log_.Events()[0].ToString(), "Loads.SetLoadCaseName(4, \"Dead load\")");
+  EXPECT_EQ(log_.Events()[1].ToString(), "Loads.DeleteGravityLoad(4)");
+  EXPECT_EQ(log_.Events()[2].ToString(), "Loads.AddGravityLoad(4, 0, 0, 0, -9.81)");
   EXPECT_EQ(xaf_->Loads().GetLoadCaseName(4), std::string("Dead load"));
   ASSERT_TRUE(xaf_->Loads().GetGravityLoad(4));
   EXPECT_EQ(*xaf_->Loads().GetGravityLoad(4), vec3d(0, 0, -9.81));
@@ -68,7 +68,7 @@ TEST_F(LoadCaseTest, LaterWritesKeepTheIdAndReplaceNameAndGravity) {
   log_.Clear();
   loadCase_.Write(model_);
   EXPECT_EQ(loadCase_.idQuestions, 1);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.SetLoadCaseName 4 \"Self weight\"",
+  EXPECT_THAT(log_.Calls(), ElementsAre("Loads.SetLoadCaseName 4 \"Self weight\"",
                                         "Loads.DeleteGravityLoad 4", "Loads.AddGravityLoad 4 0"));
   EXPECT_EQ(*xaf_->Loads().GetGravityLoad(4), vec3d(0, -9.81, 0));
   EXPECT_FALSE(xaf_->Loads().GetLoadCaseName(9));
@@ -79,7 +79,7 @@ TEST_F(LoadCaseTest, ZeroGravityRemovesTheGravityLoadAndAddsNone) {
   loadCase_.gravity = vec3d(0, 0, 1e-12);  // zero within the geometry tolerance
   log_.Clear();
   loadCase_.Write(model_);
-  EXPECT_THAT(log_.entries,
+  EXPECT_THAT(log_.Calls(),
               ElementsAre("Loads.SetLoadCaseName 4 \"Dead load\"", "Loads.DeleteGravityLoad 4"));
   EXPECT_FALSE(xaf_->Loads().GetGravityLoad(4));
 }
@@ -104,7 +104,7 @@ TEST_F(LoadCaseTest, FailingHostLeavesTheIdUnsetAndCallsNothing) {
   loadCase_.fail = true;
   EXPECT_THROW(loadCase_.Write(model_), std::runtime_error);
   EXPECT_EQ(loadCase_.GetLoadCaseId(), -1);
-  EXPECT_THAT(log_.entries, IsEmpty());
+  EXPECT_THAT(log_.Calls(), IsEmpty());
 }
 
 TEST_F(LoadCaseTest, FailingAddGravityLeavesTheCaseNamedWithoutGravity) {
@@ -119,13 +119,13 @@ TEST_F(LoadCaseTest, FailingAddGravityLeavesTheCaseNamedWithoutGravity) {
 TEST_F(LoadCaseTest, UnnamedCaseGetsTheEmptyName) {
   UnnamedLoadCase unnamed;
   unnamed.Write(model_);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.SetLoadCaseName 2 \"\"", "Loads.DeleteGravityLoad 2"));
+  EXPECT_THAT(log_.Calls(), ElementsAre("Loads.SetLoadCaseName 2 \"\"", "Loads.DeleteGravityLoad 2"));
   EXPECT_EQ(xaf_->Loads().GetLoadCaseName(2), std::string());
 }
 
 TEST_F(LoadCaseTest, DeleteBeforeWriteCallsNothing) {
   loadCase_.Delete(model_);
-  EXPECT_THAT(log_.entries, IsEmpty());
+  EXPECT_THAT(log_.Calls(), IsEmpty());
 }
 
 TEST_F(LoadCaseTest, DeleteRemovesEveryLoadAndTheNameButKeepsTheId) {
@@ -135,7 +135,7 @@ TEST_F(LoadCaseTest, DeleteRemovesEveryLoadAndTheNameButKeepsTheId) {
   xaf_->Loads().AddSurfaceLoad(6, 1, SurfaceLoad(-1.0));  // another load case stays
   log_.Clear();
   loadCase_.Delete(model_);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.DeleteAllLoadsInLoadCase 4", "Loads.DeleteLoadCaseName 4"));
+  EXPECT_THAT(log_.Calls(), ElementsAre("Loads.DeleteAllLoadsInLoadCase 4", "Loads.DeleteLoadCaseName 4"));
   EXPECT_THAT(xaf_->Loads().GetLoads(4), IsEmpty());
   EXPECT_FALSE(xaf_->Loads().GetGravityLoad(4));
   EXPECT_FALSE(xaf_->Loads().GetLoadCaseName(4));
@@ -150,10 +150,10 @@ TEST_F(LoadCaseTest, DeleteRemovesEveryLoadAndTheNameButKeepsTheId) {
 }
 
 TEST_F(LoadCaseTest, EveryCallTakesTheAnalysisModelAnew) {
-  LoadTests::NotingMirrorModel noting(model_, log_);
+  Testing::NotingMirrorModel noting(model_, log_);
   loadCase_.Write(noting);
   loadCase_.Delete(noting);
-  EXPECT_THAT(LoadTests::OperationsOf(log_.entries),
+  EXPECT_THAT(Testing::OperationsOf(log_.Calls()),
               ElementsAre("GetXafModel", "Loads.SetLoadCaseName", "GetXafModel", "Loads.DeleteGravityLoad",
                           "GetXafModel", "Loads.AddGravityLoad", "GetXafModel",
                           "Loads.DeleteAllLoadsInLoadCase", "GetXafModel", "Loads.DeleteLoadCaseName"));

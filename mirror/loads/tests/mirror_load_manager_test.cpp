@@ -23,9 +23,9 @@ namespace Kestrum::Quilm::Mirror {
 namespace {
 
 using AnalysisModel::LoadKind;
-using LoadTests::MeshTest;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using Testing::MeshTest;
 using ::testing::Pair;
 using ::testing::UnorderedElementsAre;
 
@@ -105,11 +105,11 @@ TEST_F(LoadManagerTest, RotationAboutTheZAxisGivesTheWorkedExample) {
 TEST_F(LoadManagerTest, VisitsNodesInAscendingOrderLookingEachUpBeforeItsLoad) {
   manager_.AddRigidBodyRotationLoad(kCase, {0, 0, 0}, {0, 0, 1}, 1.0, 0.0);
   EXPECT_THAT(
-      log_.Only("Connectivity."),
+      log_.Matching("Connectivity."),
       ElementsAre("Connectivity.GetNodeById 1", "Connectivity.GetNodeById 2", "Connectivity.GetNodeById 3",
                   "Connectivity.GetNodeById 4", "Connectivity.GetNodeById 5", "Connectivity.GetNodeById 6"));
-  const auto lookup = std::find(log_.entries.begin(), log_.entries.end(), "Connectivity.GetNodeById 2");
-  ASSERT_NE(lookup, log_.entries.end());
+  const auto lookup = std::find(log_.Calls().begin(), log_.Calls().end(), "Connectivity.GetNodeById 2");
+  ASSERT_NE(lookup, log_.Calls().end());
   EXPECT_EQ(*std::next(lookup), "Loads.AddNodeAccelerationLoad 3 2");
 }
 
@@ -187,7 +187,7 @@ TEST_F(LoadManagerTest, DegenerateAxisOrRateIsRejectedBeforeAnythingIsWritten) {
     SCOPED_TRACE(c.name);
     log_.Clear();
     EXPECT_THROW(manager_.AddRigidBodyRotationLoad(kCase, c.a, c.b, c.omega, c.alpha), GeometryError);
-    EXPECT_THAT(log_.entries, IsEmpty());
+    EXPECT_THAT(log_.Calls(), IsEmpty());
     EXPECT_THAT(xaf_->Loads().GetLoads(kCase), IsEmpty());
   }
 }
@@ -208,7 +208,7 @@ TEST_F(LoadManagerTest, DeleteLoadsForNodePassesLoadCaseFirst) {
   xaf_->Loads().AddPointLoad(kCase + 1, 2, PointLoad({1, 0, 0}, vec3d(0, 0, -1), vec3d()));
   log_.Clear();
   manager_.DeleteLoadsForNode(2, kCase);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.DeleteNodeLoad 3 2"));
+  EXPECT_THAT(log_.Calls(), ElementsAre("Loads.DeleteNodeLoad 3 2"));
   EXPECT_THAT(LoadsOf(kCase), ElementsAre(Pair(LoadKind::Point, 3)));
   EXPECT_THAT(LoadsOf(kCase + 1), ElementsAre(Pair(LoadKind::Point, 2)));
 }
@@ -218,16 +218,16 @@ TEST_F(LoadManagerTest, DeleteAllLoadsInLoadCaseEmptiesOnlyThatCase) {
   manager_.AddRigidBodyRotationLoad(kCase + 1, {0, 0, 0}, {0, 0, 1}, 1, 1);
   log_.Clear();
   manager_.DeleteAllLoadsInLoadCase(kCase);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.DeleteAllLoadsInLoadCase 3"));
+  EXPECT_THAT(log_.Calls(), ElementsAre("Loads.DeleteAllLoadsInLoadCase 3"));
   EXPECT_THAT(LoadsOf(kCase), IsEmpty());
   EXPECT_EQ(LoadsOf(kCase + 1).size(), 5u);
 }
 
 TEST_F(LoadManagerTest, EachOperationTakesTheAnalysisModelOnce) {
-  LoadTests::NotingMirrorModel noting(model_, log_);
+  Testing::NotingMirrorModel noting(model_, log_);
   TestLoadManager manager(noting);
   manager.AddRigidBodyRotationLoad(kCase, {0, 0, 0}, {0, 0, 1}, 2.0, 3.0);
-  const std::vector<std::string> rotation = LoadTests::OperationsOf(log_.entries);
+  const std::vector<std::string> rotation = Testing::OperationsOf(log_.Calls());
   ASSERT_FALSE(rotation.empty());
   EXPECT_EQ(rotation.front(), "GetXafModel");
   EXPECT_EQ(std::count(rotation.begin(), rotation.end(), "GetXafModel"), 1) << "held for the whole pass";
@@ -239,7 +239,7 @@ TEST_F(LoadManagerTest, EachOperationTakesTheAnalysisModelOnce) {
   manager.DeleteLoadsForNode(2, kCase);
   manager.DeleteAllLoadsInLoadCase(kCase);
   EXPECT_THAT(
-      LoadTests::OperationsOf(log_.entries),
+      Testing::OperationsOf(log_.Calls()),
       ElementsAre("GetXafModel", "Loads.DeleteNodeLoad", "GetXafModel", "Loads.DeleteAllLoadsInLoadCase"));
 }
 
@@ -307,7 +307,7 @@ class DeleteForConceptTest : public LoadManagerTest {
 TEST_F(DeleteForConceptTest, EmptyPointerReturnsAtOnce) {
   manager_.DeleteLoadsForConcept(nullptr, kCase);
   EXPECT_EQ(manager_.modelQuestions, 0);
-  EXPECT_THAT(log_.entries, IsEmpty());
+  EXPECT_THAT(log_.Calls(), IsEmpty());
   EXPECT_EQ(LoadsOf(kCase).size(), 6u);
 }
 
@@ -316,7 +316,7 @@ TEST_F(DeleteForConceptTest, PlateRemovesTheElementLoadsOfItsElements) {
   plate->AddElement(2);
   plate->AddElement(1);
   manager_.DeleteLoadsForConcept(plate, kCase);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.DeleteElementLoad 3 1", "Loads.DeleteElementLoad 3 2"));
+  EXPECT_THAT(log_.Calls(), ElementsAre("Loads.DeleteElementLoad 3 1", "Loads.DeleteElementLoad 3 2"));
   EXPECT_THAT(Left(), ElementsAre(3, 4, 2, 3)) << "line loads on 3, 4 and point loads on nodes 2, 3 stay";
   ExpectOtherCaseUntouched();
 }
@@ -325,7 +325,7 @@ TEST_F(DeleteForConceptTest, SegmentRemovesTheElementLoadsOfItsElements) {
   boost::intrusive_ptr<IMirrorSegment> segment(new TestSegment);
   segment->AddElement(4);
   manager_.DeleteLoadsForConcept(segment, kCase);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.DeleteElementLoad 3 4"));
+  EXPECT_THAT(log_.Calls(), ElementsAre("Loads.DeleteElementLoad 3 4"));
   EXPECT_THAT(Left(), ElementsAre(1, 2, 3, 2, 3));
   ExpectOtherCaseUntouched();
 }
@@ -338,7 +338,7 @@ TEST_F(DeleteForConceptTest, BeamRemovesTheElementLoadsOfEverySegment) {
     beam->segments.push_back(segment);
   }
   manager_.DeleteLoadsForConcept(beam, kCase);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.DeleteElementLoad 3 4", "Loads.DeleteElementLoad 3 3"));
+  EXPECT_THAT(log_.Calls(), ElementsAre("Loads.DeleteElementLoad 3 4", "Loads.DeleteElementLoad 3 3"));
   EXPECT_THAT(Left(), ElementsAre(1, 2, 2, 3));
   ExpectOtherCaseUntouched();
 }
@@ -350,7 +350,7 @@ TEST_F(DeleteForConceptTest, JointAndSupportPointRemoveTheLoadsAtTheirNode) {
   boost::intrusive_ptr<IMirrorSupportPoint> support(new IMirrorSupportPoint);
   support->SetNode(3);
   manager_.DeleteLoadsForConcept(support, kCase);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.DeleteNodeLoad 3 2", "Loads.DeleteNodeLoad 3 3"));
+  EXPECT_THAT(log_.Calls(), ElementsAre("Loads.DeleteNodeLoad 3 2", "Loads.DeleteNodeLoad 3 3"));
   EXPECT_THAT(Left(), ElementsAre(1, 2, 3, 4));
   ExpectOtherCaseUntouched();
 }
@@ -365,7 +365,7 @@ TEST_F(DeleteForConceptTest, ObjectsWithoutLoadsToFindRemoveNothing) {
        std::vector<boost::intrusive_ptr<IMirrorObjectWithTopology>>{unplaced, nodeZero, condition,
                                                                     emptyPlate})
     manager_.DeleteLoadsForConcept(object, kCase);
-  EXPECT_THAT(log_.entries, IsEmpty());
+  EXPECT_THAT(log_.Calls(), IsEmpty());
   EXPECT_EQ(LoadsOf(kCase).size(), 6u);
 }
 

@@ -15,9 +15,9 @@ namespace {
 
 using AnalysisModel::InitialStrainLoad;
 using AnalysisModel::LoadKind;
-using LoadTests::MeshTest;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using Testing::MeshTest;
 using ::testing::Pair;
 
 constexpr long kLoadCase = 7;
@@ -93,7 +93,7 @@ TEST_F(LoadTest, RecordKindSelectsTheLoadOperation) {
     load.records[3] = c.record;
     log_.Clear();
     load.Write(model_);
-    EXPECT_THAT(log_.entries, ElementsAre(std::string(c.operation) + " 7 3"));
+    EXPECT_THAT(log_.Calls(), ElementsAre(std::string(c.operation) + " 7 3"));
     EXPECT_THAT(Ids(load.GetLoadedElements()), ElementsAre(3));
     EXPECT_THAT(Ids(load.GetLoadedNodes()), IsEmpty());
     ASSERT_FALSE(xaf_->Loads().GetLoads(kLoadCase).empty());
@@ -107,9 +107,9 @@ TEST_F(LoadTest, PointLoadOnASharedNodeIsWrittenOnceForTheFirstElement) {
   for (long e : load_.elements) load_.records[e] = Point({1, 0, 0});
   load_.Write(model_);
 
-  EXPECT_THAT(log_.Only("Loads."), ElementsAre("Loads.AddPointLoad 7 2"));
-  EXPECT_EQ(log_.entries[0], "Connectivity.GetElementNodes 1 2") << "positions asked in sort order 2";
-  EXPECT_EQ(log_.entries[1], "Connectivity.GetElementById 1");
+  EXPECT_THAT(log_.Matching("Loads."), ElementsAre("Loads.AddPointLoad 7 2"));
+  EXPECT_EQ(log_.Calls()[0], "Connectivity.GetElementNodes 1 2") << "positions asked in sort order 2";
+  EXPECT_EQ(log_.Calls()[1], "Connectivity.GetElementById 1");
   EXPECT_THAT(Ids(load_.GetLoadedNodes()), ElementsAre(2));
   EXPECT_THAT(Ids(load_.GetLoadedElements()), IsEmpty());
   ASSERT_EQ(xaf_->Loads().GetLoads(kLoadCase).size(), 1u);
@@ -125,7 +125,7 @@ TEST_F(LoadTest, PointLoadUsesTheFirstPositionOfTheRecord) {
   load_.records[1] = record;
   load_.records[2] = record;
   load_.Write(model_);
-  EXPECT_THAT(log_.Only("Loads."), ElementsAre("Loads.AddPointLoad 7 4"));
+  EXPECT_THAT(log_.Matching("Loads."), ElementsAre("Loads.AddPointLoad 7 4"));
   EXPECT_THAT(Ids(load_.GetLoadedNodes()), ElementsAre(4));
 }
 
@@ -135,7 +135,7 @@ TEST_F(LoadTest, PointLoadMatchingNoNodeOrWithoutPositionWritesNothingAndGoesOn)
   load_.records[3] = boost::shared_ptr<Load>(new PointLoad());  // no position at all
   load_.records[4] = Point({2, 0, 0});
   load_.Write(model_);
-  EXPECT_THAT(log_.Only("Loads."), ElementsAre("Loads.AddPointLoad 7 3"));
+  EXPECT_THAT(log_.Matching("Loads."), ElementsAre("Loads.AddPointLoad 7 3"));
   EXPECT_THAT(Ids(load_.GetLoadedNodes()), ElementsAre(3));
   EXPECT_THAT(Ids(load_.GetLoadedElements()), IsEmpty());
 }
@@ -159,8 +159,8 @@ TEST_F(LoadTest, CoincidentNodesOfOneElementEachGetThePointLoad) {
   load_.elements = {element};
   load_.records[element] = Point({5, 5, 0});
   load_.Write(model_);
-  EXPECT_THAT(log_.Only("Loads."), ElementsAre("Loads.AddPointLoad 7 " + std::to_string(a),
-                                               "Loads.AddPointLoad 7 " + std::to_string(b)));
+  EXPECT_THAT(log_.Matching("Loads."), ElementsAre("Loads.AddPointLoad 7 " + std::to_string(a),
+                                                   "Loads.AddPointLoad 7 " + std::to_string(b)));
   EXPECT_THAT(Ids(load_.GetLoadedNodes()), ElementsAre(a, b));
 }
 
@@ -168,18 +168,18 @@ TEST_F(LoadTest, RepeatedElementGetsItsElementLoadEachTime) {
   load_.elements = {1, 1};
   load_.records[1] = Surface();
   load_.Write(model_);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.AddSurfaceLoad 7 1", "Loads.AddSurfaceLoad 7 1"));
+  EXPECT_THAT(log_.Calls(), ElementsAre("Loads.AddSurfaceLoad 7 1", "Loads.AddSurfaceLoad 7 1"));
   EXPECT_THAT(Ids(load_.GetLoadedElements()), ElementsAre(1));
 }
 
 TEST_F(LoadTest, EachLoadCallTakesTheAnalysisModelAnew) {
-  LoadTests::NotingMirrorModel noting(model_, log_);
+  Testing::NotingMirrorModel noting(model_, log_);
   load_.elements = {1, 4, 3};
   load_.records[1] = Surface();
   load_.records[4] = Point({2, 0, 0});  // node 3
   load_.records[3] = Line();
   load_.Write(noting);
-  EXPECT_THAT(LoadTests::OperationsOf(log_.entries),
+  EXPECT_THAT(Testing::OperationsOf(log_.Calls()),
               ElementsAre("GetXafModel", "Loads.AddSurfaceLoad", "GetXafModel",
                           "Connectivity.GetElementNodes", "Connectivity.GetElementById", "GetXafModel",
                           "Loads.AddPointLoad", "GetXafModel", "Loads.AddLineLoad"));
@@ -198,7 +198,7 @@ TEST_F(LoadTest, EmptyOrUnknownRecordsWriteNothingAndTheNextElementIsStillWritte
   load_.records[2] = other;
   load_.records[3] = Line();
   load_.Write(model_);
-  EXPECT_THAT(log_.entries, ElementsAre("Loads.AddLineLoad 7 3"));
+  EXPECT_THAT(log_.Calls(), ElementsAre("Loads.AddLineLoad 7 3"));
   EXPECT_THAT(Ids(load_.GetLoadedElements()), ElementsAre(3));
 }
 
@@ -212,13 +212,13 @@ TEST_F(LoadTest, LoadCaseIsAskedOncePerWriteEvenForAnEmptyList) {
   log_.Clear();
   load_.Write(model_);
   EXPECT_EQ(load_.loadCaseQuestions, 2);
-  EXPECT_THAT(log_.entries, IsEmpty());
+  EXPECT_THAT(log_.Calls(), IsEmpty());
 
   load_.hasElements = false;
   load_.elements = {1};
   load_.Write(model_);
   EXPECT_EQ(load_.loadCaseQuestions, 2) << "nothing to write: the load case is not asked";
-  EXPECT_THAT(log_.entries, IsEmpty());
+  EXPECT_THAT(log_.Calls(), IsEmpty());
 }
 
 TEST_F(LoadTest, GetElementsFalseEmptiesTheLoadedNodesButKeepsTheLoadedElements) {
@@ -233,7 +233,7 @@ TEST_F(LoadTest, GetElementsFalseEmptiesTheLoadedNodesButKeepsTheLoadedElements)
   load_.Write(model_);
   EXPECT_THAT(Ids(load_.GetLoadedNodes()), IsEmpty());
   EXPECT_THAT(Ids(load_.GetLoadedElements()), ElementsAre(1));
-  EXPECT_THAT(log_.entries, IsEmpty());
+  EXPECT_THAT(log_.Calls(), IsEmpty());
 }
 
 TEST_F(LoadTest, SecondWriteAddsEverythingAgainWithTheSameLoadedNodes) {
@@ -258,7 +258,7 @@ TEST_F(LoadTest, DeleteTouchesNeitherTheModelNorTheSets) {
   log_.Clear();
   load_.SetModified(false);
   load_.Delete(model_);
-  EXPECT_THAT(log_.entries, IsEmpty());
+  EXPECT_THAT(log_.Calls(), IsEmpty());
   EXPECT_EQ(xaf_->Loads().GetLoads(kLoadCase).size(), 2u);
   EXPECT_THAT(Ids(load_.GetLoadedNodes()), ElementsAre(3));
   EXPECT_THAT(Ids(load_.GetLoadedElements()), ElementsAre(1));

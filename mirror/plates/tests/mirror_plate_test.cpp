@@ -5,9 +5,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,39 +15,20 @@
 #include "mirror/properties/mirror_thickness.hpp"
 #include "mirror/utility/persistent_node_types.hpp"
 #include "storage/database_handle.hpp"
+#include "tests/support/fault_injecting_sink.hpp"
+#include "tests/support/scratch_file.hpp"
 
 namespace Kestrum::Quilm::Mirror {
 namespace {
 
 using AnalysisModel::ModelError;
-using AnalysisModel::TraceEvent;
-using AnalysisModel::TraceSink;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-std::string FreshModelPath() {
-  static std::atomic<int> counter{0};
-  return "/tmp/quilm_plate_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".qdb";
-}
-
 // One log for the analysis model's calls and the host's answers, so that the
-// order between the two can be checked. Can fail the call with a given number.
-class Log : public TraceSink {
- public:
-  void OnCall(const TraceEvent& event) override {
-    if (++calls_ == failAt_) throw std::runtime_error("injected failure at " + event.ToString());
-    entries.push_back(event.ToString());
-  }
-  void FailAt(int call) {
-    calls_ = 0;
-    failAt_ = call;
-  }
-  std::vector<std::string> entries;
-
- private:
-  int calls_ = 0;
-  int failAt_ = -1;
-};
+// order between the two can be checked; it can fail the call with a given
+// number.
+using Log = Quilm::Testing::FaultInjectingSink;
 
 class FixedThickness : public IMirrorThickness {
  public:
@@ -69,11 +48,11 @@ class TestPlate : public IMirrorPlate {
  public:
   explicit TestPlate(Log* log = nullptr) : log_(log) {}
   boost::intrusive_ptr<IMirrorThickness> GetThickness(const pos3d& position) override {
-    if (log_) log_->entries.push_back("Host.GetThickness" + Text(position));
+    if (log_) log_->Annotate("Host.GetThickness" + Text(position));
     return thickness;
   }
   boost::intrusive_ptr<IMirrorMaterial> GetMaterial(const pos3d& position) override {
-    if (log_) log_->entries.push_back("Host.GetMaterial" + Text(position));
+    if (log_) log_->Annotate("Host.GetMaterial" + Text(position));
     return material;
   }
   static std::string Text(const pos3d& p) {
@@ -116,7 +95,7 @@ class PlateTest : public ::testing::Test {
   static std::string Point(long k) { return TestPlate::Text(pos3d(k - 0.5, 0.5, 0)); }
 
   static constexpr int kElements = 8;
-  TestMirrorModel model_{FreshModelPath()};
+  TestMirrorModel model_{Quilm::Testing::ScratchFilePath("plates")};
   boost::shared_ptr<XafModel> xaf_;
   Log log_;
   TestPlate plate_{&log_};
@@ -146,7 +125,7 @@ TEST_F(PlateTest, WritesAndDeletesElementsInAscendingOrderFetchingRecordAndPoint
                      "Host.GetMaterial" + Point(id),
                      "Element.SetMaterial(" + e + ", " + std::to_string(materialId_) + ")"});
   }
-  EXPECT_THAT(log_.entries, ElementsAreArray(expected));
+  EXPECT_THAT(log_.Calls(), ElementsAreArray(expected));
   EXPECT_FALSE(plate_.IsThicknessModified());
   EXPECT_FALSE(plate_.IsMaterialModified());
   EXPECT_TRUE(plate_.IsGeometryModified());
@@ -157,11 +136,11 @@ TEST_F(PlateTest, WritesAndDeletesElementsInAscendingOrderFetchingRecordAndPoint
   }
   EXPECT_EQ(SectionOf(4), 0) << "an element outside the plate is untouched";
 
-  log_.entries.clear();
+  log_.Clear();
   plate_.Delete(model_);
-  ASSERT_EQ(log_.entries.size(), 3u);
+  ASSERT_EQ(log_.Calls().size(), 3u);
   for (int i = 0; i < 3; ++i)
-    EXPECT_THAT(log_.entries[i],
+    EXPECT_THAT(log_.Calls()[i],
                 ::testing::StartsWith("Elements.RemoveElement(" + std::to_string(3 + 2 * i) + ", "));
   EXPECT_FALSE(xaf_->Elements().Contains(3));
   EXPECT_FALSE(xaf_->Elements().Contains(7));
@@ -175,9 +154,9 @@ TEST_F(PlateTest, WritesAndDeletesElementsInAscendingOrderFetchingRecordAndPoint
 TEST_F(PlateTest, SecondWriteMakesNoCall) {
   plate_.AddElement(1);
   plate_.Write(model_);
-  log_.entries.clear();
+  log_.Clear();
   plate_.Write(model_);
-  EXPECT_TRUE(log_.entries.empty());
+  EXPECT_TRUE(log_.Calls().empty());
 }
 
 TEST_F(PlateTest, OnlyMaterialFlagWritesMaterialButStillAsksThePosition) {
@@ -186,7 +165,7 @@ TEST_F(PlateTest, OnlyMaterialFlagWritesMaterialButStillAsksThePosition) {
   plate_.SetThicknessModified(false);
   plate_.Write(model_);
   EXPECT_THAT(
-      log_.entries,
+      log_.Calls(),
       ElementsAre("Elements.GetElement(1)", "Connectivity.GetElementPoint(1)", "Host.GetMaterial" + Point(1),
                   "Element.SetMaterial(1, " + std::to_string(materialId_) + ")", "Elements.GetElement(2)",
                   "Connectivity.GetElementPoint(2)", "Host.GetMaterial" + Point(2),
@@ -200,13 +179,13 @@ TEST_F(PlateTest, GeometryFlagAloneWritesNothing) {
   plate_.SetMaterialModified(false);
   EXPECT_FALSE(plate_.ArePropertiesUpdated());
   plate_.Write(model_);
-  EXPECT_TRUE(log_.entries.empty());
+  EXPECT_TRUE(log_.Calls().empty());
   EXPECT_TRUE(plate_.IsGeometryModified());
 }
 
 TEST_F(PlateTest, EmptyPlateWriteMakesNoCallAndClearsPropertyFlags) {
   plate_.Write(model_);
-  EXPECT_TRUE(log_.entries.empty());
+  EXPECT_TRUE(log_.Calls().empty());
   EXPECT_FALSE(plate_.ArePropertiesUpdated());
   EXPECT_TRUE(plate_.IsGeometryModified());
 }

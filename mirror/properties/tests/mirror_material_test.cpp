@@ -9,8 +9,10 @@
 
 #include "mirror/properties/tests/property_test_support.hpp"
 
-namespace Kestrum::Quilm::Mirror::PropertyTests {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 static_assert(std::is_copy_constructible_v<XanMirrorMaterial>);
 static_assert(!std::is_copy_assignable_v<XanMirrorMaterial>);
@@ -53,7 +55,7 @@ TEST_F(MaterialTest, WriteAddsTheMaterialAndKeepsTheIdReturned) {
   ASSERT_EQ(add.arguments.size(), 3u);
   EXPECT_EQ(add.arguments[1], "\"S355\"");
   EXPECT_EQ(add.arguments[2], "-1");
-  EXPECT_EQ(model_.xafRequests, 1);
+  EXPECT_EQ(model_.calls, 1);
 
   ASSERT_NE(steel_.GetId(), -1);
   const auto row = Table()->Materials().GetMaterial(steel_.GetId());
@@ -85,7 +87,7 @@ TEST_F(MaterialTest, WithoutDefinitionNothingIsAskedOrWritten) {
     empty.Write(model_);
     EXPECT_EQ(empty.definitionCalls, 1);
     EXPECT_EQ(empty.nameCalls, 0);
-    EXPECT_EQ(model_.xafRequests, 0);
+    EXPECT_EQ(model_.calls, 0);
     EXPECT_TRUE(TakeOperations().empty());
     EXPECT_EQ(empty.GetId(), id);
   }
@@ -100,7 +102,7 @@ TEST_F(MaterialTest, TheNameReachesTheModelUnchanged) {
 TEST_F(MaterialTest, DeleteOfANeverWrittenMaterialMakesNoCall) {
   steel_.Delete(model_);
   EXPECT_TRUE(TakeOperations().empty());
-  EXPECT_EQ(model_.xafRequests, 0);
+  EXPECT_EQ(model_.calls, 0);
 }
 
 TEST_F(MaterialTest, WriteDeleteWriteHandsTheFirstIdBack) {
@@ -122,18 +124,18 @@ TEST_F(MaterialTest, WriteDeleteWriteHandsTheFirstIdBack) {
 }
 
 TEST_F(MaterialTest, AFailedWriteKeepsTheId) {
-  trace_.failOn = "Materials.AddMaterial";
+  trace_.FailOn("Materials.AddMaterial");
   EXPECT_THROW(steel_.Write(model_), InjectedFault);
   EXPECT_EQ(steel_.GetId(), -1);
   EXPECT_TRUE(Table()->Materials().GetMaterialIds().empty());
 
-  trace_.failOn.clear();
+  trace_.FailOn("");
   steel_.Write(model_);
   const long first = steel_.GetId();
   ASSERT_NE(first, -1);
 
   steel_.material = Aluminium();
-  trace_.failOn = "Materials.AddMaterial";
+  trace_.FailOn("Materials.AddMaterial");
   EXPECT_THROW(steel_.Write(model_), InjectedFault);
   EXPECT_EQ(steel_.GetId(), first);
   EXPECT_TRUE(Table()->Materials().GetMaterial(first)->GetMaterial()->IsEqual(*Steel()));
@@ -147,7 +149,7 @@ TEST_F(MaterialTest, AFailingHostAnswerReachesNoModel) {
   steel_.failDefinition = true;
   EXPECT_THROW(steel_.Write(model_), HostError);
   EXPECT_EQ(steel_.GetId(), 4);
-  EXPECT_EQ(model_.xafRequests, 0);
+  EXPECT_EQ(model_.calls, 0);
   EXPECT_TRUE(TakeOperations().empty());
 }
 
@@ -236,4 +238,4 @@ TEST_F(MaterialTest, AReadBackMaterialRewritesItselfUnderItsOwnId) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::PropertyTests
+}  // namespace Kestrum::Quilm::Mirror

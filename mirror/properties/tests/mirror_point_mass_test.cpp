@@ -6,8 +6,10 @@
 
 #include "mirror/properties/tests/property_test_support.hpp"
 
-namespace Kestrum::Quilm::Mirror::PropertyTests {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 class PointMassTest : public PropertyTest {
  protected:
@@ -53,7 +55,7 @@ TEST_F(PointMassTest, WithoutMassTheFlagIsCleared) {
   empty.SetNode(node_);
   empty.Write(model_);
   EXPECT_EQ(empty.definitionCalls, 1);
-  EXPECT_EQ(model_.xafRequests, 0);
+  EXPECT_EQ(model_.calls, 0);
   EXPECT_TRUE(TakeOperations().empty());
   EXPECT_FALSE(empty.IsModified());
 }
@@ -73,10 +75,10 @@ TEST_F(PointMassTest, AMassOnNodeMinusOneIsHandedToTheModel) {
 
 TEST_F(PointMassTest, FailuresLeaveTheFlagSet) {
   heavy_.SetNode(node_);
-  trace_.failOn = "NodeProperties.AddMass";
+  trace_.FailOn("NodeProperties.AddMass");
   EXPECT_THROW(heavy_.Write(model_), InjectedFault);
   EXPECT_TRUE(heavy_.IsModified());
-  trace_.failOn.clear();
+  trace_.FailOn("");
   heavy_.failDefinition = true;
   EXPECT_THROW(heavy_.Write(model_), HostError);
   EXPECT_TRUE(heavy_.IsModified());
@@ -86,7 +88,7 @@ TEST_F(PointMassTest, FailuresLeaveTheFlagSet) {
 TEST_F(PointMassTest, DeleteRemovesEveryMassOfTheNode) {
   heavy_.Delete(model_);  // node -1: no call
   EXPECT_TRUE(TakeOperations().empty());
-  EXPECT_EQ(model_.xafRequests, 0);
+  EXPECT_EQ(model_.calls, 0);
 
   HostPointMass light, elsewhere;
   light.mass.reset(new Mass(5.0));
@@ -132,4 +134,4 @@ TEST_F(PointMassTest, CopiesCarryNodeAndFlag) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::PropertyTests
+}  // namespace Kestrum::Quilm::Mirror

@@ -9,8 +9,10 @@
 
 #include "mirror/properties/tests/property_test_support.hpp"
 
-namespace Kestrum::Quilm::Mirror::PropertyTests {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 static_assert(std::is_copy_constructible_v<XanMirrorSection>);
 static_assert(!std::is_copy_assignable_v<XanMirrorSection>);
@@ -59,14 +61,14 @@ TEST_F(SectionTest, NothingAtAllHappensWhileTheFlagIsClear) {
   pipe_.Write(model_);
   const long id = pipe_.GetId();
   TakeOperations();
-  const int requests = model_.xafRequests;
+  const int requests = model_.calls;
   const int definitionCalls = pipe_.definitionCalls;
   const int nameCalls = pipe_.nameCalls;
 
   pipe_.section = Beam();
   pipe_.Write(model_);  // changed, but not marked: not written
   EXPECT_TRUE(TakeOperations().empty());
-  EXPECT_EQ(model_.xafRequests, requests);
+  EXPECT_EQ(model_.calls, requests);
   EXPECT_EQ(pipe_.definitionCalls, definitionCalls);
   EXPECT_EQ(pipe_.nameCalls, nameCalls);
 
@@ -84,7 +86,7 @@ TEST_F(SectionTest, WithoutDefinitionTheFlagIsClearedAndNothingIsWritten) {
   empty.Write(model_);
   EXPECT_EQ(empty.definitionCalls, 1);
   EXPECT_EQ(empty.nameCalls, 0);
-  EXPECT_EQ(model_.xafRequests, 0);
+  EXPECT_EQ(model_.calls, 0);
   EXPECT_TRUE(TakeOperations().empty());
   EXPECT_EQ(empty.GetId(), 8);
   EXPECT_FALSE(empty.IsModified());
@@ -98,7 +100,7 @@ TEST_F(SectionTest, WithoutDefinitionTheFlagIsClearedAndNothingIsWritten) {
 TEST_F(SectionTest, DeleteKeepsIdAndFlag) {
   pipe_.Delete(model_);  // never written
   EXPECT_TRUE(TakeOperations().empty());
-  EXPECT_EQ(model_.xafRequests, 0);
+  EXPECT_EQ(model_.calls, 0);
 
   for (bool flag : {false, true}) {
     SCOPED_TRACE(flag);
@@ -133,13 +135,13 @@ TEST_F(SectionTest, AFailedAddLeavesIdAndFlagForTheNextWrite) {
   pipe_.section = Beam();
   pipe_.SetModified(true);
 
-  trace_.failOn = "Sections.AddSection";
+  trace_.FailOn("Sections.AddSection");
   EXPECT_THROW(pipe_.Write(model_), InjectedFault);
   EXPECT_EQ(pipe_.GetId(), first);
   EXPECT_TRUE(pipe_.IsModified());
   EXPECT_TRUE(Table()->Sections().GetSection(first)->GetSection()->IsEqual(*Pipe()));
 
-  trace_.failOn.clear();
+  trace_.FailOn("");
   TakeOperations();
   pipe_.Write(model_);  // the retry
   EXPECT_EQ(OnlyEvent("Sections.AddSection").arguments.back(), std::to_string(first));
@@ -157,7 +159,7 @@ TEST_F(SectionTest, AFailingHostAnswerLeavesIdAndFlag) {
     EXPECT_EQ(pipe_.GetId(), 6);
     EXPECT_TRUE(pipe_.IsModified());
   }
-  EXPECT_EQ(model_.xafRequests, 0);
+  EXPECT_EQ(model_.calls, 0);
   EXPECT_TRUE(TakeOperations().empty());
 }
 
@@ -221,4 +223,4 @@ TEST_F(SectionTest, ReadBackOfAThicknessRowHasANameButNoSection) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::PropertyTests
+}  // namespace Kestrum::Quilm::Mirror

@@ -6,8 +6,10 @@
 
 #include "mirror/properties/tests/property_test_support.hpp"
 
-namespace Kestrum::Quilm::Mirror::PropertyTests {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 class SetTest : public PropertyTest {
  protected:
@@ -47,7 +49,7 @@ TEST_F(SetTest, WithoutContentTheFlagIsClearedAndTheIdKept) {
   empty.Write(model_);
   EXPECT_EQ(empty.definitionCalls, 1);
   EXPECT_EQ(empty.nameCalls, 0);
-  EXPECT_EQ(model_.xafRequests, 0);
+  EXPECT_EQ(model_.calls, 0);
   EXPECT_TRUE(TakeOperations().empty());
   EXPECT_FALSE(empty.IsModified());
   EXPECT_EQ(empty.GetId(), 3);
@@ -84,12 +86,12 @@ TEST_F(SetTest, ARefusedSetLeavesIdAndFlag) {
   EXPECT_EQ(supports_.GetId(), id);
   EXPECT_TRUE(supports_.IsModified());
 
-  trace_.failOn = "Sets.AddSet";
+  trace_.FailOn("Sets.AddSet");
   supports_.content.reset(new EntitySet);
   EXPECT_THROW(supports_.Write(model_), InjectedFault);
   EXPECT_EQ(supports_.GetId(), id);
   EXPECT_TRUE(supports_.IsModified());
-  trace_.failOn.clear();
+  trace_.FailOn("");
 
   supports_.failName = true;
   EXPECT_THROW(supports_.Write(model_), HostError);
@@ -112,4 +114,4 @@ TEST_F(SetTest, CopiesCarryIdAndFlag) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::PropertyTests
+}  // namespace Kestrum::Quilm::Mirror

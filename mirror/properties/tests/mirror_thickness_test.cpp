@@ -10,8 +10,10 @@
 
 #include "mirror/properties/tests/property_test_support.hpp"
 
-namespace Kestrum::Quilm::Mirror::PropertyTests {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -71,7 +73,7 @@ TEST_F(ThicknessTest, AClearFlagMeansNoCallAtAll) {
   slab_.Write(model_);
   EXPECT_EQ(slab_.definitionCalls, 0);
   EXPECT_EQ(slab_.nameCalls, 0);
-  EXPECT_EQ(model_.xafRequests, 0);
+  EXPECT_EQ(model_.calls, 0);
   EXPECT_TRUE(TakeOperations().empty());
   EXPECT_EQ(slab_.GetId(), -1);
 }
@@ -100,7 +102,7 @@ TEST_F(ThicknessTest, WriteThenDeleteUsesTheSectionTable) {
 TEST_F(ThicknessTest, DeleteOfANeverWrittenThicknessMakesNoCall) {
   slab_.Delete(model_);
   EXPECT_TRUE(TakeOperations().empty());
-  EXPECT_EQ(model_.xafRequests, 0);
+  EXPECT_EQ(model_.calls, 0);
 }
 
 TEST_F(ThicknessTest, FailuresLeaveIdAndFlag) {
@@ -109,12 +111,12 @@ TEST_F(ThicknessTest, FailuresLeaveIdAndFlag) {
   slab_.thickness = 0.3;
   slab_.SetModified(true);
 
-  trace_.failOn = "Sections.AddThickness";
+  trace_.FailOn("Sections.AddThickness");
   EXPECT_THROW(slab_.Write(model_), InjectedFault);
   EXPECT_EQ(slab_.GetId(), id);
   EXPECT_TRUE(slab_.IsModified());
   EXPECT_EQ(*Table()->Sections().GetSection(id)->GetThickness(), 0.25);
-  trace_.failOn.clear();
+  trace_.FailOn("");
 
   slab_.failName = true;
   EXPECT_THROW(slab_.Write(model_), HostError);
@@ -193,4 +195,4 @@ TEST(ThicknessOrderTest, EqualityFollowsTheTable) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::PropertyTests
+}  // namespace Kestrum::Quilm::Mirror

@@ -8,8 +8,10 @@
 
 #include "mirror/properties/tests/property_test_support.hpp"
 
-namespace Kestrum::Quilm::Mirror::PropertyTests {
+namespace Kestrum::Quilm::Mirror {
 namespace {
+
+using namespace Testing;
 
 // Which definition a row gives a mirror: none, or one of two distinct ones
 // where kLow comes before kHigh by the definitions' own ordering test.
@@ -209,7 +211,7 @@ class WriteOrderTest : public PropertyTest {};
 
 TEST_F(WriteOrderTest, DefinitionThenNameThenModel) {
   CallLog log;
-  model_.log = &log;
+  model_.onRequest = [&log](const boost::shared_ptr<XafModel>&) { log.push_back("model.GetXafModel"); };
   const CallLog full = {"p.GetName", "model.GetXafModel"};
   auto check = [&](IMirrorObject& mirror, HostCalls& host, const char* definitionCall, CallLog tail) {
     SCOPED_TRACE(definitionCall);
@@ -240,4 +242,4 @@ TEST_F(WriteOrderTest, DefinitionThenNameThenModel) {
 }
 
 }  // namespace
-}  // namespace Kestrum::Quilm::Mirror::PropertyTests
+}  // namespace Kestrum::Quilm::Mirror

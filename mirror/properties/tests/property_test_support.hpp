@@ -1,12 +1,10 @@
 // Test scaffolding for the property mirrors: a fresh analysis model with a
-// call trace, a mirror model that counts (or refuses) GetXafModel, a trace
-// sink that fails a chosen operation, and a shared log of host calls.
+// call trace that can fail a chosen operation, a mirror model that counts (or
+// refuses) GetXafModel, and host property mirrors that log their answers.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <boost/shared_ptr.hpp>
 #include <stdexcept>
 #include <string>
@@ -19,10 +17,12 @@
 #include "mirror/properties/mirror_section.hpp"
 #include "mirror/properties/mirror_set.hpp"
 #include "mirror/properties/mirror_thickness.hpp"
+#include "tests/support/counting_model.hpp"
+#include "tests/support/fault_injecting_sink.hpp"
+#include "tests/support/scratch_file.hpp"
 
-namespace Kestrum::Quilm::Mirror::PropertyTests {
+namespace Kestrum::Quilm::Mirror::Testing {
 
-using AnalysisModel::RecordingTraceSink;
 using AnalysisModel::TraceEvent;
 
 // Thrown by test hosts to stand for a failing host override.
@@ -30,30 +30,16 @@ struct HostError : std::runtime_error {
   HostError() : std::runtime_error("host override failed") {}
 };
 
-// Thrown by FailingTraceSink before the chosen operation takes effect.
-struct InjectedFault : std::runtime_error {
-  InjectedFault() : std::runtime_error("injected fault") {}
-};
-
-// Records every call while not paused, and throws from every call of
-// `failOn` while armed.
-class FailingTraceSink : public RecordingTraceSink {
- public:
-  void OnCall(const TraceEvent& event) override {
-    if (paused) return;
-    RecordingTraceSink::OnCall(event);
-    if (!failOn.empty() && event.operation == failOn) throw InjectedFault();
-  }
-  std::string failOn;  // empty: never fail
-  bool paused = false;
-};
+using Quilm::Testing::CountingModel;
+using Quilm::Testing::FaultInjectingSink;
+using Quilm::Testing::InjectedFault;
 
 // The analysis model with the trace paused for as long as this object lives
 // (one full expression when used as a temporary): for the test's own
 // reads and set-up, which are not the calls under test.
 class QuietModel {
  public:
-  QuietModel(FailingTraceSink& sink, boost::shared_ptr<XafModel> xaf) : sink_(sink), xaf_(std::move(xaf)) {
+  QuietModel(FaultInjectingSink& sink, boost::shared_ptr<XafModel> xaf) : sink_(sink), xaf_(std::move(xaf)) {
     sink_.paused = true;
   }
   QuietModel(const QuietModel&) = delete;
@@ -62,31 +48,12 @@ class QuietModel {
   XafModel* operator->() const { return xaf_.get(); }
 
  private:
-  FailingTraceSink& sink_;
+  FaultInjectingSink& sink_;
   boost::shared_ptr<XafModel> xaf_;
 };
 
 // Host calls in the order they happen, e.g. "a.GetName", "b.GetSection".
 using CallLog = std::vector<std::string>;
-
-// A mirror model over a TestMirrorModel that counts GetXafModel calls and can
-// be told to hand out no analysis model.
-class CountingMirrorModel : public IMirrorModel {
- public:
-  explicit CountingMirrorModel(TestMirrorModel& inner) : inner_(inner) {}
-  boost::shared_ptr<XafModel> GetXafModel() override {
-    ++xafRequests;
-    if (log) log->push_back("model.GetXafModel");
-    if (handOutNothing) return {};
-    return inner_.GetXafModel();
-  }
-  int xafRequests = 0;
-  bool handOutNothing = false;
-  CallLog* log = nullptr;  // when set, each request is noted there
-
- private:
-  TestMirrorModel& inner_;
-};
 
 // What every test host shares: its answers' bookkeeping. Each host call is
 // counted, noted in the shared log as "<tag>.<operation>" and can be made to
@@ -166,16 +133,13 @@ class HostPointMass : public IMirrorPointMass, public HostCalls {
   boost::shared_ptr<Mass> mass;
 };
 
-inline std::string UniqueModelFile() {
-  static std::atomic<int> counter{0};
-  return "/tmp/quilm_props_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".qdb";
-}
-
 // A fresh in-memory analysis model (nothing is flushed) with the failing
 // trace sink attached.
 class PropertyTest : public ::testing::Test {
  protected:
-  PropertyTest() : mirrorModel_(UniqueModelFile()), model_(mirrorModel_) { Xaf()->SetTraceSink(&trace_); }
+  PropertyTest() : mirrorModel_(Quilm::Testing::ScratchFilePath("props")), model_(mirrorModel_) {
+    Xaf()->SetTraceSink(&trace_);
+  }
   ~PropertyTest() override { Xaf()->SetTraceSink(nullptr); }
 
   boost::shared_ptr<XafModel> Xaf() { return mirrorModel_.GetXafModel(); }
@@ -202,8 +166,8 @@ class PropertyTest : public ::testing::Test {
   long AddNode(double x) { return Table()->Nodes().AddNode(pos3d(x, 0.0, 0.0)); }
 
   TestMirrorModel mirrorModel_;
-  CountingMirrorModel model_;
-  FailingTraceSink trace_;
+  CountingModel model_;  // counts GetXafModel, can hand out nothing
+  FaultInjectingSink trace_;
 };
 
-}  // namespace Kestrum::Quilm::Mirror::PropertyTests
+}  // namespace Kestrum::Quilm::Mirror::Testing

@@ -7,10 +7,12 @@
 namespace Kestrum::Quilm::AnalysisModel {
 namespace {
 
-class LoadsTest : public ModelFixture {
+using namespace Testing;
+
+class LoadsTest : public XafModelTest {
  protected:
   void SetUp() override {
-    ModelFixture::SetUp();
+    XafModelTest::SetUp();
     first = AddBeamChain(3);  // nodes 1..4, elements 1..3
   }
   std::vector<std::pair<LoadKind, long>> KindsAndTargets(long lc) {

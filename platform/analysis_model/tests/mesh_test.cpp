@@ -7,7 +7,9 @@
 namespace Kestrum::Quilm::AnalysisModel {
 namespace {
 
-using MeshTest = ModelFixture;
+using namespace Testing;
+
+using MeshTest = XafModelTest;
 
 TEST_F(MeshTest, NodesAndElementsCountFromOne) {
   EXPECT_EQ(AddNode(0, 0, 0), 1);

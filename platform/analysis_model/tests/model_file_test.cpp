@@ -17,6 +17,8 @@
 namespace Kestrum::Quilm::AnalysisModel {
 namespace {
 
+using namespace Testing;
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -33,7 +35,7 @@ void RunSql(const std::string& path, const char* sql) {
   sqlite3_close(db);
 }
 
-class ModelFileTest : public ModelFixture {
+class ModelFileTest : public XafModelTest {
  protected:
   // A model that uses every table.
   void BuildRichModel() {
@@ -208,7 +210,7 @@ TEST_F(ModelFileTest, AFileRemovedUnderAnOpenModelIsWrittenWhole) {
   BuildRichModel();
   model->Flush();
   Reopen();
-  RemoveModelFile(path);
+  RemoveModelFiles(path);
   model->NodeProperties().SetName(3, "after removal");
   model->Flush();
   const auto before = Snapshot(*model);
@@ -328,7 +330,7 @@ TEST_F(ModelFileTest, RefusedFilesAreLeftUntouched) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    RemoveModelFile(path);
+    RemoveModelFiles(path);
     c.spoil(path);
     const std::string bytes = ReadFile(path);
     for (long mode : {1L, 0L}) {
@@ -341,7 +343,7 @@ TEST_F(ModelFileTest, RefusedFilesAreLeftUntouched) {
       EXPECT_EQ(ReadFile(path), bytes);
     }
   }
-  RemoveModelFile(path);
+  RemoveModelFiles(path);
   model = std::make_unique<XafModel>(path, 1, 1, true);
 }
 
@@ -418,7 +420,7 @@ TEST_F(ModelFileTest, AFirstFlushKilledAtAnyMomentLeavesNoHalfMadeFile) {
   int sawNone = 0, sawWhole = 0;
   for (int attempt = 0; attempt < 6; ++attempt) {
     SCOPED_TRACE(attempt);
-    RemoveModelFile(path);
+    RemoveModelFiles(path);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -461,7 +463,7 @@ TEST_F(ModelFileTest, AFirstFlushKilledAtAnyMomentLeavesNoHalfMadeFile) {
   }
   RecordProperty("never_flushed", sawNone);
   RecordProperty("flushed_whole", sawWhole);
-  RemoveModelFile(path);
+  RemoveModelFiles(path);
   model = std::make_unique<XafModel>(path, 1, 1, true);
 }
 

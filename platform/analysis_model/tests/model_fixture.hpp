@@ -2,36 +2,25 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cctype>
 #include <memory>
 #include <string>
 
 #include "analysis_model/xaf_model.hpp"
+#include "tests/support/scratch_file.hpp"
 
-namespace Kestrum::Quilm::AnalysisModel {
+namespace Kestrum::Quilm::AnalysisModel::Testing {
 
-// A unique file name under /tmp for this process and test; removed with its
-// side files when the fixture ends.
-inline std::string TempModelPath(const std::string& tag) {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = "/tmp/am_test_" + std::to_string(::getpid()) + "_" + tag;
-  if (info) name += std::string("_") + info->test_suite_name() + "_" + info->name();
-  for (std::size_t i = 5; i < name.size(); ++i)
-    if (!std::isalnum(static_cast<unsigned char>(name[i]))) name[i] = '_';
-  return name + ".qdb";
-}
+using Quilm::Testing::RemoveModelFiles;
+using Quilm::Testing::ScratchFilePath;
 
-inline void RemoveModelFile(const std::string& path) {
-  for (const char* suffix : {"", "-journal", "-wal", "-shm", ".new", ".new-journal"}) ::unlink((path + suffix).c_str());
-}
-
-class ModelFixture : public ::testing::Test {
+// A fresh model on a scratch file per test, checked with Validate and
+// removed with its side files when the test ends.
+class XafModelTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    path = TempModelPath("m");
-    RemoveModelFile(path);
+    path = ScratchFilePath("am");
+    RemoveModelFiles(path);
     model = std::make_unique<XafModel>(path, 1, 1, true);
   }
   void TearDown() override {
@@ -39,7 +28,7 @@ class ModelFixture : public ::testing::Test {
       EXPECT_EQ(model->Validate(), "");
     }
     model.reset();
-    RemoveModelFile(path);
+    RemoveModelFiles(path);
   }
   // Reopens the model from its file (after a Flush).
   void Reopen() {
@@ -65,4 +54,4 @@ class ModelFixture : public ::testing::Test {
   std::unique_ptr<XafModel> model;
 };
 
-}  // namespace Kestrum::Quilm::AnalysisModel
+}  // namespace Kestrum::Quilm::AnalysisModel::Testing

@@ -9,7 +9,7 @@
 
 #include "analysis_model/xaf_model.hpp"
 
-namespace Kestrum::Quilm::AnalysisModel {
+namespace Kestrum::Quilm::AnalysisModel::Testing {
 
 // One entry per table; doubles printed with full precision.
 inline std::map<std::string, std::string> Snapshot(XafModel& m) {
@@ -130,4 +130,4 @@ inline std::map<std::string, std::string> Snapshot(XafModel& m) {
   return tables;
 }
 
-}  // namespace Kestrum::Quilm::AnalysisModel
+}  // namespace Kestrum::Quilm::AnalysisModel::Testing

@@ -11,7 +11,9 @@
 namespace Kestrum::Quilm::AnalysisModel {
 namespace {
 
-using PropertyTablesTest = ModelFixture;
+using namespace Testing;
+
+using PropertyTablesTest = XafModelTest;
 
 // One table that takes a previous id: how to add a row named `name`, how to
 // delete one (if the table can), and how to read a row's name back.

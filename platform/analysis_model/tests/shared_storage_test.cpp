@@ -21,6 +21,8 @@
 namespace Kestrum::Quilm::AnalysisModel {
 namespace {
 
+using namespace Testing;
+
 // ---- recycled blocks -------------------------------------------------------
 
 // A block size no other code uses, so that each test sees its own list.
@@ -160,10 +162,10 @@ TEST(LargeTableAllocatorTest, VectorKeepsItsContentsWhileGrowingPastTheThreshold
 
 // ---- what callers of the model see -----------------------------------------
 
-class HandleTest : public ModelFixture {
+class HandleTest : public XafModelTest {
  protected:
   void SetUp() override {
-    ModelFixture::SetUp();
+    XafModelTest::SetUp();
     long previous = AddNode(0, 0, 0);
     for (int i = 1; i <= 3; ++i) {
       const long next = AddNode(i, 0, 0);

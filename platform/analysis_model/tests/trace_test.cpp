@@ -4,20 +4,23 @@
 
 #include "analysis_model/xaf_model.hpp"
 #include "model_fixture.hpp"
+#include "tests/support/fault_injecting_sink.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 namespace {
 
-class TraceTest : public ModelFixture {
+using namespace Testing;
+
+class TraceTest : public XafModelTest {
  protected:
   void SetUp() override {
-    ModelFixture::SetUp();
+    XafModelTest::SetUp();
     AddBeamChain(2);
     model->SetTraceSink(&sink);
   }
   void TearDown() override {
     model->SetTraceSink(nullptr);
-    ModelFixture::TearDown();
+    XafModelTest::TearDown();
   }
   RecordingTraceSink sink;
 };
@@ -87,18 +90,6 @@ TEST_F(TraceTest, EachCallReportsExactlyOneEvent) {
   }
 }
 
-// A sink that throws at the n-th call: the call fails before any effect.
-class ThrowingSink : public TraceSink {
- public:
-  explicit ThrowingSink(int failAt) : left_(failAt) {}
-  void OnCall(const TraceEvent&) override {
-    if (--left_ == 0) throw std::runtime_error("injected");
-  }
-
- private:
-  int left_;
-};
-
 TEST_F(TraceTest, AThrowingSinkStopsTheCallBeforeItActs) {
   // A small sequence of writes; fail it at each call in turn and check
   // that the calls before took effect and the failed one did not.
@@ -111,14 +102,15 @@ TEST_F(TraceTest, AThrowingSinkStopsTheCallBeforeItActs) {
   };
   for (int failAt = 1; failAt <= 6; ++failAt) {
     SCOPED_TRACE(failAt);
-    const std::string p = TempModelPath("throwing" + std::to_string(failAt));
+    const std::string p = ScratchFilePath("throwing" + std::to_string(failAt));
     XafModel m(p, 1, 1, true);
     m.Nodes().AddNode(pos3d(0, 0, 0));
     m.Nodes().AddNode(pos3d(1, 0, 0));
     m.Nodes().AddNode(pos3d(2, 0, 0));
     m.Elements().AddElement(qlElementType::Beam2(), {1, 2});
     m.Elements().AddElement(qlElementType::Beam2(), {2, 3});
-    ThrowingSink fail(failAt);
+    Quilm::Testing::FaultInjectingSink fail;
+    fail.FailAt(failAt);
     m.SetTraceSink(&fail);
     EXPECT_THROW(run(m), std::runtime_error);
     m.SetTraceSink(nullptr);

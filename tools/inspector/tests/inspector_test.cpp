@@ -12,17 +12,15 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/scratch_file.hpp"
+
 namespace quilm_inspect {
 namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-std::string TempPath(const std::string& tag) {
-  return (std::filesystem::temp_directory_path() /
-          ("quilm_inspect_" + tag + "_" + std::to_string(::getpid())))
-      .string();
-}
+using Kestrum::Quilm::Testing::ScratchFilePath;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path);
@@ -38,7 +36,7 @@ struct ProgramRun {
 
 // Runs the inspector program with the given arguments (already quoted).
 ProgramRun RunInspector(const std::string& args) {
-  const std::string out = TempPath("out"), err = TempPath("err");
+  const std::string out = ScratchFilePath("inspect_out", ""), err = ScratchFilePath("inspect_err", "");
   const std::string command =
       std::string("\"") + QUILM_INSPECT_PATH + "\" " + args + " >" + out + " 2>" + err;
   const int raw = std::system(command.c_str());
@@ -53,7 +51,7 @@ ProgramRun RunInspector(const std::string& args) {
 class SmallModelTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    path_ = TempPath("model") + ".qdb";
+    path_ = ScratchFilePath("inspect_model");
     std::filesystem::remove(path_);
     am::XafModel m(path_, 1, 1, true);
     const long n1 = m.Nodes().AddNode({0, 0, 0}), n2 = m.Nodes().AddNode({2, 0, 0});
@@ -175,15 +173,15 @@ TEST_F(SmallModelTest, ProgramPrintsViewsAndExitsZero) {
 
 // Errors are one line on stderr and a non-zero status; nothing on stdout.
 TEST_F(SmallModelTest, ProgramReportsUnreadableInputInOneLine) {
-  const std::string foreign = TempPath("foreign.txt");
+  const std::string foreign = ScratchFilePath("inspect_foreign", ".txt");
   std::ofstream(foreign) << "This is a shopping list, not a model.\n";
-  const std::string emptyFile = TempPath("empty.qdb");
+  const std::string emptyFile = ScratchFilePath("inspect_empty");
   std::ofstream{emptyFile};
   struct Case {
     std::string args, mention;
     int status;
   } cases[] = {
-      {"\"" + TempPath("missing") + ".qdb\"", "does not exist", 1},
+      {"\"" + ScratchFilePath("inspect_missing", "") + ".qdb\"", "does not exist", 1},
       {"\"" + foreign + "\"", foreign, 1},
       {"\"" + emptyFile + "\"", emptyFile, 1},
       {"\"" + path_ + "\" element 99", "99", 1},
