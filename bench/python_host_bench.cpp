@@ -95,6 +95,8 @@ class HostBeam : public IMirrorBeam {
   unsigned int GetSegmentCount() const override { return static_cast<unsigned>(segments.size()); }
 
   std::vector<boost::intrusive_ptr<IMirrorSegment>> segments;
+  boost::shared_ptr<IEccentricityCallback> offset = boost::make_shared<Offset>();
+  boost::shared_ptr<ILocalSystemCallback> system = boost::make_shared<Straight>();
 };
 
 // The meshed model with its property mirrors written and its beams ready.

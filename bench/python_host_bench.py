@@ -84,7 +84,7 @@ class Straight(quilm.LocalSystemCallback):
 class Beam(quilm.MirrorBeam):
     def __init__(self):
         super().__init__()
-        self.segments = []
+        self.segments, self.offset, self.system = [], Offset(), Straight()
 
     def GetParentConcept(self):
         return None
@@ -93,10 +93,10 @@ class Beam(quilm.MirrorBeam):
         return (11, 0, 0)
 
     def GetEccentricityCallback(self):
-        return Offset()
+        return self.offset
 
     def GetLocalSystemCallback(self):
-        return Straight()
+        return self.system
 
     def GetSegment(self, index):
         return self.segments[index]

@@ -11,6 +11,7 @@
 #include "analysis_model/xaf_model.hpp"
 #include "bindings.hpp"
 #include "holders.hpp"
+#include "id_runs.hpp"
 
 namespace Kestrum::Quilm::Python {
 
@@ -196,7 +197,7 @@ void BindMeshManagers(py::module_& m) {
             const auto& ids = n.GetNodeIds();
             py::array_t<long> out(static_cast<py::ssize_t>(ids.size()));
             long* data = out.mutable_data();
-            for (long id : ids) *data++ = id;
+            ForEachId(ids, [&data](long id) { *data++ = id; });
             return out;
           },
           "The ids of all nodes, ascending, as an int64 array.")

@@ -13,6 +13,7 @@
 #include "analysis_model/xaf_model.hpp"
 #include "bindings.hpp"
 #include "holders.hpp"
+#include "id_runs.hpp"
 
 namespace Kestrum::Quilm::Python {
 
@@ -27,7 +28,7 @@ py::array_t<long> NodeIds(XafModel& model) {
   const auto& ids = model.Nodes().GetNodeIds();
   py::array_t<long> out(static_cast<py::ssize_t>(ids.size()));
   long* data = out.mutable_data();
-  for (long id : ids) *data++ = id;
+  ForEachId(ids, [&data](long id) { *data++ = id; });
   return out;
 }
 
@@ -36,13 +37,13 @@ py::array_t<double> NodeCoordinates(XafModel& model) {
   py::array_t<double> out({static_cast<py::ssize_t>(ids.size()), py::ssize_t{3}});
   double* data = out.mutable_data();
   const XafConnectivityManager& connectivity = model.GetConnectivityManager();
-  for (long id : ids) {
+  ForEachId(ids, [&data, &connectivity](long id) {
     const pos3d p = connectivity.GetNodeById(id).GetPos();
     data[0] = p.x;
     data[1] = p.y;
     data[2] = p.z;
     data += 3;
-  }
+  });
   return out;
 }
 

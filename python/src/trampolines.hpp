@@ -11,6 +11,7 @@
 #include <list>
 #include <string>
 
+#include "fast_override.hpp"
 #include "holders.hpp"
 #include "lifetime.hpp"
 #include "mirror/mirror.hpp"
@@ -67,13 +68,11 @@ py::function OverrideOf(const Base* self, const char* name) {
   void Delete(IMirrorModel& model) override { PYBIND11_OVERRIDE_PURE(void, Base, Delete, model); }
 
 // Concepts: parent, type and registration.
-#define QUILM_CONCEPT_OVERRIDES_PURE(Base)                                                  \
-  boost::intrusive_ptr<IMirrorConcept> GetParentConcept() const override {                  \
-    PYBIND11_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorConcept>, Base, GetParentConcept, ); \
-  }                                                                                         \
-  ConceptType GetConceptType() const override {                                             \
-    PYBIND11_OVERRIDE_PURE(ConceptType, Base, GetConceptType, );                            \
-  }                                                                                         \
+#define QUILM_CONCEPT_OVERRIDES_PURE(Base)                                                                  \
+  boost::intrusive_ptr<IMirrorConcept> GetParentConcept() const override {                                  \
+    QUILM_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorConcept>, Base, GetParentConcept, );                    \
+  }                                                                                                         \
+  ConceptType GetConceptType() const override { QUILM_OVERRIDE_PURE(ConceptType, Base, GetConceptType, ); } \
   void WriteConcept(IMirrorModel& model) override { PYBIND11_OVERRIDE(void, Base, WriteConcept, model); }
 
 #define QUILM_CONCEPT_OVERRIDES(Base)                                                                     \
@@ -131,7 +130,7 @@ class PyMaterialOf : public Material, public PythonSelf {
   QUILM_OBJECT_OVERRIDES(Material)
   boost::shared_ptr<qlMaterial> GetMaterial() const override {
     if constexpr (std::is_abstract_v<Material>) {
-      PYBIND11_OVERRIDE_PURE(boost::shared_ptr<qlMaterial>, Material, GetMaterial, );
+      QUILM_OVERRIDE_PURE(boost::shared_ptr<qlMaterial>, Material, GetMaterial, );
     } else {
       PYBIND11_OVERRIDE(boost::shared_ptr<qlMaterial>, Material, GetMaterial, );
     }
@@ -155,7 +154,7 @@ class PySectionOf : public Section, public PythonSelf {
   QUILM_OBJECT_OVERRIDES(Section)
   boost::shared_ptr<qlSection> GetSection() const override {
     if constexpr (std::is_abstract_v<Section>) {
-      PYBIND11_OVERRIDE_PURE(boost::shared_ptr<qlSection>, Section, GetSection, );
+      QUILM_OVERRIDE_PURE(boost::shared_ptr<qlSection>, Section, GetSection, );
     } else {
       PYBIND11_OVERRIDE(boost::shared_ptr<qlSection>, Section, GetSection, );
     }
@@ -171,7 +170,7 @@ class PyMirrorThickness : public IMirrorThickness, public PythonSelf {
  public:
   using IMirrorThickness::IMirrorThickness;
   QUILM_OBJECT_OVERRIDES(IMirrorThickness)
-  double GetThickness() const override { PYBIND11_OVERRIDE_PURE(double, IMirrorThickness, GetThickness, ); }
+  double GetThickness() const override { QUILM_OVERRIDE_PURE(double, IMirrorThickness, GetThickness, ); }
   bool MeshBefore(const IMirrorThickness* other) const override {
     PYBIND11_OVERRIDE(bool, IMirrorThickness, MeshBefore, other);
   }
@@ -182,7 +181,7 @@ class PyMirrorSet : public IMirrorSet, public PythonSelf {
   using IMirrorSet::IMirrorSet;
   QUILM_OBJECT_OVERRIDES(IMirrorSet)
   boost::shared_ptr<EntitySet> GetEntitySet() const override {
-    PYBIND11_OVERRIDE_PURE(boost::shared_ptr<EntitySet>, IMirrorSet, GetEntitySet, );
+    QUILM_OVERRIDE_PURE(boost::shared_ptr<EntitySet>, IMirrorSet, GetEntitySet, );
   }
 };
 
@@ -190,7 +189,7 @@ class PyMirrorPointMass : public IMirrorPointMass, public PythonSelf {
  public:
   QUILM_OBJECT_OVERRIDES(IMirrorPointMass)
   boost::shared_ptr<Mass> GetMass() const override {
-    PYBIND11_OVERRIDE_PURE(boost::shared_ptr<Mass>, IMirrorPointMass, GetMass, );
+    QUILM_OVERRIDE_PURE(boost::shared_ptr<Mass>, IMirrorPointMass, GetMass, );
   }
 };
 
@@ -199,7 +198,7 @@ class PyMirrorPointMass : public IMirrorPointMass, public PythonSelf {
 class PyEccentricityCallback : public IEccentricityCallback {
  public:
   vec3d GetEccentricity(const pos3d& position) override {
-    PYBIND11_OVERRIDE_PURE(vec3d, IEccentricityCallback, GetEccentricity, pos3d(position));
+    QUILM_OVERRIDE_PURE(vec3d, IEccentricityCallback, GetEccentricity, pos3d(position));
   }
   // Python answers None (no constant eccentricity) or the vector.
   bool GetConstantEccentricity(vec3d& eccentricity) override {
@@ -216,7 +215,7 @@ class PyEccentricityCallback : public IEccentricityCallback {
 class PyLocalSystemCallback : public ILocalSystemCallback {
  public:
   locsys3d GetLocalSystem(const pos3d& position) override {
-    PYBIND11_OVERRIDE_PURE(locsys3d, ILocalSystemCallback, GetLocalSystem, pos3d(position));
+    QUILM_OVERRIDE_PURE(locsys3d, ILocalSystemCallback, GetLocalSystem, pos3d(position));
   }
 };
 
@@ -225,11 +224,10 @@ class PyMirrorSegment : public IMirrorSegment, public PythonSelf {
   QUILM_OBJECT_OVERRIDES(IMirrorSegment)
   QUILM_CONCEPT_OVERRIDES_PURE(IMirrorSegment)
   boost::intrusive_ptr<IMirrorSection> GetSection(const pos3d& position) override {
-    PYBIND11_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorSection>, IMirrorSegment, GetSection, pos3d(position));
+    QUILM_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorSection>, IMirrorSegment, GetSection, pos3d(position));
   }
   boost::intrusive_ptr<IMirrorMaterial> GetMaterial(const pos3d& position) override {
-    PYBIND11_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorMaterial>, IMirrorSegment, GetMaterial,
-                           pos3d(position));
+    QUILM_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorMaterial>, IMirrorSegment, GetMaterial, pos3d(position));
   }
 };
 
@@ -244,10 +242,10 @@ class PyMirrorBeam : public IMirrorBeam, public PythonSelf {
     return Callback<ILocalSystemCallback>("GetLocalSystemCallback");
   }
   boost::intrusive_ptr<IMirrorSegment> GetSegment(unsigned int index) const override {
-    PYBIND11_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorSegment>, IMirrorBeam, GetSegment, index);
+    QUILM_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorSegment>, IMirrorBeam, GetSegment, index);
   }
   unsigned int GetSegmentCount() const override {
-    PYBIND11_OVERRIDE_PURE(unsigned int, IMirrorBeam, GetSegmentCount, );
+    QUILM_OVERRIDE_PURE(unsigned int, IMirrorBeam, GetSegmentCount, );
   }
   std::list<long> GetElements() const override {
     PYBIND11_OVERRIDE(std::list<long>, IMirrorBeam, GetElements, );
@@ -267,11 +265,10 @@ class PyMirrorPlate : public IMirrorPlate, public PythonSelf {
  public:
   QUILM_OBJECT_OVERRIDES(IMirrorPlate)
   boost::intrusive_ptr<IMirrorThickness> GetThickness(const pos3d& position) override {
-    PYBIND11_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorThickness>, IMirrorPlate, GetThickness,
-                           pos3d(position));
+    QUILM_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorThickness>, IMirrorPlate, GetThickness, pos3d(position));
   }
   boost::intrusive_ptr<IMirrorMaterial> GetMaterial(const pos3d& position) override {
-    PYBIND11_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorMaterial>, IMirrorPlate, GetMaterial, pos3d(position));
+    QUILM_OVERRIDE_PURE(boost::intrusive_ptr<IMirrorMaterial>, IMirrorPlate, GetMaterial, pos3d(position));
   }
 };
 
@@ -290,17 +287,17 @@ class PyMirrorLoad : public IMirrorLoad, public PythonSelf {
     for (py::handle id : py::iter(answer)) elements.push_back(id.cast<long>());
     return true;
   }
-  long GetLoadCase() override { PYBIND11_OVERRIDE_PURE(long, IMirrorLoad, GetLoadCase, ); }
+  long GetLoadCase() override { QUILM_OVERRIDE_PURE(long, IMirrorLoad, GetLoadCase, ); }
   boost::shared_ptr<Load> GetElementLoad(long element) override {
-    PYBIND11_OVERRIDE_PURE(boost::shared_ptr<Load>, IMirrorLoad, GetElementLoad, element);
+    QUILM_OVERRIDE_PURE(boost::shared_ptr<Load>, IMirrorLoad, GetElementLoad, element);
   }
 };
 
 class PyMirrorLoadCase : public IMirrorLoadCase, public PythonSelf {
  public:
   QUILM_OBJECT_OVERRIDES(IMirrorLoadCase)
-  long GetLoadCase() override { PYBIND11_OVERRIDE_PURE(long, IMirrorLoadCase, GetLoadCase, ); }
-  vec3d GetGravity() override { PYBIND11_OVERRIDE_PURE(vec3d, IMirrorLoadCase, GetGravity, ); }
+  long GetLoadCase() override { QUILM_OVERRIDE_PURE(long, IMirrorLoadCase, GetLoadCase, ); }
+  vec3d GetGravity() override { QUILM_OVERRIDE_PURE(vec3d, IMirrorLoadCase, GetGravity, ); }
 };
 
 class PyMirrorLoadManager : public IMirrorLoadManager {
@@ -331,7 +328,7 @@ class PyMirrorModel : public IMirrorModel {
     PYBIND11_OVERRIDE(std::string, IMirrorModel, MangleName, name, longNames, prefix, number);
   }
   boost::shared_ptr<XafModel> GetXafModel() override {
-    PYBIND11_OVERRIDE_PURE(boost::shared_ptr<XafModel>, IMirrorModel, GetXafModel, );
+    QUILM_OVERRIDE_PURE(boost::shared_ptr<XafModel>, IMirrorModel, GetXafModel, );
   }
 };
 

@@ -213,3 +213,20 @@ def test_forgetting_super_init_is_an_error_not_a_crash():
 
     with pytest.raises(TypeError):
         Careless()
+
+
+def test_a_python_mirror_model_is_a_door_to_its_analysis_model(xaf):
+    class Door(quilm.MirrorModel):
+        def __init__(self, xaf):
+            super().__init__()
+            self.xaf = xaf
+
+        def GetXafModel(self):
+            return self.xaf
+
+    door = Door(xaf)
+    section = Section("A")
+    section.Write(door)
+    assert xaf.Sections().GetSection(section.GetId()).GetName() == "A"
+    assert door.MangleName("a very long name", False, "S", 3) == "S3"
+    assert door.GetNodePos(xaf.Nodes().AddNode((1, 2, 3))) == quilm.pos3d(1, 2, 3)
