@@ -182,7 +182,7 @@ def main():
             cpp_write = time_cpp_write(args.cpp_bench)
             print(f"write {BEAMS * SEGMENTS * ELEMENTS} beam elements, C++ host:    {cpp_write * 1000:8.1f} ms")
             print(f"  ratio Python / C++: {python_write / cpp_write:.1f}x (target <= 10x)")
-        read, copy = time_node_table(directory, args.nodes, 5)
+        read, copy = time_node_table(directory, args.nodes, 10)
         print(f"read {args.nodes} node coordinates as numpy: {read * 1000:8.2f} ms")
         print(f"raw copy of the same {args.nodes * 24} bytes:   {copy * 1000:8.2f} ms")
         print(f"  ratio: {read / copy:.1f}x (target <= 3x)")
