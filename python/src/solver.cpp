@@ -88,11 +88,16 @@ void BindSolver(py::module_& m) {
   m.def("ExportCcxDeck", &ExportCcxDeck, py::arg("model"), py::arg("options") = ExportOptions(),
         "Writes the solver deck of the model (only read). Raises ExportError naming every record the "
         "solver cannot take.");
-  // The run waits for the solver process and touches no Python object, so
-  // other Python threads may run meanwhile.
-  m.def("RunSolver", &RunSolver, py::arg("deck"), py::arg("options") = RunOptions(),
-        py::call_guard<py::gil_scoped_release>(),
-        "Runs the solver on the deck and reads its results; raises SolverError when it fails.");
+  // The run waits for the solver process on copies of its arguments and
+  // touches no Python object, so other Python threads may run meanwhile.
+  m.def(
+      "RunSolver",
+      [](CcxDeck deck, RunOptions options) {
+        py::gil_scoped_release release;
+        return RunSolver(deck, options);
+      },
+      py::arg("deck"), py::arg("options") = RunOptions(),
+      "Runs the solver on the deck and reads its results; raises SolverError when it fails.");
   m.def("FindSolver", &FindSolver, py::arg("executable") = "ccx",
         "The full path of the solver program, or None when it is not found.");
   m.def("ParseCcxDat", &ParseCcxDat, py::arg("text"), py::arg("static_steps"), py::arg("expect_frequencies"),

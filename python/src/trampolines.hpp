@@ -195,8 +195,11 @@ class PyMirrorPointMass : public IMirrorPointMass, public PythonSelf {
 
 // ---- beams and plates -------------------------------------------------------
 
+// The callbacks, the load manager and the model have non-virtual
+// destructors; their trampolines are only ever deleted as themselves.
 class PyEccentricityCallback : public IEccentricityCallback {
  public:
+  virtual ~PyEccentricityCallback() = default;
   vec3d GetEccentricity(const pos3d& position) override {
     QUILM_OVERRIDE_PURE(vec3d, IEccentricityCallback, GetEccentricity, pos3d(position));
   }
@@ -214,6 +217,7 @@ class PyEccentricityCallback : public IEccentricityCallback {
 
 class PyLocalSystemCallback : public ILocalSystemCallback {
  public:
+  virtual ~PyLocalSystemCallback() = default;
   locsys3d GetLocalSystem(const pos3d& position) override {
     QUILM_OVERRIDE_PURE(locsys3d, ILocalSystemCallback, GetLocalSystem, pos3d(position));
   }
@@ -302,6 +306,7 @@ class PyMirrorLoadCase : public IMirrorLoadCase, public PythonSelf {
 
 class PyMirrorLoadManager : public IMirrorLoadManager {
  public:
+  virtual ~PyMirrorLoadManager() = default;
   // The model answered last is kept here, so that the reference handed to
   // the library stays valid however Python made it.
   IMirrorModel& GetModel() override {
