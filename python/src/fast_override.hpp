@@ -22,6 +22,7 @@ namespace Kestrum::Quilm::Python {
 
 // One pure operation of one bound class.
 struct OverrideSite {
+  explicit OverrideSite(const char* operation) : name(operation) {}
   const char* name;
   PyObject* interned = nullptr;                        // the name as a Python string
   std::unordered_map<PyTypeObject*, bool> overridden;  // by Python class

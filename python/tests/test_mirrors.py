@@ -155,6 +155,9 @@ def test_every_mirror_class_writes_from_python(model, xaf):
 
     steel = Steel(model, material.GetId())
     assert steel.GetName() == "renamed S355" and steel.GetMaterial().YoungsModulus() == 2.1e11
+    section = Section("HE")
+    section.Write(model)
+    assert quilm.XanMirrorSection(model, section.GetId()).GetSection() == section.GetSection()
 
     group, lump = Group(), Lump()
     lump.SetNode(3)
