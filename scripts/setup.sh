@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-packages=(build-essential cmake libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev calculix-ccx pkg-config)
+packages=(build-essential cmake libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev calculix-ccx
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib pkg-config)
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
