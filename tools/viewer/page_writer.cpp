@@ -79,7 +79,7 @@ void WriteMeta(std::ostream& out, const ModelArrays& a, const std::vector<Analys
                const PageSettings& settings, const PageArrays& page) {
   out << "{\"modelFile\":" << Json(a.modelFile) << ",\"points\":" << a.PointCount()
       << ",\"cells\":" << a.CellCount() << ",\"view\":" << Json(settings.view)
-      << ",\"colour\":" << Json(settings.colour);
+      << ",\"colour\":" << Json(settings.colour) << ",\"picture\":" << (settings.picture ? "true" : "false");
   WriteTable(out, "sections", a.sections, true);
   WriteTable(out, "materials", a.materials, true);
   WriteTable(out, "concepts", a.concepts, false);

@@ -24,6 +24,7 @@ namespace quilm_view {
 struct PageSettings {
   std::string view = "iso";        // iso, plan, front, back, left, right
   std::string colour = "section";  // section, material, concept, type, thickness
+  bool picture = false;            // a picture for a report: no tool bar, no status line
 };
 
 // Writes the page of `a` with the results of `analyses` (empty until results

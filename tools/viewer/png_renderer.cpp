@@ -96,7 +96,9 @@ void RenderPng(const ModelArrays& a, const PageSettings& settings, const std::st
   const fs::path page = scratch.path / "model.html", shot = scratch.path / "shot.png";
   {
     std::ofstream out(page, std::ios::binary);
-    WritePage(a, {}, settings, out);
+    PageSettings picture = settings;
+    picture.picture = true;
+    WritePage(a, {}, picture, out);
     if (!out.flush()) throw std::runtime_error("cannot write the page to " + page.string());
   }
   const char* browser = std::getenv("QUILM_CHROMIUM");

@@ -24,6 +24,8 @@ function start() {
   const model = readModel(document);
   const { meta } = model;
   const hash = new URLSearchParams(location.hash.slice(1));
+  $('title').textContent = meta.modelFile.replace(/^.*\//, '');
+  if (meta.picture) body.classList.add('picture');
   const container = $('view');
   const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
   renderer.setPixelRatio(window.devicePixelRatio || 1);
