@@ -157,7 +157,7 @@ void GatherCells(am::XafModel& model, ModelArrays& a, const std::vector<std::int
     // VTK's quadratic edge is end, end, middle: the stored order; surfaces go around.
     const auto order = type.Shape() == qlElementType::Surface ? am::Element::Geometric : am::Element::Stored;
     for (unsigned k = 0; k < e.NodeCount(); ++k) a.connectivity.push_back(pointOf[e.GetNode(k, order)]);
-    a.offsets.push_back(static_cast<std::int64_t>(a.connectivity.size()));
+    a.offsets.push_back(static_cast<std::int32_t>(a.connectivity.size()));
     a.sectionId.push_back(static_cast<std::int32_t>(record->GetSection()));
     a.materialId.push_back(static_cast<std::int32_t>(record->GetMaterial()));
     auto section = a.sections.find(record->GetSection());

@@ -60,11 +60,12 @@ struct ModelArrays {
   std::vector<std::string> nodeNames;     // empty for unnamed nodes
 
   // ---- cells
-  std::vector<std::int32_t> elementIds;        // ascending
-  std::vector<std::uint8_t> elementType;       // the model's type number (15, 23, 24, 25, 1)
-  std::vector<std::uint8_t> vtkType;           // VTK cell type
-  std::vector<std::int64_t> offsets;           // end of each cell's points in `connectivity`
-  std::vector<std::int64_t> connectivity;      // point indices, VTK node order
+  std::vector<std::int32_t> elementIds;   // ascending
+  std::vector<std::uint8_t> elementType;  // the model's type number (15, 23, 24, 25, 1)
+  std::vector<std::uint8_t> vtkType;      // VTK cell type
+  // 32-bit, so that the page can embed them as they are.
+  std::vector<std::int32_t> offsets;           // end of each cell's points in `connectivity`
+  std::vector<std::int32_t> connectivity;      // point indices, VTK node order
   std::vector<std::int32_t> conceptId;         // structure concept owning the element; 0: none recorded
   std::vector<std::int32_t> conceptNameIndex;  // index into conceptNames; -1: none
   std::vector<std::int32_t> sectionId;         // 0 none, -1 not written

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "base64_stream.hpp"
+#include "binary_text.hpp"
 #include "definitions/element_type.hpp"
 #include "viewer_assets.hpp"
 
@@ -13,16 +13,41 @@ namespace quilm_view {
 
 namespace {
 
-// A JSON string literal that is also safe inside a <script> element.
+// The code points of UTF-8 text; a byte that starts no valid sequence
+// stands for itself (as windows-1252 would show it).
+std::vector<std::uint32_t> CodePoints(const std::string& s) {
+  std::vector<std::uint32_t> out;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const int n = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;
+    std::uint32_t cp = n == 3 ? c & 7u : n == 2 ? c & 15u : n == 1 ? c & 31u : c;
+    bool valid = i + n < s.size() + (n ? 0 : 1);
+    for (int k = 1; valid && k <= n; ++k) {
+      const auto d = static_cast<unsigned char>(s[i + k]);
+      valid = (d & 0xC0) == 0x80;
+      cp = cp << 6 | (d & 63u);
+    }
+    out.push_back(valid ? cp : c);
+    i += valid ? n + 1 : 1;
+  }
+  return out;
+}
+
+// A JSON string literal in ASCII (the page is not UTF-8), safe inside a
+// <script> element.
 std::string Json(const std::string& s) {
   std::string out = "\"";
-  for (unsigned char c : s) {
+  char buf[16];
+  for (std::uint32_t c : CodePoints(s)) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
-    } else if (c < 0x20 || c == '<' || c == '>' || c == '&') {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+    } else if (c < 0x20 || c == '<' || c == '>' || c == '&' || (c >= 0x7F && c < 0x10000)) {
+      std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+      out += buf;
+    } else if (c >= 0x10000) {  // a surrogate pair
+      std::snprintf(buf, sizeof buf, "\\u%04x\\u%04x", 0xD800 + ((c - 0x10000) >> 10),
+                    0xDC00 + ((c - 0x10000) & 0x3FF));
       out += buf;
     } else {
       out += static_cast<char>(c);
@@ -59,6 +84,12 @@ const char* TypeName(ValueType t) {
 }
 
 std::size_t Aligned(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
+
+std::size_t DataBytes(const PageArrays& page) {
+  std::size_t n = 0;
+  for (const DataArray& d : page.arrays) n = Aligned(n + d.Bytes());
+  return n;
+}
 
 void WriteTable(std::ostream& out, const char* key, const std::map<long, NamedRow>& rows, bool withDetails) {
   out << "," << Json(key) << ":{";
@@ -137,7 +168,7 @@ void WriteMeta(std::ostream& out, const ModelArrays& a, const std::vector<Analys
     }
     out << "]}";
   }
-  out << "],\"arrays\":[";
+  out << "],\"dataBytes\":" << DataBytes(page) << ",\"arrays\":[";
   std::size_t offset = 0;
   for (std::size_t i = 0; i < page.arrays.size(); ++i) {
     const DataArray& d = page.arrays[i];
@@ -150,7 +181,7 @@ void WriteMeta(std::ostream& out, const ModelArrays& a, const std::vector<Analys
 }
 
 void WriteData(std::ostream& out, const PageArrays& page) {
-  Base64Stream encoder(out);
+  BinaryTextStream encoder(out);
   static const unsigned char kZeros[8] = {0, 0, 0, 0, 0, 0, 0, 0};
   for (const DataArray& d : page.arrays) {
     encoder.Write(d.data, d.Bytes());
@@ -163,13 +194,11 @@ std::string Title(const ModelArrays& a) {
   const std::size_t slash = a.modelFile.find_last_of('/');
   std::string name = slash == std::string::npos ? a.modelFile : a.modelFile.substr(slash + 1);
   std::string out;
-  for (char c : name) {
-    if (c == '<')
-      out += "&lt;";
-    else if (c == '&')
-      out += "&amp;";
+  for (std::uint32_t c : CodePoints(name)) {
+    if (c == '<' || c == '&' || c >= 0x7F)
+      out += "&#" + std::to_string(c) + ";";
     else
-      out += c;
+      out += static_cast<char>(c);
   }
   return out;
 }
@@ -215,15 +244,11 @@ PageArrays MakePageArrays(const ModelArrays& a, const std::vector<AnalysisFields
 
   p.arrays.push_back(View("elementIds", a.elementIds));
   p.arrays.push_back(View("elementType", a.elementType));
-  std::vector<std::uint32_t> cellStart{0};
-  cellStart.reserve(a.CellCount() + 1);
-  for (std::int64_t end : a.offsets) cellStart.push_back(static_cast<std::uint32_t>(end));
-  indices("cellStart", std::move(cellStart));
-  indices("connectivity", std::vector<std::uint32_t>(a.connectivity.begin(), a.connectivity.end()));
+  p.arrays.push_back(View("cellEnd", a.offsets));
+  p.arrays.push_back(View("connectivity", a.connectivity));
   p.arrays.push_back(View("sectionId", a.sectionId));
   p.arrays.push_back(View("materialId", a.materialId));
   p.arrays.push_back(View("conceptId", a.conceptId));
-  floats("thickness", std::vector<float>(a.thickness.begin(), a.thickness.end()), 1);
 
   std::vector<std::uint32_t> eccCells;
   std::vector<float> first, last;

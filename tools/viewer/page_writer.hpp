@@ -1,6 +1,7 @@
 // Writes the self-contained viewer page: one HTML file holding the page's
 // markup and script (three.js bundled in), a JSON block with the model's
-// tables, and the mesh as little-endian typed arrays in one base64 block.
+// tables, and the mesh as little-endian typed arrays in one block of nearly
+// raw bytes (binary_text.hpp). The page is ASCII apart from that block.
 // The page loads nothing from the network.
 //
 // Data layout (read by web/viewer.js): the JSON block's "arrays" lists each

@@ -103,7 +103,7 @@ def main():
     subprocess.run([args.frame_host, "--bays", "2", "--storeys", "1", "--quiet", "--file", model], check=True,
                    stdout=subprocess.DEVNULL)
     subprocess.run([args.view, model, "-o", page, "--colour", "section"], check=True)
-    html = open(page, encoding="utf-8").read()
+    html = open(page, encoding="latin-1").read()
     check(not re.search(r"""(src|href)\s*=\s*["']?(https?:|//)""", html), "the page refers to a network resource")
 
     db = sqlite3.connect(f"file:{model}?mode=ro", uri=True)
