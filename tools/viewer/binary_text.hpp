@@ -1,10 +1,11 @@
 // Binary data as page text, nearly byte for byte. The page is decoded as
 // windows-1252, in which every byte value is one character, so bytes can be
-// written as they are; only the four that the HTML parser would change or
-// read as markup are escaped: NUL (replaced), CR (turned into LF), '<' (could
-// end the script element) and the escape byte '=' itself, each written as
-// '=' followed by the byte plus 64. That costs 1.6 % on random data, where
-// base64 costs 33 % and a pass of table look-ups. web/data.js decodes it.
+// written as they are, shifted by 42 so that the zeros that fill the high
+// bytes of small integers become '*'. Only the four shifted values that the
+// HTML parser would change or read as markup are escaped: NUL (replaced), CR
+// (turned into LF), '<' (could end the script element) and the escape byte
+// '=' itself, each as '=' followed by the value plus 64. That costs about
+// 2 % where base64 costs 33 %. web/data.js decodes it.
 #pragma once
 
 #include <cstddef>

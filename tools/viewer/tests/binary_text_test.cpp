@@ -12,7 +12,9 @@ namespace {
 std::string Decode(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i)
-    out += text[i] == '=' ? static_cast<char>((static_cast<unsigned char>(text[++i]) - 64) & 255) : text[i];
+    out += static_cast<char>((text[i] == '=' ? static_cast<unsigned char>(text[++i]) - 64 - 42
+                                             : static_cast<unsigned char>(text[i]) - 42) &
+                             255);
   return out;
 }
 

@@ -2,7 +2,8 @@
 // typed arrays that page_writer.cpp lays out.
 
 // The page is read as windows-1252, in which each byte is one character;
-// binary_text.cpp escaped NUL, CR, '<' and '=' as '=' and the byte plus 64.
+// binary_text.cpp shifted every byte by 42 and escaped NUL, CR, '<' and '='
+// as '=' and the value plus 64.
 function decodeBinaryText(text, size) {
   const byteOf = new Uint8Array(65536);
   const all = Uint8Array.from({ length: 256 }, (_, i) => i);
@@ -12,7 +13,7 @@ function decodeBinaryText(text, size) {
   let n = 0;
   for (let i = 0; i < text.length && n < size; ++i) {
     const c = text.charCodeAt(i);
-    bytes[n++] = c === 0x3d ? (byteOf[text.charCodeAt(++i)] - 64) & 255 : byteOf[c];
+    bytes[n++] = (c === 0x3d ? byteOf[text.charCodeAt(++i)] - 106 : byteOf[c] - 42) & 255;
   }
   if (n !== size) throw new Error(`the model data holds ${n} of ${size} bytes`);
   return bytes;
