@@ -2,7 +2,8 @@
 // wires the controls. Its state is mirrored into data attributes of <body>
 // for tests and scripts: data-state ("ready" once the first frame is drawn, "error"),
 // data-drawn-elements, data-legend-colour/-min/-max/-entries/-units,
-// data-picked-kind/-id, data-search-matches, data-first-frame-ms.
+// data-picked-kind/-id, data-search-matches, data-first-frame-ms (since the
+// page was requested) and data-timings (ms: page loaded, decoded, built, drawn).
 // The page's address may carry #view=…&colour=…&pick=ELEMENT_ID; a pick
 // clicks the element's centre on screen once the first frame is drawn.
 import * as THREE from 'three';
@@ -21,7 +22,9 @@ const kViews = {
 const kTitles = { section: 'Section', material: 'Material', concept: 'Concept', type: 'Element type', thickness: 'Plate thickness' };
 
 function start() {
+  const started = performance.now();
   const model = readModel(document);
+  const decoded = performance.now();
   const { meta } = model;
   const hash = new URLSearchParams(location.hash.slice(1));
   $('title').textContent = meta.modelFile.replace(/^.*\//, '');
@@ -43,6 +46,7 @@ function start() {
 
   const mesh = new ModelMesh(model);
   scene.add(mesh.group);
+  const built = performance.now();
   const supports = buildSupports(mesh);
   let loads = null;
   const controls = new OrbitControls(camera, renderer.domElement);
@@ -211,7 +215,10 @@ function start() {
     else showPick(null);
   }
   renderer.getContext().finish();  // the first frame is drawn, not just queued
-  body.dataset.firstFrameMs = Math.round(performance.now());
+  const drawn = performance.now();
+  body.dataset.firstFrameMs = Math.round(drawn);
+  // Where the first frame's time went: loading the page, decoding, building, drawing.
+  body.dataset.timings = [started, decoded - started, built - decoded, drawn - built].map(Math.round).join(' ');
   body.dataset.state = 'ready';
 }
 
