@@ -1,0 +1,242 @@
+// The viewer page: reads the embedded model, draws it with three.js and
+// wires the controls. Its state is mirrored into data attributes of <body>
+// for tests and scripts: data-state ("ready" once the first frame is drawn, "error"),
+// data-drawn-elements, data-legend-colour/-min/-max/-entries/-units,
+// data-picked-kind/-id, data-search-matches, data-first-frame-ms (since the
+// page was requested) and data-timings (ms: page loaded, decoded, built, drawn).
+// The page's address may carry #view=…&colour=…&pick=ELEMENT_ID; a pick
+// clicks the element's centre on screen once the first frame is drawn.
+import * as THREE from 'three';
+import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
+import { readModel } from './data.js';
+import { ModelMesh } from './geometry.js';
+import { colourCells, showLegend, highlightCells, escapeHtml } from './colour.js';
+import { buildSupports, buildLoads } from './symbols.js';
+import { elementRecord, nodeRecord } from './record.js';
+
+const $ = (id) => document.getElementById(id);
+const body = document.body;
+const kViews = {
+  iso: [1, -1, 0.8], plan: [0, -1e-4, 1], front: [0, -1, 0], back: [0, 1, 0], left: [-1, 0, 0], right: [1, 0, 0],
+};
+const kTitles = { section: 'Section', material: 'Material', concept: 'Concept', type: 'Element type', thickness: 'Plate thickness' };
+
+function start() {
+  const started = performance.now();
+  const model = readModel(document);
+  const decoded = performance.now();
+  const { meta } = model;
+  const hash = new URLSearchParams(location.hash.slice(1));
+  $('title').textContent = meta.modelFile.replace(/^.*\//, '');
+  if (meta.picture) body.classList.add('picture');
+  const container = $('view');
+  const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
+  renderer.setPixelRatio(window.devicePixelRatio || 1);
+  renderer.setSize(container.clientWidth, container.clientHeight);
+  renderer.setClearColor(0xf4f6f8);
+  container.appendChild(renderer.domElement);
+
+  const scene = new THREE.Scene();
+  const camera = new THREE.PerspectiveCamera(35, container.clientWidth / container.clientHeight, 0.01, 1000);
+  camera.up.set(0, 0, 1);
+  scene.add(new THREE.AmbientLight(0xffffff, 1.6));
+  const light = new THREE.DirectionalLight(0xffffff, 1.6);
+  camera.add(light);
+  scene.add(camera);
+
+  const mesh = new ModelMesh(model);
+  scene.add(mesh.group);
+  const built = performance.now();
+  const supports = buildSupports(mesh);
+  let loads = null;
+  const controls = new OrbitControls(camera, renderer.domElement);
+  controls.screenSpacePanning = true;
+
+  const render = () => renderer.render(scene, camera);
+  controls.addEventListener('change', render);
+
+  function fit(direction) {
+    const sphere = new THREE.Sphere(mesh.origin.clone(), 0.5 * mesh.size);
+    const dir = new THREE.Vector3(...(direction || camera.position.clone().sub(controls.target).toArray())).normalize();
+    const distance = sphere.radius / Math.sin(THREE.MathUtils.degToRad(camera.fov / 2)) /
+      Math.min(1, camera.aspect) * 1.05;
+    camera.position.copy(sphere.center).addScaledVector(dir, distance);
+    camera.near = distance / 1000;
+    camera.far = distance * 10;
+    camera.updateProjectionMatrix();
+    controls.target.copy(sphere.center);
+    controls.update();
+    render();
+  }
+  function setView(name) {
+    body.dataset.view = name;
+    fit(kViews[name] || kViews.iso);
+  }
+
+  let legend = null, colourMode = null;
+  function setColour(mode) {
+    colourMode = mode;
+    $('colour').value = mode;
+    legend = colourCells(mode, meta, model.arrays, mesh.cellColour);
+    mesh.applyColours();
+    showLegend($('legend'), legend, kTitles[mode] || mode);
+    Object.assign(body.dataset, {
+      legendColour: mode, legendMin: legend.min, legendMax: legend.max,
+      legendEntries: legend.kind === 'ramp' ? 0 : legend.entries.length, legendUnits: legend.units,
+    });
+    render();
+  }
+
+  // ---- picking: elements through the ray, nodes near the picked element
+  const raycaster = new THREE.Raycaster();
+  function pickAt(clientX, clientY) {
+    const rect = renderer.domElement.getBoundingClientRect();
+    const ndc = new THREE.Vector2(((clientX - rect.left) / rect.width) * 2 - 1, -((clientY - rect.top) / rect.height) * 2 + 1);
+    raycaster.setFromCamera(ndc, camera);
+    const worldPerPixel = 2 * camera.position.distanceTo(controls.target) *
+      Math.tan(THREE.MathUtils.degToRad(camera.fov / 2)) / rect.height;
+    raycaster.params.Line.threshold = 4 * worldPerPixel;
+    raycaster.params.Points.threshold = 4 * worldPerPixel;
+    const hits = raycaster.intersectObjects([mesh.surfaces, mesh.lines, mesh.points, supports], false);
+    if (!hits.length) return showPick(null);
+    const hit = hits[0];
+    if (hit.object === supports) return showPick('node', model.arrays.supportPoints[hit.instanceId]);
+    const cell = hit.object === mesh.surfaces ? mesh.triCell[hit.faceIndex]
+      : hit.object === mesh.lines ? mesh.segCell[hit.index / 2] : mesh.pointVertCell[hit.index];
+    // A click within a few pixels of one of the element's nodes means the node.
+    const { cellStart: s, connectivity: conn } = model.arrays;
+    const screen = new THREE.Vector3();
+    for (let k = s[cell]; k < s[cell + 1]; ++k) {
+      mesh.local(conn[k], screen).add(mesh.origin).project(camera);
+      const x = rect.left + (screen.x + 1) / 2 * rect.width, y = rect.top + (1 - screen.y) / 2 * rect.height;
+      if (Math.hypot(x - clientX, y - clientY) < 6) return showPick('node', conn[k]);
+    }
+    return showPick('element', cell);
+  }
+  function showPick(kind, index) {
+    if (!kind) {
+      $('record').textContent = '';
+      Object.assign(body.dataset, { pickedKind: 'none', pickedId: '' });
+      return;
+    }
+    const id = kind === 'node' ? model.arrays.nodeIds[index] : model.arrays.elementIds[index];
+    $('record').textContent = kind === 'node' ? nodeRecord(model, index) : elementRecord(model, index);
+    Object.assign(body.dataset, { pickedKind: kind, pickedId: id });
+  }
+  function screenOfElement(id) {
+    const cell = binarySearch(model.arrays.elementIds, id);
+    if (cell < 0) return null;
+    const p = mesh.cellCentre(cell, new THREE.Vector3()).project(camera);
+    const rect = renderer.domElement.getBoundingClientRect();
+    return [rect.left + (p.x + 1) / 2 * rect.width, rect.top + (1 - p.y) / 2 * rect.height];
+  }
+  let down = null;
+  renderer.domElement.addEventListener('pointerdown', (e) => { down = [e.clientX, e.clientY]; });
+  renderer.domElement.addEventListener('pointerup', (e) => {
+    if (down && Math.hypot(e.clientX - down[0], e.clientY - down[1]) < 4) pickAt(e.clientX, e.clientY);
+    down = null;
+  });
+
+  // ---- search over concept, set and node names
+  function search(text) {
+    const q = text.trim().toLowerCase();
+    if (!q) {
+      $('found').textContent = '';
+      body.dataset.searchMatches = '';
+      return setColour(colourMode);
+    }
+    const a = model.arrays, n = a.elementIds.length;
+    const conceptHit = new Set(Object.entries(meta.concepts).filter(([, name]) => name.toLowerCase().includes(q)).map(([id]) => +id));
+    const match = new Uint8Array(n);
+    let cells = 0, nodes = 0;
+    for (let c = 0; c < n; ++c) if (conceptHit.has(a.conceptId[c])) match[c] = 1;
+    for (const set of meta.sets) {
+      if (!set.name.toLowerCase().includes(q)) continue;
+      for (let i = set.cellStart; i < set.cellStart + set.cellCount; ++i) match[a.setCells[i]] = 1;
+      nodes += set.pointCount;
+    }
+    for (let p = 0; p < a.nodeIds.length; ++p) {
+      const name = meta.nodeNames[p];
+      if (conceptHit.has(a.nodeConcept[p]) || (name && name.toLowerCase().includes(q))) ++nodes;
+    }
+    for (let c = 0; c < n; ++c) cells += match[c];
+    highlightCells(match, mesh.cellColour);
+    mesh.applyColours();
+    $('found').textContent = `${cells} elements, ${nodes} nodes`;
+    body.dataset.searchMatches = cells;
+    render();
+  }
+
+  // ---- controls of the bar
+  for (const lc of meta.loadCases) {
+    const option = document.createElement('option');
+    option.value = lc.id;
+    option.textContent = `${lc.id} ${lc.name}`;
+    $('loadcase').appendChild(option);
+  }
+  $('loadcase').addEventListener('change', (e) => {
+    if (loads) { mesh.group.remove(loads); loads.geometry.dispose(); loads = null; }
+    const lc = meta.loadCases.find((l) => String(l.id) === e.target.value);
+    let status = '';
+    if (lc) {
+      loads = buildLoads(mesh, lc);
+      if (lc.gravity) status = `gravity (${lc.gravity.map((x) => Number(x.toPrecision(4))).join(', ')}) m/s²`;
+      if (lc.skipped) status += ` · ${lc.skipped} loads on removed elements or nodes not drawn`;
+    }
+    setStatus(status);
+    render();
+  });
+  $('colour').addEventListener('change', (e) => { $('search').value = ''; search(''); setColour(e.target.value); });
+  for (const b of document.querySelectorAll('[data-view]')) b.addEventListener('click', () => setView(b.dataset.view));
+  $('fit').addEventListener('click', () => fit(null));
+  $('supports').addEventListener('change', (e) => { supports.visible = e.target.checked; render(); });
+  $('eccentric').addEventListener('change', (e) => { mesh.buildLines(e.target.checked); render(); });
+  $('search').addEventListener('input', (e) => search(e.target.value));
+  window.addEventListener('resize', () => {
+    renderer.setSize(container.clientWidth, container.clientHeight);
+    camera.aspect = container.clientWidth / container.clientHeight;
+    camera.updateProjectionMatrix();
+    render();
+  });
+
+  function setStatus(extra) {
+    $('status').textContent = `${meta.points} nodes, ${meta.cells} elements` +
+      (meta.analyses.length ? '' : ' · no stored results') + (extra ? ` · ${extra}` : '');
+  }
+
+  body.dataset.drawnElements = mesh.drawnCells();
+  setColour(kTitles[hash.get('colour')] ? hash.get('colour') : meta.colour);
+  setView(kViews[hash.get('view')] ? hash.get('view') : meta.view);
+  setStatus('');
+  const pick = hash.get('pick');
+  if (pick) {
+    const at = screenOfElement(Number(pick));
+    if (at) pickAt(at[0], at[1]);
+    else showPick(null);
+  }
+  renderer.getContext().finish();  // the first frame is drawn, not just queued
+  const drawn = performance.now();
+  body.dataset.firstFrameMs = Math.round(drawn);
+  // Where the first frame's time went: loading the page, decoding, building, drawing.
+  body.dataset.timings = [started, decoded - started, built - decoded, drawn - built].map(Math.round).join(' ');
+  body.dataset.state = 'ready';
+}
+
+function binarySearch(sorted, value) {
+  let lo = 0, hi = sorted.length - 1;
+  while (lo <= hi) {
+    const mid = (lo + hi) >> 1;
+    if (sorted[mid] === value) return mid;
+    if (sorted[mid] < value) lo = mid + 1; else hi = mid - 1;
+  }
+  return -1;
+}
+
+try {
+  start();
+} catch (error) {
+  body.dataset.state = 'error';
+  body.dataset.error = String(error && error.message || error);
+  $('status').innerHTML = `<b>cannot show the model:</b> ${escapeHtml(body.dataset.error)}`;
+  throw error;
+}
