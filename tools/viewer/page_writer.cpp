@@ -138,6 +138,7 @@ std::size_t DataBytes(const PageArrays& page) {
 // times the rows' bytes.
 void WriteTable(std::ostream& out, const char* key, const NamedTable& table, bool withDetails) {
   std::string text = ",";
+  text.reserve(table.Size() * (withDetails ? 96 : 32));
   AppendJson(text, key);
   text += ":{";
   for (std::size_t i = 0; i < table.Size(); ++i) {
