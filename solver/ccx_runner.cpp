@@ -103,21 +103,12 @@ std::optional<std::string> FindSolver(const std::string& executable) {
   return std::nullopt;
 }
 
-SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
-  if (deck.loadCaseSteps.empty() && deck.frequencyCount == 0) {
-    throw SolverError("nothing to solve: the deck has no load case and no frequency step");
-  }
-  const auto solver = FindSolver(options.executable);
-  if (!solver) throw SolverError("the solver '" + options.executable + "' was not found");
-  if (options.threads < 1) throw SolverError("the solver needs at least one thread");
-  WorkDirectory work(options.workDirectory);
-  const fs::path input = work.Path() / "job.inp";
+namespace {
+
+// Runs the solver on the deck already written to job.inp in `work`.
+SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::string& solver,
+                   const WorkDirectory& work) {
   const fs::path log = work.Path() / "job.log";
-  {
-    std::ofstream out(input, std::ios::binary);
-    out << deck.text;
-    if (!out.flush()) throw SolverError("cannot write " + input.string());
-  }
 
   // The environment is prepared before the fork: the child may only make
   // async-signal-safe calls until exec.
@@ -143,8 +134,8 @@ SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
     ::dup2(fd, 1);
     ::dup2(fd, 2);
     ::close(fd);
-    const char* argv[] = {solver->c_str(), "-i", "job", nullptr};
-    ::execve(solver->c_str(), const_cast<char* const*>(argv), envp.data());
+    const char* argv[] = {solver.c_str(), "-i", "job", nullptr};
+    ::execve(solver.c_str(), const_cast<char* const*>(argv), envp.data());
     ::_exit(127);
   }
   int status = 0;
@@ -168,6 +159,44 @@ SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
   }
   results.solverOutput = output;
   return results;
+}
+
+std::string CheckedSolver(const CcxDeck& deck, const RunOptions& options) {
+  if (deck.loadCaseSteps.empty() && deck.frequencyCount == 0) {
+    throw SolverError("nothing to solve: the deck has no load case and no frequency step");
+  }
+  const auto solver = FindSolver(options.executable);
+  if (!solver) throw SolverError("the solver '" + options.executable + "' was not found");
+  if (options.threads < 1) throw SolverError("the solver needs at least one thread");
+  return *solver;
+}
+
+}  // namespace
+
+SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
+  const std::string solver = CheckedSolver(deck, options);
+  WorkDirectory work(options.workDirectory);
+  const fs::path input = work.Path() / "job.inp";
+  {
+    std::ofstream out(input, std::ios::binary);
+    out << deck.text;
+    if (!out.flush()) throw SolverError("cannot write " + input.string());
+  }
+  return Solve(deck, options, solver, work);
+}
+
+SolveResults RunSolver(const CcxDeck& deck, const std::string& deckFile, const RunOptions& options) {
+  const std::string solver = CheckedSolver(deck, options);
+  WorkDirectory work(options.workDirectory);
+  const fs::path input = work.Path() / "job.inp";
+  // A link where the file system allows it: a large deck is not copied.
+  std::error_code error;
+  if (fs::equivalent(deckFile, input, error)) return Solve(deck, options, solver, work);
+  fs::remove(input, error);
+  fs::create_hard_link(deckFile, input, error);
+  if (error && !fs::copy_file(deckFile, input, fs::copy_options::overwrite_existing, error))
+    throw SolverError("cannot copy " + deckFile + " to " + input.string() + ": " + error.message());
+  return Solve(deck, options, solver, work);
 }
 
 }  // namespace Kestrum::Quilm::Solver

@@ -30,4 +30,8 @@ std::optional<std::string> FindSolver(const std::string& executable = "ccx");
 // neither a load case nor a frequency step.
 SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options = {});
 
+// The same for a deck already written to `deckFile` (its text left out of
+// `deck`): the file is linked, or else copied, into the work directory.
+SolveResults RunSolver(const CcxDeck& deck, const std::string& deckFile, const RunOptions& options = {});
+
 }  // namespace Kestrum::Quilm::Solver

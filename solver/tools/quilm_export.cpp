@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -130,19 +130,23 @@ int main(int argc, char** argv) {
   }
   try {
     AnalysisModel::XafModel model(modelFile, 0, 1, false);  // read-only, SI, must exist
-    const Solver::CcxDeck deck = Solver::ExportCcxDeck(model, exportOptions);
-    for (const auto& note : deck.notes) std::cerr << "note: " << note << "\n";
+    Solver::CcxDeck deck;
     {
       std::ofstream out(deckFile, std::ios::binary);
-      out << deck.text;
+      if (!out) {
+        std::cerr << "quilm-export: cannot write " << deckFile << "\n";
+        return 1;
+      }
+      deck = Solver::ExportCcxDeck(model, out, exportOptions);
       if (!out.flush()) {
         std::cerr << "quilm-export: cannot write " << deckFile << "\n";
         return 1;
       }
     }
+    for (const auto& note : deck.notes) std::cerr << "note: " << note << "\n";
     std::cerr << "wrote " << deckFile << " (" << deck.loadCaseSteps.size() << " load case step(s)"
               << (deck.frequencyCount > 0 ? ", a frequency step" : "") << ")\n";
-    if (solve) PrintResults(Solver::RunSolver(deck, runOptions), deck);
+    if (solve) PrintResults(Solver::RunSolver(deck, deckFile, runOptions), deck);
   } catch (const std::exception& e) {
     std::cerr << "quilm-export: " << e.what() << "\n";
     return 1;
