@@ -2,16 +2,19 @@
 #include "solver/ccx_runner.hpp"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace Kestrum::Quilm::Solver {
@@ -105,10 +108,23 @@ std::optional<std::string> FindSolver(const std::string& executable) {
 
 namespace {
 
+// Decks below this size (about 3,000 elements of the example frame) solve
+// in seconds on one thread; the equation solver's threads only pay above it.
+constexpr std::uintmax_t kThreadedDeckBytes = 1 << 20;
+
+int ThreadsFor(const RunOptions& options, const fs::path& input) {
+  if (options.threads != RunOptions::kAutoThreads) return options.threads;
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(input, error);
+  if (error || size < kThreadedDeckBytes) return 1;
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
 // Runs the solver on the deck already written to job.inp in `work`.
 SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::string& solver,
                    const WorkDirectory& work) {
   const fs::path log = work.Path() / "job.log";
+  const int threads = ThreadsFor(options, work.Path() / "job.inp");
 
   // The environment is prepared before the fork: the child may only make
   // async-signal-safe calls until exec.
@@ -119,8 +135,10 @@ SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::st
       continue;
     environment.push_back(entry);
   }
-  environment.push_back("OMP_NUM_THREADS=" + std::to_string(options.threads));
-  environment.push_back("CCX_NPROC_EQUATION_SOLVER=" + std::to_string(options.threads));
+  environment.push_back("OMP_NUM_THREADS=" + std::to_string(threads));
+  environment.push_back("CCX_NPROC_EQUATION_SOLVER=" + std::to_string(threads));
+  rlimit memory{};
+  if (options.memoryLimitMiB > 0) memory.rlim_cur = memory.rlim_max = rlim_t(options.memoryLimitMiB) << 20;
   std::vector<char*> envp;
   for (auto& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
@@ -129,6 +147,7 @@ SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::st
   if (child < 0) throw SolverError("cannot start the solver: " + std::string(std::strerror(errno)));
   if (child == 0) {
     if (::chdir(directory.c_str()) != 0) ::_exit(126);
+    if (options.memoryLimitMiB > 0 && ::setrlimit(RLIMIT_AS, &memory) != 0) ::_exit(126);
     const int fd = ::open("job.log", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) ::_exit(126);
     ::dup2(fd, 1);
@@ -167,7 +186,7 @@ std::string CheckedSolver(const CcxDeck& deck, const RunOptions& options) {
   }
   const auto solver = FindSolver(options.executable);
   if (!solver) throw SolverError("the solver '" + options.executable + "' was not found");
-  if (options.threads < 1) throw SolverError("the solver needs at least one thread");
+  if (options.threads < 0) throw SolverError("the solver needs at least one thread");
   return *solver;
 }
 

@@ -26,7 +26,9 @@ constexpr const char* kUsage =
     "                           equivalent sections instead of failing\n"
     "  --skip-unsupported       leave out what the solver cannot take, with a note\n"
     "  --ccx PATH               the solver program (default: ccx in PATH)\n"
-    "  --threads N              solver threads (default 1)\n"
+    "  --threads N              solver threads (default: 1 for a deck under 1 MB,\n"
+    "                           else every core)\n"
+    "  --memory-limit MIB       cap the solver's memory at MIB mebibytes\n"
     "  --work-dir DIR           run the solver in DIR and keep its files\n";
 
 bool ParseLong(const std::string& text, long& value) {
@@ -78,6 +80,7 @@ int main(int argc, char** argv) {
   bool solve = false;
   Solver::ExportOptions exportOptions;
   Solver::RunOptions runOptions;
+  runOptions.threads = Solver::RunOptions::kAutoThreads;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& out) {
@@ -109,6 +112,9 @@ int main(int argc, char** argv) {
     } else if (a == "--threads") {
       if (!value(v) || !ParseLong(v, number) || number < 1 || number > 1024) return std::cerr << kUsage, 2;
       runOptions.threads = static_cast<int>(number);
+    } else if (a == "--memory-limit") {
+      if (!value(v) || !ParseLong(v, number) || number < 1) return std::cerr << kUsage, 2;
+      runOptions.memoryLimitMiB = number;
     } else if (a == "--work-dir") {
       if (!value(runOptions.workDirectory)) return std::cerr << kUsage, 2;
     } else if (!a.empty() && a[0] != '-' && modelFile.empty()) {
