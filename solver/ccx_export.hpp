@@ -34,6 +34,7 @@
 #pragma once
 
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -83,5 +84,11 @@ struct CcxDeck {
 // naming every record that cannot be exported, and ModelError for a model
 // whose references are broken.
 CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, const ExportOptions& options = {});
+
+// The same, writing the deck to `out` as it is produced instead of into the
+// returned deck's text (left empty): for large models, whose deck need never
+// be held in memory. Throws ExportError also when `out` fails; `out` then
+// holds a partial deck.
+CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, std::ostream& out, const ExportOptions& options = {});
 
 }  // namespace Kestrum::Quilm::Solver

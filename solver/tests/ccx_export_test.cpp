@@ -375,5 +375,21 @@ TEST_F(ExportTool, WritesTheDeckSolvesAndReportsErrors) {
   std::remove(deckFile.c_str());
 }
 
+// The streamed deck is the text deck byte for byte; a stream that fails is
+// an error, not a silently partial deck.
+TEST_F(DeckTest, StreamedDeckMatchesTextAndFailsWithItsStream) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
+  host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 2}}, steel, vec3d(0, 0, 1));
+  const auto deck = host.Export();
+  AnalysisModel::XafModel reader(host.file, 0, 1, false);
+  std::ostringstream streamed;
+  const auto fromStream = Solver::ExportCcxDeck(reader, streamed);
+  EXPECT_TRUE(fromStream.text.empty());
+  EXPECT_EQ(streamed.str(), deck.text);
+  std::ofstream failed;  // never opened: every write fails
+  EXPECT_THROW(Solver::ExportCcxDeck(reader, failed), ExportError);
+}
+
 }  // namespace
 }  // namespace Kestrum::Quilm::Solver

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,7 +26,9 @@ constexpr const char* kUsage =
     "                           equivalent sections instead of failing\n"
     "  --skip-unsupported       leave out what the solver cannot take, with a note\n"
     "  --ccx PATH               the solver program (default: ccx in PATH)\n"
-    "  --threads N              solver threads (default 1)\n"
+    "  --threads N              solver threads (default: 1 for a deck under 1 MB,\n"
+    "                           else every core)\n"
+    "  --memory-limit MIB       cap the solver's memory at MIB mebibytes\n"
     "  --work-dir DIR           run the solver in DIR and keep its files\n";
 
 bool ParseLong(const std::string& text, long& value) {
@@ -78,6 +80,7 @@ int main(int argc, char** argv) {
   bool solve = false;
   Solver::ExportOptions exportOptions;
   Solver::RunOptions runOptions;
+  runOptions.threads = Solver::RunOptions::kAutoThreads;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& out) {
@@ -109,6 +112,9 @@ int main(int argc, char** argv) {
     } else if (a == "--threads") {
       if (!value(v) || !ParseLong(v, number) || number < 1 || number > 1024) return std::cerr << kUsage, 2;
       runOptions.threads = static_cast<int>(number);
+    } else if (a == "--memory-limit") {
+      if (!value(v) || !ParseLong(v, number) || number < 1) return std::cerr << kUsage, 2;
+      runOptions.memoryLimitMiB = number;
     } else if (a == "--work-dir") {
       if (!value(runOptions.workDirectory)) return std::cerr << kUsage, 2;
     } else if (!a.empty() && a[0] != '-' && modelFile.empty()) {
@@ -130,19 +136,23 @@ int main(int argc, char** argv) {
   }
   try {
     AnalysisModel::XafModel model(modelFile, 0, 1, false);  // read-only, SI, must exist
-    const Solver::CcxDeck deck = Solver::ExportCcxDeck(model, exportOptions);
-    for (const auto& note : deck.notes) std::cerr << "note: " << note << "\n";
+    Solver::CcxDeck deck;
     {
       std::ofstream out(deckFile, std::ios::binary);
-      out << deck.text;
+      if (!out) {
+        std::cerr << "quilm-export: cannot write " << deckFile << "\n";
+        return 1;
+      }
+      deck = Solver::ExportCcxDeck(model, out, exportOptions);
       if (!out.flush()) {
         std::cerr << "quilm-export: cannot write " << deckFile << "\n";
         return 1;
       }
     }
+    for (const auto& note : deck.notes) std::cerr << "note: " << note << "\n";
     std::cerr << "wrote " << deckFile << " (" << deck.loadCaseSteps.size() << " load case step(s)"
               << (deck.frequencyCount > 0 ? ", a frequency step" : "") << ")\n";
-    if (solve) PrintResults(Solver::RunSolver(deck, runOptions), deck);
+    if (solve) PrintResults(Solver::RunSolver(deck, deckFile, runOptions), deck);
   } catch (const std::exception& e) {
     std::cerr << "quilm-export: " << e.what() << "\n";
     return 1;
