@@ -13,9 +13,10 @@
 //    as the beam's and `armStiffnessFactor` times the stiffest beam
 //    material) where the node has a support, mass, load or other element;
 //    an eccentric node with none of these is left out (see axisNodes);
-//  * generated mid-side nodes on beam edges and on free edges of the shell
-//    mesh are fixed in the directions fixed at both ends of their edge (so a
-//    supported plate edge stays supported between its nodes);
+//  * generated mid-side nodes on free edges of the shell mesh are fixed in
+//    the directions fixed at both ends of their edge (so a supported plate
+//    edge stays supported between its nodes); the generated middle nodes of
+//    beams are never fixed (the span bends between its supports);
 //  * four-node shells: S8R with generated mid-side nodes; three-node shells:
 //    three S8R quadrilaterals each, one per corner, meeting at a generated
 //    centroid node (the solver's quadratic triangle is far too stiff);

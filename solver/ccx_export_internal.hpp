@@ -194,6 +194,7 @@ class SolverModelReader {
   // Model elements written as several solver elements -> the ids beyond their own.
   std::map<long, std::vector<long>> extra_;
   std::map<std::pair<long, long>, int> shellEdgeUse_;  // model shell edge -> shells using it
+  std::set<std::pair<long, long>> beamEdges_;          // beam ends joined by a generated middle node
   std::vector<long> denseElements_;
   double maxBeamModulus_ = 0.0;
 
