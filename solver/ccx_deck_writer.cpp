@@ -62,6 +62,10 @@ void WriteMaterials(std::ostream& out, const SolverModel& model) {
 }
 
 void WriteSectionCard(std::ostream& out, const std::string& set, const SectionCard& card) {
+  if (card.kind == SectionCard::Kind::Spring) {
+    out << "*SPRING, ELSET=" << set << "\n" << FormatNumber(card.stiffness, "a spring stiffness") << "\n";
+    return;
+  }
   if (card.kind == SectionCard::Kind::Shell) {
     out << "*SHELL SECTION, ELSET=" << set << ", MATERIAL=" << card.material << "\n"
         << FormatNumber(card.thickness, "a plate thickness") << "\n";

@@ -153,6 +153,7 @@ class SolverModelReader {
   // ---- masses and boundary conditions (ccx_export_supports.cpp) ---------------
   void ReadNodeProperties();
   void InheritFixities();
+  void HoldSupportsBySprings();
   void FinishMasses();
 
   // ---- loads (ccx_export_loads.cpp) -------------------------------------------
@@ -188,6 +189,7 @@ class SolverModelReader {
   std::map<long, qlMaterial> materials_;
   std::map<long, SolverBeamSection> sections_;
   std::map<std::string, ElementGroup> beamGroups_, shellGroups_, armGroups_;
+  ElementGroup springGroup_;
   std::map<long, BeamEnds> beams_;
   std::set<long> shells_;
   std::set<long> refused_;  // elements that cannot be exported

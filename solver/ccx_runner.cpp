@@ -166,6 +166,7 @@ SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
     results.steps[i].loadCase = deck.loadCaseSteps[i];
     results.steps[i].name = i < deck.loadCaseNames.size() ? deck.loadCaseNames[i] : "";
   }
+  FoldSupportReactions(deck, results);
   results.solverOutput = output;
   return results;
 }
