@@ -145,6 +145,10 @@ void WriteMaterials(DeckOut& out, const SolverModel& model) {
 }
 
 void WriteSectionCard(DeckOut& out, const std::string& set, const SectionCard& card) {
+  if (card.kind == SectionCard::Kind::Spring) {
+    out << "*SPRING, ELSET=" << set << "\n" << FormatNumber(card.stiffness, "a spring stiffness") << "\n";
+    return;
+  }
   if (card.kind == SectionCard::Kind::Shell) {
     out << "*SHELL SECTION, ELSET=" << set << ", MATERIAL=" << card.material << "\n"
         << Num{card.thickness, "a plate thickness"} << "\n";

@@ -26,6 +26,7 @@ SolverModel SolverModelReader::Read(CcxDeck& deck) {
   }
   ReadNodeProperties();
   InheritFixities();
+  HoldSupportsBySprings();
   ReadSteps();
   problems_.Settle(options_.skipUnsupported, deck_->notes);
   ReadModelSets();

@@ -176,6 +176,7 @@ SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::st
     results.steps[i].loadCase = deck.loadCaseSteps[i];
     results.steps[i].name = i < deck.loadCaseNames.size() ? deck.loadCaseNames[i] : "";
   }
+  FoldSupportReactions(deck, results);
   results.solverOutput = output;
   return results;
 }

@@ -42,4 +42,11 @@ SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options = {});
 // `deck`): the file is linked, or else copied, into the work directory.
 SolveResults RunSolver(const CcxDeck& deck, const std::string& deckFile, const RunOptions& options = {});
 
+// Turns the parsed nodal forces of `deck`'s solve into support reactions:
+// the forces of each support's springs, gathered at the supported node;
+// reactions of supported generated mid-side nodes go half to each end of
+// their edge. The springs' ends are dropped from the displacements.
+// RunSolver calls it; call it after ParseCcxDat otherwise.
+void FoldSupportReactions(const CcxDeck& deck, SolveResults& results);
+
 }  // namespace Kestrum::Quilm::Solver
