@@ -4,16 +4,19 @@
 //
 //   frame_host [--bays N] [--storeys N] [--elements N] [--divisions N]
 //              [--file PATH] [--quiet]
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <stdexcept>
 #include <string>
 
 #include "change_session.hpp"
 #include "frame_host.hpp"
+#include "output_file.hpp"
 #include "report.hpp"
 
 namespace {
@@ -75,47 +78,70 @@ Options ParseOptions(int argc, char** argv) {
   return o;
 }
 
+// An existing target is replaced only when it is a writable model file (or
+// empty): a text file given by mistake, or a read-only model, is kept.
+void CheckReplaceable(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return;  // a new file
+  char header[16] = {};
+  in.read(header, sizeof header);
+  if (in.gcount() > 0 &&
+      std::string(header, static_cast<std::size_t>(in.gcount())) != std::string("SQLite format 3", 16))
+    throw std::runtime_error("\"" + file + "\" exists and is not a model file; not replacing it");
+  // By its mode, not access(): a superuser may write anything.
+  struct stat st {};
+  if (::stat(file.c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
+    throw std::runtime_error("\"" + file + "\" is read-only; not replacing it");
+}
+
 void Run(const Options& o) {
   using namespace frame_host;
   std::ostream* progress = o.quiet ? nullptr : &std::cerr;
-  // The example always starts a new model.
-  std::filesystem::remove(o.file);
-  std::filesystem::remove(o.file + "-journal");
+  // The example always starts a new model, built beside the target and moved
+  // onto it only when complete: a failed run leaves an earlier model as it was.
+  quilm_tools::CheckOutputPath(o.file, "");
+  CheckReplaceable(o.file);
+  quilm_tools::StagedPath staged(o.file);
 
   const FrameSize& s = o.size;
   std::vector<TimedStep> steps;
-  Stopwatch clock;
-  FrameHost host(o.size, o.file, progress);
-  host.BuildMesh();
-  steps.push_back({"mesh (host)", clock.Seconds()});
+  TableCounts counts;
+  {
+    Stopwatch clock;
+    FrameHost host(o.size, staged.TemporaryPath(), progress);
+    host.BuildMesh();
+    steps.push_back({"mesh (host)", clock.Seconds()});
 
-  clock.Restart();
-  host.WriteAll();
-  steps.push_back({"first write", clock.Seconds()});
-  // The first flush of a large model is its longest step; say so.
-  if (progress && s.ElementCount() >= 50000) *progress << "  flushing the first write" << std::endl;
-  clock.Restart();
-  host.Flush();
-  steps.push_back({"flush after first write", clock.Seconds()});
-
-  std::cout << "Change session\n";
-  for (const auto& [name, change] : ChangeSession()) {
     clock.Restart();
-    const ChangeRecord record = change(host);
-    steps.push_back({"change: " + name, clock.Seconds()});
+    host.WriteAll();
+    steps.push_back({"first write", clock.Seconds()});
+    // The first flush of a large model is its longest step; say so.
+    if (progress && s.ElementCount() >= 50000) *progress << "  flushing the first write" << std::endl;
     clock.Restart();
     host.Flush();
-    steps.push_back({"flush after " + name, clock.Seconds()});
-    std::cout << "  " << record.description << " (" << record.changedElements.size()
-              << " elements changed)\n";
+    steps.push_back({"flush after first write", clock.Seconds()});
+
+    std::cout << "Change session\n";
+    for (const auto& [name, change] : ChangeSession()) {
+      clock.Restart();
+      const ChangeRecord record = change(host);
+      steps.push_back({"change: " + name, clock.Seconds()});
+      clock.Restart();
+      host.Flush();
+      steps.push_back({"flush after " + name, clock.Seconds()});
+      std::cout << "  " << record.description << " (" << record.changedElements.size()
+                << " elements changed)\n";
+    }
+    std::cout << "\n";
+    counts = CountTables(*host.Model().GetXafModel());
   }
-  std::cout << "\n";
+  staged.Commit();
 
   PrintSummary(std::cout,
                "Frame of " + std::to_string(s.bays) + " x " + std::to_string(s.bays) + " bays, " +
                    std::to_string(s.storeys) + " storeys, " + std::to_string(s.divisions) +
                    " elements per span",
-               CountTables(*host.Model().GetXafModel()), steps, o.file);
+               counts, steps, o.file);
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "analysis_model/xaf_model.hpp"
+#include "input_file.hpp"
+#include "output_file.hpp"
 #include "solver/ccx_export.hpp"
 #include "solver/ccx_runner.hpp"
 
@@ -123,22 +125,24 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (deckFile.empty()) {
+    // The model's name with .inp; a model that already ends in .inp keeps
+    // its name and gets a second extension, so the default is never the model.
     const auto dot = modelFile.find_last_of('.');
     const auto slash = modelFile.find_last_of('/');
     const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    deckFile = (hasExtension ? modelFile.substr(0, dot) : modelFile) + ".inp";
+    const bool isDeck = hasExtension && modelFile.compare(dot, std::string::npos, ".inp") == 0;
+    deckFile = (hasExtension && !isDeck ? modelFile.substr(0, dot) : modelFile) + ".inp";
   }
   try {
+    quilm_tools::CheckInputFile(modelFile);
+    quilm_tools::CheckOutputPath(deckFile, modelFile);
     AnalysisModel::XafModel model(modelFile, 0, 1, false);  // read-only, SI, must exist
     const Solver::CcxDeck deck = Solver::ExportCcxDeck(model, exportOptions);
     for (const auto& note : deck.notes) std::cerr << "note: " << note << "\n";
     {
-      std::ofstream out(deckFile, std::ios::binary);
-      out << deck.text;
-      if (!out.flush()) {
-        std::cerr << "quilm-export: cannot write " << deckFile << "\n";
-        return 1;
-      }
+      quilm_tools::OutputFile out(deckFile);
+      out.Stream() << deck.text;
+      out.Commit();
     }
     std::cerr << "wrote " << deckFile << " (" << deck.loadCaseSteps.size() << " load case step(s)"
               << (deck.frequencyCount > 0 ? ", a frequency step" : "") << ")\n";

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "input_file.hpp"
 #include "inspector.hpp"
 
 namespace {
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
+    quilm_tools::CheckInputFile(file);
     auto model = quilm_inspect::OpenReadOnly(file);
     if (command == "counts")
       quilm_inspect::PrintCounts(*model, std::cout);
@@ -70,8 +72,7 @@ int main(int argc, char** argv) {
       quilm_inspect::PrintLoadCase(*model, id, std::cout, limit);
     else
       quilm_inspect::PrintConceptTree(*model, std::cout);
-    std::cout << std::flush;
-    return std::cout ? 0 : 1;
+    return quilm_tools::FinishStdout("quilm-inspect") ? 0 : 1;
   } catch (const std::exception& e) {
     std::cerr << "quilm-inspect: " << e.what() << "\n";
     return 1;
