@@ -2,6 +2,7 @@
 #include "inspector.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <iomanip>
 #include <map>
@@ -13,6 +14,11 @@ namespace quilm_inspect {
 namespace {
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
 
 std::string KindName(am::LoadKind kind) {
   switch (kind) {
@@ -238,14 +244,41 @@ void PrintLoadCase(am::XafModel& model, long lc, std::ostream& out, std::size_t 
   if (loads.size() > limit) out << "    ... " << loads.size() - limit << " more\n";
 }
 
-void PrintConceptTree(am::XafModel& model, std::ostream& out) {
+void PrintConceptTree(am::XafModel& model, std::ostream& out, const ConceptFilter& filter) {
   auto& concepts = model.StructureConcepts();
+  const std::string wanted = Lower(filter.name);
   std::map<long, std::vector<am::StructureConcept>> children;
+  std::vector<am::StructureConcept> matches;
   for (long id : concepts.GetConceptIds()) {
     am::StructureConcept c = concepts.GetConcept(id);
+    if (!wanted.empty()) {
+      if (Lower(c.name).find(wanted) != std::string::npos) matches.push_back(std::move(c));
+      continue;
+    }
     children[c.parent].push_back(std::move(c));
   }
-  out << "Structure concepts: " << concepts.GetConceptIds().size() << "\n";
+  const std::size_t total = concepts.GetConceptIds().size();
+  const std::size_t limit = filter.limit == 0 ? total : filter.limit;
+  std::size_t printed = 0;
+  auto line = [&](const am::StructureConcept& c, int depth) {
+    out << std::string(2 * depth, ' ') << c.id << " " << Quoted(c.name) << " (type " << c.type << ", role "
+        << c.role;
+    if (!wanted.empty() && c.parent >= 0) out << ", in " << c.parent;
+    out << ")\n";
+    ++printed;
+  };
+  if (!wanted.empty()) {
+    out << "Structure concepts named like " << Quoted(filter.name) << ": " << matches.size() << " of "
+        << total << "\n";
+    for (const auto& c : matches) {
+      if (printed == limit) break;
+      line(c, 1);
+    }
+    if (matches.size() > printed)
+      out << "  ... " << matches.size() - printed << " more (--limit 0 lists all)\n";
+    return;
+  }
+  out << "Structure concepts: " << total << "\n";
   // Iterative depth-first walk: deep trees must not exhaust the stack.
   std::vector<std::pair<const am::StructureConcept*, int>> stack;
   auto push = [&](long parent, int depth) {
@@ -254,13 +287,13 @@ void PrintConceptTree(am::XafModel& model, std::ostream& out) {
     for (auto c = it->second.rbegin(); c != it->second.rend(); ++c) stack.emplace_back(&*c, depth);
   };
   push(-1, 1);
-  while (!stack.empty()) {
+  while (!stack.empty() && printed < limit) {
     const auto [c, depth] = stack.back();
     stack.pop_back();
-    out << std::string(2 * depth, ' ') << c->id << " " << Quoted(c->name) << " type " << c->type << " role "
-        << c->role << "\n";
+    line(*c, depth);
     push(c->id, depth + 1);
   }
+  if (total > printed) out << "  ... " << total - printed << " more (--limit 0 lists all, --name filters)\n";
 }
 
 }  // namespace quilm_inspect

@@ -157,8 +157,17 @@ TEST_F(SmallModelTest, LoadCaseListsGravityAndLoadsUpToTheLimit) {
 
 TEST_F(SmallModelTest, ConceptTreeIndentsChildrenUnderParents) {
   const std::string out = Print([](am::XafModel& m, std::ostream& o) { PrintConceptTree(m, o); });
-  EXPECT_THAT(out, HasSubstr("\n  1 \"Frame\" type 10 role 0\n    2 \"Beam 1\" type 11 role 1\n"
-                             "      3 \"Beam 1 span\" type 12 role 0\n  4 \"A1\" type 1 role 0\n"));
+  EXPECT_THAT(out, HasSubstr("\n  1 \"Frame\" (type 10, role 0)\n    2 \"Beam 1\" (type 11, role 1)\n"
+                             "      3 \"Beam 1 span\" (type 12, role 0)\n  4 \"A1\" (type 1, role 0)\n"));
+  // A limit cuts the walk and says how many are left; a name filter matches in any case.
+  const std::string cut = Print([](am::XafModel& m, std::ostream& o) { PrintConceptTree(m, o, {"", 2}); });
+  EXPECT_THAT(cut, HasSubstr("2 \"Beam 1\""));
+  EXPECT_THAT(cut, Not(HasSubstr("Beam 1 span")));
+  EXPECT_THAT(cut, HasSubstr("... 2 more"));
+  const std::string named = Print([](am::XafModel& m, std::ostream& o) {
+    PrintConceptTree(m, o, {"beam 1 SPAN", 0});
+  });
+  EXPECT_THAT(named, HasSubstr("1 of 4\n  3 \"Beam 1 span\" (type 12, role 0, in 2)\n"));
 }
 
 TEST_F(SmallModelTest, ProgramPrintsViewsAndExitsZero) {
@@ -181,11 +190,11 @@ TEST_F(SmallModelTest, ProgramReportsUnreadableInputInOneLine) {
     std::string args, mention;
     int status;
   } cases[] = {
-      {"\"" + ScratchFilePath("inspect_missing", "") + ".qdb\"", "does not exist", 1},
+      {"\"" + ScratchFilePath("inspect_missing", "") + ".qdb\"", "No such file", 1},
       {"\"" + foreign + "\"", foreign, 1},
       {"\"" + emptyFile + "\"", emptyFile, 1},
       {"\"" + path_ + "\" element 99", "99", 1},
-      {"\"" + path_ + "\" node 0", "0", 1},
+      {"\"" + path_ + "\" node 999", "999", 1},
       {"\"" + path_ + "\" loadcase 3", "no load case 3", 1},
   };
   for (const Case& c : cases) {
@@ -208,7 +217,8 @@ TEST_F(SmallModelTest, ProgramRejectsBadUsageWithStatusTwo) {
     SCOPED_TRACE(args);
     const ProgramRun run = RunInspector(args);
     EXPECT_EQ(2, run.status);
-    EXPECT_THAT(run.err, HasSubstr("usage: quilm-inspect"));
+    EXPECT_THAT(run.err, HasSubstr("(see --help)"));
+    EXPECT_EQ(run.err.size() - 1, run.err.find('\n')) << run.err;
   }
 }
 
