@@ -133,7 +133,7 @@ void Run(const Options& o) {
   const FrameSize& s = o.size;
   std::vector<TimedStep> steps;
   TableCounts counts;
-  {
+  try {
     Stopwatch clock;
     FrameHost host(o.size, staged.TemporaryPath(), progress);
     host.BuildMesh();
@@ -161,6 +161,17 @@ void Run(const Options& o) {
     }
     std::cout << "\n";
     counts = CountTables(*host.Model().GetXafModel());
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& e) {
+    // Name the file the user gave, not the one being built beside it.
+    std::string message = e.what();
+    for (auto at = message.find(staged.TemporaryPath()); at != std::string::npos;
+         at = message.find(staged.TemporaryPath(), at + o.file.size()))
+      message.replace(at, staged.TemporaryPath().size(), o.file);
+    if (auto at = message.find(o.file + ".new"); at != std::string::npos)
+      message.erase(at + o.file.size(), 4);
+    throw std::runtime_error(message);
   }
   staged.Commit();
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -81,9 +82,14 @@ std::string SolverFailure(const std::string& message) {
   return text;
 }
 
-// Refuses a --ccx that is missing or not executable before any work.
-void CheckSolver(const std::string& executable) {
-  if (Solver::FindSolver(executable)) return;
+// Refuses a --ccx that is missing or not executable before any work. A
+// relative path is made absolute: the solver runs in its own folder.
+void CheckSolver(std::string& executable) {
+  if (Solver::FindSolver(executable)) {
+    if (executable.find('/') != std::string::npos)
+      executable = std::filesystem::absolute(executable).string();
+    return;
+  }
   struct stat st {};
   if (executable.find('/') == std::string::npos)
     throw CLI::ValidationError("--ccx", "no program \"" + executable + "\" in PATH");

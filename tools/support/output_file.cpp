@@ -13,7 +13,16 @@ namespace quilm_tools {
 
 void CheckOutputPath(const std::string& target, const std::string& input) {
   struct stat out {};
-  if (::stat(target.c_str(), &out) != 0) return;  // a new file
+  if (::stat(target.c_str(), &out) != 0) {  // a new file: its folder must exist
+    const auto slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    struct stat dir {};
+    if (::stat(folder.c_str(), &dir) != 0)
+      throw std::runtime_error("cannot write \"" + target + "\": " + std::strerror(errno));
+    if (!S_ISDIR(dir.st_mode))
+      throw std::runtime_error("cannot write \"" + target + "\": " + std::strerror(ENOTDIR));
+    return;
+  }
   if (!S_ISREG(out.st_mode)) throw std::runtime_error("\"" + target + "\" exists and is not a regular file");
   struct stat in {};
   if (::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
