@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "command_line.hpp"
 #include "input_file.hpp"
 #include "output_file.hpp"
+#include "results_summary.hpp"
 #include "solver/ccx_export.hpp"
 #include "solver/ccx_runner.hpp"
 
@@ -28,39 +30,18 @@ namespace {
 
 using namespace Kestrum::Quilm;
 
-std::string Vec(const vec3d& v) {
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "%14.6e %14.6e %14.6e", v.x, v.y, v.z);
-  return buffer;
-}
-
-void PrintResults(const Solver::SolveResults& results, const Solver::CcxDeck& deck) {
-  std::map<long, long> axisOf;  // printed axis node -> the model node it stands for
-  for (const auto& [node, axis] : deck.axisNodes) axisOf[axis] = node;
-  for (const auto& step : results.steps) {
-    std::cout << "Load case " << step.loadCase << (step.name.empty() ? "" : " (" + step.name + ")") << "\n";
-    std::cout << "  node            ux             uy             uz\n";
-    for (const auto& [node, u] : step.displacements) {
-      std::cout << "  " << node << "  " << Vec(u);
-      if (auto it = axisOf.find(node); it != axisOf.end()) {
-        std::cout << "  (beam axis point of node " << it->second << ")";
-      }
-      std::cout << "\n";
-    }
-    if (!deck.supportNodes.empty()) {
-      std::cout << "  reactions       fx             fy             fz\n";
-      for (long node : deck.supportNodes) {
-        auto it = step.reactions.find(node);
-        if (it != step.reactions.end()) std::cout << "  " << node << "  " << Vec(it->second) << "\n";
-      }
-    }
+// The nodes the model's elements use: results of other nodes are left out.
+std::set<long> UsedNodes(AnalysisModel::XafModel& model) {
+  std::set<long> used;
+  auto& connectivity = model.GetConnectivityManager();
+  for (long id : model.Elements().GetElementIds()) {
+    const AnalysisModel::Element e = connectivity.GetElementById(id);
+    for (unsigned i = 0; i < e.NodeCount(); ++i) used.insert(e.GetNode(i, AnalysisModel::Element::Stored));
   }
-  if (!results.frequencies.empty()) {
-    std::cout << "Eigenfrequencies (Hz)\n";
-    for (std::size_t i = 0; i < results.frequencies.size(); ++i) {
-      std::printf("  %zu  %.6g\n", i + 1, results.frequencies[i]);
-    }
-  }
+  for (long id : model.Nodes())
+    if (model.NodeProperties().GetBoundaryCondition(id) || !model.NodeProperties().GetMasses(id).empty())
+      used.insert(id);
+  return used;
 }
 
 // One line for a solver failure: the runner's first line (with the exit
@@ -114,7 +95,7 @@ std::string DefaultDeckName(const std::string& modelFile) {
 int main(int argc, char** argv) {
   using quilm_tools::WholeNumber;
   std::string modelFile, deckFile;
-  bool solve = false, quiet = false;
+  bool solve = false, quiet = false, fullTables = false;
   long long frequencies = 0, threads = 1;
   std::vector<long long> loadCases;
   Solver::ExportOptions exportOptions;
@@ -128,6 +109,7 @@ int main(int argc, char** argv) {
   app.add_option("MODEL", modelFile, "analysis model file (.qdb)")->required();
   app.add_option("-o,--deck", deckFile, "write the input deck to FILE (default: MODEL with .inp)");
   app.add_flag("--solve", solve, "run the solver and print a summary of the results");
+  app.add_flag("--full", fullTables, "with --solve: also every node's displacement and every reaction");
   app.add_option("--frequencies", frequencies, "add a frequency step for N eigenfrequencies")
       ->transform(WholeNumber(1, 10000));
   app.add_option("--load-case", loadCases, "export this load case (repeatable; default: all)")
@@ -182,7 +164,10 @@ int main(int argc, char** argv) {
         std::cerr << "quilm-export: " << SolverFailure(e.what()) << "\n";
         return 1;
       }
-      PrintResults(results, deck);
+      quilm_export::SummaryOptions summary;
+      summary.fullTables = fullTables;
+      summary.usedNodes = UsedNodes(model);
+      quilm_export::PrintSummary(results, deck, summary, std::cout);
     }
   } catch (const std::exception& e) {
     std::cerr << "quilm-export: " << e.what() << "\n";

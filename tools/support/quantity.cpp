@@ -17,7 +17,7 @@ std::string Si(double value, const std::string& unit) {
   static const struct {
     double scale;
     const char* prefix;
-  } prefixes[] = {{1e9, "G"}, {1e6, "M"}, {1e3, "k"}, {1, ""}, {1e-3, "m"}, {1e-6, "µ"}};
+  } prefixes[] = {{1e9, "G"}, {1e6, "M"}, {1e3, "k"}, {1, ""}, {1e-3, "m"}, {1e-6, "µ"}, {1e-9, "n"}};
   const double magnitude = std::fabs(value);
   if (magnitude == 0 || !std::isfinite(value)) return Number(value) + " " + unit;
   for (const auto& p : prefixes) {
