@@ -70,6 +70,7 @@ class WorkDirectory {
 
 // The last lines of the solver's output, for error messages.
 std::string Tail(const std::string& text, std::size_t lines = 15) {
+  if (text.empty()) return text;
   std::size_t at = text.size();
   for (std::size_t n = 0; n < lines && at > 0; ++n) {
     at = text.rfind('\n', at - 1);
