@@ -23,7 +23,7 @@ struct Num {
 // ever held as a string of its own.
 class DeckOut {
  public:
-  DeckOut(std::ostream& out, const DeckProgress& progress) : out_(out), progress_(progress) {}
+  DeckOut(std::ostream& out, AnalysisModel::ProgressMeter& meter) : out_(out), meter_(meter) {}
   DeckOut(const DeckOut&) = delete;
   DeckOut& operator=(const DeckOut&) = delete;
 
@@ -58,6 +58,9 @@ class DeckOut {
     return *this;
   }
 
+  // Counts `n` records (nodes, elements, loads) written, for the progress.
+  void Count(std::uint64_t n = 1) { meter_.Advance(n); }
+
   // Sends what is buffered to the stream.
   void Flush() {
     if (used_ == 0) return;
@@ -71,15 +74,10 @@ class DeckOut {
   void Room(std::size_t n) {
     if (kSize - used_ < n) Flush();
   }
-  void Put(const char* data, std::size_t n) {
-    out_.write(data, static_cast<std::streamsize>(n));
-    written_ += n;
-    if (progress_) progress_(written_);
-  }
+  void Put(const char* data, std::size_t n) { out_.write(data, static_cast<std::streamsize>(n)); }
 
   std::ostream& out_;
-  const DeckProgress& progress_;
-  std::uint64_t written_ = 0;
+  AnalysisModel::ProgressMeter& meter_;
   std::size_t used_ = 0;
   char buffer_[kSize];
 };
@@ -107,6 +105,7 @@ void WriteNodes(DeckOut& out, const SolverModel& model) {
   for (const auto& [id, p] : model.nodes) {
     out << id << ", " << Num{p.x, "a coordinate"} << ", " << Num{p.y, "a coordinate"} << ", "
         << Num{p.z, "a coordinate"} << "\n";
+    out.Count();
   }
   out << "*NSET, NSET=NMODEL\n";
   WriteIdLines(out, model.printedNodes);
@@ -116,6 +115,7 @@ void WriteElements(DeckOut& out, const SolverModel& model) {
   for (const ElementGroup& group : model.elementGroups) {
     out << "*ELEMENT, TYPE=" << group.type << ", ELSET=" << CheckSetName(group.name) << "\n";
     for (const auto& row : group.rows) WriteIdLines(out, row);
+    out.Count(group.rows.size());
   }
 }
 
@@ -202,12 +202,14 @@ void WriteNodalLoads(DeckOut& out, const std::vector<NodalLoad>& loads) {
   for (const NodalLoad& load : loads) {
     out << load.node << ", " << load.dof << ", " << Num{load.value, "a nodal load"} << "\n";
   }
+  out.Count(loads.size());
 }
 
 void WritePressures(DeckOut& out, const std::vector<Pressure>& pressures) {
   for (const Pressure& pressure : pressures) {
     out << pressure.element << ", P, " << Num{pressure.value, "a pressure"} << "\n";
   }
+  out.Count(pressures.size());
 }
 
 void WriteGravity(DeckOut& out, const Gravity& gravity) {
@@ -230,12 +232,21 @@ void WriteFrequencyStep(DeckOut& out, int frequencyCount) {
   out << "** Eigenfrequencies\n*STEP\n*FREQUENCY\n" << frequencyCount << "\n*END STEP\n";
 }
 
+// The records the progress counts: nodes, element rows and step loads.
+std::uint64_t RecordCount(const SolverModel& model) {
+  std::uint64_t n = model.nodes.size();
+  for (const ElementGroup& group : model.elementGroups) n += group.rows.size();
+  for (const StaticStep& step : model.steps) n += step.nodalLoads.size() + step.pressures.size();
+  return n;
+}
+
 }  // namespace
 
 void WriteDeck(std::ostream& stream, const SolverModel& model, const std::vector<std::string>& notes,
-               const DeckProgress& progress) {
+               const AnalysisModel::ProgressCallback& progress) {
+  AnalysisModel::ProgressMeter meter(progress, "write deck", RecordCount(model));
   // On the heap: the buffer is larger than a stack frame should be.
-  const auto deckOut = std::make_unique<DeckOut>(stream, progress);
+  const auto deckOut = std::make_unique<DeckOut>(stream, meter);
   DeckOut& out = *deckOut;
   WriteHeader(out, model, notes);
   WriteNodes(out, model);
@@ -249,6 +260,7 @@ void WriteDeck(std::ostream& stream, const SolverModel& model, const std::vector
   for (const StaticStep& step : model.steps) WriteStaticStep(out, step);
   if (model.frequencyCount > 0) WriteFrequencyStep(out, model.frequencyCount);
   out.Flush();
+  meter.Finish();
 }
 
 }  // namespace Kestrum::Quilm::Solver::detail

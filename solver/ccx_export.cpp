@@ -82,7 +82,7 @@ CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, std::ostream& out, const E
     // Dropped before returning: the solver model is the largest thing the
     // export holds, and the caller may go on to solve.
     const detail::SolverModel solverModel = detail::SolverModelReader(model, options).Read(deck);
-    detail::WriteDeck(out, solverModel, deck.notes);
+    detail::WriteDeck(out, solverModel, deck.notes, options.progress);
   }
   if (!out) throw ExportError("cannot write the deck: the output stream failed");
   return deck;

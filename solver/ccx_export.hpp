@@ -65,6 +65,10 @@ struct ExportOptions {
   // Young's modulus of the stiff arms as a multiple of the stiffest beam
   // material's.
   double armStiffnessFactor = 1000.0;
+  // Receives the export's progress (analysis_model/progress.hpp): the step
+  // "export" counts the model's elements as they are read, then "write deck"
+  // the deck's nodes, elements and loads as they are written. Empty: none.
+  AnalysisModel::ProgressCallback progress;
 };
 
 // A support's translation held through a stiff spring: the generated node

@@ -21,7 +21,10 @@ bool RunsBackwards(const vec3d& t) {
 }  // namespace
 
 void SolverModelReader::ReadElements() {
-  for (long id : model_.Elements().GetElementIds()) {
+  const std::vector<long> ids = model_.Elements().GetElementIds();
+  AnalysisModel::ProgressMeter meter(options_.progress, "export", ids.size());
+  for (long id : ids) {
+    meter.Advance();
     Element element = model_.GetConnectivityManager().GetElementById(id);
     auto record = model_.Elements().GetElement(id);
     const std::size_t fatalBefore = problems_.FatalCount();
@@ -42,6 +45,7 @@ void SolverModelReader::ReadElements() {
     // Loads on a refused element would only repeat its refusal.
     if (problems_.FatalCount() != fatalBefore) refused_.insert(id);
   }
+  meter.Finish();
 }
 
 // True when every end of the element is rigidly connected.

@@ -2,6 +2,7 @@
 #include "solver/ccx_runner.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -121,6 +123,72 @@ int ThreadsFor(const RunOptions& options, const fs::path& input) {
   return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+// Counts the steps the solver announces in its output (" STEP  n" lines) as
+// the output grows, reading only what was added since the last look.
+class StepWatcher {
+ public:
+  explicit StepWatcher(const fs::path& log) : log_(log) {}
+  std::uint64_t StepsBegun() {
+    if (!in_.is_open()) in_.open(log_, std::ios::binary);
+    if (!in_.is_open()) return begun_;
+    in_.clear();
+    for (std::string line; std::getline(in_, line);) {
+      if (in_.eof()) {  // an unfinished line: read it again next time
+        in_.clear();
+        in_.seekg(-static_cast<std::streamoff>(line.size()), std::ios::cur);
+        break;
+      }
+      if (line.rfind(" STEP ", 0) == 0) ++begun_;
+    }
+    return begun_;
+  }
+
+ private:
+  fs::path log_;
+  std::ifstream in_;
+  std::uint64_t begun_ = 0;
+};
+
+// Waits for the solver to end and returns its wait status. When `watch`
+// is set it looks at the solver's output a few times a second and counts
+// each step completed on `meter`; if that throws (a host's callback), the
+// solver is stopped before the exception goes on.
+int WaitForSolver(pid_t child, const fs::path& log, bool watch, AnalysisModel::ProgressMeter& meter,
+                  std::uint64_t steps) {
+  int status = 0;
+  if (!watch) {
+    while (::waitpid(child, &status, 0) < 0) {
+      if (errno != EINTR) throw SolverError("lost the solver process: " + std::string(std::strerror(errno)));
+    }
+    return status;
+  }
+  StepWatcher watcher(log);
+  std::uint64_t reported = 0;
+  auto pause = std::chrono::milliseconds(5);
+  try {
+    for (;;) {
+      const pid_t ended = ::waitpid(child, &status, WNOHANG);
+      if (ended < 0 && errno != EINTR)
+        throw SolverError("lost the solver process: " + std::string(std::strerror(errno)));
+      if (ended == child) return status;
+      // A step is complete once the next one has begun.
+      const std::uint64_t begun = watcher.StepsBegun();
+      const std::uint64_t completed = std::min(begun > 0 ? begun - 1 : 0, steps);
+      if (completed > reported) {
+        meter.Advance(completed - reported);
+        reported = completed;
+      }
+      std::this_thread::sleep_for(pause);
+      pause = std::min(pause * 2, std::chrono::milliseconds(200));
+    }
+  } catch (...) {
+    ::kill(child, SIGKILL);
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    throw;
+  }
+}
+
 // Runs the solver on the deck already written to job.inp in `work`.
 SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::string& solver,
                    const WorkDirectory& work) {
@@ -144,6 +212,8 @@ SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::st
   for (auto& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
   const std::string directory = work.Path().string();
+  const std::uint64_t steps = deck.loadCaseSteps.size() + (deck.frequencyCount > 0 ? 1 : 0);
+  AnalysisModel::ProgressMeter solving(options.progress, "solve", steps);
   const pid_t child = ::fork();
   if (child < 0) throw SolverError("cannot start the solver: " + std::string(std::strerror(errno)));
   if (child == 0) {
@@ -158,10 +228,7 @@ SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::st
     ::execve(solver.c_str(), const_cast<char* const*>(argv), envp.data());
     ::_exit(127);
   }
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) throw SolverError("lost the solver process: " + std::string(std::strerror(errno)));
-  }
+  const int status = WaitForSolver(child, log, static_cast<bool>(options.progress), solving, steps);
   const std::string output = ReadFile(log);
   const bool exitedZero = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   const std::string errors = ErrorLines(output);
@@ -171,6 +238,8 @@ SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::st
                                   : std::string("it reported errors");
     throw SolverError("the solver failed (" + why + "):\n" + (errors.empty() ? Tail(output) : errors));
   }
+  solving.Finish();
+  AnalysisModel::ProgressMeter reading(options.progress, "read results", 1);
   SolveResults results =
       ParseCcxDat(ReadFile(work.Path() / "job.dat"), deck.loadCaseSteps.size(), deck.frequencyCount > 0);
   for (std::size_t i = 0; i < results.steps.size(); ++i) {
@@ -179,6 +248,7 @@ SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::st
   }
   FoldSupportReactions(deck, results);
   results.solverOutput = output;
+  reading.Finish();
   return results;
 }
 

@@ -25,6 +25,10 @@ struct RunOptions {
   // Where to run: empty makes (and afterwards removes) a fresh directory
   // under TMPDIR or /tmp; a given directory is used and kept.
   std::string workDirectory;
+  // Receives the run's progress (analysis_model/progress.hpp): the step
+  // "solve" counts the solver's steps as its output announces them (checked
+  // a few times a second), then "read results" is one unit. Empty: none.
+  AnalysisModel::ProgressCallback progress;
 };
 
 // The full path of `executable` (a path with a slash is taken as it is),

@@ -5,6 +5,7 @@
 //   frame_host [--bays N] [--storeys N] [--elements N] [--divisions N]
 //              [--file PATH] [--quiet] [--help] [--version]
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include "input_file.hpp"
 #include "output_file.hpp"
 #include "report.hpp"
+#include "terminal_progress.hpp"
 
 #ifndef QUILM_VERSION
 #define QUILM_VERSION "unknown"
@@ -123,7 +125,9 @@ void CheckReplaceable(const std::string& file) {
 
 void Run(const Options& o) {
   using namespace frame_host;
-  std::ostream* progress = o.quiet ? nullptr : &std::cerr;
+  // Progress goes to a terminal only: logs and pipes get the summary alone.
+  std::ostream* progress = o.quiet || !::isatty(STDERR_FILENO) ? nullptr : &std::cerr;
+  auto flushProgress = quilm_tools::TerminalProgress::ForStderr(o.quiet);
   // The example always starts a new model, built beside the target and moved
   // onto it only when complete: a failed run leaves an earlier model as it was.
   quilm_tools::CheckOutputPath(o.file, "");
@@ -142,8 +146,9 @@ void Run(const Options& o) {
     clock.Restart();
     host.WriteAll();
     steps.push_back({"first write", clock.Seconds()});
-    // The first flush of a large model is its longest step; say so.
-    if (progress && s.ElementCount() >= 50000) *progress << "  flushing the first write" << std::endl;
+    // The first flush of a large model is its longest step: the model
+    // reports its progress on the terminal.
+    host.Model().GetXafModel()->SetProgressCallback(flushProgress.Callback());
     clock.Restart();
     host.Flush();
     steps.push_back({"flush after first write", clock.Seconds()});

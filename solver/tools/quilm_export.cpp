@@ -21,6 +21,7 @@
 #include "results_summary.hpp"
 #include "solver/ccx_export.hpp"
 #include "solver/ccx_runner.hpp"
+#include "terminal_progress.hpp"
 
 #ifndef QUILM_VERSION
 #define QUILM_VERSION "unknown"
@@ -149,6 +150,8 @@ int main(int argc, char** argv) {
     quilm_tools::CheckInputFile(modelFile);
     quilm_tools::CheckOutputPath(deckFile, modelFile);
     AnalysisModel::XafModel model(modelFile, 0, 1, false);  // read-only, SI, must exist
+    auto progress = quilm_tools::TerminalProgress::ForStderr(quiet);
+    exportOptions.progress = runOptions.progress = progress.Callback();
     // The deck streams into its file as it is produced; the solver reads
     // that file, so the deck's text is never held in memory whole.
     Solver::CcxDeck deck;

@@ -42,7 +42,7 @@ XafModel::~XafModel() = default;
 void XafModel::Flush() {
   Trace(*this, "Model.Flush");
   if (data_->readOnly) throw ModelError("model file \"" + data_->fileName + "\" is open read-only");
-  ModelFile::Write(*data_);
+  ModelFile::Write(*data_, progress_);
   data_->ClearChanges();
 }
 

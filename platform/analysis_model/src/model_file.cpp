@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "model_file_tables.hpp"
 #include "model_schema.hpp"
@@ -169,29 +170,30 @@ void CreateTables(Sql::Connection& db) {
 }
 
 // The changed rows of every table, in the order of model_file_tables.hpp;
-// the load cases' writer also writes their loads.
-void WriteTables(Sql::Connection& db, const ModelData& d) {
-  MetaTable::Write(db, d);
-  NodesTable::Write(db, d);
-  ElementsTable::Write(db, d);
-  EccentricitiesTable::Write(db, d);
-  TransformationsTable::Write(db, d);
-  HingesTable::Write(db, d);
-  ConceptsTable::Write(db, d);
-  MaterialsTable::Write(db, d);
-  SectionsTable::Write(db, d);
-  SetsTable::Write(db, d);
-  NodePropertiesTable::Write(db, d);
-  LoadCasesTable::Write(db, d);
+// the load cases' writer also writes their loads. Progress is counted per
+// table: the rows' share of each is not known before it is written.
+void WriteTables(Sql::Connection& db, const ModelData& d, const ProgressCallback& progress) {
+  using TableWriter = void (*)(Sql::Connection&, const ModelData&);
+  static constexpr TableWriter kWriters[] = {
+      MetaTable::Write,           NodesTable::Write,           ElementsTable::Write,
+      EccentricitiesTable::Write, TransformationsTable::Write, HingesTable::Write,
+      ConceptsTable::Write,       MaterialsTable::Write,       SectionsTable::Write,
+      SetsTable::Write,           NodePropertiesTable::Write,  LoadCasesTable::Write};
+  ProgressMeter meter(progress, "flush", std::size(kWriters));
+  for (TableWriter write : kWriters) {
+    write(db, d);
+    meter.Advance();
+  }
+  meter.Finish();
 }
 
 // Writes what changed in one transaction on an open connection.
-void WriteChanges(Sql::Connection& db, const ModelData& d, bool creating) {
+void WriteChanges(Sql::Connection& db, const ModelData& d, bool creating, const ProgressCallback& progress) {
   SetSynchronous(db, d);
   db.Exec("BEGIN IMMEDIATE");
   try {
     if (creating) CreateTables(db);
-    WriteTables(db, d);
+    WriteTables(db, d, progress);
     db.Exec("COMMIT");
   } catch (...) {
     sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -217,7 +219,7 @@ void SyncDirectoryOf(const std::string& name) {
 // renames it into place only once it is complete, so that a crash during it
 // leaves no half-made model file behind: the target either does not exist
 // (the model was never flushed) or holds the whole first flush.
-void CreateFile(ModelData& d) {
+void CreateFile(ModelData& d, const ProgressCallback& progress) {
   const std::string temporary = d.fileName + ".new";
   RemoveWithJournal(temporary);  // what a crashed first flush left
   MarkEverythingChanged(d);
@@ -225,7 +227,7 @@ void CreateFile(ModelData& d) {
     {
       FileConnection file(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
       file.db.Exec("PRAGMA journal_mode = DELETE");
-      WriteChanges(file.db, d, true);
+      WriteChanges(file.db, d, true, progress);
     }
     if (::rename(temporary.c_str(), d.fileName.c_str()) != 0)
       throw ModelError("cannot create model file \"" + d.fileName + "\": " + std::strerror(errno));
@@ -241,10 +243,10 @@ void CreateFile(ModelData& d) {
 
 }  // namespace
 
-void Write(ModelData& d) {
+void Write(ModelData& d, const ProgressCallback& progress) {
   if (!d.file) {
     if (FileSize(d.fileName) < 0) {
-      CreateFile(d);
+      CreateFile(d, progress);
       return;
     }
     CheckHeader(d.fileName);
@@ -252,7 +254,7 @@ void Write(ModelData& d) {
     file->db.Exec("PRAGMA journal_mode = DELETE");
     d.file = std::move(file);
   }
-  WriteChanges(d.file->db, d, false);
+  WriteChanges(d.file->db, d, false, progress);
 }
 
 }  // namespace ModelFile

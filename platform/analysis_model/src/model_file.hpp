@@ -11,7 +11,8 @@ namespace Kestrum::Quilm::AnalysisModel::ModelFile {
 void Read(ModelData& d);
 
 // Writes the changes marked in `d` to d.fileName in one transaction,
-// creating the file on the first flush.
-void Write(ModelData& d);
+// creating the file on the first flush; reports one unit per table written
+// to `progress` (may be empty).
+void Write(ModelData& d, const ProgressCallback& progress);
 
 }  // namespace Kestrum::Quilm::AnalysisModel::ModelFile

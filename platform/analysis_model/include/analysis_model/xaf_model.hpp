@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "analysis_model/connectivity.hpp"
+#include "analysis_model/progress.hpp"
 #include "analysis_model/records.hpp"
 #include "analysis_model/trace.hpp"
 #include "definitions/definitions.hpp"
@@ -460,6 +461,7 @@ class XafModel {
   // the first flush of a new model creates the file. A flush that fails
   // leaves the file as the last completed flush wrote it and keeps the
   // changes in memory for the next flush. Throws ModelError when read-only.
+  // Reports its progress as the step "flush", one unit per table written.
   void Flush();
   XafArchive& GetArchive();
 
@@ -469,6 +471,10 @@ class XafModel {
   // Attaches a trace sink (not owned; nullptr detaches).
   void SetTraceSink(TraceSink* sink) noexcept { trace_ = sink; }
   TraceSink* GetTraceSink() const noexcept { return trace_; }
+
+  // Sets the callback that Flush reports its progress to (see progress.hpp);
+  // an empty one, the default, reports nothing.
+  void SetProgressCallback(ProgressCallback callback) { progress_ = std::move(callback); }
 
   // Checks the cross-references of all tables; returns "" when they hold,
   // otherwise a description of the first violation.
@@ -482,6 +488,7 @@ class XafModel {
 
   std::unique_ptr<ModelData> data_;
   TraceSink* trace_ = nullptr;
+  ProgressCallback progress_;
   XafStructureConceptManager concepts_{*this};
   XafMaterialManager materials_{*this};
   XafSectionManager sections_{*this};
