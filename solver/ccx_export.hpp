@@ -87,7 +87,12 @@ struct CcxDeck {
   // The load case of each static step, in step order.
   std::vector<long> loadCaseSteps;
   std::vector<std::string> loadCaseNames;  // same order; "" for unnamed cases
-  int frequencyCount = 0;                  // 0: no frequency step
+  // The resultant force of each static step's loads as exported (same
+  // order): point and line loads, pressures times their shells' areas,
+  // gravity on the elements' and point masses' mass, inertia forces of node
+  // accelerations. The support reactions of a solve balance it.
+  std::vector<vec3d> appliedForces;
+  int frequencyCount = 0;  // 0: no frequency step
   // Approximations made and records left out, one sentence each.
   std::vector<std::string> notes;
   // Nodes with a boundary condition (whose reactions are meaningful).

@@ -187,6 +187,7 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
   const double mass = material->Density() * section.Properties().area * length;
   if (material->Density() > 0.0) {
     for (const auto& row : rows) denseElements_.push_back(row[0]);
+    structuralMass_ += mass;
     if (count == 2) {
       lumpedMass_[nodes[0]] += mass / 2.0;
       lumpedMass_[nodes[1]] += mass / 2.0;
@@ -268,6 +269,7 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
     } else {
       area = vec3d(p0, p1).cross(vec3d(p0, p2)).length() / 2.0;
     }
+    structuralMass_ += material->Density() * thickness * area;
     const double share = material->Density() * thickness * area / count;
     for (long node : corners) lumpedMass_[node] += share;
   }

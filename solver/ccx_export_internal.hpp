@@ -162,7 +162,8 @@ class SolverModelReader {
   StaticStep ReadStaticStep(long lc);
   void ReadNodeLoad(const LoadEntry& entry, const std::string& label, std::map<long, Dofs>& nodal);
   void ReadLineLoad(const LoadEntry& entry, const std::string& label, std::map<long, Dofs>& nodal);
-  void ReadPressure(const LoadEntry& entry, const std::string& label, std::vector<Pressure>& pressures);
+  void ReadPressure(const LoadEntry& entry, const std::string& label, std::vector<Pressure>& pressures,
+                    vec3d& resultant);
   std::optional<Gravity> ReadGravity(long lc, std::map<long, Dofs>& nodal);
   std::vector<NodalLoad> NodalLoadsOf(const std::map<long, Dofs>& nodal) const;
   void AddNodal(std::map<long, Dofs>& loads, long node, const vec3d& force, const vec3d& moment);
@@ -201,6 +202,7 @@ class SolverModelReader {
   double maxBeamModulus_ = 0.0;
 
   std::map<long, double> lumpedMass_;  // structural mass lumped at model nodes
+  double structuralMass_ = 0.0;        // of the elements gravity acts on
   std::map<long, std::array<double, 6>> pointMasses_;
   // Point masses grouped by their value as the deck writes it -> value, nodes.
   std::map<std::string, std::pair<double, std::vector<long>>> massElements_;

@@ -61,6 +61,7 @@ StaticStep SolverModelReader::ReadStaticStep(long lc) {
   step.name = loadManager.GetLoadCaseName(lc).value_or("");
   const std::string where = "load case " + std::to_string(lc);
   std::map<long, Dofs> nodal;
+  vec3d applied;  // of the pressures and the elements' gravity; nodal forces are added below
   for (const LoadEntry& entry : loadManager.GetLoads(lc)) {
     if (!entry.record) continue;
     const bool onNode = entry.kind == LoadKind::Point || entry.kind == LoadKind::NodeAcceleration;
@@ -79,15 +80,18 @@ StaticStep SolverModelReader::ReadStaticStep(long lc) {
         ReadLineLoad(entry, label, nodal);
         break;
       case LoadKind::Surface:
-        ReadPressure(entry, label, step.pressures);
+        ReadPressure(entry, label, step.pressures, applied);
         break;
       case LoadKind::InitialStrain:
         break;  // reported above
     }
   }
   step.gravity = ReadGravity(lc, nodal);
+  if (step.gravity) applied += step.gravity->direction * (step.gravity->magnitude * structuralMass_);
+  for (const auto& entry : nodal) applied += vec3d(entry.second[0], entry.second[1], entry.second[2]);
   deck_->loadCaseSteps.push_back(lc);
   deck_->loadCaseNames.push_back(step.name);
+  deck_->appliedForces.push_back(applied);
   step.nodalLoads = NodalLoadsOf(nodal);
   return step;
 }
@@ -137,9 +141,11 @@ void SolverModelReader::ReadLineLoad(const LoadEntry& entry, const std::string& 
   AddLineLoad(nodal, BeamEnds{ends.middle, ends.last, m, ends.lastPos}, q, line->End());
 }
 
-// A pressure on a shell, on every solver element the shell was written as.
+// A pressure on a shell, on every solver element the shell was written as;
+// adds its resultant, the pressure times the shell's vector area (along the
+// normal of its node order), to `resultant`.
 void SolverModelReader::ReadPressure(const LoadEntry& entry, const std::string& label,
-                                     std::vector<Pressure>& pressures) {
+                                     std::vector<Pressure>& pressures, vec3d& resultant) {
   auto surface = dynamic_cast<const AnalysisModel::SurfaceLoad*>(entry.record.get());
   if (!surface || !shells_.count(entry.target)) {
     problems_.Add("pressures are only supported on shell elements", label, true);
@@ -148,6 +154,18 @@ void SolverModelReader::ReadPressure(const LoadEntry& entry, const std::string& 
   const double pressure = surface->Pressure();
   CheckWritable(pressure, "a pressure");
   for (long part : SolverElements(entry.target)) pressures.push_back({part, pressure});
+  const Element shell = model_.GetConnectivityManager().GetElementById(entry.target);
+  const unsigned count = shell.NodeCount();
+  // The vector area: half the sum of the cross products of the corners
+  // seen from the first one (exact for a warped quadrilateral too).
+  const pos3d origin = PositionOf(shell.GetNode(0, Element::Geometric));
+  vec3d area;
+  for (unsigned i = 1; i + 1 < count; ++i) {
+    const vec3d a(origin, PositionOf(shell.GetNode(i, Element::Geometric)));
+    const vec3d b(origin, PositionOf(shell.GetNode(i + 1, Element::Geometric)));
+    area += a.cross(b) * 0.5;
+  }
+  resultant += area * pressure;
 }
 
 // The load case's gravity: on the elements with a density (none when there

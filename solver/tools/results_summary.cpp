@@ -32,6 +32,29 @@ void Row(std::ostream& out, const std::string& label, const vec3d& v, const char
       << Right(Si(v.z, unit), 14) << "\n";
 }
 
+// `v` with the components that are rounding noise beside its length
+// (below a part in a billion) set to zero.
+vec3d WithoutNoise(vec3d v) {
+  const double noise = 1e-9 * Length(v);
+  for (double* c : {&v.x, &v.y, &v.z})
+    if (std::abs(*c) < noise) *c = 0.0;
+  return v;
+}
+
+// What the support reactions leave of the applied loads: a few parts in a
+// million for a model in equilibrium.
+void PrintBalance(std::ostream& out, const vec3d& applied, const vec3d& reactions) {
+  const vec3d rest(applied.x + reactions.x, applied.y + reactions.y, applied.z + reactions.z);
+  out << "  out of balance    " << quilm_tools::Triple(rest.x / 1e3, rest.y / 1e3, rest.z / 1e3, "kN");
+  if (Length(applied) > 0.0) {
+    char share[48];
+    std::snprintf(share, sizeof share, ", %.2g %% of the applied loads",
+                  100.0 * Length(rest) / Length(applied));
+    out << share;
+  }
+  out << "\n";
+}
+
 void Header(std::ostream& out, const char* first, const char* a, const char* b, const char* c) {
   char line[160];
   std::snprintf(line, sizeof line, "    %-10s %14s %14s %14s\n", first, a, b, c);
@@ -78,9 +101,16 @@ void PrintSummary(const Solver::SolveResults& results, const Solver::CcxDeck& de
       sum = vec3d(sum.x + it->second.x, sum.y + it->second.y, sum.z + it->second.z);
       ++supports;
     }
+    const auto stepIndex = static_cast<std::size_t>(&step - results.steps.data());
+    const bool hasApplied = stepIndex < deck.appliedForces.size();
+    const vec3d applied = hasApplied ? WithoutNoise(deck.appliedForces[stepIndex]) : vec3d();
+    if (hasApplied)
+      out << "  applied loads     "
+          << quilm_tools::Triple(applied.x / 1e3, applied.y / 1e3, applied.z / 1e3, "kN") << "\n";
     if (supports > 0)
       out << "  support reactions " << quilm_tools::Triple(sum.x / 1e3, sum.y / 1e3, sum.z / 1e3, "kN")
           << " summed over " << supports << " supported node" << (supports == 1 ? "" : "s") << "\n";
+    if (hasApplied && supports > 0) PrintBalance(out, applied, sum);
     if (!options.fullTables) continue;
     out << "  displacements\n";
     Header(out, "node", "ux", "uy", "uz");
