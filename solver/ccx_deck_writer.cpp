@@ -83,13 +83,14 @@ class DeckOut {
 };
 
 // Ids as comma-separated data lines of at most kMaxEntriesPerLine entries.
-void WriteIdLines(DeckOut& out, const std::vector<long>& ids) {
-  for (std::size_t i = 0; i < ids.size(); ++i) {
+void WriteIdLines(DeckOut& out, const long* ids, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
     out << ids[i];
-    const bool lineEnd = i + 1 == ids.size() || (i + 1) % kMaxEntriesPerLine == 0;
+    const bool lineEnd = i + 1 == count || (i + 1) % kMaxEntriesPerLine == 0;
     out << (lineEnd ? std::string_view("\n") : std::string_view(", "));
   }
 }
+void WriteIdLines(DeckOut& out, const std::vector<long>& ids) { WriteIdLines(out, ids.data(), ids.size()); }
 
 // A direction as the deck writes it: "x, y, z".
 void WriteVector(DeckOut& out, const vec3d& v) { out << Num{v.x} << ", " << Num{v.y} << ", " << Num{v.z}; }
@@ -114,8 +115,9 @@ void WriteNodes(DeckOut& out, const SolverModel& model) {
 void WriteElements(DeckOut& out, const SolverModel& model) {
   for (const ElementGroup& group : model.elementGroups) {
     out << "*ELEMENT, TYPE=" << group.type << ", ELSET=" << CheckSetName(group.name) << "\n";
-    for (const auto& row : group.rows) WriteIdLines(out, row);
-    out.Count(group.rows.size());
+    for (std::size_t at = 0; at < group.rows.size(); at += group.rowWidth)
+      WriteIdLines(out, group.rows.data() + at, group.rowWidth);
+    out.Count(group.RowCount());
   }
 }
 
@@ -235,7 +237,7 @@ void WriteFrequencyStep(DeckOut& out, int frequencyCount) {
 // The records the progress counts: nodes, element rows and step loads.
 std::uint64_t RecordCount(const SolverModel& model) {
   std::uint64_t n = model.nodes.size();
-  for (const ElementGroup& group : model.elementGroups) n += group.rows.size();
+  for (const ElementGroup& group : model.elementGroups) n += group.RowCount();
   for (const StaticStep& step : model.steps) n += step.nodalLoads.size() + step.pressures.size();
   return n;
 }

@@ -48,7 +48,7 @@ void SolverModelReader::ReadModelSets() {
     written.id = id;
     written.nodes.assign(content.Nodes().begin(), content.Nodes().end());
     for (long e : content.Elements()) {
-      if (beams_.count(e) || shells_.count(e)) {
+      if (beams_.count(e) || IsShell(e)) {
         const auto parts = SolverElements(e);
         written.elements.insert(written.elements.end(), parts.begin(), parts.end());
       }

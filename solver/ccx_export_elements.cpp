@@ -180,7 +180,7 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
   }
 
   ElementGroup& group = BeamGroup(type, sectionId, record.GetMaterial(), *mapped, n1);
-  for (auto& row : rows) group.rows.push_back(row);
+  for (auto& row : rows) group.AddRow(row);
   beams_[id] = BeamEnds{first, last, firstPos, lastPos, middle};
   maxBeamModulus_ = std::max(maxBeamModulus_, material->YoungsModulus());
 
@@ -231,7 +231,7 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
 
   std::vector<long> corners;
   for (unsigned i = 0; i < count; ++i) corners.push_back(element.GetNode(i, Element::Geometric));
-  for (unsigned i = 0; i < count; ++i) ++shellEdgeUse_[std::minmax(corners[i], corners[(i + 1) % count])];
+  for (unsigned i = 0; i < count; ++i) ++edges_[EdgeKey(corners[i], corners[(i + 1) % count])].shellUses;
   // Quadratic triangles (S6) are far too stiff, so a triangle is divided
   // into three quadrilaterals, one per corner, that meet at its centroid.
   std::vector<std::vector<long>> quads;
@@ -257,8 +257,9 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
   }
 
   ElementGroup& group = ShellGroup(sectionId, record.GetMaterial(), thickness);
-  for (const auto& row : rows) group.rows.push_back(row);
-  shells_.insert(id);
+  for (const auto& row : rows) group.AddRow(row);
+  if (shells_.size() <= static_cast<std::size_t>(id)) shells_.resize(static_cast<std::size_t>(id) + 1);
+  shells_[static_cast<std::size_t>(id)] = true;
 
   if (material->Density() > 0.0) {
     for (const auto& row : rows) denseElements_.push_back(row[0]);

@@ -11,14 +11,17 @@
 //   ccx_export_loads.cpp     load cases and the loads of their steps.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -105,6 +108,53 @@ struct BeamEnds {
   long middle = 0;  // the middle node of a three-node beam, 0 for none
 };
 
+// The model's nodes: a list in ascending id order, the order the deck writes
+// them in, and a dense index from id to place in the list (ids are dense in
+// practice, so this takes a fraction of an ordered map's memory and time).
+// Iterates and answers count() as a map from id to position would.
+class NodeTable {
+ public:
+  using Entry = std::pair<long, pos3d>;
+  // Takes the nodes in any order.
+  void Assign(std::vector<Entry> nodes) {
+    list_ = std::move(nodes);
+    std::sort(list_.begin(), list_.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
+    index_.assign(list_.empty() ? 0 : static_cast<std::size_t>(list_.back().first) + 1, -1);
+    for (std::size_t i = 0; i < list_.size(); ++i) index_[static_cast<std::size_t>(list_[i].first)] = i;
+  }
+  const pos3d* Find(long id) const {
+    if (id < 0 || static_cast<std::size_t>(id) >= index_.size()) return nullptr;
+    const std::ptrdiff_t at = index_[static_cast<std::size_t>(id)];
+    return at < 0 ? nullptr : &list_[static_cast<std::size_t>(at)].second;
+  }
+  std::size_t count(long id) const { return Find(id) ? 1 : 0; }
+  std::size_t size() const { return list_.size(); }
+  bool empty() const { return list_.empty(); }
+  std::vector<Entry>::const_iterator begin() const { return list_.begin(); }
+  std::vector<Entry>::const_iterator end() const { return list_.end(); }
+
+ private:
+  std::vector<Entry> list_;
+  std::vector<std::ptrdiff_t> index_;
+};
+
+// An edge between two nodes, smaller id first, packed into one key (ids are
+// below 2^31).
+inline std::uint64_t EdgeKey(long a, long b) {
+  const auto [lo, hi] = std::minmax(a, b);
+  return (static_cast<std::uint64_t>(lo) << 32) | static_cast<std::uint64_t>(hi);
+}
+inline std::pair<long, long> EdgeEnds(std::uint64_t key) {
+  return {static_cast<long>(key >> 32), static_cast<long>(key & 0xffffffffu)};
+}
+
+// What the export knows of an edge: its generated middle node (0 while it
+// has none) and the number of shells that have it as a side.
+struct EdgeNodes {
+  long mid = 0;
+  int shellUses = 0;
+};
+
 // Reads an analysis model into a solver model; one reader per export. The
 // model and the options are not owned and must outlive the reader.
 class SolverModelReader {
@@ -139,6 +189,10 @@ class SolverModelReader {
   void ReadBeam(const Element& element, const XafElement& record);
   void ReadShell(const Element& element, const XafElement& record);
   std::vector<long> SolverElements(long element) const;
+  bool IsShell(long element) const {
+    return element >= 0 && static_cast<std::size_t>(element) < shells_.size() &&
+           shells_[static_cast<std::size_t>(element)];
+  }
   void FinishElements();
 
   // ---- materials and sections (ccx_export_sections.cpp) -----------------------
@@ -177,14 +231,13 @@ class SolverModelReader {
   SolverModel solver_;
   Problems problems_;
 
-  std::map<long, pos3d> nodes_;    // the model's nodes
+  NodeTable nodes_;                // the model's nodes
   std::vector<long> cases_;        // the load cases to write, in step order
   std::set<long> anchored_;        // nodes an eccentric beam must be joined to
   std::map<long, long> detached_;  // model node left out -> its beam axis node
   std::vector<std::pair<long, pos3d>> generatedNodes_;
-  std::map<long, pos3d> positions_;  // positions of generated nodes
   long nextNode_ = 1, nextElement_ = 1, firstGeneratedNode_ = 1, firstGeneratedElement_ = 1;
-  std::map<std::pair<long, long>, long> midNodes_;
+  std::unordered_map<std::uint64_t, EdgeNodes> edges_;  // by EdgeKey
   std::map<std::tuple<long, double, double, double>, long> offsetNodes_;
 
   std::map<long, qlMaterial> materials_;
@@ -192,12 +245,11 @@ class SolverModelReader {
   std::map<std::string, ElementGroup> beamGroups_, shellGroups_, armGroups_;
   ElementGroup springGroup_;
   std::map<long, BeamEnds> beams_;
-  std::set<long> shells_;
-  std::set<long> refused_;  // elements that cannot be exported
+  std::vector<bool> shells_;  // by element id: written as shells
+  std::set<long> refused_;    // elements that cannot be exported
   // Model elements written as several solver elements -> the ids beyond their own.
   std::map<long, std::vector<long>> extra_;
-  std::map<std::pair<long, long>, int> shellEdgeUse_;  // model shell edge -> shells using it
-  std::set<std::pair<long, long>> beamEdges_;          // beam ends joined by a generated middle node
+  std::set<std::pair<long, long>> beamEdges_;  // beam ends joined by a generated middle node
   std::vector<long> denseElements_;
   double maxBeamModulus_ = 0.0;
 

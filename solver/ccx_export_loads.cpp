@@ -147,7 +147,7 @@ void SolverModelReader::ReadLineLoad(const LoadEntry& entry, const std::string& 
 void SolverModelReader::ReadPressure(const LoadEntry& entry, const std::string& label,
                                      std::vector<Pressure>& pressures, vec3d& resultant) {
   auto surface = dynamic_cast<const AnalysisModel::SurfaceLoad*>(entry.record.get());
-  if (!surface || !shells_.count(entry.target)) {
+  if (!surface || !IsShell(entry.target)) {
     problems_.Add("pressures are only supported on shell elements", label, true);
     return;
   }

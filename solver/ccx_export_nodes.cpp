@@ -3,8 +3,10 @@
 // that join an offset beam end to its model node.
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <map>
 #include <set>
+#include <stdexcept>
 
 #include "solver/ccx_export_internal.hpp"
 
@@ -18,15 +20,14 @@ pos3d Midpoint(const pos3d& a, const pos3d& b) { return {(a.x + b.x) / 2, (a.y +
 
 void SolverModelReader::ReadNodes() {
   auto& connectivity = model_.GetConnectivityManager();
-  long maxId = 0;
-  for (long id : model_.Nodes()) {
-    nodes_.emplace(id, connectivity.GetNodeById(id).GetPos());
-    maxId = std::max(maxId, id);
-  }
-  firstGeneratedNode_ = nextNode_ = maxId + 1;
+  std::vector<NodeTable::Entry> nodes;
+  for (long id : model_.Nodes()) nodes.emplace_back(id, connectivity.GetNodeById(id).GetPos());
+  nodes_.Assign(std::move(nodes));
+  firstGeneratedNode_ = nextNode_ = nodes_.size() > 0 ? std::prev(nodes_.end())->first + 1 : 1;
   long maxElement = 0;
   for (long id : model_.Elements().GetElementIds()) maxElement = std::max(maxElement, id);
   firstGeneratedElement_ = nextElement_ = maxElement + 1;
+  shells_.assign(static_cast<std::size_t>(maxElement) + 1, false);
 }
 
 // The eccentricity of an element at a stored node index; nullopt when the
@@ -81,24 +82,24 @@ void SolverModelReader::FindAnchoredNodes() {
 long SolverModelReader::NewNode(const pos3d& position) {
   long id = nextNode_++;
   generatedNodes_.emplace_back(id, position);
-  positions_[id] = position;
   return id;
 }
 
+// Generated nodes are numbered consecutively from firstGeneratedNode_, so
+// their list is indexed by id.
 pos3d SolverModelReader::PositionOf(long node) const {
-  auto it = nodes_.find(node);
-  if (it != nodes_.end()) return it->second;
-  return positions_.at(node);
+  if (const pos3d* p = nodes_.Find(node)) return *p;
+  const auto at = static_cast<std::size_t>(node - firstGeneratedNode_);
+  if (node < firstGeneratedNode_ || at >= generatedNodes_.size())
+    throw std::out_of_range("no node " + std::to_string(node));
+  return generatedNodes_[at].second;
 }
 
 // The node midway between two nodes, shared by every element with that edge.
 long SolverModelReader::MidNode(long a, long b) {
-  auto key = std::minmax(a, b);
-  auto it = midNodes_.find(key);
-  if (it != midNodes_.end()) return it->second;
-  long id = NewNode(Midpoint(PositionOf(a), PositionOf(b)));
-  midNodes_.emplace(key, id);
-  return id;
+  EdgeNodes& edge = edges_[EdgeKey(a, b)];
+  if (edge.mid == 0) edge.mid = NewNode(Midpoint(PositionOf(a), PositionOf(b)));
+  return edge.mid;
 }
 
 // The node where a beam attaches: the model node itself, or for a
@@ -118,7 +119,7 @@ long SolverModelReader::BeamNode(long node, const vec3d& eccentricity, double ar
   vec3d direction = eccentricity;
   direction.normalise();
   ElementGroup& arms = ArmGroup(direction, armSize);
-  arms.rows.push_back({nextElement_++, node, offsetNode});
+  arms.AddRow({nextElement_++, node, offsetNode});
   return offsetNode;
 }
 

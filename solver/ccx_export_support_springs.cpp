@@ -14,7 +14,7 @@ namespace Kestrum::Quilm::Solver::detail {
 namespace {
 
 // The springs' length: small against the model (its bounding box).
-double SpringLength(const std::map<long, pos3d>& nodes) {
+double SpringLength(const NodeTable& nodes) {
   if (nodes.empty()) return 1.0;
   pos3d lo = nodes.begin()->second, hi = lo;
   for (const auto& entry : nodes) {
@@ -52,14 +52,14 @@ void SolverModelReader::HoldSupportsBySprings() {
       (dof == 1 ? offset.x : dof == 2 ? offset.y : offset.z) = d;
       const pos3d at = PositionOf(node);
       const long end = NewNode(pos3d(at.x + offset.x, at.y + offset.y, at.z + offset.z));
-      springGroup_.rows.push_back({nextElement_++, node, end});
+      springGroup_.AddRow({nextElement_++, node, end});
       fixities[end] = {1, 2, 3};
       deck_->supportSprings.push_back({end, node, offset});
     }
     if (!rotations.empty()) fixities[node] = rotations;
     if (!nodes_.count(node)) {
-      for (const auto& [edge, mid] : midNodes_) {
-        if (mid == node) deck_->supportedMidNodes[mid] = edge;
+      for (const auto& [key, nodes] : edges_) {
+        if (nodes.mid == node) deck_->supportedMidNodes[node] = EdgeEnds(key);
       }
     }
   }

@@ -78,10 +78,11 @@ void SolverModelReader::ReadNodeProperties() {
 void SolverModelReader::InheritFixities() {
   for (bool changed = true; changed;) {
     changed = false;
-    for (const auto& [edge, mid] : midNodes_) {
-      const auto use = shellEdgeUse_.find(edge);
-      if (use != shellEdgeUse_.end() && use->second > 1) continue;
-      if (use == shellEdgeUse_.end() && beamEdges_.count(edge)) continue;
+    for (const auto& [key, nodes] : edges_) {
+      const long mid = nodes.mid;
+      const auto edge = EdgeEnds(key);
+      if (mid == 0 || nodes.shellUses > 1) continue;
+      if (nodes.shellUses == 0 && beamEdges_.count(edge)) continue;
       auto a = boundaries_.find(edge.first), b = boundaries_.find(edge.second);
       if (a == boundaries_.end() || b == boundaries_.end()) continue;
       std::vector<int> common;

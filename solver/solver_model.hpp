@@ -8,8 +8,10 @@
 // kept as numbers, except the strings the section mapping already produced.
 #pragma once
 
+#include <initializer_list>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,12 +33,26 @@ struct SectionCard {
   double stiffness = 0.0;   // springs: force per length
 };
 
-// One *ELEMENT block with its own element set and section card.
+// One *ELEMENT block with its own element set and section card. Its rows
+// (element id, then the nodes) all have the width of the element type and
+// are kept one after another in one array: a million elements cost no more
+// than their numbers.
 struct ElementGroup {
   std::string name;
   std::string type;
   SectionCard section;
-  std::vector<std::vector<long>> rows;  // element id, then its nodes
+  std::size_t rowWidth = 0;  // set by the first row
+  std::vector<long> rows;
+
+  template <typename Row>
+  void AddRow(const Row& row) {
+    if (rowWidth == 0) rowWidth = row.size();
+    if (row.size() != rowWidth)
+      throw std::logic_error("element group " + name + ": rows of different widths");
+    rows.insert(rows.end(), row.begin(), row.end());
+  }
+  void AddRow(std::initializer_list<long> row) { AddRow<std::initializer_list<long>>(row); }
+  std::size_t RowCount() const { return rowWidth == 0 ? 0 : rows.size() / rowWidth; }
 };
 
 // MASS elements of one mass value, one per node, numbered consecutively.
