@@ -172,7 +172,7 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
   } else if (mapped->needsQuadratic) {
     type = "B32R";
     rows[0].push_back(MidNode(first, last));
-    beamEdges_.insert(std::minmax(first, last));
+    edges_[EdgeKey(first, last)].beamSpan = true;
   }
   rows.back().push_back(last);
   for (auto& row : rows) {

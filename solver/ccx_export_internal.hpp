@@ -149,10 +149,12 @@ inline std::pair<long, long> EdgeEnds(std::uint64_t key) {
 }
 
 // What the export knows of an edge: its generated middle node (0 while it
-// has none) and the number of shells that have it as a side.
+// has none), the number of shells that have it as a side, and whether it is
+// a quadratic beam's span between its ends.
 struct EdgeNodes {
   long mid = 0;
   int shellUses = 0;
+  bool beamSpan = false;
 };
 
 // Reads an analysis model into a solver model; one reader per export. The
@@ -175,6 +177,11 @@ class SolverModelReader {
   void ReadNodes();
   std::optional<vec3d> LookupEccentricity(const XafElement& record, unsigned storedIndex);
   void FindAnchoredNodes();
+  void Anchor(long node);
+  bool IsAnchored(long node) const {
+    return node >= 0 && static_cast<std::size_t>(node) < anchored_.size() &&
+           anchored_[static_cast<std::size_t>(node)];
+  }
   long NewNode(const pos3d& position);
   pos3d PositionOf(long node) const;
   long MidNode(long a, long b);
@@ -233,7 +240,7 @@ class SolverModelReader {
 
   NodeTable nodes_;                // the model's nodes
   std::vector<long> cases_;        // the load cases to write, in step order
-  std::set<long> anchored_;        // nodes an eccentric beam must be joined to
+  std::vector<bool> anchored_;     // by node id: an eccentric beam must be joined to it
   std::map<long, long> detached_;  // model node left out -> its beam axis node
   std::vector<std::pair<long, pos3d>> generatedNodes_;
   long nextNode_ = 1, nextElement_ = 1, firstGeneratedNode_ = 1, firstGeneratedElement_ = 1;
@@ -249,7 +256,6 @@ class SolverModelReader {
   std::set<long> refused_;    // elements that cannot be exported
   // Model elements written as several solver elements -> the ids beyond their own.
   std::map<long, std::vector<long>> extra_;
-  std::set<std::pair<long, long>> beamEdges_;  // beam ends joined by a generated middle node
   std::vector<long> denseElements_;
   double maxBeamModulus_ = 0.0;
 

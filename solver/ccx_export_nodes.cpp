@@ -50,33 +50,52 @@ std::optional<vec3d> SolverModelReader::LookupEccentricity(const XafElement& rec
 // suppresses its lateral contraction and stiffens the beam (by 1/(1-nu^2)
 // where arms sit at every node); those nodes are left out instead.
 void SolverModelReader::FindAnchoredNodes() {
-  std::map<long, std::set<std::array<double, 3>>> attachments;
+  // Per node the first eccentricity an element attaches with, and whether
+  // another one differs from it.
+  struct Attachment {
+    vec3d first;
+    enum : char { None, One, Several } seen = None;
+  };
+  std::vector<Attachment> attachments;
   for (long id : model_.Elements().GetElementIds()) {
     Element element = model_.GetConnectivityManager().GetElementById(id);
     if (element.GetElementType().Shape() == qlElementType::Point) continue;
     auto record = model_.Elements().GetElement(id);
     for (unsigned k = 0; k < element.NodeCount(); ++k) {
       const vec3d e = LookupEccentricity(*record, k).value_or(vec3d());
-      attachments[element.GetNodeIds()[k]].insert({e.x, e.y, e.z});
+      const auto node = static_cast<std::size_t>(element.GetNodeIds()[k]);
+      if (node >= attachments.size()) attachments.resize(node + 1);
+      Attachment& a = attachments[node];
+      if (a.seen == Attachment::None) {
+        a = {e, Attachment::One};
+      } else if (a.seen == Attachment::One && (e.x != a.first.x || e.y != a.first.y || e.z != a.first.z)) {
+        a.seen = Attachment::Several;
+      }
     }
   }
-  for (const auto& [node, keys] : attachments) {
-    if (keys.size() > 1 || isZero(vec3d((*keys.begin())[0], (*keys.begin())[1], (*keys.begin())[2]))) {
-      anchored_.insert(node);
-    }
+  for (std::size_t node = 0; node < attachments.size(); ++node) {
+    const Attachment& a = attachments[node];
+    if (a.seen == Attachment::Several || (a.seen == Attachment::One && isZero(a.first)))
+      Anchor(static_cast<long>(node));
   }
   auto& properties = model_.NodeProperties();
   for (const auto& entry : nodes_) {
     if (properties.GetBoundaryCondition(entry.first) || !properties.GetMasses(entry.first).empty()) {
-      anchored_.insert(entry.first);
+      Anchor(entry.first);
     }
   }
   for (long lc : cases_) {
     for (const LoadEntry& load : model_.Loads().GetLoads(lc)) {
-      if (load.kind == LoadKind::Point || load.kind == LoadKind::NodeAcceleration)
-        anchored_.insert(load.target);
+      if (load.kind == LoadKind::Point || load.kind == LoadKind::NodeAcceleration) Anchor(load.target);
     }
   }
+}
+
+void SolverModelReader::Anchor(long node) {
+  if (node < 0) return;
+  if (static_cast<std::size_t>(node) >= anchored_.size())
+    anchored_.resize(static_cast<std::size_t>(node) + 1);
+  anchored_[static_cast<std::size_t>(node)] = true;
 }
 
 long SolverModelReader::NewNode(const pos3d& position) {
@@ -112,7 +131,7 @@ long SolverModelReader::BeamNode(long node, const vec3d& eccentricity, double ar
   if (it != offsetNodes_.end()) return it->second;
   long offsetNode = NewNode(Offset(PositionOf(node), eccentricity));
   offsetNodes_.emplace(key, offsetNode);
-  if (!anchored_.count(node)) {
+  if (!IsAnchored(node)) {
     detached_[node] = offsetNode;
     return offsetNode;
   }

@@ -82,7 +82,7 @@ void SolverModelReader::InheritFixities() {
       const long mid = nodes.mid;
       const auto edge = EdgeEnds(key);
       if (mid == 0 || nodes.shellUses > 1) continue;
-      if (nodes.shellUses == 0 && beamEdges_.count(edge)) continue;
+      if (nodes.shellUses == 0 && nodes.beamSpan) continue;
       auto a = boundaries_.find(edge.first), b = boundaries_.find(edge.second);
       if (a == boundaries_.end() || b == boundaries_.end()) continue;
       std::vector<int> common;
