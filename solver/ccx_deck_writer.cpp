@@ -103,10 +103,12 @@ void WriteHeader(DeckOut& out, const SolverModel& model, const std::vector<std::
 // Every node (NALL), then NMODEL: the nodes whose results are printed.
 void WriteNodes(DeckOut& out, const SolverModel& model) {
   out << "*NODE, NSET=NALL\n";
-  for (const auto& [id, p] : model.nodes) {
-    out << id << ", " << Num{p.x, "a coordinate"} << ", " << Num{p.y, "a coordinate"} << ", "
-        << Num{p.z, "a coordinate"} << "\n";
-    out.Count();
+  for (const auto* nodes : {&model.nodes, &model.generatedNodes}) {
+    for (const auto& [id, p] : *nodes) {
+      out << id << ", " << Num{p.x, "a coordinate"} << ", " << Num{p.y, "a coordinate"} << ", "
+          << Num{p.z, "a coordinate"} << "\n";
+      out.Count();
+    }
   }
   out << "*NSET, NSET=NMODEL\n";
   WriteIdLines(out, model.printedNodes);
@@ -236,7 +238,7 @@ void WriteFrequencyStep(DeckOut& out, int frequencyCount) {
 
 // The records the progress counts: nodes, element rows and step loads.
 std::uint64_t RecordCount(const SolverModel& model) {
-  std::uint64_t n = model.nodes.size();
+  std::uint64_t n = model.nodes.size() + model.generatedNodes.size();
   for (const ElementGroup& group : model.elementGroups) n += group.RowCount();
   for (const StaticStep& step : model.steps) n += step.nodalLoads.size() + step.pressures.size();
   return n;

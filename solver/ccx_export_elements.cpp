@@ -189,12 +189,12 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
     for (const auto& row : rows) denseElements_.push_back(row[0]);
     structuralMass_ += mass;
     if (count == 2) {
-      lumpedMass_[nodes[0]] += mass / 2.0;
-      lumpedMass_[nodes[1]] += mass / 2.0;
+      LumpMass(nodes[0], mass / 2.0);
+      LumpMass(nodes[1], mass / 2.0);
     } else {  // Simpson weights of a quadratic element
-      lumpedMass_[nodes[0]] += mass / 6.0;
-      lumpedMass_[nodes[1]] += 2.0 * mass / 3.0;
-      lumpedMass_[nodes[2]] += mass / 6.0;
+      LumpMass(nodes[0], mass / 6.0);
+      LumpMass(nodes[1], 2.0 * mass / 3.0);
+      LumpMass(nodes[2], mass / 6.0);
     }
   }
 }
@@ -272,7 +272,7 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
     }
     structuralMass_ += material->Density() * thickness * area;
     const double share = material->Density() * thickness * area / count;
-    for (long node : corners) lumpedMass_[node] += share;
+    for (long node : corners) LumpMass(node, share);
   }
 }
 

@@ -130,6 +130,11 @@ class NodeTable {
   std::size_t count(long id) const { return Find(id) ? 1 : 0; }
   std::size_t size() const { return list_.size(); }
   bool empty() const { return list_.empty(); }
+  // Hands the list over, leaving the table empty.
+  std::vector<Entry> Release() {
+    index_ = {};
+    return std::move(list_);
+  }
   std::vector<Entry>::const_iterator begin() const { return list_.begin(); }
   std::vector<Entry>::const_iterator end() const { return list_.end(); }
 
@@ -259,8 +264,13 @@ class SolverModelReader {
   std::vector<long> denseElements_;
   double maxBeamModulus_ = 0.0;
 
-  std::map<long, double> lumpedMass_;  // structural mass lumped at model nodes
-  double structuralMass_ = 0.0;        // of the elements gravity acts on
+  std::vector<double> lumpedMass_;  // by model node id: structural mass lumped there
+  void LumpMass(long node, double mass) {
+    if (static_cast<std::size_t>(node) >= lumpedMass_.size())
+      lumpedMass_.resize(static_cast<std::size_t>(node) + 1);
+    lumpedMass_[static_cast<std::size_t>(node)] += mass;
+  }
+  double structuralMass_ = 0.0;  // of the elements gravity acts on
   std::map<long, std::array<double, 6>> pointMasses_;
   // Point masses grouped by their value as the deck writes it -> value, nodes.
   std::map<std::string, std::pair<double, std::vector<long>>> massElements_;

@@ -212,7 +212,8 @@ std::vector<NodalLoad> SolverModelReader::NodalLoadsOf(const std::map<long, Dofs
 void SolverModelReader::AddInertiaForce(std::map<long, Dofs>& nodal, long node, const vec3d& a,
                                         const vec3d& alpha, const std::string& label) {
   std::array<double, 6> m{};
-  if (auto it = lumpedMass_.find(node); it != lumpedMass_.end()) m[0] = m[1] = m[2] = it->second;
+  if (node >= 0 && static_cast<std::size_t>(node) < lumpedMass_.size())
+    m[0] = m[1] = m[2] = lumpedMass_[static_cast<std::size_t>(node)];
   if (auto it = pointMasses_.find(node); it != pointMasses_.end()) {
     for (int k = 0; k < 6; ++k) m[k] += it->second[k];
   }

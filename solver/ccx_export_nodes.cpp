@@ -145,15 +145,15 @@ long SolverModelReader::BeamNode(long node, const vec3d& eccentricity, double ar
 // The model's nodes (those left out replaced by their beam axis nodes) and
 // the generated ones; NMODEL holds the nodes whose results are printed.
 void SolverModelReader::FinishNodes() {
-  auto& written = solver_.nodes;
   auto& printed = solver_.printedNodes;
-  written.reserve(nodes_.size() + generatedNodes_.size());
-  for (const auto& [id, p] : nodes_) {
-    if (detached_.count(id)) continue;
-    written.emplace_back(id, p);
-    printed.push_back(id);
-  }
-  written.insert(written.end(), generatedNodes_.begin(), generatedNodes_.end());
+  solver_.nodes = nodes_.Release();
+  auto& written = solver_.nodes;
+  written.erase(std::remove_if(written.begin(), written.end(),
+                               [&](const NodeTable::Entry& node) { return detached_.count(node.first) > 0; }),
+                written.end());
+  printed.reserve(written.size() + detached_.size() + deck_->supportSprings.size());
+  for (const auto& node : written) printed.push_back(node.first);
+  solver_.generatedNodes = std::move(generatedNodes_);
   for (const auto& entry : detached_) printed.push_back(entry.second);
   for (const SupportSpring& arm : deck_->supportSprings) printed.push_back(arm.end);
   std::sort(printed.begin(), printed.end());

@@ -100,8 +100,10 @@ struct StaticStep {
 
 struct SolverModel {
   std::string source;  // the analysis model's file name
-  // Nodes in the order written: the model's kept nodes, then generated ones.
+  // Nodes in the order written: the model's kept nodes, then the generated
+  // ones (apart, so neither list is copied into the other).
   std::vector<std::pair<long, pos3d>> nodes;
+  std::vector<std::pair<long, pos3d>> generatedNodes;
   std::vector<long> printedNodes;  // NMODEL, ascending
   // Beams, then shells, then stiff arms.
   std::vector<ElementGroup> elementGroups;
