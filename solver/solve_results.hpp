@@ -46,8 +46,10 @@ struct BeamForces {
 // Stresses of one shell element at its centre, in the element's local
 // system (x along its first edge, z its normal by the node order): membrane
 // forces and moments per unit length, and the von Mises stress on the top
-// (+z), middle and bottom surface.
+// (+z), middle and bottom surface, which follow from those and the
+// element's thickness.
 struct ShellStresses {
+  double thickness = 0.0;
   double nx = 0.0, ny = 0.0, nxy = 0.0;
   double mx = 0.0, my = 0.0, mxy = 0.0;
   double vonMisesTop = 0.0, vonMisesMiddle = 0.0, vonMisesBottom = 0.0;
