@@ -79,7 +79,11 @@ struct StepResults {
   // factor (the load case's loads times it buckle the structure).
   double eigenvalue = 0.0;
   // Mode: participation factors and effective modal masses, in the global
-  // directions x, y, z, then about x, y, z.
+  // directions x, y, z, then about the global axes through the origin. With
+  // element results they come from the masses lumped at the model's nodes
+  // (the solver's own figures count the nodes of the solid elements it
+  // expands beams and shells into, and overstate them); otherwise they are
+  // the solver's.
   std::array<double, 6> participation{};
   std::array<double, 6> effectiveMass{};
 

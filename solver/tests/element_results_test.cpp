@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "solver/tests/host_model.hpp"
 
@@ -81,6 +83,179 @@ TEST_F(ElementResults, CantileverSectionForcesRotationsAndReactionMoments) {
       {"cantilever torque along the beam", t.beamForces.at(root).start.T, T, 0.01},
       {"cantilever torsion reaction moment", t.reactionMoments.at(clamp).x, -T, 1e-6},
   });
+}
+
+// Straight beams along x under a uniform line load q along -z, spans of L
+// with 8 elements each, supported as each case says.
+struct LineLoadCase {
+  const char* name;
+  int spans;
+  bool clamped;  // both ends clamped; otherwise every support is a pin
+};
+
+TEST_F(ElementResults, BeamsUnderUniformLineLoads) {
+  const double L = 4.0, q = 2000.0, b = 0.1, h = 0.2;
+  for (const LineLoadCase& c :
+       {LineLoadCase{"fixed-end rectangle", 1, true}, LineLoadCase{"simply supported rectangle", 1, false},
+        LineLoadCase{"two-span rectangle", 2, false}}) {
+    SCOPED_TRACE(c.name);
+    HostModel model;
+    auto steel = model.Material(kE, kNu, 0.0);
+    auto section = model.Section(qlSection::Rectangle(h, b));
+    const std::vector<SegmentSpec> spans(c.spans, SegmentSpec{L, section, 8});
+    const auto beam = model.Beam({0, 0, 0}, {1, 0, 0}, spans, steel, vec3d(0, 0, 1));
+    model.Fix(beam.FirstNode(),
+              c.clamped ? std::array<double, 6>{1, 1, 1, 1, 1, 1} : std::array<double, 6>{1, 1, 1, 1, 0, 0});
+    for (int k = 1; k <= c.spans; ++k)
+      model.Fix(beam.nodes[8 * k], c.clamped ? std::array<double, 6>{1, 1, 1, 1, 1, 1}
+                                             : std::array<double, 6>{0, 1, 1, 0, 0, 0});
+    model.LoadCase(1, "q");
+    model.ElementLoad(1, beam.elements,
+                      boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::LineLoad(vec3d(0, 0, -q))));
+    const auto r = model.Solve(WithElementResults());
+    const auto& forces = r.steps[0].beamForces;
+    const double I = b * h * h * h / 12;
+    const long first = beam.elements.front(), middle = beam.elements[3];
+    const std::string name = c.name;
+    if (c.clamped) {
+      ExpectAll(
+          {{(name + ": end moment qL^2/12").c_str(), forces.at(first).start.My, q * L * L / 12, 0.01},
+           {(name + ": end shear qL/2").c_str(), forces.at(first).start.Vz, -q * L / 2, 0.01},
+           {(name + ": midspan moment qL^2/24").c_str(), forces.at(middle).end.My, -q * L * L / 24, 0.01}});
+    } else if (c.spans == 1) {
+      ExpectAll(
+          {{(name + ": end rotation qL^3/24EI").c_str(), r.steps[0].rotations.at(beam.FirstNode()).y,
+            q * L * L * L / (24 * kE * I), 0.01},
+           {(name + ": midspan moment qL^2/8").c_str(), forces.at(middle).end.My, -q * L * L / 8, 0.01}});
+    } else {
+      ExpectAll({{(name + ": support moment qL^2/8").c_str(), forces.at(beam.elements[7]).end.My,
+                  q * L * L / 8, 0.01},
+                 {(name + ": end reaction 3qL/8").c_str(), r.steps[0].reactions.at(beam.FirstNode()).z,
+                  3 * q * L / 8, 0.01}});
+    }
+  }
+}
+
+// Pipes and boxes get no beam results rather than inaccurate ones, and the
+// deck says so.
+TEST_F(ElementResults, PipeBeamsAreLeftOutWithANote) {
+  auto steel = host.Material(kE, kNu, 0.0);
+  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, host.Section(qlSection::Pipe(0.1, 0.005)), 4}},
+                              steel, std::nullopt);
+  host.Fix(beam.FirstNode());
+  host.LoadCase(1, "tip");
+  host.PointLoad(1, beam.elements.back(), beam.LastNode(), {0, 0, -1000.0});
+  const CcxDeck deck = host.Export(WithElementResults());
+  bool noted = false;
+  for (const auto& note : deck.notes)
+    noted = noted || note.find("not recovered for 4 pipe or box") != std::string::npos;
+  EXPECT_TRUE(noted);
+  const auto r = RunSolver(deck);
+  EXPECT_TRUE(r.steps[0].beamForces.empty());
+  EXPECT_TRUE(r.steps[0].rotations.empty());
+  EXPECT_TRUE(r.steps[0].reactionMoments.empty());
+  ExpectAll({{"pipe cantilever reaction fz", r.steps[0].reactions.at(beam.FirstNode()).z, 1000.0, 1e-6}});
+}
+
+// Euler columns along x under an axial load P: pinned at both ends, and a
+// cantilever; the buckling factor times P is the critical load.
+TEST_F(ElementResults, EulerBucklingOfPinnedAndCantileverColumns) {
+  const double L = 3.0, b = 0.05, h = 0.1, P = 1000.0;
+  const double Iweak = h * b * b * b / 12;
+  for (bool cantilever : {false, true}) {
+    HostModel model;
+    auto steel = model.Material(kE, kNu, 0.0);
+    const auto column = model.Beam({0, 0, 0}, {1, 0, 0}, {{L, model.Section(qlSection::Rectangle(h, b)), 12}},
+                                   steel, vec3d(0, 0, 1));
+    model.Fix(column.FirstNode(),
+              cantilever ? std::array<double, 6>{1, 1, 1, 1, 1, 1} : std::array<double, 6>{1, 1, 1, 1, 0, 0});
+    if (!cantilever) model.Fix(column.LastNode(), {0, 1, 1, 0, 0, 0});
+    model.LoadCase(1, "axial");
+    model.PointLoad(1, column.elements.back(), column.LastNode(), {-P, 0, 0});
+    ExportOptions options = WithElementResults();
+    options.bucklingCase = 1;
+    options.bucklingModes = 2;
+    const auto r = model.Solve(options);
+    ASSERT_EQ(r.buckling.size(), 2u);
+    EXPECT_EQ(r.buckling[0].loadCase, 1);
+    const double euler = kPi * kPi * kE * Iweak / (L * L) / (cantilever ? 4.0 : 1.0);
+    ExpectAll({{cantilever ? "cantilever column pi^2 EI/(4L^2)" : "pinned column pi^2 EI/L^2",
+                r.buckling[0].eigenvalue * P, euler, 0.02}});
+    // The shape bends about the weak axis: sideways along y.
+    const auto& shape = r.buckling[0].displacements;
+    const vec3d top = shape.at(cantilever ? column.LastNode() : column.nodes[6]);
+    EXPECT_GT(std::abs(top.y), 100 * std::abs(top.z));
+  }
+}
+
+// The first mode of a simply supported beam: its frequency, and its shape a
+// sine of unit modal mass.
+TEST_F(ElementResults, FirstModeOfASimplySupportedBeam) {
+  const double L = 4.0, b = 0.05, h = 0.1, rho = 7850.0;
+  auto steel = host.Material(kE, kNu, rho);
+  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{L, host.Section(qlSection::Rectangle(h, b)), 16}},
+                              steel, vec3d(0, 0, 1));
+  host.Fix(beam.FirstNode(), {1, 1, 1, 1, 0, 0});
+  host.Fix(beam.LastNode(), {0, 1, 1, 0, 0, 0});
+  ExportOptions options = WithElementResults();
+  options.frequencyCount = 1;
+  const auto r = host.Solve(options);
+  ASSERT_EQ(r.modes.size(), 1u);
+  const auto& mode = r.modes[0];
+  const double Iweak = h * b * b * b / 12, mass = rho * b * h;
+  const double amplitude = std::sqrt(2.0 / (mass * L));  // unit modal mass
+  const double sign = mode.displacements.at(beam.nodes[8]).y > 0 ? 1.0 : -1.0;
+  std::vector<Check> checks{
+      {"first mode frequency", mode.eigenvalue, kPi / (2 * L * L) * std::sqrt(kE * Iweak / mass), 0.01},
+      {"first mode midspan amplitude", sign * mode.displacements.at(beam.nodes[8]).y, amplitude, 0.02},
+      {"first mode end rotation", sign * mode.rotations.at(beam.FirstNode()).z, amplitude * kPi / L, 0.02},
+      {"first mode effective mass along y", mode.effectiveMass[1], 8 / (kPi * kPi) * mass * L, 0.02}};
+  ExpectAll(checks);
+  for (std::size_t k = 1; k < 8; ++k) {
+    EXPECT_NEAR(sign * mode.displacements.at(beam.nodes[k]).y, amplitude * std::sin(kPi * k / 16.0),
+                0.01 * amplitude);
+  }
+}
+
+// A frame under dead and live load: the combination 1.35 G + 1.5 Q solved
+// directly equals the superposition of the two load cases' results.
+TEST_F(ElementResults, CombinationSolvedDirectlyEqualsSuperposition) {
+  auto steel = host.Material(kE, kNu, 7850.0);
+  auto rect = host.Section(qlSection::Rectangle(0.2, 0.1));
+  host.shareNodes = true;
+  const auto column = host.Beam({0, 0, 0}, {0, 0, 1}, {{3.0, rect, 4}}, steel, vec3d(1, 0, 0));
+  const auto girder = host.Beam({0, 0, 3}, {1, 0, 0}, {{4.0, rect, 4}}, steel, vec3d(0, 0, 1));
+  host.Fix(column.FirstNode());
+  host.Fix(girder.LastNode(), {1, 1, 1, 0, 0, 0});
+  host.LoadCase(1, "G", vec3d(0, 0, -9.81));
+  host.LoadCase(2, "Q");
+  host.ElementLoad(2, girder.elements,
+                   boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::LineLoad(vec3d(0, 0, -5000.0))));
+  host.PointLoad(2, girder.elements.front(), girder.FirstNode(), {2000.0, 0, 0}, {0, 0, 500.0});
+  ExportOptions options = WithElementResults();
+  options.combinations = {ParseLoadCombination("ULS=1.35*1+1.5*2")};
+  const auto r = host.Solve(options);
+  ASSERT_EQ(r.combinations.size(), 1u);
+  const StepResults& direct = r.combinations[0];
+  const StepResults superposed = Superpose(r, options.combinations[0]);
+  EXPECT_EQ(direct.kind, AnalysisKind::Combination);
+  EXPECT_EQ(direct.name, "ULS");
+  auto expectSame = [](const char* what, double a, double b, double scale) {
+    EXPECT_NEAR(a, b, 1e-5 * scale) << what;
+  };
+  const vec3d tip = superposed.displacements.at(girder.nodes[2]);
+  for (const auto& [node, u] : direct.displacements) {
+    expectSame("ux", u.x, superposed.displacements.at(node).x, tip.length());
+    expectSame("uz", u.z, superposed.displacements.at(node).z, tip.length());
+  }
+  const double moment = std::abs(superposed.reactionMoments.at(column.FirstNode()).y);
+  ASSERT_GT(moment, 0.0);
+  for (const auto& [element, f] : direct.beamForces) {
+    expectSame("My at the start", f.start.My, superposed.beamForces.at(element).start.My, moment);
+    expectSame("N at the end", f.end.N, superposed.beamForces.at(element).end.N, moment);
+  }
+  expectSame("reaction My", direct.reactionMoments.at(column.FirstNode()).y,
+             -moment * (superposed.reactionMoments.at(column.FirstNode()).y < 0 ? 1 : -1), moment);
 }
 
 }  // namespace
