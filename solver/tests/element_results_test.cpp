@@ -258,5 +258,89 @@ TEST_F(ElementResults, CombinationSolvedDirectlyEqualsSuperposition) {
              -moment * (superposed.reactionMoments.at(column.FirstNode()).y < 0 ? 1 : -1), moment);
 }
 
+// A space frame (four columns, four edge beams round a plate) under every
+// load kind at once: its support reactions, forces and moments, balance the
+// applied loads, summed here by hand, about the origin.
+TEST_F(ElementResults, SpaceFrameReactionsBalanceEveryLoadKind) {
+  const double a = 4.0, H = 3.0, rho = 7850.0, g = 9.81, b = 0.1, h = 0.2, tp = 0.01, pressure = 2000.0;
+  const double mass = 500.0;
+  host.shareNodes = true;
+  auto steel = host.Material(kE, kNu, rho);
+  auto rect = host.Section(qlSection::Rectangle(h, b));
+  std::vector<long> shells;
+  host.Plate(a, 4, host.Thickness(tp), steel, shells);
+  const pos3d corners[] = {{0, 0, 0}, {a, 0, 0}, {a, a, 0}, {0, a, 0}};
+  std::vector<MeshedBeam> edges, columns;
+  for (int k = 0; k < 4; ++k) {
+    vec3d along(corners[k], corners[(k + 1) % 4]);
+    along.normalise();
+    edges.push_back(host.Beam(corners[k], along, {{a, rect, 4}}, steel, vec3d(0, 0, 1)));
+    columns.push_back(
+        host.Beam(pos3d(corners[k].x, corners[k].y, -H), {0, 0, 1}, {{H, rect, 3}}, steel, vec3d(1, 0, 0)));
+  }
+  host.Fix(columns[0].FirstNode());
+  host.Fix(columns[1].FirstNode(), {1, 1, 1, 0, 0, 0});
+  host.Fix(columns[2].FirstNode());
+  host.Fix(columns[3].FirstNode(), {1, 1, 1, 1, 1, 0});
+  const vec3d force(1000, -2000, -5000), moment(300, -400, 500), q1(0, 0, -3000), q2(0, 500, -1000);
+  host.LoadCase(1, "everything", vec3d(0, 0, -g));
+  host.PointLoad(1, edges[0].elements.back(), edges[0].LastNode(), force, moment);
+  host.ElementLoad(1, edges[2].elements,
+                   boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::LineLoad(q1, q2)));
+  host.ElementLoad(1, shells,
+                   boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::SurfaceLoad(pressure)));
+  host.PointMass(edges[2].LastNode(), mass);
+  host.RotationLoad(1, {0, 0, 0}, {0, 0, 1}, 2.0, 1.0);
+  const CcxDeck deck = host.Export(WithElementResults());
+  const auto r = RunSolver(deck);
+
+  // The applied loads: resultant force and moment about the origin.
+  vec3d sumF, sumM;
+  auto add = [&](const pos3d& at, const vec3d& f) {
+    sumF += f;
+    sumM += vec3d(at.x, at.y, at.z).cross(f);
+  };
+  auto midpoint = [](const pos3d& p, const pos3d& q) {
+    return pos3d((p.x + q.x) / 2, (p.y + q.y) / 2, (p.z + q.z) / 2);
+  };
+  add(corners[1], force);
+  sumM += moment;
+  for (int k = 0; k < 4; ++k) {
+    add(midpoint(corners[k], corners[(k + 1) % 4]), vec3d(0, 0, -rho * b * h * a * g));
+    add(pos3d(corners[k].x, corners[k].y, -H / 2), vec3d(0, 0, -rho * b * h * H * g));
+  }
+  add(pos3d(a / 2, a / 2, 0), vec3d(0, 0, pressure * a * a - rho * tp * a * a * g));
+  add(corners[3], vec3d(0, 0, -mass * g));
+  // The line load on each element from corners[2] towards corners[3] (along -x).
+  const double le = a / 4;
+  for (int k = 0; k < 4; ++k) {
+    add(pos3d(a - k * le, a, 0), (q1 + q2) * (le / 2));
+    sumM += vec3d(-1, 0, 0).cross(q1 * (le * le / 2) + (q2 - q1) * (le * le / 3));
+  }
+  // The rotation load: the inertia force -m a of each node's lumped mass.
+  for (const auto& entry : host.xaf->Loads().GetLoads(1)) {
+    if (entry.kind != AnalysisModel::LoadKind::NodeAcceleration) continue;
+    const auto* acceleration = dynamic_cast<const AnalysisModel::PointLoad*>(entry.record.get());
+    ASSERT_NE(acceleration, nullptr);
+    add(deck.nodePositions.at(entry.target), acceleration->Force() * -deck.nodeMasses.at(entry.target));
+  }
+
+  const StepResults& step = r.steps[0];
+  vec3d reactionF, reactionM;
+  for (const auto& [node, f] : step.reactions) {
+    const pos3d at = host.model.GetNodePos(node);
+    reactionF += f;
+    reactionM += vec3d(at.x, at.y, at.z).cross(f);
+  }
+  for (const auto& entry : step.reactionMoments) reactionM += entry.second;
+  EXPECT_EQ(step.reactionMoments.size(), 3u);  // the pinned column takes none
+  EXPECT_EQ(step.reactionMoments.at(columns[3].FirstNode()).z, 0.0);
+  const double scale = sumF.length();
+  std::printf("[ value    ] space frame imbalance: force %.3e, moment %.3e (of %.3e N, %.3e Nm)\n",
+              (reactionF + sumF).length(), (reactionM + sumM).length(), scale, sumM.length());
+  EXPECT_LT((reactionF + sumF).length(), 1e-6 * scale);
+  EXPECT_LT((reactionM + sumM).length(), 1e-6 * scale * a);
+}
+
 }  // namespace
 }  // namespace Kestrum::Quilm::Solver
