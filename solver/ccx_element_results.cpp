@@ -28,6 +28,7 @@
 
 #include "solver/beam_line_load.hpp"
 #include "solver/ccx_runner.hpp"
+#include "solver/load_combination.hpp"
 
 namespace Kestrum::Quilm::Solver::detail {
 namespace {
@@ -99,6 +100,22 @@ Motion FitRigidMotion(const std::vector<long>& nodes, const FrdResults& frd, con
     b += r.cross(u.at(n) - mean);
   }
   return {mean, Solve3(a, b)};
+}
+
+// In-plane stresses in a shell's local system.
+struct InPlane {
+  double sx, sy, sxy;
+};
+
+// The in-plane components of the global stress s (sxx, syy, szz, sxy, sxz,
+// syz) in the shell's axes.
+InPlane InPlaneStresses(const std::array<double, 6>& s, const DeckShell& shell) {
+  auto apply = [&](const vec3d& v) {
+    return vec3d(s[0] * v.x + s[3] * v.y + s[4] * v.z, s[3] * v.x + s[1] * v.y + s[5] * v.z,
+                 s[4] * v.x + s[5] * v.y + s[2] * v.z);
+  };
+  const vec3d sx = apply(shell.x), sy = apply(shell.y);
+  return {shell.x.dot(sx), shell.y.dot(sy), shell.x.dot(sy)};
 }
 
 // The section forces of a beam at its first and last node.
@@ -213,6 +230,40 @@ class Recovery {
     }
   }
 
+  // Stresses at the centres of the shells: the solver's quadrilateral
+  // (S8R, a twenty-node brick through the thickness) has its integration
+  // points at +-1/sqrt(3) of its half sides and half thickness, the upper
+  // four (zeta > 0) towards its normal; their means are the centre's
+  // stresses at those depths, from which the resultants follow (stresses
+  // linear through the thickness). A triangle's three quadrilaterals are
+  // averaged.
+  void ShellStressesOf(const ElementStresses& stresses, StepResults& step) const {
+    for (const DeckShell& shell : deck_.shells) {
+      std::array<double, 6> lower{}, upper{};
+      for (long part : shell.parts) {
+        const auto points = stresses.find(part);
+        if (points == stresses.end() || points->second.size() != 8) {
+          throw SolverError("expected 8 integration points of shell element " + std::to_string(part));
+        }
+        for (std::size_t g = 0; g < 8; ++g) {
+          auto& layer = g & 4 ? upper : lower;
+          for (std::size_t k = 0; k < 6; ++k) layer[k] += points->second[g][k] / (4.0 * shell.parts.size());
+        }
+      }
+      const double t = shell.thickness;
+      const InPlane below = InPlaneStresses(lower, shell), above = InPlaneStresses(upper, shell);
+      ShellStresses& out = step.shellStresses[shell.modelElement];
+      out.thickness = t;
+      // Mean times t; the slope between the layers (t / sqrt(3) apart) times t^3 / 12.
+      const double bending = t * t / (4.0 * std::sqrt(3.0));
+      out.nx = t * (above.sx + below.sx) / 2, out.ny = t * (above.sy + below.sy) / 2;
+      out.nxy = t * (above.sxy + below.sxy) / 2;
+      out.mx = bending * (above.sx - below.sx), out.my = bending * (above.sy - below.sy);
+      out.mxy = bending * (above.sxy - below.sxy);
+      UpdateVonMises(out);
+    }
+  }
+
   // Reaction moments at supports with fixed rotations that only beams join:
   // the moments the beams take from the node, less the moments that the
   // deck left out there (the support takes them).
@@ -300,6 +351,7 @@ void RecoverElementResults(const CcxDeck& deck, const FrdResults& frd,
     recovery.Rotations(u, results.steps[i]);
     recovery.SectionForcesOf(stresses[i], deck.stepLoads[i], results.steps[i]);
     recovery.ReactionMoments(deck.stepLoads[i], results.steps[i]);
+    recovery.ShellStressesOf(stresses[i], results.steps[i]);
   }
   for (std::size_t i = 0; i < modes; ++i) {
     recovery.Rotations(frd.displacementBlocks[statics + i], results.modes[i]);

@@ -112,6 +112,15 @@ struct DeckBeam {
   double massPerLength = 0.0;         // density times area; 0 where gravity does not act
 };
 
+// One shell element of the model as the results reader sees it.
+struct DeckShell {
+  long modelElement = 0;
+  std::vector<long> parts;  // its solver elements: itself, or a triangle's three quadrilaterals
+  double thickness = 0.0;
+  // Its local axes: x along its first edge, z its normal by the node order.
+  vec3d x, y, z;
+};
+
 // The loads of one static step that section forces and reaction moments
 // are corrected for.
 struct DeckStepLoads {
@@ -159,6 +168,7 @@ struct CcxDeck {
   std::vector<DeckStepLoads> stepLoads;
   std::map<long, std::vector<int>> rotationSupports;  // node -> fixed rotations (4..6)
   std::vector<long> shellNodes;                       // nodes of shells, ascending
+  std::vector<DeckShell> shells;
   // The translational mass lumped at each model node (structural and point
   // masses), for the modes' participation factors and effective masses,
   // and the positions of those nodes.

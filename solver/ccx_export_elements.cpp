@@ -256,10 +256,23 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
   for (const auto& row : rows) group.rows.push_back(row);
   shells_.insert(id);
   if (options_.elementResults) {
+    DeckShell shell;
+    shell.modelElement = id;
+    shell.thickness = thickness;
+    const pos3d p0 = PositionOf(corners[0]), p1 = PositionOf(corners[1]), p2 = PositionOf(corners[2]);
+    shell.z = count == 4 ? vec3d(p0, p2).cross(vec3d(p1, PositionOf(corners[3])))
+                         : vec3d(p0, p1).cross(vec3d(p0, p2));
+    shell.z.normalise();
+    shell.x = vec3d(p0, p1);
+    shell.x = shell.x - shell.z * shell.x.dot(shell.z);
+    shell.x.normalise();
+    shell.y = shell.z.cross(shell.x);
     for (const auto& row : rows) {
+      shell.parts.push_back(row[0]);
       stressElements_.push_back(row[0]);
       deck_->shellNodes.insert(deck_->shellNodes.end(), row.begin() + 1, row.end());
     }
+    deck_->shells.push_back(std::move(shell));
   }
 
   if (material->Density() > 0.0) {

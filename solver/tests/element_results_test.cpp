@@ -258,6 +258,57 @@ TEST_F(ElementResults, CombinationSolvedDirectlyEqualsSuperposition) {
              -moment * (superposed.reactionMoments.at(column.FirstNode()).y < 0 ? 1 : -1), moment);
 }
 
+// A simply supported square plate under uniform pressure, in four- or
+// three-node shells: the bending moments at element centres near the
+// plate's centre against Navier's series, and the surface stresses.
+TEST_F(ElementResults, SimplySupportedPlateMomentsAgainstNavier) {
+  const double a = 1.0, t = 0.01, q = 1000.0;
+  const int n = 8;
+  const double D = kE * t * t * t / (12 * (1 - kNu * kNu));
+  // Navier: w = sum w_mn sin(m pi x / a) sin(k pi y / a) over odd m, k;
+  // mx = -D (w_xx + nu w_yy).
+  auto navierMx = [&](double x, double y) {
+    double mx = 0.0;
+    for (int m = 1; m < 200; m += 2) {
+      for (int k = 1; k < 200; k += 2) {
+        const double w =
+            16 * q * std::pow(a, 4) / (std::pow(kPi, 6) * D * m * k * std::pow(m * m + k * k, 2));
+        mx += D * w * kPi * kPi / (a * a) * (m * m + kNu * k * k) * std::sin(m * kPi * x / a) *
+              std::sin(k * kPi * y / a);
+      }
+    }
+    return mx;
+  };
+  for (bool triangles : {false, true}) {
+    HostModel model;
+    model.triangularShells = triangles;
+    std::vector<long> elements;
+    const auto nodes = model.Plate(a, n, model.Thickness(t), model.Material(kE, kNu, 0.0), elements);
+    for (int i = 0; i <= n; ++i) {
+      for (int j = 0; j <= n; ++j) {
+        if (i == 0 || j == 0 || i == n || j == n) model.Fix(nodes[i][j], {0, 0, 1, 0, 0, 0});
+      }
+    }
+    model.Fix(nodes[0][0], {1, 1, 1, 0, 0, 0});
+    model.Fix(nodes[0][n], {0, 1, 1, 0, 0, 0});
+    model.LoadCase(1, "pressure");
+    model.ElementLoad(1, elements, boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::SurfaceLoad(q)));
+    const auto r = model.Solve(WithElementResults());
+    // The quadrilateral (or its first triangle) just below and left of the centre.
+    const std::size_t perSquare = triangles ? 2 : 1, index = perSquare * (n / 2 - 1) * (n + 1);
+    const ShellStresses& s = r.steps[0].shellStresses.at(elements.at(index));
+    const double x = triangles ? (a / n) * (n / 2 - 1 + 2.0 / 3) : (a / n) * (n / 2 - 0.5);
+    const double y = triangles ? (a / n) * (n / 2 - 1 + 1.0 / 3) : x;
+    const double mx = navierMx(x, y);
+    ExpectAll(
+        {{triangles ? "plate (triangles) mx near the centre" : "plate mx near the centre", s.mx, mx, 0.03}});
+    // Pressure along +z bends the plate upwards: tension on top.
+    EXPECT_GT(s.mx, 0.0);
+    EXPECT_NEAR(s.vonMisesTop, s.vonMisesBottom, 0.01 * s.vonMisesTop);  // no membrane forces
+    EXPECT_LT(s.vonMisesMiddle, 0.01 * s.vonMisesTop);
+  }
+}
+
 // A space frame (four columns, four edge beams round a plate) under every
 // load kind at once: its support reactions, forces and moments, balance the
 // applied loads, summed here by hand, about the origin.
