@@ -139,6 +139,7 @@ class DatReader {
     }
     const auto table = [&](Table t) {
       table_ = t;
+      rows_ = 0;
       vectors_ = nullptr;
       stressBlock_ = nullptr;
       return true;
