@@ -38,6 +38,7 @@ SolverBeamSection Box(const qlSection& section, double h, double b, double sideW
   // and t4 normal to n2 (the flanges at +-h/2).
   out.dimensions = Join({b, h, sideWall, flange, sideWall, flange});
   out.needsQuadratic = true;
+  out.area = b * h - (b - 2.0 * sideWall) * (h - 2.0 * flange);
   out.outerSize = std::max(h, b);
   return out;
 }
@@ -48,6 +49,9 @@ SolverBeamSection Rect(const qlSection& section, double h, double b) {
   SolverBeamSection out;
   out.sectionType = "RECT";
   out.dimensions = Join({b, h});  // along n1 (local y), then along n2 (local z)
+  out.width1 = b;
+  out.width2 = h;
+  out.area = b * h;
   out.outerSize = std::max(h, b);
   return out;
 }
@@ -67,6 +71,8 @@ SolverBeamSection MapBeamSection(const qlSection& section, bool allowEquivalent)
       out.sectionType = "PIPE";
       out.dimensions = Join({d / 2.0, t});
       out.needsQuadratic = true;
+      constexpr double kPi = 3.14159265358979323846;
+      out.area = kPi * t * (d - t);
       out.outerSize = d;
       return out;
     }

@@ -26,11 +26,13 @@ namespace Kestrum::Quilm::Solver {
 
 // A cross-section as the solver's *BEAM SECTION keyword writes it.
 struct SolverBeamSection {
-  std::string sectionType;      // RECT, PIPE or BOX
-  std::string dimensions;       // the data line of dimensions
-  bool needsQuadratic = false;  // true: only usable on three-node B32R
-  double outerSize = 0.0;       // the largest outer dimension (sizes the stiff arms)
-  std::string note;             // set when the section is an equivalent, says what differs
+  std::string sectionType;            // RECT, PIPE or BOX
+  std::string dimensions;             // the data line of dimensions
+  bool needsQuadratic = false;        // true: only usable on three-node B32R
+  double outerSize = 0.0;             // the largest outer dimension (sizes the stiff arms)
+  double width1 = 0.0, width2 = 0.0;  // rectangles: the widths along n1 and n2
+  double area = 0.0;                  // the area of the solver's section
+  std::string note;                   // set when the section is an equivalent, says what differs
 };
 
 // The solver section for `section`. I-profiles and sections given only by

@@ -29,6 +29,11 @@ SolverModel SolverModelReader::Read(CcxDeck& deck) {
   HoldSupportsBySprings();
   ReadSteps();
   problems_.Settle(options_.skipUnsupported, deck_->notes);
+  if (!unrecovered_.empty()) {
+    deck_->notes.push_back("section forces, rotations and reaction moments are not recovered for " +
+                           std::to_string(unrecovered_.size()) + " pipe or box beam element(s), the first " +
+                           unrecovered_.front());
+  }
   ReadModelSets();
   Finish();
   deck_->firstGeneratedNode = firstGeneratedNode_;
@@ -70,6 +75,17 @@ void SolverModelReader::Finish() {
   FinishMasses();
   solver_.boundaries = std::move(boundaries_);
   solver_.frequencyCount = options_.frequencyCount;
+  solver_.elementResults = deck_->elementResults = options_.elementResults;
+  if (options_.elementResults) {
+    deck_->nodeMasses = lumpedMass_;
+    for (const auto& [node, m] : pointMasses_) deck_->nodeMasses[node] += m[0];
+    for (const auto& entry : deck_->nodeMasses) deck_->nodePositions[entry.first] = PositionOf(entry.first);
+  }
+  std::sort(stressElements_.begin(), stressElements_.end());
+  auto& shellNodes = deck_->shellNodes;
+  std::sort(shellNodes.begin(), shellNodes.end());
+  shellNodes.erase(std::unique(shellNodes.begin(), shellNodes.end()), shellNodes.end());
+  solver_.stressElements = std::move(stressElements_);
 }
 
 }  // namespace detail
@@ -77,6 +93,7 @@ void SolverModelReader::Finish() {
 CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, std::ostream& out, const ExportOptions& options) {
   if (options.frequencyCount < 0) throw ExportError("the number of eigenfrequencies cannot be negative");
   if (!(options.armStiffnessFactor > 0.0)) throw ExportError("the arm stiffness factor must be positive");
+  if (options.bucklingCase < 0) throw ExportError("the buckling load case must be positive");
   CcxDeck deck;
   {
     // Dropped before returning: the solver model is the largest thing the

@@ -1,0 +1,419 @@
+// Recovery of rotations, beam section forces and reaction moments.
+//
+// The solver expands every beam into solid elements and prints neither
+// rotations nor beam forces, so both are taken from the expanded model:
+//  * the rotation of a beam node is the rigid rotation fitted (least
+//    squares) to the displacements of the expanded nodes in its section;
+//  * a rectangle's beam (B31, expanded into an eight-node brick) has the
+//    section forces of its brick's nodal forces, integrated from the
+//    stresses at its 2 x 2 x 2 integration points: the face of a node takes
+//    -A/8 sum(sigma t) and the moment of that about the node, which is the
+//    solver's own element equilibrium and so exact for it.
+// Pipes and boxes (B32R) are left out: the solver integrates their sections
+// at points of its own, and the sections of their twenty-node bricks warp
+// under shear, so that neither their stresses nor their fitted rotations
+// give beam quantities to the accuracy of the rest (rotations near a
+// support come out some 5 % small).
+// The deck applies line loads as consistent nodal loads and gravity inside
+// the elements; the section forces of the element under its real load
+// follow by adding the first node's consistent load and subtracting the
+// last node's.
+#include "solver/ccx_element_results.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "solver/beam_line_load.hpp"
+#include "solver/ccx_runner.hpp"
+#include "solver/load_combination.hpp"
+
+namespace Kestrum::Quilm::Solver::detail {
+namespace {
+
+constexpr double kGauss = 0.57735026918962576;  // 1 / sqrt(3)
+
+// The element's local axes.
+struct Frame {
+  vec3d x, y, z;
+  vec3d Local(const vec3d& v) const { return {v.dot(x), v.dot(y), v.dot(z)}; }
+  vec3d Global(const vec3d& v) const { return x * v.x + y * v.y + z * v.z; }
+};
+
+SectionForces Section(const vec3d& f, const vec3d& m) { return {f.x, f.y, f.z, m.x, m.y, m.z}; }
+vec3d ForceOf(const SectionForces& s) { return {s.N, s.Vy, s.Vz}; }
+vec3d MomentOf(const SectionForces& s) { return {s.T, s.My, s.Mz}; }
+
+SectionForces Plus(const SectionForces& s, const vec3d& f, const vec3d& m) {
+  return Section(ForceOf(s) + f, MomentOf(s) + m);
+}
+
+double Distance(const pos3d& a, const pos3d& b) { return vec3d(a, b).length(); }
+
+// Translation and rotation of a section.
+struct Motion {
+  vec3d translation, rotation;
+};
+
+// Solves the symmetric 3 x 3 system a v = b by Cramer's rule.
+vec3d Solve3(const double a[3][3], const vec3d& b) {
+  auto det = [](const double m[3][3]) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+  };
+  const double d = det(a);
+  if (d == 0.0) throw SolverError("the expanded nodes of a beam section are collinear");
+  const double rhs[3] = {b.x, b.y, b.z};
+  double out[3];
+  for (int c = 0; c < 3; ++c) {
+    double m[3][3];
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) m[i][j] = j == c ? rhs[i] : a[i][j];
+    }
+    out[c] = det(m) / d;
+  }
+  return {out[0], out[1], out[2]};
+}
+
+// The rigid motion that best fits the displacements of `nodes`.
+Motion FitRigidMotion(const std::vector<long>& nodes, const FrdResults& frd, const std::map<long, vec3d>& u) {
+  vec3d c, mean;
+  for (long n : nodes) {
+    const pos3d& p = frd.nodes.at(n);
+    c += vec3d(p.x, p.y, p.z);
+    mean += u.at(n);
+  }
+  c *= 1.0 / nodes.size();
+  mean *= 1.0 / nodes.size();
+  double a[3][3] = {};
+  vec3d b;
+  for (long n : nodes) {
+    const pos3d& p = frd.nodes.at(n);
+    const vec3d r = vec3d(p.x, p.y, p.z) - c;
+    const double rr[3] = {r.x, r.y, r.z};
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) a[i][j] += (i == j ? r.dot(r) : 0.0) - rr[i] * rr[j];
+    }
+    b += r.cross(u.at(n) - mean);
+  }
+  return {mean, Solve3(a, b)};
+}
+
+// In-plane stresses in a shell's local system.
+struct InPlane {
+  double sx, sy, sxy;
+};
+
+// The in-plane components of the global stress s (sxx, syy, szz, sxy, sxz,
+// syz) in the shell's axes.
+InPlane InPlaneStresses(const std::array<double, 6>& s, const DeckShell& shell) {
+  auto apply = [&](const vec3d& v) {
+    return vec3d(s[0] * v.x + s[3] * v.y + s[4] * v.z, s[3] * v.x + s[1] * v.y + s[5] * v.z,
+                 s[4] * v.x + s[5] * v.y + s[2] * v.z);
+  };
+  const vec3d sx = apply(shell.x), sy = apply(shell.y);
+  return {shell.x.dot(sx), shell.y.dot(sy), shell.x.dot(sy)};
+}
+
+// The section forces of a beam at its first and last node.
+struct EndSections {
+  SectionForces first, last;
+};
+
+class Recovery {
+ public:
+  Recovery(const CcxDeck& deck, const FrdResults& frd) : deck_(deck), frd_(frd) {}
+
+  // The motion of the section of `beam` through `at`, from its expanded
+  // element's nodes in that plane.
+  Motion SectionMotion(const DeckBeam& beam, const pos3d& at, const std::map<long, vec3d>& u) const {
+    const auto element = frd_.elements.find(beam.solverElement);
+    if (element == frd_.elements.end()) {
+      throw SolverError("the solver wrote no expanded element for element " +
+                        std::to_string(beam.solverElement));
+    }
+    const double tolerance = 0.2 * Distance(beam.firstPos, beam.lastPos);
+    std::vector<long> nodes;
+    for (long n : element->second) {
+      const auto p = frd_.nodes.find(n);
+      if (p == frd_.nodes.end() || !u.count(n)) continue;
+      if (std::abs(vec3d(at, p->second).dot(beam.tangent)) < tolerance) nodes.push_back(n);
+    }
+    std::sort(nodes.begin(), nodes.end());
+    nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+    if (nodes.size() < 3) {
+      throw SolverError("the solver wrote too few expanded nodes for element " +
+                        std::to_string(beam.solverElement));
+    }
+    return FitRigidMotion(nodes, frd_, u);
+  }
+
+  // Rotations of the printed nodes that beams join, averaged over the beams.
+  void Rotations(const std::map<long, vec3d>& u, StepResults& step) const {
+    std::map<long, std::pair<vec3d, int>> sums;
+    for (const DeckBeam& beam : deck_.beams) {
+      if (beam.recovery != DeckBeam::Recovery::BrickStresses) continue;
+      const std::pair<long, pos3d> ends[] = {{beam.first, beam.firstPos}, {beam.last, beam.lastPos}};
+      for (const auto& [node, at] : ends) {
+        if (node == 0 || !step.displacements.count(node)) continue;
+        auto& sum = sums[node];
+        sum.first += SectionMotion(beam, at, u).rotation;
+        ++sum.second;
+      }
+    }
+    for (const auto& [node, sum] : sums) step.rotations[node] = sum.first * (1.0 / sum.second);
+  }
+
+  // The section forces of the solver's element (line loads as nodal loads).
+  EndSections FromBrickStresses(const DeckBeam& beam, const std::vector<std::array<double, 6>>& points,
+                                const vec3d& gravity) const {
+    if (points.size() != 8) {
+      throw SolverError("expected 8 integration points of element " + std::to_string(beam.solverElement) +
+                        ", the solver printed " + std::to_string(points.size()));
+    }
+    const vec3d t = beam.tangent, n1 = beam.n1, n2 = t.cross(n1);
+    const double L = Distance(beam.firstPos, beam.lastPos);
+    const double w = beam.width1 * beam.width2 / 8.0;
+    // What the solver's first and last node exert on the element.
+    vec3d fa, ma, fb, mb;
+    for (std::size_t g = 0; g < 8; ++g) {
+      // Integration points run through xi (along t), then eta (along -n2),
+      // then zeta (along n1), as the solver expands the beam.
+      const double xi = (g & 1 ? 1 : -1) * kGauss, eta = (g & 2 ? 1 : -1) * kGauss;
+      const double zeta = (g & 4 ? 1 : -1) * kGauss;
+      const auto& s = points[g];  // sxx, syy, szz, sxy, sxz, syz
+      const vec3d traction(s[0] * t.x + s[3] * t.y + s[4] * t.z, s[3] * t.x + s[1] * t.y + s[5] * t.z,
+                           s[4] * t.x + s[5] * t.y + s[2] * t.z);
+      const vec3d r = t * ((1 + xi) * L / 2) + n1 * (zeta * beam.width1 / 2) - n2 * (eta * beam.width2 / 2);
+      fa = fa - traction * w;
+      ma = ma - r.cross(traction) * w;
+      fb += traction * w;
+      mb += (r - t * L).cross(traction) * w;
+    }
+    // Gravity acts inside the brick: half its weight goes to each end.
+    const vec3d weight = gravity * (beam.massPerLength * L / 2.0);
+    fa = fa - weight;
+    fb = fb - weight;
+    const bool forward = t.dot(beam.x) > 0.0;
+    const Frame frame{beam.x, beam.y, beam.z};
+    const vec3d& f1 = forward ? fa : fb;
+    const vec3d& m1 = forward ? ma : mb;
+    const vec3d& f2 = forward ? fb : fa;
+    const vec3d& m2 = forward ? mb : ma;
+    return {Section(frame.Local(f1) * -1.0, frame.Local(m1) * -1.0),
+            Section(frame.Local(f2), frame.Local(m2))};
+  }
+
+  // Section forces of one static step; the solver's end moments of every
+  // line element are kept for the reaction moments.
+  void SectionForcesOf(const ElementStresses& stresses, const DeckStepLoads& loads, StepResults& step) {
+    endMoments_.assign(deck_.beams.size(), {});
+    for (std::size_t i = 0; i < deck_.beams.size(); ++i) {
+      const DeckBeam& beam = deck_.beams[i];
+      if (beam.recovery != DeckBeam::Recovery::BrickStresses) continue;
+      const auto points = stresses.find(beam.solverElement);
+      if (points == stresses.end()) {
+        throw SolverError("the solver printed no stresses for element " + std::to_string(beam.solverElement));
+      }
+      EndSections sections = FromBrickStresses(beam, points->second, loads.gravity);
+      const Frame frame{beam.x, beam.y, beam.z};
+      endMoments_[i] = {frame.Global(MomentOf(sections.first)) * -1.0, frame.Global(MomentOf(sections.last))};
+      if (beam.modelElement == 0) continue;
+      CorrectForLineLoad(beam, loads, sections);
+      Solver::BeamForces& forces = step.beamForces[beam.modelElement];
+      if (beam.half != 2) forces.start = sections.first;
+      if (beam.half != 1) forces.end = sections.last;
+      if (beam.half == 1) forces.middle = sections.last;
+    }
+  }
+
+  // Stresses at the centres of the shells: the solver's quadrilateral
+  // (S8R, a twenty-node brick through the thickness) has its integration
+  // points at +-1/sqrt(3) of its half sides and half thickness, the upper
+  // four (zeta > 0) towards its normal; their means are the centre's
+  // stresses at those depths, from which the resultants follow (stresses
+  // linear through the thickness). A triangle's three quadrilaterals are
+  // averaged.
+  void ShellStressesOf(const ElementStresses& stresses, StepResults& step) const {
+    for (const DeckShell& shell : deck_.shells) {
+      std::array<double, 6> lower{}, upper{};
+      for (long part : shell.parts) {
+        const auto points = stresses.find(part);
+        if (points == stresses.end() || points->second.size() != 8) {
+          throw SolverError("expected 8 integration points of shell element " + std::to_string(part));
+        }
+        for (std::size_t g = 0; g < 8; ++g) {
+          auto& layer = g & 4 ? upper : lower;
+          for (std::size_t k = 0; k < 6; ++k) layer[k] += points->second[g][k] / (4.0 * shell.parts.size());
+        }
+      }
+      const double t = shell.thickness;
+      const InPlane below = InPlaneStresses(lower, shell), above = InPlaneStresses(upper, shell);
+      ShellStresses& out = step.shellStresses[shell.modelElement];
+      out.thickness = t;
+      // Mean times t; the slope between the layers (t / sqrt(3) apart) times t^3 / 12.
+      const double bending = t * t / (4.0 * std::sqrt(3.0));
+      out.nx = t * (above.sx + below.sx) / 2, out.ny = t * (above.sy + below.sy) / 2;
+      out.nxy = t * (above.sxy + below.sxy) / 2;
+      out.mx = bending * (above.sx - below.sx), out.my = bending * (above.sy - below.sy);
+      out.mxy = bending * (above.sxy - below.sxy);
+      UpdateVonMises(out);
+    }
+  }
+
+  // Reaction moments at supports with fixed rotations that only beams join:
+  // the moments the beams take from the node, less the moments that the
+  // deck left out there (the support takes them).
+  void ReactionMoments(const DeckStepLoads& loads, StepResults& step) const {
+    for (const auto& [node, dofs] : deck_.rotationSupports) {
+      if (std::binary_search(deck_.shellNodes.begin(), deck_.shellNodes.end(), node)) continue;
+      vec3d moment;
+      bool known = true;
+      for (std::size_t i = 0; i < deck_.beams.size(); ++i) {
+        const DeckBeam& beam = deck_.beams[i];
+        if (beam.first != node && beam.last != node) continue;
+        known = known && beam.recovery == DeckBeam::Recovery::BrickStresses;
+        moment += beam.first == node ? endMoments_[i].first : endMoments_[i].second;
+      }
+      if (!known) continue;
+      if (auto held = loads.heldMoments.find(node); held != loads.heldMoments.end())
+        moment = moment - held->second;
+      vec3d fixed;
+      for (int dof : dofs) (dof == 4 ? fixed.x : dof == 5 ? fixed.y : fixed.z) = 1.0;
+      step.reactionMoments[node] = vec3d(moment.x * fixed.x, moment.y * fixed.y, moment.z * fixed.z);
+    }
+  }
+
+ private:
+  // From the deck's consistent nodal loads back to the line load along the
+  // element: the first node's load joins the section forces from the first
+  // end, the last node's leaves them at the last end.
+  static void CorrectForLineLoad(const DeckBeam& beam, const DeckStepLoads& loads, EndSections& sections) {
+    const auto line = loads.lineLoads.find(beam.solverElement);
+    if (line == loads.lineLoads.end()) return;
+    const EndLoads f0 =
+        ConsistentLineLoads(beam.firstPos, beam.lastPos, line->second.first, line->second.second);
+    const Frame frame{beam.x, beam.y, beam.z};
+    sections.first = Plus(sections.first, frame.Local(f0.force1), frame.Local(f0.moment1));
+    sections.last = Plus(sections.last, frame.Local(f0.force2) * -1.0, frame.Local(f0.moment2) * -1.0);
+  }
+
+  const CcxDeck& deck_;
+  const FrdResults& frd_;
+  // Per deck beam: the moments its first and last node exert on it.
+  std::vector<std::pair<vec3d, vec3d>> endMoments_;
+};
+
+// Participation factors and effective masses of a mode from the lumped
+// node masses: for a unit rigid motion r (a translation, or a rotation about
+// an axis through the origin), factor = sum m (phi . r) / sum m phi^2 and
+// effective mass = (sum m (phi . r))^2 / sum m phi^2.
+void LumpedParticipation(const CcxDeck& deck, StepResults& mode) {
+  std::array<double, 6> projection{};
+  double norm = 0.0;
+  for (const auto& [node, m] : deck.nodeMasses) {
+    const auto u = mode.displacements.find(node);
+    if (u == mode.displacements.end() || m == 0.0) continue;
+    const vec3d& phi = u->second;
+    const pos3d& p = deck.nodePositions.at(node);
+    const vec3d moment = vec3d(p.x, p.y, p.z).cross(phi);
+    const double parts[6] = {phi.x, phi.y, phi.z, moment.x, moment.y, moment.z};
+    for (std::size_t k = 0; k < 6; ++k) projection[k] += m * parts[k];
+    norm += m * phi.dot(phi);
+  }
+  if (!(norm > 0.0)) return;
+  for (std::size_t k = 0; k < 6; ++k) {
+    mode.participation[k] = projection[k] / norm;
+    mode.effectiveMass[k] = projection[k] * projection[k] / norm;
+  }
+}
+
+}  // namespace
+
+void RecoverElementResults(const CcxDeck& deck, const FrdResults& frd,
+                           const std::vector<ElementStresses>& stresses, SolveResults& results) {
+  // The .frd holds a displacement block per static step, per mode, and per
+  // buckling mode after the buckling step's preloading.
+  const std::size_t statics = results.steps.size(), modes = results.modes.size();
+  const std::size_t needed = statics + modes + (results.buckling.empty() ? 0 : 1 + results.buckling.size());
+  if (frd.displacementBlocks.size() != needed || stresses.size() != statics ||
+      deck.stepLoads.size() != statics) {
+    throw SolverError("the solver's result files do not match the deck (" +
+                      std::to_string(frd.displacementBlocks.size()) + " displacement blocks for " +
+                      std::to_string(needed) + " analyses)");
+  }
+  Recovery recovery(deck, frd);
+  for (std::size_t i = 0; i < statics; ++i) {
+    const auto& u = frd.displacementBlocks[i];
+    recovery.Rotations(u, results.steps[i]);
+    recovery.SectionForcesOf(stresses[i], deck.stepLoads[i], results.steps[i]);
+    recovery.ReactionMoments(deck.stepLoads[i], results.steps[i]);
+    recovery.ShellStressesOf(stresses[i], results.steps[i]);
+  }
+  for (std::size_t i = 0; i < modes; ++i) {
+    recovery.Rotations(frd.displacementBlocks[statics + i], results.modes[i]);
+    LumpedParticipation(deck, results.modes[i]);
+  }
+  for (std::size_t i = 0; i < results.buckling.size(); ++i) {
+    recovery.Rotations(frd.displacementBlocks[statics + modes + 1 + i], results.buckling[i]);
+  }
+}
+
+}  // namespace Kestrum::Quilm::Solver::detail
+
+namespace Kestrum::Quilm::Solver::detail {
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+SolveResults ReadRunResults(const CcxDeck& deck, const std::string& directory) {
+  const std::size_t cases = deck.loadCaseSteps.size();
+  DatLayout layout;
+  layout.staticSteps = cases + deck.combinationNames.size();
+  layout.frequencies = deck.frequencyCount > 0;
+  layout.buckling = deck.bucklingModes > 0;
+  std::vector<ElementStresses> stresses;
+  SolveResults results =
+      ParseCcxDat(ReadText(directory + "/job.dat"), layout, deck.elementResults ? &stresses : nullptr);
+  for (std::size_t i = 0; i < results.steps.size(); ++i) {
+    StepResults& step = results.steps[i];
+    if (i < cases) {
+      step.loadCase = deck.loadCaseSteps[i];
+      step.name = i < deck.loadCaseNames.size() ? deck.loadCaseNames[i] : "";
+    } else {
+      step.kind = AnalysisKind::Combination;
+      step.name = deck.combinationNames[i - cases];
+    }
+  }
+  for (StepResults& mode : results.buckling) mode.loadCase = deck.bucklingCase;
+  FoldSupportReactions(deck, results);
+  // Shapes keep the model's nodes only; the forces printed with them are
+  // no reactions.
+  for (auto* shapes : {&results.modes, &results.buckling}) {
+    for (StepResults& shape : *shapes) {
+      for (const SupportSpring& spring : deck.supportSprings) shape.displacements.erase(spring.end);
+      shape.reactions.clear();
+    }
+  }
+  if (deck.elementResults) {
+    std::ifstream frdFile(directory + "/job.frd");
+    if (!frdFile) throw SolverError("the solver wrote no " + directory + "/job.frd");
+    RecoverElementResults(deck, ReadFrd(frdFile), stresses, results);
+  }
+  results.combinations.assign(std::make_move_iterator(results.steps.begin() + static_cast<long>(cases)),
+                              std::make_move_iterator(results.steps.end()));
+  results.steps.resize(cases);
+  return results;
+}
+
+}  // namespace Kestrum::Quilm::Solver::detail
