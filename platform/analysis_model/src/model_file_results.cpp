@@ -86,7 +86,8 @@ void ReadValues(Sql::Connection& db, ModelData& d, ResultData& results) {
     if (!whole || entity < 1 || entity > kMaxId)
       Damaged(d.fileName, "result values of " + std::to_string(entity) + " have a wrong size");
     if (table->values.size() + count > UINT32_MAX) Damaged(d.fileName, "a result table is too large");
-    const auto* first = static_cast<const double*>(sqlite3_column_blob(s.Handle(), 3));
+    // SQLite's blob need not be aligned for doubles: copied as bytes.
+    const void* first = sqlite3_column_blob(s.Handle(), 3);
     table->ids.push_back(static_cast<std::int32_t>(entity));
     const std::size_t at = table->values.size();
     table->values.resize(at + count);
@@ -114,7 +115,8 @@ void WriteValues(Sql::Statement& put, long id, const AnalysisRecord& r) {
       put.Bind(1, static_cast<std::int64_t>(id))
           .Bind(2, static_cast<std::int64_t>(q))
           .Bind(3, static_cast<std::int64_t>(t.ids[i]))
-          .BindStaticBlob(4, t.values.data() + t.offsets[i], (t.offsets[i + 1] - t.offsets[i]) * sizeof(double));
+          .BindStaticBlob(4, t.values.data() + t.offsets[i],
+                          (t.offsets[i + 1] - t.offsets[i]) * sizeof(double));
       put.Run();
     }
   }
