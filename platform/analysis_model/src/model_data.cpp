@@ -1,6 +1,7 @@
 // Row access, id checks and change marks of the in-memory tables.
 #include "model_data.hpp"
 
+#include "concept_member_data.hpp"
 #include "result_data.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
@@ -73,6 +74,7 @@ void ModelData::ClearChanges() {
   countersDirty = false;
   archiveModeDirty = false;
   if (results) results->ClearChanges();
+  if (conceptMembers) conceptMembers->dirty.clear();
 }
 
 }  // namespace Kestrum::Quilm::AnalysisModel

@@ -103,6 +103,8 @@ struct IdCounters {
 struct FileConnection;
 // The stored analysis results; defined in result_data.hpp.
 struct ResultData;
+// The concepts' recorded members; defined in concept_member_data.hpp.
+struct ConceptMemberData;
 
 // Makes room for one more entry, growing the capacity geometrically, so that
 // a push_back after it cannot throw (the tables stay alike when a later step
@@ -150,6 +152,7 @@ struct ModelData {
   std::map<long, LoadCaseRow> loadCases;
   IdCounters counters;
   std::shared_ptr<ResultData> results;  // null until results are stored or read
+  std::shared_ptr<ConceptMemberData> conceptMembers;  // null until members are recorded or read
 
   // ---- the open file (created by the first flush of a new model)
   std::shared_ptr<FileConnection> file;

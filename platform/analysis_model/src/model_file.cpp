@@ -14,7 +14,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "model_file_results.hpp"
+#include "concept_member_data.hpp"
+#include "model_file_late_tables.hpp"
 #include "model_file_tables.hpp"
 #include "model_schema.hpp"
 #include "result_data.hpp"
@@ -89,6 +90,7 @@ void ReadTables(Sql::Connection& db, ModelData& d) {
   LoadCasesTable::Read(db, d);
   LoadsTable::Read(db, d);
   ResultTables::Read(db, d);
+  ConceptMembersTable::Read(db, d);
 }
 
 }  // namespace
@@ -153,6 +155,8 @@ void MarkEverythingChanged(ModelData& d) {
   for (const auto& entry : d.nodeProperties) d.dirtyNodeProperties.insert(entry.first);
   for (const auto& entry : d.loadCases) d.dirtyLoadCases.insert(entry.first);
   if (d.results) d.results->MarkEverythingChanged();
+  if (d.conceptMembers)
+    for (const auto& entry : d.conceptMembers->rows) d.conceptMembers->dirty.insert(entry.first);
 }
 
 void SetSynchronous(Sql::Connection& db, const ModelData& d) {
@@ -188,6 +192,7 @@ void WriteTables(Sql::Connection& db, const ModelData& d) {
   NodePropertiesTable::Write(db, d);
   LoadCasesTable::Write(db, d);
   ResultTables::Write(db, d);
+  ConceptMembersTable::Write(db, d);
 }
 
 // Writes what changed in one transaction on an open connection.

@@ -1,9 +1,8 @@
 // The result tables: one header row per analysis, one row of values per
 // analysis, quantity and node or element.
-#include "model_file_results.hpp"
-
 #include <cstring>
 
+#include "model_file_late_tables.hpp"
 #include "model_file_tables.hpp"
 #include "result_data.hpp"
 
@@ -26,12 +25,6 @@ const char* const ResultTables::kCreateValues =
   entity INTEGER NOT NULL, vals BLOB NOT NULL, PRIMARY KEY(analysis, quantity, entity)) WITHOUT ROWID)sql";
 
 namespace {
-
-bool HasResultTables(Sql::Connection& db) {
-  Sql::Statement s(db,
-                   "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'result_analyses'");
-  return s.Step() && s.Int(0) > 0;
-}
 
 AnalysisRecord ReadAnalysisRow(const ModelData& d, const Sql::Statement& s) {
   AnalysisRecord r;
@@ -125,7 +118,7 @@ void WriteValues(Sql::Statement& put, long id, const AnalysisRecord& r) {
 }  // namespace
 
 void ResultTables::Read(Sql::Connection& db, ModelData& d) {
-  if (!HasResultTables(db)) return;
+  if (!HasTable(db, "result_analyses")) return;
   ResultData& results = ResultsOf(d);
   ReadAnalyses(db, d, results);
   ReadValues(db, d, results);
@@ -134,7 +127,7 @@ void ResultTables::Read(Sql::Connection& db, ModelData& d) {
 void ResultTables::Write(Sql::Connection& db, const ModelData& d) {
   const ResultData* results = d.results.get();
   if (!results || (results->dirtyAnalyses.empty() && results->dirtyHeaders.empty())) return;
-  if (!HasResultTables(db)) {
+  if (!HasTable(db, "result_analyses")) {
     // Only deletions of results never flushed: the file stays without tables.
     if (results->analyses.empty()) return;
     db.Exec(kCreateAnalyses);
@@ -163,6 +156,12 @@ void ResultTables::Write(Sql::Connection& db, const ModelData& d) {
     if (it != results->analyses.end() && !results->dirtyAnalyses.count(id))
       WriteAnalysisRow(putAnalysis, id, it->second);
   }
+}
+
+bool HasTable(Sql::Connection& db, const char* name) {
+  Sql::Statement s(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?");
+  s.Bind(1, std::string(name));
+  return s.Step() && s.Int(0) > 0;
 }
 
 }  // namespace Kestrum::Quilm::AnalysisModel::ModelFile

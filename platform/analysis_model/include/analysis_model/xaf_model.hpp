@@ -128,6 +128,12 @@ struct StructureConcept {
   std::string name;
 };
 
+// What a concept owns in the mesh, as its host recorded it: ids ascending.
+struct ConceptMembers {
+  std::vector<long> nodes;
+  std::vector<long> elements;
+};
+
 // ---- managers --------------------------------------------------------------
 
 class XafStructureConceptManager {
@@ -138,6 +144,14 @@ class XafStructureConceptManager {
   StructureConcept GetConcept(long id) const;
   // Ids of all concepts, ascending.
   std::vector<long> GetConceptIds() const;
+  // Records the nodes and elements the concept owns, replacing what was
+  // recorded before (empty lists forget it). The concept and every id must
+  // exist; removed elements stay listed, and readers skip them. A beam's
+  // elements are best recorded on its segments: readers add a concept's
+  // descendants' members to its own.
+  void SetConceptMembers(long id, const ConceptMembers& members);
+  // What SetConceptMembers recorded; empty lists when nothing was.
+  ConceptMembers GetConceptMembers(long id) const;
 
  private:
   friend class XafModel;
