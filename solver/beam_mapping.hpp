@@ -26,11 +26,15 @@ namespace Kestrum::Quilm::Solver {
 
 // A cross-section as the solver's *BEAM SECTION keyword writes it.
 struct SolverBeamSection {
-  std::string sectionType;      // RECT, PIPE or BOX
-  std::string dimensions;       // the data line of dimensions
-  bool needsQuadratic = false;  // true: only usable on three-node B32R
-  double outerSize = 0.0;       // the largest outer dimension (sizes the stiff arms)
-  std::string note;             // set when the section is an equivalent, says what differs
+  std::string sectionType;            // RECT, PIPE or BOX
+  std::string dimensions;             // the data line of dimensions
+  bool needsQuadratic = false;        // true: only usable on three-node B32R
+  double outerSize = 0.0;             // the largest outer dimension (sizes the stiff arms)
+  double width1 = 0.0, width2 = 0.0;  // rectangles: the widths along n1 and n2
+  // The section's constants as the solver sees it (for recovering section
+  // forces): area, second moments about n1 (local y) and n2, torsion constant.
+  double area = 0.0, iy = 0.0, iz = 0.0, torsion = 0.0;
+  std::string note;  // set when the section is an equivalent, says what differs
 };
 
 // The solver section for `section`. I-profiles and sections given only by

@@ -187,6 +187,18 @@ void WriteModelSets(DeckOut& out, const SolverModel& model) {
   }
 }
 
+// The sets that the output requests of element results and buckling
+// shapes print: EOUT (elements whose stresses are printed) and NBUCKLE (the
+// printed nodes again, so that the buckling step's shapes are told apart
+// from its preloading's displacements).
+void WriteOutputSets(DeckOut& out, const SolverModel& model) {
+  if (model.elementResults && !model.stressElements.empty()) {
+    out << "*ELSET, ELSET=EOUT\n";
+    WriteIdLines(out, model.stressElements);
+  }
+  if (model.buckling) out << "*NSET, NSET=NBUCKLE\nNMODEL\n";
+}
+
 void WriteBoundaries(DeckOut& out, const SolverModel& model) {
   if (model.boundaries.empty()) return;
   out << "*BOUNDARY\n";
@@ -216,18 +228,47 @@ void WriteGravity(DeckOut& out, const Gravity& gravity) {
   out << "\n";
 }
 
-void WriteStaticStep(DeckOut& out, const StaticStep& step) {
-  out << "** Load case " << step.loadCase << (step.name.empty() ? "" : " " + CommentText(step.name)) << "\n";
-  out << "*STEP\n*STATIC\n";
+void WriteStepLoads(DeckOut& out, const StaticStep& step) {
   WriteNodalLoads(out, step.nodalLoads);
   out << "*DLOAD, OP=NEW\n";
   WritePressures(out, step.pressures);
   if (step.gravity) WriteGravity(out, *step.gravity);
-  out << "*NODE PRINT, NSET=NMODEL\nU, RF\n*END STEP\n";
 }
 
-void WriteFrequencyStep(DeckOut& out, int frequencyCount) {
-  out << "** Eigenfrequencies\n*STEP\n*FREQUENCY\n" << frequencyCount << "\n*END STEP\n";
+// What element results are recovered from: the stresses of EOUT and the
+// displacements of the expanded elements (in the .frd file).
+void WriteElementOutput(DeckOut& out, const SolverModel& model) {
+  if (!model.elementResults) return;
+  if (!model.stressElements.empty()) out << "*EL PRINT, ELSET=EOUT\nS\n";
+  out << "*NODE FILE, OUTPUT=3D\nU\n";
+}
+
+void WriteStaticStep(DeckOut& out, const SolverModel& model, const StaticStep& step) {
+  if (step.loadCase == 0) {
+    out << "** Combination " << CommentText(step.name) << "\n";
+  } else {
+    out << "** Load case " << step.loadCase << (step.name.empty() ? "" : " " + CommentText(step.name))
+        << "\n";
+  }
+  out << "*STEP\n*STATIC\n";
+  WriteStepLoads(out, step);
+  out << "*NODE PRINT, NSET=NMODEL\nU, RF\n";
+  WriteElementOutput(out, model);
+  out << "*END STEP\n";
+}
+
+void WriteFrequencyStep(DeckOut& out, const SolverModel& model) {
+  out << "** Eigenfrequencies\n*STEP\n*FREQUENCY\n" << model.frequencyCount << "\n";
+  if (model.elementResults) out << "*NODE PRINT, NSET=NMODEL\nU\n*NODE FILE, OUTPUT=3D\nU\n";
+  out << "*END STEP\n";
+}
+
+void WriteBucklingStep(DeckOut& out, const SolverModel& model, const StaticStep& step) {
+  out << "** Buckling of load case " << step.loadCase << "\n*STEP\n*BUCKLE\n" << model.bucklingModes << "\n";
+  WriteStepLoads(out, step);
+  out << "*NODE PRINT, NSET=NBUCKLE\nU\n";
+  if (model.elementResults) out << "*NODE FILE, OUTPUT=3D\nU\n";
+  out << "*END STEP\n";
 }
 
 }  // namespace
@@ -245,9 +286,11 @@ void WriteDeck(std::ostream& stream, const SolverModel& model, const std::vector
   WriteSections(out, model);
   WriteGravitySet(out, model);
   WriteModelSets(out, model);
+  WriteOutputSets(out, model);
   WriteBoundaries(out, model);
-  for (const StaticStep& step : model.steps) WriteStaticStep(out, step);
-  if (model.frequencyCount > 0) WriteFrequencyStep(out, model.frequencyCount);
+  for (const StaticStep& step : model.steps) WriteStaticStep(out, model, step);
+  if (model.frequencyCount > 0) WriteFrequencyStep(out, model);
+  if (model.buckling) WriteBucklingStep(out, model, *model.buckling);
   out.Flush();
 }
 

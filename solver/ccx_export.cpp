@@ -70,6 +70,12 @@ void SolverModelReader::Finish() {
   FinishMasses();
   solver_.boundaries = std::move(boundaries_);
   solver_.frequencyCount = options_.frequencyCount;
+  solver_.elementResults = deck_->elementResults = options_.elementResults;
+  std::sort(stressElements_.begin(), stressElements_.end());
+  auto& shellNodes = deck_->shellNodes;
+  std::sort(shellNodes.begin(), shellNodes.end());
+  shellNodes.erase(std::unique(shellNodes.begin(), shellNodes.end()), shellNodes.end());
+  solver_.stressElements = std::move(stressElements_);
 }
 
 }  // namespace detail
@@ -77,6 +83,7 @@ void SolverModelReader::Finish() {
 CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, std::ostream& out, const ExportOptions& options) {
   if (options.frequencyCount < 0) throw ExportError("the number of eigenfrequencies cannot be negative");
   if (!(options.armStiffnessFactor > 0.0)) throw ExportError("the arm stiffness factor must be positive");
+  if (options.bucklingCase < 0) throw ExportError("the buckling load case must be positive");
   CcxDeck deck;
   {
     // Dropped before returning: the solver model is the largest thing the

@@ -45,6 +45,7 @@
 
 #include "analysis_model/xaf_model.hpp"
 #include "solver/deck_format.hpp"
+#include "solver/load_combination.hpp"
 
 namespace Kestrum::Quilm::Solver {
 
@@ -65,6 +66,17 @@ struct ExportOptions {
   // Young's modulus of the stiff arms as a multiple of the stiffest beam
   // material's.
   double armStiffnessFactor = 1000.0;
+  // Also print what rotations, beam section forces, reaction moments and
+  // shell stresses are recovered from (element stresses and the expanded
+  // elements' displacements), and the mode shapes of the frequency step.
+  bool elementResults = false;
+  // Combinations solved directly, one static step each after the load
+  // cases' (their load cases need not be among `loadCases`).
+  std::vector<LoadCombination> combinations;
+  // Above 0: a buckling step for this load case, for `bucklingModes` load
+  // factors, after every other step.
+  long bucklingCase = 0;
+  int bucklingModes = 1;
 };
 
 // A support's translation held through a stiff spring: the generated node
@@ -75,6 +87,47 @@ struct SupportSpring {
   long end = 0;
   long node = 0;
   vec3d offset;
+};
+
+// One line element of the deck as the results reader sees it: a model beam,
+// one half of a three-node beam written as two, or a stiff arm.
+struct DeckBeam {
+  // How its section forces are found: from the stresses of its expanded
+  // eight-node brick (solid rectangles and arms, exact for the solver's
+  // element), or from its end displacements and rotations with the beam
+  // stiffness of its section (pipes and boxes, whose section the solver
+  // integrates in its own way).
+  enum class Recovery { BrickStresses, Stiffness };
+  long solverElement = 0;
+  long modelElement = 0;  // 0 for a stiff arm
+  int half = 0;           // 1 or 2 for the halves of a three-node beam, else 0
+  // Solver nodes at the model element's first and last node (geometric
+  // order) and at its middle (a three-node B32R beam), else 0.
+  long first = 0, last = 0, middle = 0;
+  pos3d firstPos, lastPos;
+  pos3d middlePos;  // B32R: the middle node's position (generated or the model's)
+  // The model element's local axes (x from first to last).
+  vec3d x, y, z;
+  // The solver's section axis n1 and tangent (the order it was written in).
+  vec3d n1, tangent;
+  Recovery recovery = Recovery::BrickStresses;
+  // Rectangles: the width along n1 and along n2.
+  double width1 = 0.0, width2 = 0.0;
+  // The solver's section constants and material.
+  double area = 0.0, iy = 0.0, iz = 0.0, torsion = 0.0, youngsModulus = 0.0, shearModulus = 0.0;
+  double massPerLength = 0.0;  // density times area; 0 where gravity does not act
+};
+
+// The loads of one static step that section forces and reaction moments
+// are corrected for.
+struct DeckStepLoads {
+  // Line loads per solver element (force per length at its first and last
+  // node, global), which the deck holds as consistent nodal loads.
+  std::map<long, std::pair<vec3d, vec3d>> lineLoads;
+  vec3d gravity;  // the acceleration of gravity of the step
+  // Nodal moments left out at nodes whose rotations are fixed (the
+  // support takes them).
+  std::map<long, vec3d> heldMoments;
 };
 
 // A written deck and what the results reader needs to know about it.
@@ -99,6 +152,19 @@ struct CcxDeck {
   std::map<long, long> axisNodes;
   long firstGeneratedNode = 0;
   long firstGeneratedElement = 0;
+  // Combinations solved directly: static steps after the load cases'.
+  std::vector<std::string> combinationNames;
+  // The buckling step's load case and mode count (0: none).
+  long bucklingCase = 0;
+  int bucklingModes = 0;
+  // What element results need (ExportOptions::elementResults): the line
+  // elements, the loads of every static step (load cases, then
+  // combinations), and the supported nodes with a fixed rotation.
+  bool elementResults = false;
+  std::vector<DeckBeam> beams;
+  std::vector<DeckStepLoads> stepLoads;
+  std::map<long, std::vector<int>> rotationSupports;  // node -> fixed rotations (4..6)
+  std::vector<long> shellNodes;                       // nodes of shells, ascending
 };
 
 // Writes the deck for `model`. The model is only read. Throws ExportError

@@ -177,6 +177,28 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
 
   ElementGroup& group = BeamGroup(type, sectionId, record.GetMaterial(), *mapped, n1);
   for (auto& row : rows) group.rows.push_back(row);
+  if (options_.elementResults) {
+    const double E = material->YoungsModulus(), nu = material->PoissonsRatio();
+    const double massPerLength = material->Density() * mapped->area;
+    if (rows.size() == 2) {
+      const pos3d m = PositionOf(middle);
+      deck_->beams.push_back(MakeDeckBeam(rows[0][0], id, 1, first, middle, firstPos, m, tangent, n1, *mapped,
+                                          E, nu, massPerLength));
+      deck_->beams.push_back(MakeDeckBeam(rows[1][0], id, 2, middle, last, m, lastPos, tangent, n1, *mapped,
+                                          E, nu, massPerLength));
+    } else {
+      deck_->beams.push_back(MakeDeckBeam(id, id, 0, first, last, firstPos, lastPos, tangent, n1, *mapped, E,
+                                          nu, massPerLength));
+      DeckBeam& beam = deck_->beams.back();
+      if (count == 3) beam.middle = middle;
+      beam.middlePos = count == 3 ? PositionOf(middle)
+                                  : pos3d((firstPos.x + lastPos.x) / 2, (firstPos.y + lastPos.y) / 2,
+                                          (firstPos.z + lastPos.z) / 2);
+    }
+    if (type == "B31") {
+      for (const auto& row : rows) stressElements_.push_back(row[0]);
+    }
+  }
   beams_[id] = BeamEnds{first, last, firstPos, lastPos, middle};
   maxBeamModulus_ = std::max(maxBeamModulus_, material->YoungsModulus());
 
@@ -254,6 +276,12 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
   ElementGroup& group = ShellGroup(sectionId, record.GetMaterial(), thickness);
   for (const auto& row : rows) group.rows.push_back(row);
   shells_.insert(id);
+  if (options_.elementResults) {
+    for (const auto& row : rows) {
+      stressElements_.push_back(row[0]);
+      deck_->shellNodes.insert(deck_->shellNodes.end(), row.begin() + 1, row.end());
+    }
+  }
 
   if (material->Density() > 0.0) {
     for (const auto& row : rows) denseElements_.push_back(row[0]);
@@ -267,6 +295,38 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
     const double share = material->Density() * thickness * area / count;
     for (long node : corners) lumpedMass_[node] += share;
   }
+}
+
+DeckBeam MakeDeckBeam(long solverElement, long modelElement, int half, long first, long last,
+                      const pos3d& firstPos, const pos3d& lastPos, const vec3d& tangent, const vec3d& n1,
+                      const SolverBeamSection& section, double E, double nu, double massPerLength) {
+  DeckBeam beam;
+  beam.solverElement = solverElement;
+  beam.modelElement = modelElement;
+  beam.half = half;
+  beam.first = first;
+  beam.last = last;
+  beam.firstPos = firstPos;
+  beam.lastPos = lastPos;
+  beam.x = vec3d(firstPos, lastPos);
+  beam.x.normalise();
+  // Local z is n2 = t x n1 whichever way the element was written; local y
+  // completes the right-handed system (n1, or -n1 for a reversed element).
+  beam.z = tangent.cross(n1);
+  beam.y = beam.z.cross(beam.x);
+  beam.n1 = n1;
+  beam.tangent = tangent;
+  beam.recovery = section.needsQuadratic ? DeckBeam::Recovery::Stiffness : DeckBeam::Recovery::BrickStresses;
+  beam.width1 = section.width1;
+  beam.width2 = section.width2;
+  beam.area = section.area;
+  beam.iy = section.iy;
+  beam.iz = section.iz;
+  beam.torsion = section.torsion;
+  beam.youngsModulus = E;
+  beam.shearModulus = E / (2.0 * (1.0 + nu));
+  beam.massPerLength = massPerLength;
+  return beam;
 }
 
 // The solver elements a model element was written as, its own id first.

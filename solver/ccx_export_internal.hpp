@@ -159,12 +159,16 @@ class SolverModelReader {
   // ---- loads (ccx_export_loads.cpp) -------------------------------------------
   void SelectLoadCases();
   void ReadSteps();
-  StaticStep ReadStaticStep(long lc);
+  std::string LoadCaseName(long lc);
+  StaticStep ReadStaticStep(const std::vector<std::pair<long, double>>& factors, const std::string& name);
+  void ReadLoadCase(long lc, std::map<long, Dofs>& nodal, std::vector<Pressure>& pressures,
+                    std::map<long, std::pair<vec3d, vec3d>>& lineLoads);
   void ReadNodeLoad(const LoadEntry& entry, const std::string& label, std::map<long, Dofs>& nodal);
-  void ReadLineLoad(const LoadEntry& entry, const std::string& label, std::map<long, Dofs>& nodal);
+  void ReadLineLoad(const LoadEntry& entry, const std::string& label, std::map<long, Dofs>& nodal,
+                    std::map<long, std::pair<vec3d, vec3d>>& lineLoads);
   void ReadPressure(const LoadEntry& entry, const std::string& label, std::vector<Pressure>& pressures);
-  std::optional<Gravity> ReadGravity(long lc, std::map<long, Dofs>& nodal);
-  std::vector<NodalLoad> NodalLoadsOf(const std::map<long, Dofs>& nodal) const;
+  std::optional<Gravity> ReadGravity(const vec3d& g, std::map<long, Dofs>& nodal);
+  std::vector<NodalLoad> NodalLoadsOf(const std::map<long, Dofs>& nodal, std::map<long, vec3d>* held) const;
   void AddNodal(std::map<long, Dofs>& loads, long node, const vec3d& force, const vec3d& moment);
   void AddLineLoad(std::map<long, Dofs>& loads, const BeamEnds& beam, const vec3d& q1, const vec3d& q2);
   void AddInertiaForce(std::map<long, Dofs>& nodal, long node, const vec3d& a, const vec3d& alpha,
@@ -205,6 +209,12 @@ class SolverModelReader {
   // Point masses grouped by their value as the deck writes it -> value, nodes.
   std::map<std::string, std::pair<double, std::vector<long>>> massElements_;
   std::map<long, std::vector<int>> boundaries_;
+  std::vector<long> stressElements_;  // solver elements whose stresses are printed
 };
+
+// The deck beam record of a solver line element (see DeckBeam).
+DeckBeam MakeDeckBeam(long solverElement, long modelElement, int half, long first, long last,
+                      const pos3d& firstPos, const pos3d& lastPos, const vec3d& tangent, const vec3d& n1,
+                      const SolverBeamSection& section, double E, double nu, double massPerLength);
 
 }  // namespace Kestrum::Quilm::Solver::detail

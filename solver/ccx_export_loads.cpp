@@ -4,6 +4,7 @@
 // and gravity, then the optional frequency step.
 #include <algorithm>
 
+#include "solver/beam_line_load.hpp"
 #include "solver/ccx_export_internal.hpp"
 
 namespace Kestrum::Quilm::Solver::detail {
@@ -30,38 +31,92 @@ void SolverModelReader::AddNodal(std::map<long, Dofs>& loads, long node, const v
   d[5] += moment.z;
 }
 
-// Consistent nodal loads of a straight beam under a force per length
-// varying linearly from q1 (first end) to q2 (last end): the axial part as
-// for a bar, the transverse part with the cubic beam shape functions.
+// Consistent nodal loads of a straight beam (see ConsistentLineLoads).
 void SolverModelReader::AddLineLoad(std::map<long, Dofs>& loads, const BeamEnds& beam, const vec3d& q1,
                                     const vec3d& q2) {
-  vec3d t(beam.firstPos, beam.lastPos);
-  const double L = t.length();
-  t *= 1.0 / L;
-  auto axial = [&](const vec3d& q) { return t * q.dot(t); };
-  auto transverse = [&](const vec3d& q) { return q - axial(q); };
-  const vec3d a1 = axial(q1), a2 = axial(q2), p1 = transverse(q1), p2 = transverse(q2);
-  const vec3d f1 = (a1 * 2.0 + a2) * (L / 6.0) + (p1 * 7.0 + p2 * 3.0) * (L / 20.0);
-  const vec3d f2 = (a1 + a2 * 2.0) * (L / 6.0) + (p1 * 3.0 + p2 * 7.0) * (L / 20.0);
-  const vec3d m1 = t.cross(p1 * 3.0 + p2 * 2.0) * (L * L / 60.0);
-  const vec3d m2 = t.cross(p1 * 2.0 + p2 * 3.0) * (-L * L / 60.0);
-  AddNodal(loads, beam.first, f1, m1);
-  AddNodal(loads, beam.last, f2, m2);
+  const EndLoads ends = ConsistentLineLoads(beam.firstPos, beam.lastPos, q1, q2);
+  AddNodal(loads, beam.first, ends.force1, ends.moment1);
+  AddNodal(loads, beam.last, ends.force2, ends.moment2);
 }
 
 void SolverModelReader::ReadSteps() {
-  for (long lc : cases_) solver_.steps.push_back(ReadStaticStep(lc));
+  for (long lc : cases_) {
+    solver_.steps.push_back(ReadStaticStep({{lc, 1.0}}, LoadCaseName(lc)));
+    deck_->loadCaseSteps.push_back(lc);
+    deck_->loadCaseNames.push_back(solver_.steps.back().name);
+  }
+  for (const LoadCombination& combination : options_.combinations) {
+    if (combination.factors.empty()) {
+      throw ExportError("combination '" + combination.name + "' has no load case");
+    }
+    solver_.steps.push_back(ReadStaticStep(combination.factors, combination.name));
+    solver_.steps.back().loadCase = 0;
+    deck_->combinationNames.push_back(combination.name);
+  }
+  if (options_.bucklingCase > 0) {
+    if (options_.bucklingModes < 1) throw ExportError("a buckling step needs at least one mode");
+    const std::size_t stepLoads = deck_->stepLoads.size();
+    solver_.buckling = ReadStaticStep({{options_.bucklingCase, 1.0}}, LoadCaseName(options_.bucklingCase));
+    deck_->stepLoads.resize(stepLoads);  // the buckling step's shapes need no load corrections
+    solver_.bucklingModes = options_.bucklingModes;
+    deck_->bucklingCase = options_.bucklingCase;
+    deck_->bucklingModes = options_.bucklingModes;
+  }
   if (options_.frequencyCount > 0) deck_->frequencyCount = options_.frequencyCount;
 }
 
-StaticStep SolverModelReader::ReadStaticStep(long lc) {
-  auto& loadManager = model_.Loads();
+std::string SolverModelReader::LoadCaseName(long lc) {
+  return model_.Loads().GetLoadCaseName(lc).value_or("");
+}
+
+// The static step of load cases with factors (one load case with factor 1
+// for a load case's own step).
+StaticStep SolverModelReader::ReadStaticStep(const std::vector<std::pair<long, double>>& factors,
+                                             const std::string& name) {
+  const auto known = model_.Loads().GetLoadCaseIds();
   StaticStep step;
-  step.loadCase = lc;
-  step.name = loadManager.GetLoadCaseName(lc).value_or("");
-  const std::string where = "load case " + std::to_string(lc);
+  step.loadCase = factors.front().first;
+  step.name = name;
   std::map<long, Dofs> nodal;
-  for (const LoadEntry& entry : loadManager.GetLoads(lc)) {
+  DeckStepLoads loads;
+  vec3d gravity;
+  for (const auto& [lc, factor] : factors) {
+    if (!std::binary_search(known.begin(), known.end(), lc)) {
+      throw ExportError("load case " + std::to_string(lc) + " does not exist in the model");
+    }
+    CheckWritable(factor, "a load factor");
+    std::map<long, Dofs> caseNodal;
+    std::vector<Pressure> pressures;
+    std::map<long, std::pair<vec3d, vec3d>> lineLoads;
+    ReadLoadCase(lc, caseNodal, pressures, lineLoads);
+    for (const auto& [node, dofs] : caseNodal) {
+      for (int k = 0; k < 6; ++k) nodal[node][k] += factor * dofs[k];
+    }
+    for (Pressure p : pressures) {
+      p.value *= factor;
+      step.pressures.push_back(p);
+    }
+    for (const auto& [element, q] : lineLoads) {
+      auto& sum = loads.lineLoads[element];
+      sum.first += q.first * factor;
+      sum.second += q.second * factor;
+    }
+    if (const auto g = model_.Loads().GetGravityLoad(lc)) gravity += *g * factor;
+  }
+  step.gravity = ReadGravity(gravity, nodal);
+  step.nodalLoads = NodalLoadsOf(nodal, &loads.heldMoments);
+  loads.gravity = gravity;
+  if (options_.elementResults) deck_->stepLoads.push_back(std::move(loads));
+  return step;
+}
+
+// The loads of one load case: nodal loads (point loads, line loads as
+// consistent nodal loads, inertia forces), pressures, and the line loads
+// per solver element as given.
+void SolverModelReader::ReadLoadCase(long lc, std::map<long, Dofs>& nodal, std::vector<Pressure>& pressures,
+                                     std::map<long, std::pair<vec3d, vec3d>>& lineLoads) {
+  const std::string where = "load case " + std::to_string(lc);
+  for (const LoadEntry& entry : model_.Loads().GetLoads(lc)) {
     if (!entry.record) continue;
     const bool onNode = entry.kind == LoadKind::Point || entry.kind == LoadKind::NodeAcceleration;
     const std::string label = where + " " + (onNode ? NodeLabel(entry.target) : ElementLabel(entry.target));
@@ -76,20 +131,15 @@ StaticStep SolverModelReader::ReadStaticStep(long lc) {
         ReadNodeLoad(entry, label, nodal);
         break;
       case LoadKind::Line:
-        ReadLineLoad(entry, label, nodal);
+        ReadLineLoad(entry, label, nodal, lineLoads);
         break;
       case LoadKind::Surface:
-        ReadPressure(entry, label, step.pressures);
+        ReadPressure(entry, label, pressures);
         break;
       case LoadKind::InitialStrain:
         break;  // reported above
     }
   }
-  step.gravity = ReadGravity(lc, nodal);
-  deck_->loadCaseSteps.push_back(lc);
-  deck_->loadCaseNames.push_back(step.name);
-  step.nodalLoads = NodalLoadsOf(nodal);
-  return step;
 }
 
 // A point load (force and moment) or a node acceleration (as the inertia
@@ -119,7 +169,8 @@ void SolverModelReader::ReadNodeLoad(const LoadEntry& entry, const std::string& 
 // A line load on a beam, as consistent nodal loads; a beam written as two
 // halves takes each half on its own, the load halfway between.
 void SolverModelReader::ReadLineLoad(const LoadEntry& entry, const std::string& label,
-                                     std::map<long, Dofs>& nodal) {
+                                     std::map<long, Dofs>& nodal,
+                                     std::map<long, std::pair<vec3d, vec3d>>& lineLoads) {
   auto line = dynamic_cast<const AnalysisModel::LineLoad*>(entry.record.get());
   auto beam = beams_.find(entry.target);
   if (!line || beam == beams_.end()) {
@@ -127,14 +178,31 @@ void SolverModelReader::ReadLineLoad(const LoadEntry& entry, const std::string& 
     return;
   }
   const BeamEnds& ends = beam->second;
-  if (ends.middle == 0) {
-    AddLineLoad(nodal, ends, line->Start(), line->End());
+  const auto parts = SolverElements(entry.target);
+  auto record = [&](std::size_t part, const vec3d& q1, const vec3d& q2) {
+    auto& sum = lineLoads[parts.at(part)];
+    sum.first += q1;
+    sum.second += q2;
+  };
+  if (ends.middle == 0 || parts.size() == 1) {
+    // One solver element (a B32R keeps its middle node: the load stays one).
+    if (ends.middle == 0) {
+      AddLineLoad(nodal, ends, line->Start(), line->End());
+    } else {
+      const vec3d q = (line->Start() + line->End()) * 0.5;
+      const pos3d m = PositionOf(ends.middle);
+      AddLineLoad(nodal, BeamEnds{ends.first, ends.middle, ends.firstPos, m}, line->Start(), q);
+      AddLineLoad(nodal, BeamEnds{ends.middle, ends.last, m, ends.lastPos}, q, line->End());
+    }
+    record(0, line->Start(), line->End());
     return;
   }
   const vec3d q = (line->Start() + line->End()) * 0.5;
   const pos3d m = PositionOf(ends.middle);
   AddLineLoad(nodal, BeamEnds{ends.first, ends.middle, ends.firstPos, m}, line->Start(), q);
   AddLineLoad(nodal, BeamEnds{ends.middle, ends.last, m, ends.lastPos}, q, line->End());
+  record(0, line->Start(), q);
+  record(1, q, line->End());
 }
 
 // A pressure on a shell, on every solver element the shell was written as.
@@ -150,21 +218,20 @@ void SolverModelReader::ReadPressure(const LoadEntry& entry, const std::string& 
   for (long part : SolverElements(entry.target)) pressures.push_back({part, pressure});
 }
 
-// The load case's gravity: on the elements with a density (none when there
+// The step's gravity `g`: on the elements with a density (none when there
 // are none), and as the weight m*g of every point mass.
-std::optional<Gravity> SolverModelReader::ReadGravity(long lc, std::map<long, Dofs>& nodal) {
-  const auto g = model_.Loads().GetGravityLoad(lc);
-  if (!g || isZero(*g)) return std::nullopt;
+std::optional<Gravity> SolverModelReader::ReadGravity(const vec3d& g, std::map<long, Dofs>& nodal) {
+  if (isZero(g)) return std::nullopt;
   std::optional<Gravity> gravity;
   if (!denseElements_.empty()) {
-    const double magnitude = g->length();
+    const double magnitude = g.length();
     CheckWritable(magnitude, "a gravity");
-    const vec3d direction = *g * (1.0 / magnitude);
+    const vec3d direction = g * (1.0 / magnitude);
     for (double component : {direction.x, direction.y, direction.z}) CheckWritable(component, "value");
     gravity = Gravity{magnitude, direction};
   }
   for (const auto& [node, m] : pointMasses_) {
-    AddNodal(nodal, node, vec3d(m[0] * g->x, m[1] * g->y, m[2] * g->z), {});
+    AddNodal(nodal, node, vec3d(m[0] * g.x, m[1] * g.y, m[2] * g.z), {});
   }
   return gravity;
 }
@@ -172,13 +239,18 @@ std::optional<Gravity> SolverModelReader::ReadGravity(long lc, std::map<long, Do
 // The non-zero components of the summed nodal loads, by node and dof. A
 // moment on a rotation fixed at the node itself (a support held directly)
 // goes straight into the support, and the solver rejects it; it is left out.
-std::vector<NodalLoad> SolverModelReader::NodalLoadsOf(const std::map<long, Dofs>& nodal) const {
+std::vector<NodalLoad> SolverModelReader::NodalLoadsOf(const std::map<long, Dofs>& nodal,
+                                                       std::map<long, vec3d>* held) const {
   std::vector<NodalLoad> loads;
   for (const auto& [node, dofs] : nodal) {
     const auto fixed = boundaries_.find(node);
     for (int k = 0; k < 6; ++k) {
       if (k >= 3 && fixed != boundaries_.end() &&
           std::count(fixed->second.begin(), fixed->second.end(), k + 1)) {
+        if (held && dofs[k] != 0.0) {
+          vec3d& m = (*held)[node];
+          (k == 3 ? m.x : k == 4 ? m.y : m.z) += dofs[k];
+        }
         continue;
       }
       if (dofs[k] == 0.0) continue;

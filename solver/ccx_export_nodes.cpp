@@ -70,7 +70,14 @@ void SolverModelReader::FindAnchoredNodes() {
       anchored_.insert(entry.first);
     }
   }
-  for (long lc : cases_) {
+  std::set<long> loaded(cases_.begin(), cases_.end());
+  for (const LoadCombination& combination : options_.combinations) {
+    for (const auto& term : combination.factors) loaded.insert(term.first);
+  }
+  if (options_.bucklingCase > 0) loaded.insert(options_.bucklingCase);
+  const auto known = model_.Loads().GetLoadCaseIds();
+  for (long lc : loaded) {
+    if (!std::binary_search(known.begin(), known.end(), lc)) continue;  // reported with the steps
     for (const LoadEntry& load : model_.Loads().GetLoads(lc)) {
       if (load.kind == LoadKind::Point || load.kind == LoadKind::NodeAcceleration)
         anchored_.insert(load.target);
@@ -118,7 +125,18 @@ long SolverModelReader::BeamNode(long node, const vec3d& eccentricity, double ar
   vec3d direction = eccentricity;
   direction.normalise();
   ElementGroup& arms = ArmGroup(direction, armSize);
-  arms.rows.push_back({nextElement_++, node, offsetNode});
+  const long arm = nextElement_++;
+  arms.rows.push_back({arm, node, offsetNode});
+  if (options_.elementResults) {
+    // Only the arm's rectangle and direction matter: its section forces
+    // come from its stresses.
+    SolverBeamSection square;
+    square.width1 = square.width2 = armSize;
+    square.area = armSize * armSize;
+    deck_->beams.push_back(MakeDeckBeam(arm, 0, 0, node, offsetNode, PositionOf(node), PositionOf(offsetNode),
+                                        direction, AnyPerpendicular(direction), square, 0.0, 0.0, 0.0));
+    stressElements_.push_back(arm);
+  }
   return offsetNode;
 }
 

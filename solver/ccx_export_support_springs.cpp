@@ -56,7 +56,10 @@ void SolverModelReader::HoldSupportsBySprings() {
       fixities[end] = {1, 2, 3};
       deck_->supportSprings.push_back({end, node, offset});
     }
-    if (!rotations.empty()) fixities[node] = rotations;
+    if (!rotations.empty()) {
+      fixities[node] = rotations;
+      deck_->rotationSupports[node] = rotations;
+    }
     if (!nodes_.count(node)) {
       for (const auto& [edge, mid] : midNodes_) {
         if (mid == node) deck_->supportedMidNodes[mid] = edge;

@@ -1,46 +1,37 @@
 // Reading the solver's printed results (its .dat file) back.
 #pragma once
 
+#include <array>
 #include <map>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "geometry/geometry.hpp"
+#include "solver/solve_results.hpp"
 
 namespace Kestrum::Quilm::Solver {
 
-// A failed solve or results that cannot be read; the message carries the
-// solver's own words where it gave any.
-class SolverError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+// What a run's .dat file holds, in the order of the deck's steps.
+struct DatLayout {
+  std::size_t staticSteps = 0;  // static steps (load cases, then combinations)
+  bool frequencies = false;     // a frequency step
+  bool buckling = false;        // a buckling step, last; its shapes printed for set NBUCKLE
 };
 
-// The results of one static step (one load case).
-struct StepResults {
-  long loadCase = -1;
-  std::string name;
-  // Displacements (ux, uy, uz) of the model's nodes.
-  std::map<long, vec3d> displacements;
-  // Support reaction forces at the supported model nodes, in equilibrium
-  // with every load of the step (see FoldSupportReactions). As parsed,
-  // before folding: the solver's nodal forces of the printed nodes (reaction
-  // plus the loads at the node).
-  std::map<long, vec3d> reactions;
-};
+// Stresses (sxx, syy, szz, sxy, sxz, syz) at the integration points of the
+// printed elements of one step, by solver element, in integration point order.
+using ElementStresses = std::map<long, std::vector<std::array<double, 6>>>;
 
-struct SolveResults {
-  std::vector<StepResults> steps;   // in step order
-  std::vector<double> frequencies;  // eigenfrequencies in cycles per second, ascending
-  std::string solverOutput;         // what the solver printed
-};
+// Reads the .dat text of a run laid out as `layout` says: each static step
+// printing displacements and forces (and, when `stresses` is given, element
+// stresses, stored there per static step) once, at step times 1, 2, ...; the
+// frequency step's eigenvalue, participation and effective mass tables and
+// the mode shapes printed after them; the buckling factors and shapes.
+// Throws SolverError when a step's results, the eigenvalue table or the
+// buckling factors are missing or a number cannot be read.
+SolveResults ParseCcxDat(const std::string& text, const DatLayout& layout,
+                         std::vector<ElementStresses>* stresses = nullptr);
 
-// Reads the .dat text of a run with `staticSteps` static steps (each printing
-// displacements and forces once, at step times 1, 2, ...) and, when
-// `expectFrequencies` is true, a frequency step after them. Throws
-// SolverError when a step's results or the eigenvalue table are missing or
-// a number cannot be read.
+// The same for static steps and an optional frequency step.
 SolveResults ParseCcxDat(const std::string& text, std::size_t staticSteps, bool expectFrequencies);
 
 // Reads a number as the solver prints it, including the exponent form

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "solver/ccx_element_results.hpp"
+
 namespace Kestrum::Quilm::Solver {
 namespace {
 
@@ -171,13 +173,7 @@ SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::st
                                   : std::string("it reported errors");
     throw SolverError("the solver failed (" + why + "):\n" + (errors.empty() ? Tail(output) : errors));
   }
-  SolveResults results =
-      ParseCcxDat(ReadFile(work.Path() / "job.dat"), deck.loadCaseSteps.size(), deck.frequencyCount > 0);
-  for (std::size_t i = 0; i < results.steps.size(); ++i) {
-    results.steps[i].loadCase = deck.loadCaseSteps[i];
-    results.steps[i].name = i < deck.loadCaseNames.size() ? deck.loadCaseNames[i] : "";
-  }
-  FoldSupportReactions(deck, results);
+  SolveResults results = detail::ReadRunResults(deck, work.Path().string());
   results.solverOutput = output;
   return results;
 }

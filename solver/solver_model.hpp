@@ -95,8 +95,14 @@ struct SolverModel {
   std::vector<long> gravityElements;     // ascending: elements whose material has a density
   std::vector<ModelSet> modelSets;
   std::map<long, std::vector<int>> boundaries;  // node -> fixed dofs (1..6), ascending
-  std::vector<StaticStep> steps;
-  int frequencyCount = 0;  // 0: no frequency step
+  std::vector<StaticStep> steps;                // load cases, then combinations (loadCase 0)
+  int frequencyCount = 0;                       // 0: no frequency step
+  std::optional<StaticStep> buckling;
+  int bucklingModes = 0;
+  // Print what element results are recovered from; the elements whose
+  // stresses are printed (EOUT), ascending.
+  bool elementResults = false;
+  std::vector<long> stressElements;
 };
 
 }  // namespace Kestrum::Quilm::Solver::detail
