@@ -17,7 +17,8 @@ const char* const ResultTables::kCreateAnalyses =
     R"sql(CREATE TABLE result_analyses(id INTEGER PRIMARY KEY, kind INTEGER NOT NULL, number INTEGER NOT NULL,
   name TEXT NOT NULL, value BLOB NOT NULL, fingerprint INTEGER NOT NULL, stale INTEGER NOT NULL))sql";
 
-// quantity: 1 node motion, 2 node reaction, 3 beam forces, 4 shell stress;
+// quantity: 1 node motion, 2 node reaction, 3 beam forces, 4 shell stress,
+// 5 shell forces;
 // entity: the node or element id; vals: the doubles, whole points of the
 // quantity's component count.
 const char* const ResultTables::kCreateValues =

@@ -27,6 +27,8 @@ const char* ResultQuantityName(ResultQuantity quantity) noexcept {
       return "beam forces";
     case ResultQuantity::ShellStress:
       return "shell stress";
+    case ResultQuantity::ShellForces:
+      return "shell forces";
   }
   return "unknown quantity";
 }

@@ -35,24 +35,28 @@ enum class ResultQuantity {
   NodeMotion = 1,
   // Per supported node, global axes: Fx, Fy, Fz (N), Mx, My, Mz (N·m).
   NodeReaction = 2,
-  // Per beam element, element axes, at its end nodes in stored order and,
-  // for a three-node beam, its middle node: N, Vy, Vz (N), T, My, Mz (N·m).
+  // Per beam element, element axes, along its local x axis: at its start,
+  // at its middle node (three-node beams only) and at its end: N, Vy, Vz
+  // (N), T, My, Mz (N·m) on the positive face of a cut.
   BeamForces = 3,
   // Per shell element at its centre: von Mises stress (Pa) at the top,
   // middle and bottom surface.
   ShellStress = 4,
+  // Per shell element at its centre, element axes: nx, ny, nxy (N/m), mx,
+  // my, mxy (N·m/m).
+  ShellForces = 5,
 };
 
 // The quantities in their stored order.
 inline constexpr ResultQuantity kResultQuantities[] = {
     ResultQuantity::NodeMotion, ResultQuantity::NodeReaction, ResultQuantity::BeamForces,
-    ResultQuantity::ShellStress};
+    ResultQuantity::ShellStress, ResultQuantity::ShellForces};
 
 // Values per point of a quantity.
 unsigned ResultComponents(ResultQuantity quantity) noexcept;
 // True for quantities stored per node, false for those per element.
 bool IsNodeQuantity(ResultQuantity quantity) noexcept;
-// "node motion", "node reaction", "beam forces", "shell stress".
+// "node motion", "node reaction", "beam forces", "shell stress", "shell forces".
 const char* ResultQuantityName(ResultQuantity quantity) noexcept;
 // "load case", "combination", "mode", "buckling shape".
 const char* AnalysisKindName(AnalysisKind kind) noexcept;
