@@ -16,12 +16,14 @@
 
 #include "analysis_model/xaf_model.hpp"
 #include "command_line.hpp"
+#include "concept_maxima.hpp"
 #include "input_file.hpp"
 #include "output_file.hpp"
 #include "results_summary.hpp"
 #include "solver/ccx_export.hpp"
 #include "solver/ccx_runner.hpp"
 #include "terminal_progress.hpp"
+#include "solver/store_results.hpp"
 
 #ifndef QUILM_VERSION
 #define QUILM_VERSION "unknown"
@@ -109,7 +111,7 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("quilm-export ") + QUILM_VERSION);
   app.add_option("MODEL", modelFile, "analysis model file (.qdb)")->required();
   app.add_option("-o,--deck", deckFile, "write the input deck to FILE (default: MODEL with .inp)");
-  app.add_flag("--solve", solve, "run the solver and print a summary of the results");
+  app.add_flag("--solve", solve, "run the solver, store its results in MODEL and print a summary of them");
   app.add_flag("--full", fullTables, "with --solve: also every node's displacement and every reaction");
   app.add_option("--frequencies", frequencies, "add a frequency step for N eigenfrequencies")
       ->transform(WholeNumber(1, 10000));
@@ -169,7 +171,11 @@ int main(int argc, char** argv) {
   try {
     quilm_tools::CheckInputFile(modelFile);
     quilm_tools::CheckOutputPath(deckFile, modelFile);
-    AnalysisModel::XafModel model(modelFile, 0, 1, false);  // read-only, SI, must exist
+    // Read-write only to store a solve's results; SI; the file must exist.
+    AnalysisModel::XafModel model(modelFile, solve ? 1 : 0, 1, false);
+    // Taken as the deck is written: results are stamped with it, so that a
+    // change to the model made during the solve marks them stale.
+    const std::uint64_t fingerprint = solve ? model.Results().GetModelFingerprint() : 0;
     auto progress = quilm_tools::TerminalProgress::ForStderr(quiet);
     exportOptions.progress = runOptions.progress = progress.Callback();
     // The deck streams into its file as it is produced; the solver reads
@@ -193,10 +199,23 @@ int main(int argc, char** argv) {
         std::cerr << "quilm-export: " << SolverFailure(e.what()) << "\n";
         return 1;
       }
+      bool stored = true;
+      try {
+        Solver::StoreSolveResults(model, results, deck, fingerprint);
+        model.Flush();
+      } catch (const AnalysisModel::ModelError& e) {
+        std::cerr << "quilm-export: the results were not stored: " << e.what() << "\n";
+        stored = false;
+      }
+      quilm_export::PrintConceptMaxima(model, {fullTables ? 0u : 5u}, std::cout);
       quilm_export::SummaryOptions summary;
       summary.fullTables = fullTables;
       summary.usedNodes = UsedNodes(model);
       quilm_export::PrintSummary(results, deck, summary, std::cout);
+      if (!stored) {
+        quilm_tools::FinishStdout("quilm-export");
+        return 1;
+      }
     }
   } catch (const std::exception& e) {
     std::cerr << "quilm-export: " << e.what() << "\n";

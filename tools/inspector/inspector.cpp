@@ -11,6 +11,7 @@
 
 #include "describe.hpp"
 #include "quantity.hpp"
+#include "results_view.hpp"
 
 namespace quilm_inspect {
 
@@ -200,6 +201,7 @@ void PrintElement(am::XafModel& model, long id, std::ostream& out) {
       [&](long h) { return HingeText(model, h); });
   out << "  loads:\n";
   PrintLoadsOn(model, id, true, out);
+  PrintElementResults(model, id, out);
 }
 
 void PrintNode(am::XafModel& model, long id, std::ostream& out) {
@@ -226,6 +228,7 @@ void PrintNode(am::XafModel& model, long id, std::ostream& out) {
   out << "  transformation  " << TransformationText(model, transnod ? *transnod : 0) << "\n";
   out << "  loads:\n";
   PrintLoadsOn(model, id, false, out);
+  PrintNodeResults(model, id, out);
 }
 
 void PrintLoadCase(am::XafModel& model, long lc, std::ostream& out, std::size_t limit) {

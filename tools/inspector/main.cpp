@@ -2,6 +2,7 @@
 //
 //   quilm-inspect FILE [counts]
 //   quilm-inspect FILE element ID | node ID | loadcase ID [LIMIT] | concepts [--limit N] [--name TEXT]
+//   quilm-inspect FILE concept ID | results [ID [LIMIT]]
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <string>
@@ -9,6 +10,7 @@
 #include "command_line.hpp"
 #include "input_file.hpp"
 #include "inspector.hpp"
+#include "results_view.hpp"
 
 #ifndef QUILM_VERSION
 #define QUILM_VERSION "unknown"
@@ -48,6 +50,13 @@ int main(int argc, char** argv) {
   concepts->add_option("--limit", conceptLimit, "concepts to list (default 50, 0 for all)")
       ->transform(WholeNumber(0, kMaxId));
   concepts->add_option("--name", o.concepts.name, "only concepts whose name contains TEXT (any case)");
+  auto* concept = app.add_subcommand("concept", "one concept's registration, members and results");
+  concept->add_option("ID", o.id, "concept id")->required()->transform(WholeNumber(1, kMaxId));
+  auto* results = app.add_subcommand("results", "the stored analyses, or one analysis with its concepts");
+  long long analysis = 0;
+  results->add_option("ID", analysis, "analysis id")->transform(WholeNumber(1, kMaxId));
+  results->add_option("LIMIT", o.limit, "concepts to list (default 50, 0 for all)")
+      ->transform(WholeNumber(0, kMaxId));
   if (const int status = quilm_tools::Parse(app, argc, argv, "quilm-inspect"); status >= 0) return status;
   o.concepts.limit = static_cast<std::size_t>(conceptLimit);
 
@@ -60,6 +69,12 @@ int main(int argc, char** argv) {
       quilm_inspect::PrintNode(*model, o.id, std::cout);
     else if (loadcase->parsed())
       quilm_inspect::PrintLoadCase(*model, o.id, std::cout, static_cast<std::size_t>(o.limit));
+    else if (concept->parsed())
+      quilm_inspect::PrintConcept(*model, o.id, std::cout);
+    else if (results->parsed() && analysis > 0)
+      quilm_inspect::PrintAnalysis(*model, analysis, std::cout, static_cast<std::size_t>(o.limit));
+    else if (results->parsed())
+      quilm_inspect::PrintAnalyses(*model, std::cout);
     else if (concepts->parsed())
       quilm_inspect::PrintConceptTree(*model, std::cout, o.concepts);
     else

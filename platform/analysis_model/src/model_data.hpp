@@ -101,6 +101,10 @@ struct IdCounters {
 
 // The connection to the model file; defined with the file code.
 struct FileConnection;
+// The stored analysis results; defined in result_data.hpp.
+struct ResultData;
+// The concepts' recorded members; defined in concept_member_data.hpp.
+struct ConceptMemberData;
 
 // Makes room for one more entry, growing the capacity geometrically, so that
 // a push_back after it cannot throw (the tables stay alike when a later step
@@ -147,6 +151,8 @@ struct ModelData {
   std::vector<Hinge> hinges;                       // id i at index i - 1
   std::map<long, LoadCaseRow> loadCases;
   IdCounters counters;
+  std::shared_ptr<ResultData> results;  // null until results are stored or read
+  std::shared_ptr<ConceptMemberData> conceptMembers;  // null until members are recorded or read
 
   // ---- the open file (created by the first flush of a new model)
   std::shared_ptr<FileConnection> file;

@@ -15,8 +15,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "concept_member_data.hpp"
+#include "model_file_late_tables.hpp"
 #include "model_file_tables.hpp"
 #include "model_schema.hpp"
+#include "result_data.hpp"
 #include "sqlite_handle.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
@@ -87,6 +90,8 @@ void ReadTables(Sql::Connection& db, ModelData& d) {
   NodePropertiesTable::Read(db, d);
   LoadCasesTable::Read(db, d);
   LoadsTable::Read(db, d);
+  ResultTables::Read(db, d);
+  ConceptMembersTable::Read(db, d);
 }
 
 }  // namespace
@@ -150,6 +155,9 @@ void MarkEverythingChanged(ModelData& d) {
   for (const auto& entry : d.sets) d.dirtySets.insert(entry.first);
   for (const auto& entry : d.nodeProperties) d.dirtyNodeProperties.insert(entry.first);
   for (const auto& entry : d.loadCases) d.dirtyLoadCases.insert(entry.first);
+  if (d.results) d.results->MarkEverythingChanged();
+  if (d.conceptMembers)
+    for (const auto& entry : d.conceptMembers->rows) d.conceptMembers->dirty.insert(entry.first);
 }
 
 void SetSynchronous(Sql::Connection& db, const ModelData& d) {
@@ -178,7 +186,8 @@ void WriteTables(Sql::Connection& db, const ModelData& d, const ProgressCallback
       MetaTable::Write,           NodesTable::Write,           ElementsTable::Write,
       EccentricitiesTable::Write, TransformationsTable::Write, HingesTable::Write,
       ConceptsTable::Write,       MaterialsTable::Write,       SectionsTable::Write,
-      SetsTable::Write,           NodePropertiesTable::Write,  LoadCasesTable::Write};
+      SetsTable::Write,           NodePropertiesTable::Write,  LoadCasesTable::Write,
+      ResultTables::Write,        ConceptMembersTable::Write};
   ProgressMeter meter(progress, "flush", std::size(kWriters));
   for (TableWriter write : kWriters) {
     write(db, d);

@@ -29,6 +29,7 @@
 #include "analysis_model/connectivity.hpp"
 #include "analysis_model/progress.hpp"
 #include "analysis_model/records.hpp"
+#include "analysis_model/results.hpp"
 #include "analysis_model/trace.hpp"
 #include "definitions/definitions.hpp"
 #include "mirror/utility/compressed_set.hpp"
@@ -128,6 +129,12 @@ struct StructureConcept {
   std::string name;
 };
 
+// What a concept owns in the mesh, as its host recorded it: ids ascending.
+struct ConceptMembers {
+  std::vector<long> nodes;
+  std::vector<long> elements;
+};
+
 // ---- managers --------------------------------------------------------------
 
 class XafStructureConceptManager {
@@ -138,6 +145,14 @@ class XafStructureConceptManager {
   StructureConcept GetConcept(long id) const;
   // Ids of all concepts, ascending.
   std::vector<long> GetConceptIds() const;
+  // Records the nodes and elements the concept owns, replacing what was
+  // recorded before (empty lists forget it). The concept and every id must
+  // exist; removed elements stay listed, and readers skip them. A beam's
+  // elements are best recorded on its segments: readers add a concept's
+  // descendants' members to its own.
+  void SetConceptMembers(long id, const ConceptMembers& members);
+  // What SetConceptMembers recorded; empty lists when nothing was.
+  ConceptMembers GetConceptMembers(long id) const;
 
  private:
   friend class XafModel;
@@ -456,6 +471,8 @@ class XafModel {
   XafLoadManager& Loads() noexcept { return loads_; }
   XafNodeManager& Nodes() noexcept { return nodes_; }
   XafConnectivityManager& GetConnectivityManager() noexcept { return connectivity_; }
+  // Stored analysis results (results.hpp).
+  XafResultManager& Results() noexcept { return results_; }
 
   // Writes what changed since the last flush to the file, in one transaction;
   // the first flush of a new model creates the file. A flush that fails
@@ -502,6 +519,7 @@ class XafModel {
   XafNodeManager nodes_{*this};
   XafConnectivityManager connectivity_{*this};
   XafArchive archive_{*this};
+  XafResultManager results_{*this};
 };
 
 }  // namespace Kestrum::Quilm::AnalysisModel

@@ -1,0 +1,50 @@
+// The concept_members table: one row per concept whose host recorded the
+// nodes and elements it owns.
+#include "concept_member_data.hpp"
+#include "model_file_late_tables.hpp"
+#include "model_file_tables.hpp"
+
+namespace Kestrum::Quilm::AnalysisModel::ModelFile {
+
+// nodes, elements: the ids in ascending order, as 64-bit integers.
+const char* const ConceptMembersTable::kCreate =
+    R"sql(CREATE TABLE concept_members(concept INTEGER PRIMARY KEY, nodes BLOB NOT NULL, elements BLOB NOT NULL))sql";
+
+namespace {
+
+std::vector<long> IdsOf(const ModelData& d, const Sql::Statement& s, int column) {
+  std::vector<long> ids;
+  for (std::int64_t id : s.Vector<std::int64_t>(column)) {
+    if (id < 1 || id > kMaxId || (!ids.empty() && id <= ids.back()))
+      Damaged(d.fileName, "concept " + std::to_string(s.Int(0)) + " has invalid members");
+    ids.push_back(static_cast<long>(id));
+  }
+  return ids;
+}
+
+}  // namespace
+
+void ConceptMembersTable::Read(Sql::Connection& db, ModelData& d) {
+  if (!HasTable(db, "concept_members")) return;
+  Sql::Statement s(db, "SELECT concept, nodes, elements FROM concept_members");
+  while (s.Step()) {
+    if (!d.conceptMembers) d.conceptMembers = std::make_shared<ConceptMemberData>();
+    d.conceptMembers->rows[s.Int(0)] = ConceptMembers{IdsOf(d, s, 1), IdsOf(d, s, 2)};
+  }
+}
+
+void ConceptMembersTable::Write(Sql::Connection& db, const ModelData& d) {
+  if (!d.conceptMembers || d.conceptMembers->dirty.empty()) return;
+  if (!HasTable(db, "concept_members")) {
+    if (d.conceptMembers->rows.empty()) return;
+    db.Exec(kCreate);
+  }
+  WriteKeyed(db, "concept_members", "concept",
+             "INSERT OR REPLACE INTO concept_members(concept, nodes, elements) VALUES(?, ?, ?)",
+             d.conceptMembers->rows, d.conceptMembers->dirty, [](Sql::Statement& s, const ConceptMembers& m) {
+               s.BindVector(2, std::vector<std::int64_t>(m.nodes.begin(), m.nodes.end()))
+                   .BindVector(3, std::vector<std::int64_t>(m.elements.begin(), m.elements.end()));
+             });
+}
+
+}  // namespace Kestrum::Quilm::AnalysisModel::ModelFile
