@@ -4,6 +4,7 @@
 #include "model_data.hpp"
 #include "model_file.hpp"
 #include "trace_format.hpp"
+#include "writer_claim.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 
@@ -27,6 +28,7 @@ XafModel::XafModel(const std::string& fileName, long accessMode, long unitSystem
   data_->fileName = fileName;
   data_->readOnly = accessMode == 0;
   data_->unitSystem = unitSystem;
+  if (!data_->readOnly) data_->writerClaim = std::make_shared<WriterClaim>(fileName);
   if (FileExists(fileName)) {
     ModelFile::Read(*data_);
   } else if (!create) {

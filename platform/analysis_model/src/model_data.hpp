@@ -101,6 +101,8 @@ struct IdCounters {
 
 // The connection to the model file; defined with the file code.
 struct FileConnection;
+// A read-write model's claim on its file (writer_claim.hpp).
+class WriterClaim;
 
 // Makes room for one more entry, growing the capacity geometrically, so that
 // a push_back after it cannot throw (the tables stay alike when a later step
@@ -126,6 +128,8 @@ struct ModelData {
   long unitSystem = 1;
   bool archiveMode = false;
   bool archiveModeDirty = false;
+  // held by a read-write model for its life; released after `file` closes
+  std::shared_ptr<WriterClaim> writerClaim;
 
   // ---- mesh
   // node id n at index n - 1; nodes are never removed

@@ -17,6 +17,7 @@
 #include "model_file_tables.hpp"
 #include "model_schema.hpp"
 #include "sqlite_handle.hpp"
+#include "writer_claim.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 
@@ -88,6 +89,12 @@ void ReadTables(Sql::Connection& db, ModelData& d) {
   LoadsTable::Read(db, d);
 }
 
+[[noreturn]] void InterruptedFlush(const std::string& name) {
+  throw ModelError(
+      "model file \"" + name +
+      "\" has an interrupted flush waiting to be rolled back; open it read-write once to recover it");
+}
+
 }  // namespace
 
 [[noreturn]] void NotAModel(const std::string& fileName, const std::string& why) {
@@ -119,14 +126,24 @@ void CheckDenseId(const ModelData& d, const char* table, std::int64_t id, std::s
 
 void Read(ModelData& d) {
   CheckHeader(d.fileName);
-  const int flags = HasHotJournal(d.fileName) ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+  // Rolling an interrupted flush back writes to the file: only a writer,
+  // which holds the file's claim, does it. A read-only open refuses instead
+  // (SQLite itself never rolls back on a read-only connection). A journal
+  // while a writer holds the claim belongs to its flush in progress.
+  const bool journal = HasHotJournal(d.fileName);
+  if (d.readOnly && journal && !WriterClaim::IsClaimed(d.fileName)) InterruptedFlush(d.fileName);
+  const int flags = !d.readOnly && journal ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
   Sql::Connection db(d.fileName, flags);
   try {
     db.Exec("BEGIN");
     ReadTables(db, d);
     db.Exec("COMMIT");
   } catch (const Sql::SqlError& e) {
-    // SQLite's own complaints while reading (malformed pages, missing
+    if (e.Busy())
+      throw ModelError("model file \"" + d.fileName + "\" is in use: a writer held it for longer than " +
+                       std::to_string(Sql::kBusyTimeoutMs / 1000) + " s");
+    if (e.Code() == SQLITE_READONLY_ROLLBACK) InterruptedFlush(d.fileName);
+    // SQLite's other complaints while reading (malformed pages, missing
     // tables or columns) mean the file is damaged.
     Damaged(d.fileName, e.what());
   }

@@ -17,12 +17,24 @@ namespace Kestrum::Quilm::AnalysisModel::Sql {
 // A failure reported by SQLite.
 class SqlError : public ModelError {
  public:
-  using ModelError::ModelError;
+  SqlError(const std::string& what, int code) : ModelError(what), code_(code) {}
+  // SQLite's extended result code.
+  int Code() const noexcept { return code_; }
+  // The file was locked by another connection beyond the busy timeout.
+  bool Busy() const noexcept { return (code_ & 0xff) == SQLITE_BUSY || (code_ & 0xff) == SQLITE_LOCKED; }
+
+ private:
+  int code_;
 };
+
+// How long a connection waits for another connection's lock on the file
+// before giving up: a reader waits out a writer's commit, a writer the
+// readers that are reading.
+inline constexpr int kBusyTimeoutMs = 5000;
 
 class Connection {
  public:
-  // Opens `fileName` with the given SQLITE_OPEN_* flags.
+  // Opens `fileName` with the given SQLITE_OPEN_* flags and the busy timeout.
   Connection(const std::string& fileName, int flags);
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;

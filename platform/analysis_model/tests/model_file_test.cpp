@@ -450,7 +450,7 @@ TEST_F(ModelFileTest, AFirstFlushKilledAtAnyMomentLeavesNoHalfMadeFile) {
       EXPECT_EQ(fresh.Elements().Count(), 0u);
       fresh.Nodes().AddNode(pos3d(1, 2, 3));
       fresh.Flush();
-      XafModel reopened(path, 1, 1, false);
+      XafModel reopened(path, 0, 1, false);
       EXPECT_EQ(reopened.Nodes().Count(), 1u);
       continue;
     }
