@@ -31,6 +31,7 @@ XafModel::XafModel(const std::string& fileName, long accessMode, long unitSystem
   if (!data_->readOnly) data_->writerClaim = std::make_shared<WriterClaim>(fileName);
   if (FileExists(fileName)) {
     ModelFile::Read(*data_);
+    data_->identity = ModelFile::IdentityOf(fileName);
   } else if (!create) {
     throw ModelError("model file \"" + fileName + "\" does not exist");
   }
@@ -46,6 +47,19 @@ void XafModel::Flush() {
   if (data_->readOnly) throw ModelError("model file \"" + data_->fileName + "\" is open read-only");
   ModelFile::Write(*data_);
   data_->ClearChanges();
+}
+
+void XafModel::SaveAs(const std::string& fileName) {
+  Trace(*this, "Model.SaveAs", fileName);
+  ModelData& d = *data_;
+  if (d.readOnly) throw ModelError("model file \"" + d.fileName + "\" is open read-only");
+  if (fileName.empty()) throw ModelError("model file name is empty");
+  // Saving under the model's own name rewrites its file whole (the way
+  // back after Flush refused a file deleted or replaced underneath).
+  auto claim = fileName == d.fileName ? d.writerClaim : std::make_shared<WriterClaim>(fileName);
+  ModelFile::SaveAs(d, fileName);
+  d.writerClaim = std::move(claim);
+  d.ClearChanges();
 }
 
 XafArchive& XafModel::GetArchive() {

@@ -104,6 +104,17 @@ struct FileConnection;
 // A read-write model's claim on its file (writer_claim.hpp).
 class WriterClaim;
 
+// What identifies the model file as the one a model last read or wrote:
+// Flush refuses to write into a file that was deleted, replaced, truncated
+// or changed by another program since. `changeCounter` is SQLite's file
+// change counter (header offset 24), which every commit increments.
+struct FileIdentity {
+  bool exists = false;
+  std::uint64_t device = 0, inode = 0;
+  long long size = 0;
+  std::uint32_t changeCounter = 0;
+};
+
 // Makes room for one more entry, growing the capacity geometrically, so that
 // a push_back after it cannot throw (the tables stay alike when a later step
 // fails) while appending stays amortised constant time. Reserving exactly
@@ -130,6 +141,7 @@ struct ModelData {
   bool archiveModeDirty = false;
   // held by a read-write model for its life; released after `file` closes
   std::shared_ptr<WriterClaim> writerClaim;
+  FileIdentity identity;  // of the file as last read or written
 
   // ---- mesh
   // node id n at index n - 1; nodes are never removed

@@ -233,9 +233,10 @@ void SyncDirectoryOf(const std::string& name) {
 // The first flush builds the whole model in a file beside the target and
 // renames it into place only once it is complete, so that a crash during it
 // leaves no half-made model file behind: the target either does not exist
-// (the model was never flushed) or holds the whole first flush.
-void CreateFile(ModelData& d) {
-  const std::string temporary = d.fileName + ".new";
+// (the model was never flushed) or holds the whole first flush. Returns the
+// connection to the new file.
+std::shared_ptr<FileConnection> CreateFile(ModelData& d, const std::string& name) {
+  const std::string temporary = name + ".new";
   RemoveWithJournal(temporary);  // what a crashed first flush left
   MarkEverythingChanged(d);
   try {
@@ -244,24 +245,64 @@ void CreateFile(ModelData& d) {
       file.db.Exec("PRAGMA journal_mode = DELETE");
       WriteChanges(file.db, d, true);
     }
-    if (::rename(temporary.c_str(), d.fileName.c_str()) != 0)
-      throw ModelError("cannot create model file \"" + d.fileName + "\": " + std::strerror(errno));
+    if (::rename(temporary.c_str(), name.c_str()) != 0)
+      throw ModelError("cannot create model file \"" + name + "\": " + std::strerror(errno));
   } catch (...) {
     RemoveWithJournal(temporary);
     throw;
   }
-  if (d.archiveMode) SyncDirectoryOf(d.fileName);
-  auto file = std::make_shared<FileConnection>(d.fileName, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+  if (d.archiveMode) SyncDirectoryOf(name);
+  auto file = std::make_shared<FileConnection>(name, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
   file->db.Exec("PRAGMA journal_mode = DELETE");
-  d.file = std::move(file);
+  return file;
+}
+
+// Refuses a flush into a file that is not the one the model last read or
+// wrote: writing changes meant for another state would leave a file that
+// matches neither. The model keeps its changes; SaveAs stores them.
+void CheckUnchanged(const ModelData& d) {
+  const FileIdentity now = IdentityOf(d.fileName);
+  const FileIdentity& known = d.identity;
+  const char* what = nullptr;
+  if (!known.exists && now.exists)
+    what = "was created by another program since this model was opened";
+  else if (known.exists && !now.exists)
+    what = "was deleted since this model last read or wrote it";
+  else if (known.exists && (now.device != known.device || now.inode != known.inode))
+    what = "was replaced since this model last read or wrote it";
+  else if (known.exists && now.size < known.size)
+    what = "was truncated since this model last read or wrote it";
+  else if (known.exists && (now.size != known.size || now.changeCounter != known.changeCounter))
+    what = "was changed by another program since this model last read or wrote it";
+  if (what)
+    throw ModelError("model file \"" + d.fileName + "\" " + what +
+                     "; nothing was written, the changes are kept (save them with SaveAs)");
 }
 
 }  // namespace
 
+FileIdentity IdentityOf(const std::string& fileName) {
+  FileIdentity id;
+  struct stat info;
+  if (::stat(fileName.c_str(), &info) != 0) return id;
+  id.exists = true;
+  id.device = static_cast<std::uint64_t>(info.st_dev);
+  id.inode = static_cast<std::uint64_t>(info.st_ino);
+  id.size = static_cast<long long>(info.st_size);
+  // A plain read, taken only while the model's connection holds no lock:
+  // closing a descriptor of the file would drop SQLite's locks on it.
+  std::ifstream in(fileName, std::ios::binary);
+  unsigned char header[28];
+  if (in.read(reinterpret_cast<char*>(header), sizeof header)) id.changeCounter = BigEndian(header + 24, 4);
+  return id;
+}
+
 void Write(ModelData& d) {
+  CheckUnchanged(d);
   if (!d.file) {
-    if (FileSize(d.fileName) < 0) {
-      CreateFile(d);
+    if (!d.identity.exists) {
+      d.file = CreateFile(d, d.fileName);
+      d.identity = IdentityOf(d.fileName);
       return;
     }
     CheckHeader(d.fileName);
@@ -270,6 +311,14 @@ void Write(ModelData& d) {
     d.file = std::move(file);
   }
   WriteChanges(d.file->db, d, false);
+  d.identity = IdentityOf(d.fileName);
+}
+
+void SaveAs(ModelData& d, const std::string& fileName) {
+  auto file = CreateFile(d, fileName);
+  d.file = std::move(file);
+  d.fileName = fileName;
+  d.identity = IdentityOf(fileName);
 }
 
 }  // namespace ModelFile

@@ -11,7 +11,15 @@ namespace Kestrum::Quilm::AnalysisModel::ModelFile {
 void Read(ModelData& d);
 
 // Writes the changes marked in `d` to d.fileName in one transaction,
-// creating the file on the first flush.
+// creating the file on the first flush. Throws ModelError, writing nothing,
+// when the file is no longer the one `d` last read or wrote.
 void Write(ModelData& d);
+
+// Writes the whole model into a new file `fileName` (replacing any file of
+// that name only once complete) and makes it the model's file.
+void SaveAs(ModelData& d, const std::string& fileName);
+
+// The identity of the file `fileName` now (exists false when it is missing).
+FileIdentity IdentityOf(const std::string& fileName);
 
 }  // namespace Kestrum::Quilm::AnalysisModel::ModelFile

@@ -1,9 +1,13 @@
 // Sharing a model file: one writer per file, within a process and across
-// processes, and readers that open while the writer flushes.
+// processes, readers that open while the writer flushes, and files
+// deleted, replaced or changed underneath a model before its flush.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <fstream>
+#include <iterator>
 
 #include "analysis_model/xaf_model.hpp"
 #include "model_fixture.hpp"
@@ -120,6 +124,85 @@ TEST_F(ModelFileSharingTest, ReadersDuringFlushesSeeACompletedFlush) {
   Stop(child);
   EXPECT_GT(opened, 0);
   Reopen();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Whatever happened to the file, Flush writes nothing into it and keeps
+// the changes, which SaveAs then stores whole, elsewhere or under the same
+// name.
+TEST_F(ModelFileSharingTest, AFileChangedUnderneathIsRefusedAndSaveAsKeepsTheWork) {
+  struct Case {
+    const char* name;
+    const char* message;
+    void (*change)(const std::string& path);
+  };
+  const Case cases[] = {
+      {"deleted", "was deleted", [](const std::string& p) { ::unlink(p.c_str()); }},
+      {"replaced", "was replaced",
+       [](const std::string& p) {
+         const std::string bytes = ReadFile(p);
+         ::unlink(p.c_str());
+         std::ofstream(p, std::ios::binary) << bytes;
+       }},
+      {"truncated", "was truncated", [](const std::string& p) { (void)!::truncate(p.c_str(), 4096); }},
+      {"rewritten in place", "changed by another program",
+       [](const std::string& p) {
+         std::string bytes = ReadFile(p);
+         bytes[27] ^= 1;  // the change counter, as another program's commit moves it
+         std::fstream(p, std::ios::binary | std::ios::in | std::ios::out) << bytes;
+       }},
+  };
+  for (const Case& c : cases) {
+    for (bool sameName : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (sameName ? ", saved under its own name" : ""));
+      model.reset();
+      RemoveModelFiles(path);
+      model = std::make_unique<XafModel>(path, 1, 1, true);
+      AddBeamChain(50);
+      model->Flush();
+      model->Nodes().AddNode(pos3d(7, 7, 7));  // flushed once, so the model holds a connection
+      model->Flush();
+      model->Elements().RemoveElement(3, true);
+      model->NodeProperties().SetName(2, "unsaved");
+      c.change(path);
+      const std::string bytes = ReadFile(path);
+      try {
+        model->Flush();
+        ADD_FAILURE() << "Flush wrote into a changed file";
+      } catch (const ModelError& e) {
+        EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+      }
+      EXPECT_EQ(ReadFile(path), bytes);
+      EXPECT_THROW(model->Flush(), ModelError);
+      const std::string target = sameName ? path : path + ".saved.qdb";
+      model->SaveAs(target);
+      EXPECT_EQ(model->GetFileName(), target);
+      model->NodeProperties().SetName(4, "after");
+      model->Flush();
+      model.reset();
+      XafModel saved(target, 0, 1, false);
+      EXPECT_EQ(saved.Nodes().Count(), 52u);
+      EXPECT_FALSE(saved.Elements().Contains(3));
+      EXPECT_EQ(saved.NodeProperties().GetName(2), "unsaved");
+      EXPECT_EQ(saved.NodeProperties().GetName(4), "after");
+      EXPECT_EQ(saved.Validate(), "");
+      if (!sameName) RemoveModelFiles(target);
+    }
+  }
+  Reopen();
+}
+
+TEST_F(ModelFileSharingTest, SaveAsRefusesAFileAnotherWriterHolds) {
+  AddBeamChain(2);
+  const std::string other = path + ".other.qdb";
+  XafModel holder(other, 1, 1, true);
+  EXPECT_THROW(model->SaveAs(other), ModelError);
+  model->Flush();  // still on its own file
+  EXPECT_EQ(model->GetFileName(), path);
 }
 
 }  // namespace

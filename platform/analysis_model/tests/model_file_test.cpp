@@ -204,20 +204,6 @@ TEST_F(ModelFileTest, ANewModelWritesNoFileBeforeItsFirstFlush) {
   EXPECT_EQ(::access(path.c_str(), F_OK), 0);
 }
 
-// A model whose file disappeared after it was read writes itself whole,
-// not just its latest changes, into the new file.
-TEST_F(ModelFileTest, AFileRemovedUnderAnOpenModelIsWrittenWhole) {
-  BuildRichModel();
-  model->Flush();
-  Reopen();
-  RemoveModelFiles(path);
-  model->NodeProperties().SetName(3, "after removal");
-  model->Flush();
-  const auto before = Snapshot(*model);
-  Reopen();
-  EXPECT_EQ(Snapshot(*model), before);
-}
-
 // A load record class the file cannot hold makes the flush fail as a whole;
 // the changes stay in memory and the next flush writes them.
 class HostLoad : public Load {

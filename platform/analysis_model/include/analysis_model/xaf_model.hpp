@@ -438,6 +438,15 @@ class XafModel {
   //          created by the first Flush); when false a missing file throws.
   // A file that is not a model file, is damaged, or has a newer schema
   // version throws ModelError and is left untouched.
+  //
+  // One writer per file: a read-write model claims its file for its whole
+  // life (an exclusive flock on "<fileName>-lock", which the kernel drops
+  // when the process ends, even by a crash). A second read-write open, in
+  // this process or another, throws ModelError "... is in use by another
+  // writer (process N)". Read-only models take no claim; they read the last
+  // completed flush, waiting up to 5 s for a writer's commit to end (then
+  // "in use"). A read-only open never rolls back an interrupted flush: it
+  // throws, asking for one read-write open to recover the file.
   XafModel(const std::string& fileName, long accessMode, long unitSystem, bool create);
   XafModel(const XafModel&) = delete;
   XafModel& operator=(const XafModel&) = delete;
@@ -460,7 +469,18 @@ class XafModel {
   // the first flush of a new model creates the file. A flush that fails
   // leaves the file as the last completed flush wrote it and keeps the
   // changes in memory for the next flush. Throws ModelError when read-only.
+  // Before writing, Flush checks that the file is still the one this model
+  // last read or wrote; one deleted, replaced, truncated or changed by
+  // another program since throws ModelError, writing nothing and keeping
+  // every change (SaveAs then stores the model).
   void Flush();
+  // Writes the whole model into the file `fileName` (a file of that name is
+  // replaced only once the new one is complete), claims it and continues
+  // there: later flushes write to it, and the previous file is released
+  // unchanged. Saving under the model's own name rewrites its file whole.
+  // Throws ModelError when read-only or when another writer holds
+  // `fileName`; on failure the model stays on its previous file.
+  void SaveAs(const std::string& fileName);
   XafArchive& GetArchive();
 
   const std::string& GetFileName() const noexcept;
