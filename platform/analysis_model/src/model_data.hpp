@@ -143,6 +143,14 @@ struct ModelData {
   std::shared_ptr<WriterClaim> writerClaim;
   FileIdentity identity;  // of the file as last read or written
 
+  // ---- while reading: the dense table sizes the meta table states, which
+  // the rows read must match (the tables grow by the rows present, so a
+  // damaged count never decides an allocation), and the file's size
+  struct StoredSizes {
+    std::int64_t nodes = 0, eccentricities = 0, transformations = 0, hinges = 0;
+    long long fileBytes = 0;
+  } stored;
+
   // ---- mesh
   // node id n at index n - 1; nodes are never removed
   std::vector<pos3d, LargeTableAllocator<pos3d>> nodes;

@@ -8,8 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -114,9 +116,46 @@ std::vector<double> DoublesOf(const ModelData& d, const Sql::Statement& s, int c
 
 Hinge HingeOf(const ModelData& d, const Sql::Statement& s, int column, const char* what) {
   const auto f = DoublesOf(d, s, column, 6, what);
+  if (!AllFinite(f.data(), 6))
+    Damaged(d.fileName, std::string(what) + " of row " + std::to_string(s.Int(0)) + " is not finite");
   std::array<double, 6> values{};
   std::copy(f.begin(), f.end(), values.begin());
   return Hinge(values);
+}
+
+[[noreturn]] void DamagedRow(const ModelData& d, const char* table, std::int64_t id,
+                             const std::string& problem) {
+  Damaged(d.fileName, std::string(table) + " row " + std::to_string(id) + ": " + problem);
+}
+
+void CheckNextDenseRow(const ModelData& d, const char* table, std::int64_t id, std::size_t expected) {
+  if (id != static_cast<std::int64_t>(expected))
+    DamagedRow(d, table, static_cast<std::int64_t>(expected),
+               id > static_cast<std::int64_t>(expected) ? "is missing" : "has an id out of order");
+}
+
+void CheckDenseCount(const ModelData& d, const char* table, std::size_t rows, std::int64_t stored) {
+  if (static_cast<std::int64_t>(rows) != stored)
+    Damaged(d.fileName, std::string(table) + " has " + std::to_string(rows) +
+                            " rows, the meta table states " + std::to_string(stored));
+}
+
+std::int32_t CheckedId(const ModelData& d, const char* table, std::int64_t row, const char* column,
+                       std::int64_t value, std::int64_t lowest) {
+  if (value < lowest || value > kMaxId)
+    DamagedRow(d, table, row, std::string(column) + " " + std::to_string(value) + " is out of range");
+  return static_cast<std::int32_t>(value);
+}
+
+bool AllFinite(const double* v, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (!std::isfinite(v[i])) return false;
+  return true;
+}
+
+std::size_t RowsThatFit(const ModelData& d, std::int64_t stored, std::size_t rowBytes) {
+  const auto fit = static_cast<std::int64_t>(d.stored.fileBytes / static_cast<long long>(rowBytes));
+  return static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(stored, fit)));
 }
 
 void CheckDenseId(const ModelData& d, const char* table, std::int64_t id, std::size_t count) {
@@ -126,6 +165,7 @@ void CheckDenseId(const ModelData& d, const char* table, std::int64_t id, std::s
 
 void Read(ModelData& d) {
   CheckHeader(d.fileName);
+  d.stored.fileBytes = FileSize(d.fileName);
   // Rolling an interrupted flush back writes to the file: only a writer,
   // which holds the file's claim, does it. A read-only open refuses instead
   // (SQLite itself never rolls back on a read-only connection). A journal
@@ -146,6 +186,10 @@ void Read(ModelData& d) {
     // SQLite's other complaints while reading (malformed pages, missing
     // tables or columns) mean the file is damaged.
     Damaged(d.fileName, e.what());
+  } catch (const std::bad_alloc&) {
+    // Tables grow by the rows present; only the element count, the largest
+    // element id handed out, is allocated as stored.
+    Damaged(d.fileName, "its stated table sizes do not fit in memory");
   }
 }
 

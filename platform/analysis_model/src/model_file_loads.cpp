@@ -44,7 +44,8 @@ void BindLoadCaseRow(Sql::Statement& s, long lc, const LoadCaseRow& row) {
 
 void LoadCasesTable::Read(Sql::Connection& db, ModelData& d) {
   Sql::Statement s(db, "SELECT id, name, gravity_option, gravity FROM load_cases");
-  while (s.Step()) ReadLoadCaseRow(d, s, d.loadCases[s.Int(0)]);
+  while (s.Step())
+    ReadLoadCaseRow(d, s, d.loadCases[CheckedId(d, "load_cases", s.Int(0), "id", s.Int(0), 0)]);
 }
 
 // A changed case is rewritten whole: its row, then all its loads (deleted

@@ -16,24 +16,30 @@ namespace {
 constexpr int kPositionBytes = 3 * sizeof(double);
 
 // The row check of the nodes table: ids run 1, 2, ... up to the stored
-// count, each position three doubles.
-void CheckNodeRow(const ModelData& d, const Sql::Statement& s, std::size_t expectedId) {
-  if (static_cast<std::size_t>(s.Int(0)) != expectedId || expectedId > d.nodes.size())
-    Damaged(d.fileName, "node ids are not consecutive from 1");
-  if (sqlite3_column_bytes(s.Handle(), 1) != kPositionBytes) Damaged(d.fileName, "a node has a wrong size");
+// count, each position three finite doubles.
+const double* CheckedNodeRow(const ModelData& d, const Sql::Statement& s, std::size_t expectedId) {
+  CheckNextDenseRow(d, "nodes", s.Int(0), expectedId);
+  if (sqlite3_column_bytes(s.Handle(), 1) != kPositionBytes) DamagedRow(d, "nodes", s.Int(0), "wrong size");
+  const auto* position = static_cast<const double*>(sqlite3_column_blob(s.Handle(), 1));
+  double v[3];
+  std::memcpy(v, position, kPositionBytes);
+  if (!AllFinite(v, 3)) DamagedRow(d, "nodes", s.Int(0), "position is not finite");
+  return position;
 }
 
 }  // namespace
 
 void NodesTable::Read(Sql::Connection& db, ModelData& d) {
   Sql::Statement s(db, "SELECT id, position FROM nodes ORDER BY id");
+  d.nodes.reserve(RowsThatFit(d, d.stored.nodes, kPositionBytes));
   std::size_t next = 1;
   while (s.Step()) {
-    CheckNodeRow(d, s, next);
-    std::memcpy(&d.nodes[next - 1], sqlite3_column_blob(s.Handle(), 1), kPositionBytes);
+    const double* position = CheckedNodeRow(d, s, next);
+    d.nodes.emplace_back();
+    std::memcpy(&d.nodes.back(), position, kPositionBytes);
     ++next;
   }
-  if (next - 1 != d.nodes.size()) Damaged(d.fileName, "nodes are missing");
+  CheckDenseCount(d, "nodes", d.nodes.size(), d.stored.nodes);
   // Consecutive ids: one run, inserted in ascending order.
   for (std::size_t i = 1; i <= d.nodes.size(); ++i) d.nodeIds.insert(static_cast<long>(i));
 }
@@ -106,12 +112,12 @@ void ReadElementRow(ModelData& d, const Sql::Statement& s, std::int64_t id, Elem
   row.type = static_cast<std::int16_t>(type.Number());
   row.nodeCount = static_cast<std::uint8_t>(type.NodeCount());
   for (unsigned i = 0; i < row.nodeCount; ++i)
-    row.nodes[i] = static_cast<std::int32_t>(s.Int(kFirstNode + i));
-  row.section = static_cast<std::int32_t>(s.Int(kSection));
-  row.material = static_cast<std::int32_t>(s.Int(kMaterial));
-  row.eccentricity = static_cast<std::int32_t>(s.Int(kEccentricity));
-  row.transformation = static_cast<std::int32_t>(s.Int(kTransformation));
-  row.fixation = static_cast<std::int32_t>(s.Int(kFixation));
+    row.nodes[i] = CheckedId(d, "elements", id, "node", s.Int(kFirstNode + i), 1);
+  row.section = CheckedId(d, "elements", id, "section", s.Int(kSection), -1);
+  row.material = CheckedId(d, "elements", id, "material", s.Int(kMaterial), -1);
+  row.eccentricity = CheckedId(d, "elements", id, "eccentricity", s.Int(kEccentricity), -1);
+  row.transformation = CheckedId(d, "elements", id, "transformation", s.Int(kTransformation), -1);
+  row.fixation = CheckedId(d, "elements", id, "fixation", s.Int(kFixation), -1);
   if (!s.IsNull(kPerNode)) ReadPerNodeIds(d, s, row);
 }
 

@@ -55,11 +55,13 @@ void MetaTable::Read(Sql::Connection& db, ModelData& d) {
   d.counters.section = get("sections");
   d.counters.set = get("sets");
   d.counters.concept = get("concepts");
-  d.nodes.resize(get("nodes"));
+  d.stored.nodes = get("nodes");
+  d.stored.eccentricities = get("eccentricities");
+  d.stored.transformations = get("transformations");
+  d.stored.hinges = get("hinges");
+  // Removed elements keep their ids, so the element count is the largest id
+  // handed out, not the rows present; each row read is checked against it.
   d.elements.resize(get("elements"));
-  d.eccentricities.resize(get("eccentricities"));
-  d.transformations.resize(get("transformations"));
-  d.hinges.resize(get("hinges"), Hinge());
 }
 
 // Every value is written on every flush: they are few, and the counters and

@@ -333,6 +333,75 @@ TEST_F(ModelFileTest, RefusedFilesAreLeftUntouched) {
   model = std::make_unique<XafModel>(path, 1, 1, true);
 }
 
+// Damaged content that SQLite reads without complaint is refused by the
+// row checks, naming the table, the row and the problem, in either access
+// mode and without a byte of the file changing.
+TEST_F(ModelFileTest, DamagedRowsAreRefusedNamingTableRowAndProblem) {
+  BuildRichModel();
+  model->Flush();
+  model.reset();
+  const std::string good = ReadFile(path);
+  const struct {
+    const char* sql;
+    const char* message;
+  } cases[] = {
+      {"DELETE FROM transformations WHERE id = 1", "transformations row 1: is missing"},
+      {"DELETE FROM eccentricities WHERE id = 2", "eccentricities has 1 rows, the meta table states 2"},
+      {"DELETE FROM hinges WHERE id = 1", "hinges has 0 rows"},
+      {"DELETE FROM nodes WHERE id = 3", "nodes row 3: is missing"},
+      {"UPDATE nodes SET position = x'000000000000F87F00000000000000000000000000000000' WHERE id = 2",
+       "nodes row 2: position is not finite"},
+      {"UPDATE eccentricities SET vector = x'000000000000F07F00000000000000000000000000000000' WHERE id = 1",
+       "eccentricities row 1: vector is not finite"},
+      {"UPDATE transformations SET matrix = zeroblob(72) WHERE id = 2",
+       "transformations row 2: matrix has a zero axis"},
+      {"UPDATE elements SET n0 = 4294967297 WHERE id = 1", "elements row 1: node 4294967297 is out of range"},
+      {"UPDATE elements SET section = -3 WHERE id = 1", "elements row 1: section -3 is out of range"},
+      {"UPDATE materials SET id = 4294967297 WHERE id = 1", "materials row 4294967297: id"},
+      {"UPDATE meta SET value = 50000000 WHERE key = 'nodes'",
+       "nodes has 6 rows, the meta table states 50000000"},
+      {"UPDATE meta SET value = 2147483000 WHERE key = 'hinges'", "hinges has 1 rows"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sql);
+    RemoveModelFiles(path);
+    WriteFile(path, good);
+    RunSql(path, c.sql);
+    const std::string bytes = ReadFile(path);
+    for (long mode : {1L, 0L}) {
+      try {
+        XafModel m(path, mode, 1, false);
+        ADD_FAILURE() << "opened";
+      } catch (const ModelError& e) {
+        EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+      }
+      EXPECT_EQ(ReadFile(path), bytes);
+    }
+  }
+  RemoveModelFiles(path);
+  model = std::make_unique<XafModel>(path, 1, 1, true);
+}
+
+// A journal beside a good model is never applied by a read-only open: it
+// refuses, asking for a read-write open, and changes no byte.
+TEST_F(ModelFileTest, AReadOnlyOpenRefusesAWaitingJournal) {
+  AddBeamChain(4);
+  model->Flush();
+  model.reset();
+  const std::string bytes = ReadFile(path);
+  WriteFile(path + "-journal", std::string(512, '\x5a'));
+  try {
+    XafModel m(path, 0, 1, false);
+    ADD_FAILURE() << "opened";
+  } catch (const ModelError& e) {
+    EXPECT_NE(std::string(e.what()).find("open it read-write once"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(ReadFile(path), bytes);
+  EXPECT_EQ(ReadFile(path + "-journal"), std::string(512, '\x5a'));
+  Reopen();
+  EXPECT_EQ(model->Elements().Count(), 4u);
+}
+
 // A writer killed at a random moment of a flush leaves the last completed
 // flush: the generation stamp, every element's section and the load list
 // always agree.
