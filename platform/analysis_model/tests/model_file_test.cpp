@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -378,6 +379,27 @@ TEST_F(ModelFileTest, DamagedRowsAreRefusedNamingTableRowAndProblem) {
       EXPECT_EQ(ReadFile(path), bytes);
     }
   }
+  RemoveModelFiles(path);
+  model = std::make_unique<XafModel>(path, 1, 1, true);
+}
+
+// A deep parent chain opens in linear time; closing it into a ring is
+// found as a cycle.
+TEST_F(ModelFileTest, DeepConceptChainsOpenQuicklyAndRingsAreRefused) {
+  AddBeamChain(1);
+  model->Flush();
+  model.reset();
+  RunSql(path,
+         "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 40000)"
+         " INSERT INTO concepts SELECT i, 1, 1, CASE WHEN i = 1 THEN -1 ELSE i - 1 END, '' FROM c;"
+         " UPDATE meta SET value = 40000 WHERE key = 'concepts'");
+  const auto start = std::chrono::steady_clock::now();
+  Reopen();
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+  EXPECT_EQ(model->StructureConcepts().GetConcept(40000).parent, 39999);
+  model.reset();
+  RunSql(path, "UPDATE concepts SET parent = 40000 WHERE id = 1");
+  EXPECT_THROW(XafModel(path, 0, 1, false), ModelError);
   RemoveModelFiles(path);
   model = std::make_unique<XafModel>(path, 1, 1, true);
 }
