@@ -277,9 +277,10 @@ void SyncDirectoryOf(const std::string& name) {
 // The first flush builds the whole model in a file beside the target and
 // renames it into place only once it is complete, so that a crash during it
 // leaves no half-made model file behind: the target either does not exist
-// (the model was never flushed) or holds the whole first flush. Returns the
-// connection to the new file.
-std::shared_ptr<FileConnection> CreateFile(ModelData& d, const std::string& name) {
+// (the model was never flushed) or holds the whole first flush. The model's
+// connection to it is opened by the next flush: once the file is renamed
+// into place it is the model's file, whatever fails after.
+void CreateFile(ModelData& d, const std::string& name) {
   const std::string temporary = name + ".new";
   RemoveWithJournal(temporary);  // what a crashed first flush left
   MarkEverythingChanged(d);
@@ -296,9 +297,6 @@ std::shared_ptr<FileConnection> CreateFile(ModelData& d, const std::string& name
     throw;
   }
   if (d.archiveMode) SyncDirectoryOf(name);
-  auto file = std::make_shared<FileConnection>(name, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
-  file->db.Exec("PRAGMA journal_mode = DELETE");
-  return file;
 }
 
 // Refuses a flush into a file that is not the one the model last read or
@@ -342,10 +340,15 @@ FileIdentity IdentityOf(const std::string& fileName) {
 }
 
 void Write(ModelData& d) {
+  // A journal left by this model's own failed flush (its rollback failed
+  // too) is rolled back by the model's connection first: only then does
+  // the file show the state the model last wrote. The claim guarantees no
+  // other writer's journal lies there.
+  if (d.file && HasHotJournal(d.fileName)) d.file->db.Exec("SELECT count(*) FROM meta");
   CheckUnchanged(d);
   if (!d.file) {
     if (!d.identity.exists) {
-      d.file = CreateFile(d, d.fileName);
+      CreateFile(d, d.fileName);
       d.identity = IdentityOf(d.fileName);
       return;
     }
@@ -359,8 +362,8 @@ void Write(ModelData& d) {
 }
 
 void SaveAs(ModelData& d, const std::string& fileName) {
-  auto file = CreateFile(d, fileName);
-  d.file = std::move(file);
+  CreateFile(d, fileName);
+  d.file.reset();
   d.fileName = fileName;
   d.identity = IdentityOf(fileName);
 }
