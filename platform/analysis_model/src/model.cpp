@@ -31,7 +31,7 @@ XafModel::XafModel(const std::string& fileName, long accessMode, long unitSystem
   if (!data_->readOnly) data_->writerClaim = std::make_shared<WriterClaim>(fileName);
   if (FileExists(fileName)) {
     ModelFile::Read(*data_);
-    data_->identity = ModelFile::IdentityOf(fileName);
+    data_->identity = ModelFile::IdentityOf(fileName, nullptr);
   } else if (!create) {
     throw ModelError("model file \"" + fileName + "\" does not exist");
   }

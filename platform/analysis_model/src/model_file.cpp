@@ -303,7 +303,7 @@ void CreateFile(ModelData& d, const std::string& name) {
 // wrote: writing changes meant for another state would leave a file that
 // matches neither. The model keeps its changes; SaveAs stores them.
 void CheckUnchanged(const ModelData& d) {
-  const FileIdentity now = IdentityOf(d.fileName);
+  const FileIdentity now = IdentityOf(d.fileName, d.file.get());
   const FileIdentity& known = d.identity;
   const char* what = nullptr;
   if (!known.exists && now.exists)
@@ -323,7 +323,7 @@ void CheckUnchanged(const ModelData& d) {
 
 }  // namespace
 
-FileIdentity IdentityOf(const std::string& fileName) {
+FileIdentity IdentityOf(const std::string& fileName, const FileConnection* open) {
   FileIdentity id;
   struct stat info;
   if (::stat(fileName.c_str(), &info) != 0) return id;
@@ -331,11 +331,19 @@ FileIdentity IdentityOf(const std::string& fileName) {
   id.device = static_cast<std::uint64_t>(info.st_dev);
   id.inode = static_cast<std::uint64_t>(info.st_ino);
   id.size = static_cast<long long>(info.st_size);
-  // A plain read, taken only while the model's connection holds no lock:
-  // closing a descriptor of the file would drop SQLite's locks on it.
-  std::ifstream in(fileName, std::ios::binary);
-  unsigned char header[28];
-  if (in.read(reinterpret_cast<char*>(header), sizeof header)) id.changeCounter = BigEndian(header + 24, 4);
+  unsigned char header[28] = {};
+  sqlite3_file* file = nullptr;
+  // Through SQLite's own descriptor where the model holds one: opening and
+  // closing another one on the file would drop every POSIX lock this
+  // process holds on it, including those of other connections.
+  const bool read =
+      open && sqlite3_file_control(open->db.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK &&
+      file && file->pMethods && file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK;
+  if (!read) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return id;
+  }
+  id.changeCounter = BigEndian(header + 24, 4);
   return id;
 }
 
@@ -349,7 +357,7 @@ void Write(ModelData& d) {
   if (!d.file) {
     if (!d.identity.exists) {
       CreateFile(d, d.fileName);
-      d.identity = IdentityOf(d.fileName);
+      d.identity = IdentityOf(d.fileName, nullptr);
       return;
     }
     CheckHeader(d.fileName);
@@ -358,14 +366,14 @@ void Write(ModelData& d) {
     d.file = std::move(file);
   }
   WriteChanges(d.file->db, d, false);
-  d.identity = IdentityOf(d.fileName);
+  d.identity = IdentityOf(d.fileName, d.file.get());
 }
 
 void SaveAs(ModelData& d, const std::string& fileName) {
   CreateFile(d, fileName);
   d.file.reset();
   d.fileName = fileName;
-  d.identity = IdentityOf(fileName);
+  d.identity = IdentityOf(fileName, nullptr);
 }
 
 }  // namespace ModelFile

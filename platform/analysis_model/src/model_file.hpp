@@ -19,7 +19,8 @@ void Write(ModelData& d);
 // that name only once complete) and makes it the model's file.
 void SaveAs(ModelData& d, const std::string& fileName);
 
-// The identity of the file `fileName` now (exists false when it is missing).
-FileIdentity IdentityOf(const std::string& fileName);
+// The identity of the file `fileName` now (exists false when it is missing),
+// its header read through `open` when the model holds a connection to it.
+FileIdentity IdentityOf(const std::string& fileName, const FileConnection* open);
 
 }  // namespace Kestrum::Quilm::AnalysisModel::ModelFile
