@@ -1,6 +1,6 @@
 // Writing the VTU file and the viewer page of a large model against writing
-// the same arrays raw: the formats' own cost (XML header, base64, the page's
-// compact copies) on top of moving the bytes to disk.
+// the same arrays raw: the formats' own cost (XML header, the page's escaping,
+// JSON tables and compact copies) on top of moving the bytes to disk.
 //
 // The model is a synthetic deck of a million elements (half four-node
 // shells, half beams), or the model file named by $QUILM_VIEW_BENCH_MODEL.
@@ -113,7 +113,7 @@ void BM_PageArraysRaw(benchmark::State& state) {
   std::remove(Scratch("raw_page").c_str());
 }
 
-// The whole page: the page's compact copies of the arrays, base64, tables, script.
+// The whole page: the compact copies of the arrays, the escaped block, tables, script.
 void BM_Page(benchmark::State& state) {
   const ModelArrays& a = Model();
   for (auto _ : state) {

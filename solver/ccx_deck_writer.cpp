@@ -2,33 +2,117 @@
 // and, inside a step, per load kind, in the order the deck lists them.
 #include "solver/ccx_deck_writer.hpp"
 
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
 #include "solver/deck_format.hpp"
 
 namespace Kestrum::Quilm::Solver::detail {
 namespace {
 
-// A direction as the deck writes it: "x, y, z".
-void WriteVector(std::ostream& out, const vec3d& v) {
-  out << FormatNumber(v.x) << ", " << FormatNumber(v.y) << ", " << FormatNumber(v.z);
+// A number with the quantity it is, for the error message.
+struct Num {
+  double value;
+  const char* what = "value";
+};
+
+// The deck's output: text and numbers are formatted straight into a fixed
+// buffer that goes to the stream whenever it fills, so no card and no line is
+// ever held as a string of its own.
+class DeckOut {
+ public:
+  DeckOut(std::ostream& out, const DeckProgress& progress) : out_(out), progress_(progress) {}
+  DeckOut(const DeckOut&) = delete;
+  DeckOut& operator=(const DeckOut&) = delete;
+
+  DeckOut& operator<<(std::string_view text) {
+    if (text.size() > kSize - used_) {
+      Flush();
+      if (text.size() > kSize) {
+        Put(text.data(), text.size());
+        return *this;
+      }
+    }
+    std::memcpy(buffer_ + used_, text.data(), text.size());
+    used_ += text.size();
+    return *this;
+  }
+  DeckOut& operator<<(const char* text) { return *this << std::string_view(text); }
+  DeckOut& operator<<(const std::string& text) { return *this << std::string_view(text); }
+  DeckOut& operator<<(char c) {
+    Room(1);
+    buffer_[used_++] = c;
+    return *this;
+  }
+  DeckOut& operator<<(long value) {
+    Room(kNumberBufferSize);
+    used_ = static_cast<std::size_t>(std::to_chars(buffer_ + used_, buffer_ + kSize, value).ptr - buffer_);
+    return *this;
+  }
+  DeckOut& operator<<(int value) { return *this << static_cast<long>(value); }
+  DeckOut& operator<<(Num number) {
+    Room(kNumberBufferSize);
+    used_ = static_cast<std::size_t>(FormatNumberTo(buffer_ + used_, number.value, number.what) - buffer_);
+    return *this;
+  }
+
+  // Sends what is buffered to the stream.
+  void Flush() {
+    if (used_ == 0) return;
+    Put(buffer_, used_);
+    used_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kSize = 1 << 16;
+
+  void Room(std::size_t n) {
+    if (kSize - used_ < n) Flush();
+  }
+  void Put(const char* data, std::size_t n) {
+    out_.write(data, static_cast<std::streamsize>(n));
+    written_ += n;
+    if (progress_) progress_(written_);
+  }
+
+  std::ostream& out_;
+  const DeckProgress& progress_;
+  std::uint64_t written_ = 0;
+  std::size_t used_ = 0;
+  char buffer_[kSize];
+};
+
+// Ids as comma-separated data lines of at most kMaxEntriesPerLine entries.
+void WriteIdLines(DeckOut& out, const std::vector<long>& ids) {
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    out << ids[i];
+    const bool lineEnd = i + 1 == ids.size() || (i + 1) % kMaxEntriesPerLine == 0;
+    out << (lineEnd ? std::string_view("\n") : std::string_view(", "));
+  }
 }
 
-void WriteHeader(std::ostream& out, const SolverModel& model, const std::vector<std::string>& notes) {
+// A direction as the deck writes it: "x, y, z".
+void WriteVector(DeckOut& out, const vec3d& v) { out << Num{v.x} << ", " << Num{v.y} << ", " << Num{v.z}; }
+
+void WriteHeader(DeckOut& out, const SolverModel& model, const std::vector<std::string>& notes) {
   out << "** Written from the analysis model " << CommentText(model.source) << "\n";
   for (const auto& note : notes) out << "** Note: " << CommentText(note) << "\n";
 }
 
 // Every node (NALL), then NMODEL: the nodes whose results are printed.
-void WriteNodes(std::ostream& out, const SolverModel& model) {
+void WriteNodes(DeckOut& out, const SolverModel& model) {
   out << "*NODE, NSET=NALL\n";
   for (const auto& [id, p] : model.nodes) {
-    out << id << ", " << FormatNumber(p.x, "a coordinate") << ", " << FormatNumber(p.y, "a coordinate")
-        << ", " << FormatNumber(p.z, "a coordinate") << "\n";
+    out << id << ", " << Num{p.x, "a coordinate"} << ", " << Num{p.y, "a coordinate"} << ", "
+        << Num{p.z, "a coordinate"} << "\n";
   }
   out << "*NSET, NSET=NMODEL\n";
   WriteIdLines(out, model.printedNodes);
 }
 
-void WriteElements(std::ostream& out, const SolverModel& model) {
+void WriteElements(DeckOut& out, const SolverModel& model) {
   for (const ElementGroup& group : model.elementGroups) {
     out << "*ELEMENT, TYPE=" << group.type << ", ELSET=" << CheckSetName(group.name) << "\n";
     for (const auto& row : group.rows) WriteIdLines(out, row);
@@ -36,35 +120,38 @@ void WriteElements(std::ostream& out, const SolverModel& model) {
 }
 
 // MASS elements with their *MASS card, one element set per mass value.
-void WriteMassElements(std::ostream& out, const SolverModel& model) {
+void WriteMassElements(DeckOut& out, const SolverModel& model) {
   int massSet = 0;
   for (const MassGroup& group : model.massGroups) {
     const std::string name = "PM" + std::to_string(++massSet);
     out << "*ELEMENT, TYPE=MASS, ELSET=" << name << "\n";
     long element = group.firstElement;
     for (long node : group.nodes) out << element++ << ", " << node << "\n";
-    out << "*MASS, ELSET=" << name << "\n" << FormatNumber(group.mass, "a point mass") << "\n";
+    out << "*MASS, ELSET=" << name << "\n" << Num{group.mass, "a point mass"} << "\n";
   }
 }
 
 // The elements' materials, then the stiff arms' (without lateral contraction).
-void WriteMaterials(std::ostream& out, const SolverModel& model) {
+void WriteMaterials(DeckOut& out, const SolverModel& model) {
   for (const auto& [id, m] : model.materials) {
     out << "*MATERIAL, NAME=M" << id << "\n*ELASTIC\n"
-        << FormatNumber(m.YoungsModulus(), "a Young's modulus") << ", "
-        << FormatNumber(m.PoissonsRatio(), "a Poisson's ratio") << "\n";
-    if (m.Density() > 0.0) out << "*DENSITY\n" << FormatNumber(m.Density(), "a density") << "\n";
+        << Num{m.YoungsModulus(), "a Young's modulus"} << ", " << Num{m.PoissonsRatio(), "a Poisson's ratio"}
+        << "\n";
+    if (m.Density() > 0.0) out << "*DENSITY\n" << Num{m.Density(), "a density"} << "\n";
   }
   if (model.armModulus) {
-    out << "*MATERIAL, NAME=MARM\n*ELASTIC\n"
-        << FormatNumber(*model.armModulus, "the arm stiffness") << ", 0\n";
+    out << "*MATERIAL, NAME=MARM\n*ELASTIC\n" << Num{*model.armModulus, "the arm stiffness"} << ", 0\n";
   }
 }
 
-void WriteSectionCard(std::ostream& out, const std::string& set, const SectionCard& card) {
+void WriteSectionCard(DeckOut& out, const std::string& set, const SectionCard& card) {
+  if (card.kind == SectionCard::Kind::Spring) {
+    out << "*SPRING, ELSET=" << set << "\n" << FormatNumber(card.stiffness, "a spring stiffness") << "\n";
+    return;
+  }
   if (card.kind == SectionCard::Kind::Shell) {
     out << "*SHELL SECTION, ELSET=" << set << ", MATERIAL=" << card.material << "\n"
-        << FormatNumber(card.thickness, "a plate thickness") << "\n";
+        << Num{card.thickness, "a plate thickness"} << "\n";
     return;
   }
   out << "*BEAM SECTION, ELSET=" << set << ", MATERIAL=" << card.material << ", SECTION=" << card.sectionType
@@ -74,18 +161,18 @@ void WriteSectionCard(std::ostream& out, const std::string& set, const SectionCa
   out << "\n";
 }
 
-void WriteSections(std::ostream& out, const SolverModel& model) {
+void WriteSections(DeckOut& out, const SolverModel& model) {
   for (const ElementGroup& group : model.elementGroups) WriteSectionCard(out, group.name, group.section);
 }
 
 // The set that gravity acts on.
-void WriteGravitySet(std::ostream& out, const SolverModel& model) {
+void WriteGravitySet(DeckOut& out, const SolverModel& model) {
   if (model.gravityElements.empty()) return;
   out << "*ELSET, ELSET=GRAVITY\n";
   WriteIdLines(out, model.gravityElements);
 }
 
-void WriteModelSets(std::ostream& out, const SolverModel& model) {
+void WriteModelSets(DeckOut& out, const SolverModel& model) {
   for (const ModelSet& set : model.modelSets) {
     const std::string name = "S" + std::to_string(set.id);
     out << "** Set " << set.id << " " << CommentText(set.name) << "\n";
@@ -100,7 +187,7 @@ void WriteModelSets(std::ostream& out, const SolverModel& model) {
   }
 }
 
-void WriteBoundaries(std::ostream& out, const SolverModel& model) {
+void WriteBoundaries(DeckOut& out, const SolverModel& model) {
   if (model.boundaries.empty()) return;
   out << "*BOUNDARY\n";
   for (const auto& [node, dofs] : model.boundaries) {
@@ -110,26 +197,26 @@ void WriteBoundaries(std::ostream& out, const SolverModel& model) {
 
 // ---- loads of a static step --------------------------------------------------
 
-void WriteNodalLoads(std::ostream& out, const std::vector<NodalLoad>& loads) {
+void WriteNodalLoads(DeckOut& out, const std::vector<NodalLoad>& loads) {
   out << "*CLOAD, OP=NEW\n";
   for (const NodalLoad& load : loads) {
-    out << load.node << ", " << load.dof << ", " << FormatNumber(load.value, "a nodal load") << "\n";
+    out << load.node << ", " << load.dof << ", " << Num{load.value, "a nodal load"} << "\n";
   }
 }
 
-void WritePressures(std::ostream& out, const std::vector<Pressure>& pressures) {
+void WritePressures(DeckOut& out, const std::vector<Pressure>& pressures) {
   for (const Pressure& pressure : pressures) {
-    out << pressure.element << ", P, " << FormatNumber(pressure.value, "a pressure") << "\n";
+    out << pressure.element << ", P, " << Num{pressure.value, "a pressure"} << "\n";
   }
 }
 
-void WriteGravity(std::ostream& out, const Gravity& gravity) {
-  out << "GRAVITY, GRAV, " << FormatNumber(gravity.magnitude, "a gravity") << ", ";
+void WriteGravity(DeckOut& out, const Gravity& gravity) {
+  out << "GRAVITY, GRAV, " << Num{gravity.magnitude, "a gravity"} << ", ";
   WriteVector(out, gravity.direction);
   out << "\n";
 }
 
-void WriteStaticStep(std::ostream& out, const StaticStep& step) {
+void WriteStaticStep(DeckOut& out, const StaticStep& step) {
   out << "** Load case " << step.loadCase << (step.name.empty() ? "" : " " + CommentText(step.name)) << "\n";
   out << "*STEP\n*STATIC\n";
   WriteNodalLoads(out, step.nodalLoads);
@@ -139,13 +226,17 @@ void WriteStaticStep(std::ostream& out, const StaticStep& step) {
   out << "*NODE PRINT, NSET=NMODEL\nU, RF\n*END STEP\n";
 }
 
-void WriteFrequencyStep(std::ostream& out, int frequencyCount) {
+void WriteFrequencyStep(DeckOut& out, int frequencyCount) {
   out << "** Eigenfrequencies\n*STEP\n*FREQUENCY\n" << frequencyCount << "\n*END STEP\n";
 }
 
 }  // namespace
 
-void WriteDeck(std::ostream& out, const SolverModel& model, const std::vector<std::string>& notes) {
+void WriteDeck(std::ostream& stream, const SolverModel& model, const std::vector<std::string>& notes,
+               const DeckProgress& progress) {
+  // On the heap: the buffer is larger than a stack frame should be.
+  const auto deckOut = std::make_unique<DeckOut>(stream, progress);
+  DeckOut& out = *deckOut;
   WriteHeader(out, model, notes);
   WriteNodes(out, model);
   WriteElements(out, model);
@@ -157,6 +248,7 @@ void WriteDeck(std::ostream& out, const SolverModel& model, const std::vector<st
   WriteBoundaries(out, model);
   for (const StaticStep& step : model.steps) WriteStaticStep(out, step);
   if (model.frequencyCount > 0) WriteFrequencyStep(out, model.frequencyCount);
+  out.Flush();
 }
 
 }  // namespace Kestrum::Quilm::Solver::detail

@@ -4,6 +4,8 @@
 // always gives the same bytes.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -12,10 +14,15 @@
 
 namespace Kestrum::Quilm::Solver::detail {
 
-// Writes the whole deck to `out` as it goes: the header with `notes`, the
-// model data, then the steps. Throws ExportError for a number that cannot be
-// written (the reader has checked those of the steps); `out` then holds a
-// partial deck.
-void WriteDeck(std::ostream& out, const SolverModel& model, const std::vector<std::string>& notes);
+// Called each time a block of the deck has gone to the stream, with the
+// number of bytes written so far.
+using DeckProgress = std::function<void(std::uint64_t bytesWritten)>;
+
+// Writes the whole deck to `out` as it goes, through a small buffer: the
+// header with `notes`, the model data, then the steps. Throws ExportError for
+// a number that cannot be written (the reader has checked those of the
+// steps); `out` then holds a partial deck.
+void WriteDeck(std::ostream& out, const SolverModel& model, const std::vector<std::string>& notes,
+               const DeckProgress& progress = {});
 
 }  // namespace Kestrum::Quilm::Solver::detail

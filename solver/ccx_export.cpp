@@ -26,6 +26,7 @@ SolverModel SolverModelReader::Read(CcxDeck& deck) {
   }
   ReadNodeProperties();
   InheritFixities();
+  HoldSupportsBySprings();
   ReadSteps();
   problems_.Settle(options_.skipUnsupported, deck_->notes);
   ReadModelSets();
@@ -73,13 +74,23 @@ void SolverModelReader::Finish() {
 
 }  // namespace detail
 
-CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, const ExportOptions& options) {
+CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, std::ostream& out, const ExportOptions& options) {
   if (options.frequencyCount < 0) throw ExportError("the number of eigenfrequencies cannot be negative");
   if (!(options.armStiffnessFactor > 0.0)) throw ExportError("the arm stiffness factor must be positive");
   CcxDeck deck;
-  const detail::SolverModel solverModel = detail::SolverModelReader(model, options).Read(deck);
+  {
+    // Dropped before returning: the solver model is the largest thing the
+    // export holds, and the caller may go on to solve.
+    const detail::SolverModel solverModel = detail::SolverModelReader(model, options).Read(deck);
+    detail::WriteDeck(out, solverModel, deck.notes);
+  }
+  if (!out) throw ExportError("cannot write the deck: the output stream failed");
+  return deck;
+}
+
+CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, const ExportOptions& options) {
   std::ostringstream out;
-  detail::WriteDeck(out, solverModel, deck.notes);
+  CcxDeck deck = ExportCcxDeck(model, out, options);
   deck.text = out.str();
   return deck;
 }

@@ -13,14 +13,19 @@
 //    as the beam's and `armStiffnessFactor` times the stiffest beam
 //    material) where the node has a support, mass, load or other element;
 //    an eccentric node with none of these is left out (see axisNodes);
-//  * generated mid-side nodes on beam edges and on free edges of the shell
-//    mesh are fixed in the directions fixed at both ends of their edge (so a
-//    supported plate edge stays supported between its nodes);
+//  * generated mid-side nodes on free edges of the shell mesh are fixed in
+//    the directions fixed at both ends of their edge (so a supported plate
+//    edge stays supported between its nodes); the generated middle nodes of
+//    beams are never fixed (the span bends between its supports);
 //  * four-node shells: S8R with generated mid-side nodes; three-node shells:
 //    three S8R quadrilaterals each, one per corner, meeting at a generated
 //    centroid node (the solver's quadratic triangle is far too stiff);
-//  * point masses: MASS elements; boundary conditions: *BOUNDARY (a moment
-//    on a fixed rotation is left out: the support takes it directly);
+//  * point masses: MASS elements; boundary conditions: fixed translations
+//    through stiff springs to fixed generated nodes (the solver's printed
+//    nodal forces include the loads at the node and, at beam and shell nodes
+//    with fixed rotations, miss the forces of the rotation constraints), so
+//    the springs' forces are the support reactions; fixed rotations on the
+//    node itself (a moment on one is left out: the support takes it);
 //  * loads: point loads as *CLOAD forces and moments; line loads as the
 //    consistent nodal forces and moments of a beam (linear along the element);
 //    pressures as *DLOAD P (positive along the element normal of the node
@@ -34,6 +39,7 @@
 #pragma once
 
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -61,6 +67,16 @@ struct ExportOptions {
   double armStiffnessFactor = 1000.0;
 };
 
+// A support's translation held through a stiff spring: the generated node
+// `end`, fixed, at `offset` from the supported node `node`; the spring lies
+// along the held direction and its end's printed force is that component of
+// the support reaction.
+struct SupportSpring {
+  long end = 0;
+  long node = 0;
+  vec3d offset;
+};
+
 // A written deck and what the results reader needs to know about it.
 struct CcxDeck {
   std::string text;
@@ -72,6 +88,12 @@ struct CcxDeck {
   std::vector<std::string> notes;
   // Nodes with a boundary condition (whose reactions are meaningful).
   std::vector<long> supportNodes;
+  // The springs that hold the supports' translations; their forces are
+  // gathered into reactions at the supported nodes (FoldSupportReactions).
+  std::vector<SupportSpring> supportSprings;
+  // Supported generated mid-side nodes -> the ends of their edge, which
+  // take half of each reaction (a mid-side node lies midway).
+  std::map<long, std::pair<long, long>> supportedMidNodes;
   // Model nodes left out of the deck (joined only to eccentric beams, with
   // no support, mass or load) and the beam axis node printed instead.
   std::map<long, long> axisNodes;
@@ -83,5 +105,11 @@ struct CcxDeck {
 // naming every record that cannot be exported, and ModelError for a model
 // whose references are broken.
 CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, const ExportOptions& options = {});
+
+// The same, writing the deck to `out` as it is produced instead of into the
+// returned deck's text (left empty): for large models, whose deck need never
+// be held in memory. Throws ExportError also when `out` fails; `out` then
+// holds a partial deck.
+CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, std::ostream& out, const ExportOptions& options = {});
 
 }  // namespace Kestrum::Quilm::Solver

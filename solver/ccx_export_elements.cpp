@@ -168,6 +168,7 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
   } else if (mapped->needsQuadratic) {
     type = "B32R";
     rows[0].push_back(MidNode(first, last));
+    beamEdges_.insert(std::minmax(first, last));
   }
   rows.back().push_back(last);
   for (auto& row : rows) {
@@ -277,11 +278,12 @@ std::vector<long> SolverModelReader::SolverElements(long element) const {
 }
 
 // The element groups in the deck's order: beams, then shells, then stiff
-// arms, each kind in the order of its group keys.
+// arms, each kind in the order of its group keys, then support springs.
 void SolverModelReader::FinishElements() {
   for (auto* groups : {&beamGroups_, &shellGroups_, &armGroups_}) {
     for (auto& entry : *groups) solver_.elementGroups.push_back(std::move(entry.second));
   }
+  if (!springGroup_.rows.empty()) solver_.elementGroups.push_back(std::move(springGroup_));
   std::sort(denseElements_.begin(), denseElements_.end());
   solver_.gravityElements = std::move(denseElements_);
 }

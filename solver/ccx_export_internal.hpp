@@ -153,6 +153,7 @@ class SolverModelReader {
   // ---- masses and boundary conditions (ccx_export_supports.cpp) ---------------
   void ReadNodeProperties();
   void InheritFixities();
+  void HoldSupportsBySprings();
   void FinishMasses();
 
   // ---- loads (ccx_export_loads.cpp) -------------------------------------------
@@ -188,12 +189,14 @@ class SolverModelReader {
   std::map<long, qlMaterial> materials_;
   std::map<long, SolverBeamSection> sections_;
   std::map<std::string, ElementGroup> beamGroups_, shellGroups_, armGroups_;
+  ElementGroup springGroup_;
   std::map<long, BeamEnds> beams_;
   std::set<long> shells_;
   std::set<long> refused_;  // elements that cannot be exported
   // Model elements written as several solver elements -> the ids beyond their own.
   std::map<long, std::vector<long>> extra_;
   std::map<std::pair<long, long>, int> shellEdgeUse_;  // model shell edge -> shells using it
+  std::set<std::pair<long, long>> beamEdges_;          // beam ends joined by a generated middle node
   std::vector<long> denseElements_;
   double maxBeamModulus_ = 0.0;
 

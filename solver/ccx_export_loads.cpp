@@ -170,8 +170,8 @@ std::optional<Gravity> SolverModelReader::ReadGravity(long lc, std::map<long, Do
 }
 
 // The non-zero components of the summed nodal loads, by node and dof. A
-// moment on a fixed rotation goes straight into the support, and the solver
-// rejects it; it is left out (reaction moments are not printed anyway).
+// moment on a rotation fixed at the node itself (a support held directly)
+// goes straight into the support, and the solver rejects it; it is left out.
 std::vector<NodalLoad> SolverModelReader::NodalLoadsOf(const std::map<long, Dofs>& nodal) const {
   std::vector<NodalLoad> loads;
   for (const auto& [node, dofs] : nodal) {

@@ -135,6 +135,7 @@ void SolverModelReader::FinishNodes() {
   }
   written.insert(written.end(), generatedNodes_.begin(), generatedNodes_.end());
   for (const auto& entry : detached_) printed.push_back(entry.second);
+  for (const SupportSpring& arm : deck_->supportSprings) printed.push_back(arm.end);
   std::sort(printed.begin(), printed.end());
 }
 

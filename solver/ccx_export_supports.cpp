@@ -64,20 +64,24 @@ void SolverModelReader::ReadNodeProperties() {
   }
 }
 
-// A generated mid-side node on a supported edge would otherwise let the
-// edge bulge between its supported end nodes (a simply supported plate
-// edge, for instance), so it is fixed in the directions fixed at both ends
-// of its edge. That holds for beam edges and for the free edges of the
-// shell mesh (used by one shell only): an edge shared by two shells may
-// join two supports across the mesh (the diagonal of a corner triangle)
-// without being a support line itself. Half-edges of divided triangles
-// follow their edge, through its mid-side node; the rule is applied until
-// nothing changes because generated nodes also lie between generated nodes.
+// A generated mid-side node on a supported edge of the shell mesh would
+// otherwise let the edge bulge between its supported end nodes (a simply
+// supported plate edge, for instance), so it is fixed in the directions
+// fixed at both ends of its edge. That holds only for the free edges of the
+// shell mesh (used by one shell only): an edge shared by two shells may join
+// two supports across the mesh (the diagonal of a corner triangle) without
+// being a support line itself, and the middle node of a beam is part of the
+// span, which must bend freely between its supports. Half-edges of divided
+// triangles follow their edge, through its mid-side node; the rule is
+// applied until nothing changes because generated nodes also lie between
+// generated nodes.
 void SolverModelReader::InheritFixities() {
   for (bool changed = true; changed;) {
     changed = false;
     for (const auto& [edge, mid] : midNodes_) {
-      if (auto use = shellEdgeUse_.find(edge); use != shellEdgeUse_.end() && use->second > 1) continue;
+      const auto use = shellEdgeUse_.find(edge);
+      if (use != shellEdgeUse_.end() && use->second > 1) continue;
+      if (use == shellEdgeUse_.end() && beamEdges_.count(edge)) continue;
       auto a = boundaries_.find(edge.first), b = boundaries_.find(edge.second);
       if (a == boundaries_.end() || b == boundaries_.end()) continue;
       std::vector<int> common;

@@ -23,9 +23,10 @@ struct StepResults {
   std::string name;
   // Displacements (ux, uy, uz) of the model's nodes.
   std::map<long, vec3d> displacements;
-  // Nodal reaction forces. At a supported node this is the support reaction
-  // plus the share of distributed load (gravity, pressure) that the solver
-  // lumps onto that node; at a free node it is that lumped load alone.
+  // Support reaction forces at the supported model nodes, in equilibrium
+  // with every load of the step (see FoldSupportReactions). As parsed,
+  // before folding: the solver's nodal forces of the printed nodes (reaction
+  // plus the loads at the node).
   std::map<long, vec3d> reactions;
 };
 

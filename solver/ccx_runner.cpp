@@ -2,16 +2,19 @@
 #include "solver/ccx_runner.hpp"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace Kestrum::Quilm::Solver {
@@ -67,6 +70,7 @@ class WorkDirectory {
 
 // The last lines of the solver's output, for error messages.
 std::string Tail(const std::string& text, std::size_t lines = 15) {
+  if (text.empty()) return text;
   std::size_t at = text.size();
   for (std::size_t n = 0; n < lines && at > 0; ++n) {
     at = text.rfind('\n', at - 1);
@@ -103,21 +107,25 @@ std::optional<std::string> FindSolver(const std::string& executable) {
   return std::nullopt;
 }
 
-SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
-  if (deck.loadCaseSteps.empty() && deck.frequencyCount == 0) {
-    throw SolverError("nothing to solve: the deck has no load case and no frequency step");
-  }
-  const auto solver = FindSolver(options.executable);
-  if (!solver) throw SolverError("the solver '" + options.executable + "' was not found");
-  if (options.threads < 1) throw SolverError("the solver needs at least one thread");
-  WorkDirectory work(options.workDirectory);
-  const fs::path input = work.Path() / "job.inp";
+namespace {
+
+// Decks below this size (about 3,000 elements of the example frame) solve
+// in seconds on one thread; the equation solver's threads only pay above it.
+constexpr std::uintmax_t kThreadedDeckBytes = 1 << 20;
+
+int ThreadsFor(const RunOptions& options, const fs::path& input) {
+  if (options.threads != RunOptions::kAutoThreads) return options.threads;
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(input, error);
+  if (error || size < kThreadedDeckBytes) return 1;
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// Runs the solver on the deck already written to job.inp in `work`.
+SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::string& solver,
+                   const WorkDirectory& work) {
   const fs::path log = work.Path() / "job.log";
-  {
-    std::ofstream out(input, std::ios::binary);
-    out << deck.text;
-    if (!out.flush()) throw SolverError("cannot write " + input.string());
-  }
+  const int threads = ThreadsFor(options, work.Path() / "job.inp");
 
   // The environment is prepared before the fork: the child may only make
   // async-signal-safe calls until exec.
@@ -128,8 +136,10 @@ SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
       continue;
     environment.push_back(entry);
   }
-  environment.push_back("OMP_NUM_THREADS=" + std::to_string(options.threads));
-  environment.push_back("CCX_NPROC_EQUATION_SOLVER=" + std::to_string(options.threads));
+  environment.push_back("OMP_NUM_THREADS=" + std::to_string(threads));
+  environment.push_back("CCX_NPROC_EQUATION_SOLVER=" + std::to_string(threads));
+  rlimit memory{};
+  if (options.memoryLimitMiB > 0) memory.rlim_cur = memory.rlim_max = rlim_t(options.memoryLimitMiB) << 20;
   std::vector<char*> envp;
   for (auto& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
@@ -138,13 +148,14 @@ SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
   if (child < 0) throw SolverError("cannot start the solver: " + std::string(std::strerror(errno)));
   if (child == 0) {
     if (::chdir(directory.c_str()) != 0) ::_exit(126);
+    if (options.memoryLimitMiB > 0 && ::setrlimit(RLIMIT_AS, &memory) != 0) ::_exit(126);
     const int fd = ::open("job.log", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) ::_exit(126);
     ::dup2(fd, 1);
     ::dup2(fd, 2);
     ::close(fd);
-    const char* argv[] = {solver->c_str(), "-i", "job", nullptr};
-    ::execve(solver->c_str(), const_cast<char* const*>(argv), envp.data());
+    const char* argv[] = {solver.c_str(), "-i", "job", nullptr};
+    ::execve(solver.c_str(), const_cast<char* const*>(argv), envp.data());
     ::_exit(127);
   }
   int status = 0;
@@ -166,8 +177,47 @@ SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
     results.steps[i].loadCase = deck.loadCaseSteps[i];
     results.steps[i].name = i < deck.loadCaseNames.size() ? deck.loadCaseNames[i] : "";
   }
+  FoldSupportReactions(deck, results);
   results.solverOutput = output;
   return results;
+}
+
+std::string CheckedSolver(const CcxDeck& deck, const RunOptions& options) {
+  if (deck.loadCaseSteps.empty() && deck.frequencyCount == 0) {
+    throw SolverError("nothing to solve: the deck has no load case and no frequency step");
+  }
+  const auto solver = FindSolver(options.executable);
+  if (!solver) throw SolverError("the solver '" + options.executable + "' was not found");
+  if (options.threads < 0) throw SolverError("the solver needs at least one thread");
+  return *solver;
+}
+
+}  // namespace
+
+SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options) {
+  const std::string solver = CheckedSolver(deck, options);
+  WorkDirectory work(options.workDirectory);
+  const fs::path input = work.Path() / "job.inp";
+  {
+    std::ofstream out(input, std::ios::binary);
+    out << deck.text;
+    if (!out.flush()) throw SolverError("cannot write " + input.string());
+  }
+  return Solve(deck, options, solver, work);
+}
+
+SolveResults RunSolver(const CcxDeck& deck, const std::string& deckFile, const RunOptions& options) {
+  const std::string solver = CheckedSolver(deck, options);
+  WorkDirectory work(options.workDirectory);
+  const fs::path input = work.Path() / "job.inp";
+  // A link where the file system allows it: a large deck is not copied.
+  std::error_code error;
+  if (fs::equivalent(deckFile, input, error)) return Solve(deck, options, solver, work);
+  fs::remove(input, error);
+  fs::create_hard_link(deckFile, input, error);
+  if (error && !fs::copy_file(deckFile, input, fs::copy_options::overwrite_existing, error))
+    throw SolverError("cannot copy " + deckFile + " to " + input.string() + ": " + error.message());
+  return Solve(deck, options, solver, work);
 }
 
 }  // namespace Kestrum::Quilm::Solver

@@ -12,8 +12,16 @@ namespace Kestrum::Quilm::Solver {
 struct RunOptions {
   // The solver program: a path, or a name looked up in PATH.
   std::string executable = "ccx";
-  // OMP_NUM_THREADS for the solver (it otherwise takes every core).
+  // OMP_NUM_THREADS and CCX_NPROC_EQUATION_SOLVER for the solver (it
+  // otherwise takes every core); kAutoThreads chooses by the deck's size:
+  // one thread for a small deck, where starting threads costs more than it
+  // saves, every core for a larger one.
+  static constexpr int kAutoThreads = 0;
   int threads = 1;
+  // Above 0: the solver's address space is capped at this many MiB, so a
+  // model too large for the machine fails with the solver's out-of-memory
+  // message instead of pushing everything else out of memory.
+  long memoryLimitMiB = 0;
   // Where to run: empty makes (and afterwards removes) a fresh directory
   // under TMPDIR or /tmp; a given directory is used and kept.
   std::string workDirectory;
@@ -29,5 +37,16 @@ std::optional<std::string> FindSolver(const std::string& executable = "ccx");
 // SolverError with the solver's messages otherwise, and for a deck with
 // neither a load case nor a frequency step.
 SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options = {});
+
+// The same for a deck already written to `deckFile` (its text left out of
+// `deck`): the file is linked, or else copied, into the work directory.
+SolveResults RunSolver(const CcxDeck& deck, const std::string& deckFile, const RunOptions& options = {});
+
+// Turns the parsed nodal forces of `deck`'s solve into support reactions:
+// the forces of each support's springs, gathered at the supported node;
+// reactions of supported generated mid-side nodes go half to each end of
+// their edge. The springs' ends are dropped from the displacements.
+// RunSolver calls it; call it after ParseCcxDat otherwise.
+void FoldSupportReactions(const CcxDeck& deck, SolveResults& results);
 
 }  // namespace Kestrum::Quilm::Solver

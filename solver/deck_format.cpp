@@ -2,22 +2,32 @@
 #include "solver/deck_format.hpp"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace Kestrum::Quilm::Solver {
 
-std::string FormatNumber(double value, const std::string& what) {
-  if (!std::isfinite(value)) throw ExportError("cannot write " + what + ": it is not a finite number");
-  if (value == 0.0) return "0";  // also turns -0 into 0
+char* FormatNumberTo(char* buffer, double value, const char* what) {
+  if (!std::isfinite(value))
+    throw ExportError("cannot write " + std::string(what) + ": it is not a finite number");
+  if (value == 0.0) {  // also turns -0 into 0
+    *buffer = '0';
+    return buffer + 1;
+  }
   // 12 significant digits give at most 19 characters ("-1.23456789012e-100"),
   // one below the reader's limit, and more precision than any input needs.
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.12g", value);
-  std::string text(buffer);
-  if (text.size() > kMaxNumberLength)
-    throw ExportError("cannot write " + what + " in " + std::to_string(kMaxNumberLength) + " characters");
-  return text;
+  // The general format with a precision is printf's %.12g, locale-free.
+  const auto [end, ec] =
+      std::to_chars(buffer, buffer + kNumberBufferSize, value, std::chars_format::general, 12);
+  if (ec != std::errc() || static_cast<std::size_t>(end - buffer) > kMaxNumberLength)
+    throw ExportError("cannot write " + std::string(what) + " in " + std::to_string(kMaxNumberLength) +
+                      " characters");
+  return end;
+}
+
+std::string FormatNumber(double value, const std::string& what) {
+  char buffer[kNumberBufferSize];
+  return std::string(buffer, FormatNumberTo(buffer, value, what.c_str()));
 }
 
 void WriteEntryLines(std::ostream& out, const std::vector<std::string>& entries) {

@@ -28,6 +28,13 @@ inline constexpr std::size_t kMaxEntriesPerLine = 16;
 // finite; `what` names the quantity in that message.
 std::string FormatNumber(double value, const std::string& what = "value");
 
+// Room FormatNumberTo needs: more than the longest text it writes.
+inline constexpr std::size_t kNumberBufferSize = 32;
+
+// FormatNumber without an allocation: writes the same text to `buffer`
+// (kNumberBufferSize characters, not terminated) and returns its end.
+char* FormatNumberTo(char* buffer, double value, const char* what);
+
 // Writes `entries` as comma-separated data lines of at most
 // kMaxEntriesPerLine entries each.
 void WriteEntryLines(std::ostream& out, const std::vector<std::string>& entries);

@@ -21,13 +21,14 @@ namespace Kestrum::Quilm::Solver::detail {
 
 // The section card of an element group.
 struct SectionCard {
-  enum class Kind { Beam, Shell };
+  enum class Kind { Beam, Shell, Spring };
   Kind kind = Kind::Beam;
   std::string material;     // the material's name: M<id>, or MARM for the stiff arms
   std::string sectionType;  // beams: RECT, PIPE or BOX
   std::string dimensions;   // beams: the data line of dimensions
   vec3d axis;               // beams: the section's first axis
   double thickness = 0.0;   // shells
+  double stiffness = 0.0;   // springs: force per length
 };
 
 // One *ELEMENT block with its own element set and section card.

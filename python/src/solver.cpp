@@ -85,7 +85,8 @@ void BindDeckAndResults(py::module_& m) {
 void BindSolver(py::module_& m) {
   BindOptions(m);
   BindDeckAndResults(m);
-  m.def("ExportCcxDeck", &ExportCcxDeck, py::arg("model"), py::arg("options") = ExportOptions(),
+  m.def("ExportCcxDeck", py::overload_cast<AnalysisModel::XafModel&, const ExportOptions&>(&ExportCcxDeck),
+        py::arg("model"), py::arg("options") = ExportOptions(),
         "Writes the solver deck of the model (only read). Raises ExportError naming every record the "
         "solver cannot take.");
   // The run waits for the solver process on copies of its arguments and

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "solver/tests/host_model.hpp"
@@ -54,6 +55,26 @@ std::map<std::pair<long, int>, double> NodalLoads(const std::string& deck, int s
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+// The fixed directions of each supported node as the deck holds them:
+// rotations in *BOUNDARY, translations through the support springs.
+std::map<long, std::vector<int>> Fixities(const Solver::CcxDeck& deck) {
+  std::map<long, std::vector<int>> fixed;
+  std::set<long> springEnds;
+  for (const auto& arm : deck.supportSprings) {
+    springEnds.insert(arm.end);
+    fixed[arm.node].push_back(arm.offset.x != 0 ? 1 : arm.offset.y != 0 ? 2 : 3);
+  }
+  for (const auto& line : Block(deck.text, "*BOUNDARY")) {
+    long node;
+    int dof;
+    char comma;
+    std::istringstream(line) >> node >> comma >> dof;
+    if (!springEnds.count(node)) fixed[node].push_back(dof);
+  }
+  for (auto& entry : fixed) std::sort(entry.second.begin(), entry.second.end());
+  return fixed;
 }
 
 class DeckTest : public ::testing::Test {
@@ -115,11 +136,7 @@ TEST_F(DeckTest, EveryUnsupportedRecordIsNamedAtOnceOrSkippedWithANote) {
   for (const auto& note : deck.notes) skipped += note.rfind("not exported:", 0) == 0;
   EXPECT_EQ(skipped, 4);
   // The partial fixity leaves that rotation free; the others stay fixed.
-  const auto boundary = Block(deck.text, "*BOUNDARY");
-  const std::string root = std::to_string(beam.FirstNode()) + ", ";
-  EXPECT_EQ(std::count_if(boundary.begin(), boundary.end(),
-                          [&](const std::string& l) { return l.rfind(root, 0) == 0; }),
-            5);
+  EXPECT_EQ(Fixities(deck)[beam.FirstNode()].size(), 5u);
   EXPECT_TRUE(Block(deck.text, "*CLOAD", 1).empty());
 }
 
@@ -206,20 +223,13 @@ TEST_F(DeckTest, ShellMidSideNodesAreSharedNumberedAfterTheModelAndInheritFixiti
   const auto deck = host.Export();
   EXPECT_EQ(deck.firstGeneratedNode, 10);
   const auto nodeLines = Block(deck.text, "*NODE");
-  EXPECT_EQ(nodeLines.size(), 9u + 12u);
+  EXPECT_EQ(nodeLines.size(), 9u + 12u + 7u);  // and a spring end per fixed uz
   const auto shells = Block(deck.text, "*ELEMENT, TYPE=S8R");
   ASSERT_EQ(shells.size(), 4u);
   for (const auto& line : shells) EXPECT_EQ(std::count(line.begin(), line.end(), ','), 8) << line;
   // The mid-side nodes of the fixed edge y = 0 are fixed in uz and rx; the
   // one between (0,0) and (0,0.5) only in uz, where both ends agree.
-  std::map<long, std::vector<int>> fixed;
-  for (const auto& line : Block(deck.text, "*BOUNDARY")) {
-    long node;
-    int dof;
-    char comma;
-    std::istringstream(line) >> node >> comma >> dof;
-    fixed[node].push_back(dof);
-  }
+  const auto fixed = Fixities(deck);
   int edgeNodes = 0, sideNodes = 0;
   for (const auto& [node, dofs] : fixed) {
     if (node < deck.firstGeneratedNode) continue;
@@ -249,7 +259,7 @@ TEST_F(DeckTest, TrianglesBecomeThreeQuadrilateralsAndOnlyFreeEdgesInheritFixiti
   EXPECT_EQ(Block(deck.text, "*DLOAD", 1).size(), 3u);
   // Fixed: the 4 corners, the 4 outer edge midpoints and their 8 half-edge
   // nodes; the diagonal's nodes and the centroids stay free.
-  EXPECT_EQ(Block(deck.text, "*BOUNDARY").size(), 4u + 4u + 8u);
+  EXPECT_EQ(Fixities(deck).size(), 4u + 4u + 8u);
 }
 
 TEST_F(DeckTest, EccentricNodesGetArmsOnlyWhereTheyAreNeeded) {
@@ -367,12 +377,28 @@ TEST_F(ExportTool, WritesTheDeckSolvesAndReportsErrors) {
   EXPECT_TRUE(deck.good());
   if (SolverAvailable()) {
     EXPECT_EQ(Run(host_.file + " -o " + deckFile + " --solve"), 0) << printed;
-    EXPECT_TRUE(Contains(printed, "Load case 7 (tip)")) << printed;
-    EXPECT_TRUE(Contains(printed, "reactions")) << printed;
-    EXPECT_EQ(Run(host_.file + " -o " + deckFile + " --solve --ccx /nonexistent/ccx"), 1);
-    EXPECT_TRUE(Contains(printed, "not found")) << printed;
+    EXPECT_TRUE(Contains(printed, "Load case 7 \"tip\"")) << printed;
+    EXPECT_TRUE(Contains(printed, "support reactions")) << printed;
+    EXPECT_EQ(Run(host_.file + " -o " + deckFile + " --solve --ccx /nonexistent/ccx"), 2);
+    EXPECT_TRUE(Contains(printed, "No such file")) << printed;
   }
   std::remove(deckFile.c_str());
+}
+
+// The streamed deck is the text deck byte for byte; a stream that fails is
+// an error, not a silently partial deck.
+TEST_F(DeckTest, StreamedDeckMatchesTextAndFailsWithItsStream) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
+  host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 2}}, steel, vec3d(0, 0, 1));
+  const auto deck = host.Export();
+  AnalysisModel::XafModel reader(host.file, 0, 1, false);
+  std::ostringstream streamed;
+  const auto fromStream = Solver::ExportCcxDeck(reader, streamed);
+  EXPECT_TRUE(fromStream.text.empty());
+  EXPECT_EQ(streamed.str(), deck.text);
+  std::ofstream failed;  // never opened: every write fails
+  EXPECT_THROW(Solver::ExportCcxDeck(reader, failed), ExportError);
 }
 
 }  // namespace

@@ -14,7 +14,12 @@ pos3d At(const pos3d& start, const vec3d& direction, double s) {
 
 HostModel::HostModel() : file(scratch.Path()), model(file), xaf(model.GetXafModel()) {}
 
-long HostModel::Node(const pos3d& p) { return xaf->Nodes().AddNode(p); }
+long HostModel::Node(const pos3d& p) {
+  if (!shareNodes) return xaf->Nodes().AddNode(p);
+  auto [it, added] = sharedNodes_.try_emplace(std::make_tuple(p.x, p.y, p.z), 0);
+  if (added) it->second = xaf->Nodes().AddNode(p);
+  return it->second;
+}
 
 boost::intrusive_ptr<HostMaterial> HostModel::Material(double e, double nu, double density) {
   boost::intrusive_ptr<HostMaterial> m(new HostMaterial(qlMaterial(e, nu, density)));

@@ -7,8 +7,10 @@
 
 #include <boost/intrusive_ptr.hpp>
 #include <boost/shared_ptr.hpp>
+#include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "mirror/core/mirror_model.hpp"
@@ -89,6 +91,9 @@ class HostModel {
   bool threeNodeBeams = false;
   // Plate() meshes each square as two three-node shells when set.
   bool triangularShells = false;
+  // Node() returns the node already at a position when set, so that beams
+  // and plates join there.
+  bool shareNodes = false;
 
   // Declared first: removed last, after the model has closed its file.
   const Quilm::Testing::ScratchFile scratch{"solver"};
@@ -99,6 +104,7 @@ class HostModel {
  private:
   // Keeps every mirror alive for the test's duration, as a host would.
   std::vector<boost::intrusive_ptr<IMirrorObject>> mirrors_;
+  std::map<std::tuple<double, double, double>, long> sharedNodes_;
 };
 
 // True when the solver can be run here.

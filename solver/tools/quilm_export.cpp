@@ -1,151 +1,183 @@
 // quilm-export: writes the ccx input deck of an analysis model file and, on
 // request, solves it and prints displacements, reactions and frequencies.
+#include <sys/stat.h>
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <map>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "analysis_model/xaf_model.hpp"
+#include "command_line.hpp"
+#include "input_file.hpp"
+#include "output_file.hpp"
+#include "results_summary.hpp"
 #include "solver/ccx_export.hpp"
 #include "solver/ccx_runner.hpp"
+
+#ifndef QUILM_VERSION
+#define QUILM_VERSION "unknown"
+#endif
 
 namespace {
 
 using namespace Kestrum::Quilm;
 
-constexpr const char* kUsage =
-    "usage: quilm-export MODEL [options]\n"
-    "  -o, --deck FILE          write the input deck to FILE (default: MODEL with .inp)\n"
-    "  --solve                  run the solver and print the results\n"
-    "  --frequencies N          add a frequency step for N eigenfrequencies\n"
-    "  --load-case ID           export this load case (repeatable; default: all)\n"
-    "  --equivalent-sections    export I-profiles and property-only sections through\n"
-    "                           equivalent sections instead of failing\n"
-    "  --skip-unsupported       leave out what the solver cannot take, with a note\n"
-    "  --ccx PATH               the solver program (default: ccx in PATH)\n"
-    "  --threads N              solver threads (default 1)\n"
-    "  --work-dir DIR           run the solver in DIR and keep its files\n";
-
-bool ParseLong(const std::string& text, long& value) {
-  char* end = nullptr;
-  value = std::strtol(text.c_str(), &end, 10);
-  return !text.empty() && *end == '\0';
+// The nodes the model's elements use: results of other nodes are left out.
+std::set<long> UsedNodes(AnalysisModel::XafModel& model) {
+  std::set<long> used;
+  auto& connectivity = model.GetConnectivityManager();
+  for (long id : model.Elements().GetElementIds()) {
+    const AnalysisModel::Element e = connectivity.GetElementById(id);
+    for (unsigned i = 0; i < e.NodeCount(); ++i) used.insert(e.GetNode(i, AnalysisModel::Element::Stored));
+  }
+  for (long id : model.Nodes())
+    if (model.NodeProperties().GetBoundaryCondition(id) || !model.NodeProperties().GetMasses(id).empty())
+      used.insert(id);
+  return used;
 }
 
-std::string Vec(const vec3d& v) {
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "%14.6e %14.6e %14.6e", v.x, v.y, v.z);
-  return buffer;
+// One line for a solver failure: the runner's first line (with the exit
+// status) and the last lines the solver printed.
+std::string SolverFailure(const std::string& message) {
+  std::vector<std::string> lines;
+  std::istringstream in(message);
+  for (std::string line; std::getline(in, line);) {
+    const auto first = line.find_first_not_of(" \t\r");
+    if (first != std::string::npos) lines.push_back(line.substr(first));
+  }
+  if (lines.empty()) return "the solver failed";
+  std::string text = lines.front();
+  if (!text.empty() && text.back() == ':') text.pop_back();
+  if (lines.size() == 1) return text + (text.find("failed") != std::string::npos ? " with no output" : "");
+  text += "; last output: ";
+  const std::size_t from = lines.size() > 4 ? lines.size() - 3 : 1;
+  for (std::size_t i = from; i < lines.size(); ++i) text += (i > from ? " | " : "") + lines[i];
+  return text;
 }
 
-void PrintResults(const Solver::SolveResults& results, const Solver::CcxDeck& deck) {
-  std::map<long, long> axisOf;  // printed axis node -> the model node it stands for
-  for (const auto& [node, axis] : deck.axisNodes) axisOf[axis] = node;
-  for (const auto& step : results.steps) {
-    std::cout << "Load case " << step.loadCase << (step.name.empty() ? "" : " (" + step.name + ")") << "\n";
-    std::cout << "  node            ux             uy             uz\n";
-    for (const auto& [node, u] : step.displacements) {
-      std::cout << "  " << node << "  " << Vec(u);
-      if (auto it = axisOf.find(node); it != axisOf.end()) {
-        std::cout << "  (beam axis point of node " << it->second << ")";
-      }
-      std::cout << "\n";
-    }
-    if (!deck.supportNodes.empty()) {
-      std::cout << "  reactions       fx             fy             fz\n";
-      for (long node : deck.supportNodes) {
-        auto it = step.reactions.find(node);
-        if (it != step.reactions.end()) std::cout << "  " << node << "  " << Vec(it->second) << "\n";
-      }
-    }
+// Refuses a --ccx that is missing or not executable before any work. A
+// relative path is made absolute: the solver runs in its own folder.
+void CheckSolver(std::string& executable) {
+  if (Solver::FindSolver(executable)) {
+    if (executable.find('/') != std::string::npos)
+      executable = std::filesystem::absolute(executable).string();
+    return;
   }
-  if (!results.frequencies.empty()) {
-    std::cout << "Eigenfrequencies (Hz)\n";
-    for (std::size_t i = 0; i < results.frequencies.size(); ++i) {
-      std::printf("  %zu  %.6g\n", i + 1, results.frequencies[i]);
-    }
-  }
+  struct stat st {};
+  if (executable.find('/') == std::string::npos)
+    throw CLI::ValidationError("--ccx", "no program \"" + executable + "\" in PATH");
+  if (::stat(executable.c_str(), &st) != 0)
+    throw CLI::ValidationError("--ccx", "cannot run \"" + executable + "\": " + std::strerror(errno));
+  throw CLI::ValidationError("--ccx", "\"" + executable + "\" is not an executable file");
+}
+
+// The deck's default name: the model's name with .inp; a model that already
+// ends in .inp keeps its name and gets a second extension, so the default is
+// never the model.
+std::string DefaultDeckName(const std::string& modelFile) {
+  const auto dot = modelFile.find_last_of('.');
+  const auto slash = modelFile.find_last_of('/');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  const bool isDeck = hasExtension && modelFile.compare(dot, std::string::npos, ".inp") == 0;
+  return (hasExtension && !isDeck ? modelFile.substr(0, dot) : modelFile) + ".inp";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  using quilm_tools::WholeNumber;
   std::string modelFile, deckFile;
-  bool solve = false;
+  bool solve = false, quiet = false, fullTables = false;
+  long long frequencies = 0, threads = 0, memoryLimit = 0;
+  std::vector<long long> loadCases;
   Solver::ExportOptions exportOptions;
   Solver::RunOptions runOptions;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) return false;
-      out = args[++i];
-      return true;
-    };
-    std::string v;
-    long number = 0;
-    if (a == "-h" || a == "--help") {
-      std::cout << kUsage;
-      return 0;
-    } else if (a == "-o" || a == "--deck") {
-      if (!value(deckFile)) return std::cerr << kUsage, 2;
-    } else if (a == "--solve") {
-      solve = true;
-    } else if (a == "--frequencies") {
-      if (!value(v) || !ParseLong(v, number) || number < 1 || number > 10000) return std::cerr << kUsage, 2;
-      exportOptions.frequencyCount = static_cast<int>(number);
-    } else if (a == "--load-case") {
-      if (!value(v) || !ParseLong(v, number)) return std::cerr << kUsage, 2;
-      exportOptions.loadCases.push_back(number);
-    } else if (a == "--equivalent-sections") {
-      exportOptions.allowEquivalentSections = true;
-    } else if (a == "--skip-unsupported") {
-      exportOptions.skipUnsupported = true;
-    } else if (a == "--ccx") {
-      if (!value(runOptions.executable)) return std::cerr << kUsage, 2;
-    } else if (a == "--threads") {
-      if (!value(v) || !ParseLong(v, number) || number < 1 || number > 1024) return std::cerr << kUsage, 2;
-      runOptions.threads = static_cast<int>(number);
-    } else if (a == "--work-dir") {
-      if (!value(runOptions.workDirectory)) return std::cerr << kUsage, 2;
-    } else if (!a.empty() && a[0] != '-' && modelFile.empty()) {
-      modelFile = a;
-    } else {
-      std::cerr << "quilm-export: unknown argument '" << a << "'\n" << kUsage;
-      return 2;
+
+  CLI::App app{
+      "quilm-export: writes the ccx input deck of an analysis model file and, on request,\n"
+      "solves it and prints a summary of the results",
+      "quilm-export"};
+  app.set_version_flag("--version", std::string("quilm-export ") + QUILM_VERSION);
+  app.add_option("MODEL", modelFile, "analysis model file (.qdb)")->required();
+  app.add_option("-o,--deck", deckFile, "write the input deck to FILE (default: MODEL with .inp)");
+  app.add_flag("--solve", solve, "run the solver and print a summary of the results");
+  app.add_flag("--full", fullTables, "with --solve: also every node's displacement and every reaction");
+  app.add_option("--frequencies", frequencies, "add a frequency step for N eigenfrequencies")
+      ->transform(WholeNumber(1, 10000));
+  app.add_option("--load-case", loadCases, "export this load case (repeatable; default: all)")
+      ->transform(WholeNumber(1, 2147483647))
+      ->take_last()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_flag("--equivalent-sections", exportOptions.allowEquivalentSections,
+               "export I-profiles and property-only sections through equivalent sections instead of failing");
+  app.add_flag("--skip-unsupported", exportOptions.skipUnsupported,
+               "leave out what the solver cannot take, with a note");
+  app.add_option("--ccx", runOptions.executable, "the solver program (default: ccx in PATH)");
+  app.add_option("--threads", threads, "solver threads (default: 1 for a deck under 1 MB, else every core)")
+      ->transform(WholeNumber(1, 1024));
+  app.add_option("--memory-limit", memoryLimit, "cap the solver's memory at MIB mebibytes")
+      ->transform(WholeNumber(1, 1LL << 40));
+  app.add_option("--work-dir", runOptions.workDirectory, "run the solver in DIR and keep its files");
+  app.add_flag("--quiet", quiet, "no progress display and no notes");
+  if (const int status = quilm_tools::Parse(app, argc, argv, "quilm-export"); status >= 0) return status;
+  exportOptions.frequencyCount = static_cast<int>(frequencies);
+  runOptions.threads = threads > 0 ? static_cast<int>(threads) : Solver::RunOptions::kAutoThreads;
+  runOptions.memoryLimitMiB = memoryLimit;
+  for (long long id : loadCases) exportOptions.loadCases.push_back(static_cast<long>(id));
+  if (deckFile.empty()) deckFile = DefaultDeckName(modelFile);
+
+  try {
+    if (solve) CheckSolver(runOptions.executable);
+    if (!runOptions.workDirectory.empty()) {
+      struct stat st {};
+      if (::stat(runOptions.workDirectory.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        throw CLI::ValidationError("--work-dir", "\"" + runOptions.workDirectory + "\" is not a directory");
     }
-  }
-  if (modelFile.empty()) {
-    std::cerr << kUsage;
+  } catch (const CLI::ValidationError& e) {
+    std::cerr << "quilm-export: " << e.what() << "\n";
     return 2;
   }
-  if (deckFile.empty()) {
-    const auto dot = modelFile.find_last_of('.');
-    const auto slash = modelFile.find_last_of('/');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    deckFile = (hasExtension ? modelFile.substr(0, dot) : modelFile) + ".inp";
-  }
   try {
+    quilm_tools::CheckInputFile(modelFile);
+    quilm_tools::CheckOutputPath(deckFile, modelFile);
     AnalysisModel::XafModel model(modelFile, 0, 1, false);  // read-only, SI, must exist
-    const Solver::CcxDeck deck = Solver::ExportCcxDeck(model, exportOptions);
-    for (const auto& note : deck.notes) std::cerr << "note: " << note << "\n";
+    // The deck streams into its file as it is produced; the solver reads
+    // that file, so the deck's text is never held in memory whole.
+    Solver::CcxDeck deck;
     {
-      std::ofstream out(deckFile, std::ios::binary);
-      out << deck.text;
-      if (!out.flush()) {
-        std::cerr << "quilm-export: cannot write " << deckFile << "\n";
+      quilm_tools::OutputFile out(deckFile);
+      deck = Solver::ExportCcxDeck(model, out.Stream(), exportOptions);
+      out.Commit();
+    }
+    if (!quiet)
+      for (const auto& note : deck.notes) std::cerr << "note: " << note << "\n";
+    if (!quiet)
+      std::cerr << "wrote " << deckFile << " (" << deck.loadCaseSteps.size() << " load case step(s)"
+                << (deck.frequencyCount > 0 ? ", a frequency step" : "") << ")\n";
+    if (solve) {
+      Solver::SolveResults results;
+      try {
+        results = Solver::RunSolver(deck, deckFile, runOptions);
+      } catch (const Solver::SolverError& e) {
+        std::cerr << "quilm-export: " << SolverFailure(e.what()) << "\n";
         return 1;
       }
+      quilm_export::SummaryOptions summary;
+      summary.fullTables = fullTables;
+      summary.usedNodes = UsedNodes(model);
+      quilm_export::PrintSummary(results, deck, summary, std::cout);
     }
-    std::cerr << "wrote " << deckFile << " (" << deck.loadCaseSteps.size() << " load case step(s)"
-              << (deck.frequencyCount > 0 ? ", a frequency step" : "") << ")\n";
-    if (solve) PrintResults(Solver::RunSolver(deck, runOptions), deck);
   } catch (const std::exception& e) {
     std::cerr << "quilm-export: " << e.what() << "\n";
     return 1;
   }
-  return 0;
+  return quilm_tools::FinishStdout("quilm-export") ? 0 : 1;
 }

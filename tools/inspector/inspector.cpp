@@ -2,17 +2,26 @@
 #include "inspector.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <iomanip>
 #include <map>
 #include <ostream>
 #include <sstream>
 
+#include "describe.hpp"
+#include "quantity.hpp"
+
 namespace quilm_inspect {
 
 namespace {
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
 
 std::string KindName(am::LoadKind kind) {
   switch (kind) {
@@ -42,9 +51,9 @@ std::string SectionText(am::XafModel& model, long id) {
   std::ostringstream out;
   out << id << " " << Quoted(row->GetName()) << " ";
   if (row->GetSection())
-    out << row->GetSection()->Describe();
+    out << DescribeSection(*row->GetSection());
   else if (row->GetThickness())
-    out << "thickness " << *row->GetThickness();
+    out << "thickness " << quilm_tools::Si(*row->GetThickness(), "m");
   return out.str();
 }
 
@@ -54,20 +63,23 @@ std::string MaterialText(am::XafModel& model, long id) {
   auto row = model.Materials().GetMaterial(id);
   if (!row) return std::to_string(id) + " (missing)";
   return std::to_string(id) + " " + Quoted(row->GetName()) + " " +
-         (row->GetMaterial() ? row->GetMaterial()->Describe() : "");
+         (row->GetMaterial() ? DescribeMaterial(*row->GetMaterial()) : "");
 }
 
 std::string EccentricityText(am::XafModel& model, long id) {
   if (id <= 0) return "none";
   std::ostringstream out;
-  out << "#" << id << " " << model.Eccentricities().GetEccentricity(id)->GetEccentricity();
+  const vec3d v = model.Eccentricities().GetEccentricity(id)->GetEccentricity();
+  out << "#" << id << " " << quilm_tools::Triple(v.x, v.y, v.z, "m");
   return out.str();
 }
 
 std::string TransformationText(am::XafModel& model, long id) {
   if (id <= 0) return "none";
   std::ostringstream out;
-  out << "#" << id << " z " << model.Transformations().GetTransformation(id)->GetTransformationVector();
+  const vec3d z = model.Transformations().GetTransformation(id)->GetTransformationVector();
+  out << "#" << id << " local z (" << quilm_tools::Number(z.x) << ", " << quilm_tools::Number(z.y) << ", "
+      << quilm_tools::Number(z.z) << ")";
   return out.str();
 }
 
@@ -100,7 +112,7 @@ void PrintLoadsOn(am::XafModel& model, long target, bool elementLoads, std::ostr
   for (long lc : model.Loads().GetLoadCaseIds()) {
     for (const am::LoadEntry& entry : model.Loads().GetLoads(lc)) {
       if (entry.target != target || IsElementLoad(entry.kind) != elementLoads) continue;
-      out << "    case " << lc << ": " << KindName(entry.kind) << " " << entry.record->Describe() << "\n";
+      out << "    case " << lc << ": " << KindName(entry.kind) << " " << DescribeLoad(entry) << "\n";
       ++n;
     }
   }
@@ -115,7 +127,7 @@ std::unique_ptr<am::XafModel> OpenReadOnly(const std::string& fileName) {
 
 void PrintCounts(am::XafModel& model, std::ostream& out) {
   auto row = [&out](const std::string& label, std::size_t n) {
-    out << "  " << std::left << std::setw(30) << label << std::right << std::setw(10) << n << "\n";
+    out << "  " << std::left << std::setw(34) << label << std::right << std::setw(10) << n << "\n";
   };
   out << "Model " << model.GetFileName() << "\n";
   row("nodes", model.Nodes().Count());
@@ -141,13 +153,16 @@ void PrintCounts(am::XafModel& model, std::ostream& out) {
   row("supported nodes", supported);
   const auto cases = model.Loads().GetLoadCaseIds();
   row("load cases", cases.size());
+  // A load case's gravity counts as one load, as frame_host counts it.
+  std::size_t total = 0;
+  std::vector<std::pair<std::string, std::size_t>> perCase;
   for (long lc : cases) {
-    const auto gravity = model.Loads().GetGravityLoad(lc);
-    std::ostringstream label;
-    label << "  " << lc << " " << Quoted(model.Loads().GetLoadCaseName(lc).value_or(""));
-    row(label.str(), model.Loads().GetLoads(lc).size());
-    if (gravity) out << "      with gravity " << *gravity << "\n";
+    const std::size_t n = model.Loads().GetLoads(lc).size() + (model.Loads().GetGravityLoad(lc) ? 1 : 0);
+    perCase.emplace_back(std::to_string(lc) + " " + model.Loads().GetLoadCaseName(lc).value_or(""), n);
+    total += n;
   }
+  row("loads (gravity counted as one)", total);
+  for (const auto& [label, n] : perCase) row("  " + label, n);
 }
 
 void PrintElement(am::XafModel& model, long id, std::ostream& out) {
@@ -155,12 +170,11 @@ void PrintElement(am::XafModel& model, long id, std::ostream& out) {
   const am::Element e = connectivity.GetElementById(id);
   auto record = model.Elements().GetElement(id);
   const qlElementType& type = e.GetElementType();
-  out << "Element " << id << ": " << type.Name() << " (type " << type.Number() << ", shape " << type.Shape()
-      << ")\n";
+  out << "Element " << id << ": " << type.Name() << " (type " << type.Number() << ")\n";
   out << "  nodes (stored order):\n";
   for (unsigned i = 0; i < e.NodeCount(); ++i) {
     const long n = e.GetNode(i, am::Element::Stored);
-    out << "    " << i << ": node " << n << " at " << connectivity.GetNodeById(n).GetPos();
+    out << "    " << i << ": node " << n << " at " << DescribePosition(connectivity.GetNodeById(n).GetPos());
     const std::string name = model.NodeProperties().GetName(n);
     if (!name.empty()) out << " " << Quoted(name);
     out << "\n";
@@ -191,15 +205,13 @@ void PrintElement(am::XafModel& model, long id, std::ostream& out) {
 void PrintNode(am::XafModel& model, long id, std::ostream& out) {
   const am::Node node = model.GetConnectivityManager().GetNodeById(id);
   auto& properties = model.NodeProperties();
-  out << "Node " << id << " at " << node.GetPos() << "\n";
+  out << "Node " << id << " at " << DescribePosition(node.GetPos()) << "\n";
   const std::string name = properties.GetName(id);
   out << "  name            " << (name.empty() ? "(none)" : Quoted(name)) << "\n";
   const auto masses = properties.GetMasses(id);
   out << "  masses          " << (masses.empty() ? "none" : std::to_string(masses.size())) << "\n";
   for (const am::Mass& m : masses) {
-    out << "    translational (" << m.Translational(0) << ", " << m.Translational(1) << ", "
-        << m.Translational(2) << ") rotational (" << m.Rotational(0) << ", " << m.Rotational(1) << ", "
-        << m.Rotational(2) << ")\n";
+    out << "    " << DescribeMass(m) << "\n";
   }
   const auto fixation = properties.GetBoundaryCondition(id);
   out << "  support         ";
@@ -225,7 +237,7 @@ void PrintLoadCase(am::XafModel& model, long lc, std::ostream& out, std::size_t 
   const auto gravity = model.Loads().GetGravityLoad(lc);
   out << "  gravity  ";
   if (gravity)
-    out << *gravity << "\n";
+    out << quilm_tools::Triple(gravity->x, gravity->y, gravity->z, "m/s²") << "\n";
   else
     out << "none\n";
   const auto loads = model.Loads().GetLoads(lc);
@@ -233,19 +245,46 @@ void PrintLoadCase(am::XafModel& model, long lc, std::ostream& out, std::size_t 
   for (std::size_t i = 0; i < loads.size() && i < limit; ++i) {
     const am::LoadEntry& entry = loads[i];
     out << "    " << KindName(entry.kind) << " on " << (IsElementLoad(entry.kind) ? "element " : "node ")
-        << entry.target << ": " << entry.record->Describe() << "\n";
+        << entry.target << ": " << DescribeLoad(entry) << "\n";
   }
   if (loads.size() > limit) out << "    ... " << loads.size() - limit << " more\n";
 }
 
-void PrintConceptTree(am::XafModel& model, std::ostream& out) {
+void PrintConceptTree(am::XafModel& model, std::ostream& out, const ConceptFilter& filter) {
   auto& concepts = model.StructureConcepts();
+  const std::string wanted = Lower(filter.name);
   std::map<long, std::vector<am::StructureConcept>> children;
+  std::vector<am::StructureConcept> matches;
   for (long id : concepts.GetConceptIds()) {
     am::StructureConcept c = concepts.GetConcept(id);
+    if (!wanted.empty()) {
+      if (Lower(c.name).find(wanted) != std::string::npos) matches.push_back(std::move(c));
+      continue;
+    }
     children[c.parent].push_back(std::move(c));
   }
-  out << "Structure concepts: " << concepts.GetConceptIds().size() << "\n";
+  const std::size_t total = concepts.GetConceptIds().size();
+  const std::size_t limit = filter.limit == 0 ? total : filter.limit;
+  std::size_t printed = 0;
+  auto line = [&](const am::StructureConcept& c, int depth) {
+    out << std::string(2 * depth, ' ') << c.id << " " << Quoted(c.name) << " (type " << c.type << ", role "
+        << c.role;
+    if (!wanted.empty() && c.parent >= 0) out << ", in " << c.parent;
+    out << ")\n";
+    ++printed;
+  };
+  if (!wanted.empty()) {
+    out << "Structure concepts named like " << Quoted(filter.name) << ": " << matches.size() << " of "
+        << total << "\n";
+    for (const auto& c : matches) {
+      if (printed == limit) break;
+      line(c, 1);
+    }
+    if (matches.size() > printed)
+      out << "  ... " << matches.size() - printed << " more (--limit 0 lists all)\n";
+    return;
+  }
+  out << "Structure concepts: " << total << "\n";
   // Iterative depth-first walk: deep trees must not exhaust the stack.
   std::vector<std::pair<const am::StructureConcept*, int>> stack;
   auto push = [&](long parent, int depth) {
@@ -254,13 +293,13 @@ void PrintConceptTree(am::XafModel& model, std::ostream& out) {
     for (auto c = it->second.rbegin(); c != it->second.rend(); ++c) stack.emplace_back(&*c, depth);
   };
   push(-1, 1);
-  while (!stack.empty()) {
+  while (!stack.empty() && printed < limit) {
     const auto [c, depth] = stack.back();
     stack.pop_back();
-    out << std::string(2 * depth, ' ') << c->id << " " << Quoted(c->name) << " type " << c->type << " role "
-        << c->role << "\n";
+    line(*c, depth);
     push(c->id, depth + 1);
   }
+  if (total > printed) out << "  ... " << total - printed << " more (--limit 0 lists all, --name filters)\n";
 }
 
 }  // namespace quilm_inspect

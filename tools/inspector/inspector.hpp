@@ -30,7 +30,14 @@ void PrintNode(am::XafModel& model, long node, std::ostream& out);
 // One load case: name, gravity and its loads, the first `limit` of them.
 // A load case the model does not hold throws ModelError.
 void PrintLoadCase(am::XafModel& model, long loadCase, std::ostream& out, std::size_t limit);
-// The structure-concept tree, children indented under their parents.
-void PrintConceptTree(am::XafModel& model, std::ostream& out);
+// Which concepts PrintConceptTree lists.
+struct ConceptFilter {
+  std::string name;        // only names containing this, in any case; empty: the whole tree
+  std::size_t limit = 50;  // at most this many lines; 0: no limit
+};
+
+// The structure-concept tree, children indented under their parents; with a
+// name filter, the matching concepts with their parent, one a line.
+void PrintConceptTree(am::XafModel& model, std::ostream& out, const ConceptFilter& filter = {});
 
 }  // namespace quilm_inspect

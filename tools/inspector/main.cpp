@@ -1,79 +1,72 @@
 // quilm-inspect: prints what an analysis model file holds.
 //
 //   quilm-inspect FILE [counts]
-//   quilm-inspect FILE element ID | node ID | loadcase ID [LIMIT] | concepts
-#include <cerrno>
-#include <cstdlib>
+//   quilm-inspect FILE element ID | node ID | loadcase ID [LIMIT] | concepts [--limit N] [--name TEXT]
+#include <CLI/CLI.hpp>
 #include <iostream>
-#include <stdexcept>
 #include <string>
 
+#include "command_line.hpp"
+#include "input_file.hpp"
 #include "inspector.hpp"
+
+#ifndef QUILM_VERSION
+#define QUILM_VERSION "unknown"
+#endif
 
 namespace {
 
-const char* kUsage =
-    "usage: quilm-inspect FILE [counts | element ID | node ID | loadcase ID [LIMIT] | concepts]\n"
-    "  counts       row counts of every table (the default)\n"
-    "  element ID   one element's full record\n"
-    "  node ID      one node's name, masses, support and loads\n"
-    "  loadcase ID  a load case's gravity and loads (the first LIMIT, default 50)\n"
-    "  concepts     the structure-concept tree\n";
+constexpr long long kMaxId = 9223372036854775807LL;
 
-// A whole number argument; throws std::invalid_argument otherwise.
-long Number(const std::string& what, const std::string& text) {
-  char* end = nullptr;
-  errno = 0;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || errno)
-    throw std::invalid_argument(what + " must be a whole number, not \"" + text + "\"");
-  return value;
-}
+struct Options {
+  std::string file;
+  long long id = 0;
+  long long limit = 50;
+  quilm_inspect::ConceptFilter concepts;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
-    (argc < 2 ? std::cerr : std::cout) << kUsage;
-    return argc < 2 ? 2 : 0;
-  }
-  const std::string file = argv[1];
-  const std::string command = argc > 2 ? argv[2] : "counts";
-  long id = 0;
-  std::size_t limit = 50;
+  using quilm_tools::WholeNumber;
+  CLI::App app{"quilm-inspect: prints what an analysis model file holds", "quilm-inspect"};
+  app.set_version_flag("--version", std::string("quilm-inspect ") + QUILM_VERSION);
+  app.require_subcommand(0, 1);
+  Options o;
+  app.add_option("FILE", o.file, "analysis model file (.qdb)")->required();
+  app.add_subcommand("counts", "row counts of every table (the default)");
+  auto* element = app.add_subcommand("element", "one element's full record");
+  element->add_option("ID", o.id, "element id")->required()->transform(WholeNumber(1, kMaxId));
+  auto* node = app.add_subcommand("node", "one node's position, name, masses, support and loads");
+  node->add_option("ID", o.id, "node id")->required()->transform(WholeNumber(1, kMaxId));
+  auto* loadcase = app.add_subcommand("loadcase", "a load case's gravity and its first LIMIT loads");
+  loadcase->add_option("ID", o.id, "load case id")->required()->transform(WholeNumber(1, kMaxId));
+  loadcase->add_option("LIMIT", o.limit, "loads to list (default 50, 0 for all)")
+      ->transform(WholeNumber(0, kMaxId));
+  auto* concepts = app.add_subcommand("concepts", "the structure-concept tree");
+  long long conceptLimit = 50;
+  concepts->add_option("--limit", conceptLimit, "concepts to list (default 50, 0 for all)")
+      ->transform(WholeNumber(0, kMaxId));
+  concepts->add_option("--name", o.concepts.name, "only concepts whose name contains TEXT (any case)");
+  if (const int status = quilm_tools::Parse(app, argc, argv, "quilm-inspect"); status >= 0) return status;
+  o.concepts.limit = static_cast<std::size_t>(conceptLimit);
+
   try {
-    const bool needsId = command == "element" || command == "node" || command == "loadcase";
-    if (command != "counts" && command != "concepts" && !needsId)
-      throw std::invalid_argument("unknown command \"" + command + "\"");
-    const int expected = needsId ? 4 : 3;
-    if (argc < expected && needsId) throw std::invalid_argument(command + " needs an id");
-    if (argc > expected + (command == "loadcase" ? 1 : 0)) throw std::invalid_argument("too many arguments");
-    if (needsId) id = Number(command + " id", argv[3]);
-    if (command == "loadcase" && argc > 4) {
-      const long n = Number("limit", argv[4]);
-      if (n < 0) throw std::invalid_argument("limit must not be negative");
-      limit = static_cast<std::size_t>(n);
-    }
-  } catch (const std::invalid_argument& e) {
-    std::cerr << "quilm-inspect: " << e.what() << "\n" << kUsage;
-    return 2;
-  }
-  try {
-    auto model = quilm_inspect::OpenReadOnly(file);
-    if (command == "counts")
-      quilm_inspect::PrintCounts(*model, std::cout);
-    else if (command == "element")
-      quilm_inspect::PrintElement(*model, id, std::cout);
-    else if (command == "node")
-      quilm_inspect::PrintNode(*model, id, std::cout);
-    else if (command == "loadcase")
-      quilm_inspect::PrintLoadCase(*model, id, std::cout, limit);
+    quilm_tools::CheckInputFile(o.file);
+    auto model = quilm_inspect::OpenReadOnly(o.file);
+    if (element->parsed())
+      quilm_inspect::PrintElement(*model, o.id, std::cout);
+    else if (node->parsed())
+      quilm_inspect::PrintNode(*model, o.id, std::cout);
+    else if (loadcase->parsed())
+      quilm_inspect::PrintLoadCase(*model, o.id, std::cout, static_cast<std::size_t>(o.limit));
+    else if (concepts->parsed())
+      quilm_inspect::PrintConceptTree(*model, std::cout, o.concepts);
     else
-      quilm_inspect::PrintConceptTree(*model, std::cout);
-    std::cout << std::flush;
-    return std::cout ? 0 : 1;
+      quilm_inspect::PrintCounts(*model, std::cout);
   } catch (const std::exception& e) {
     std::cerr << "quilm-inspect: " << e.what() << "\n";
     return 1;
   }
+  return quilm_tools::FinishStdout("quilm-inspect") ? 0 : 1;
 }

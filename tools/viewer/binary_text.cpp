@@ -1,8 +1,12 @@
-// The escaping pass: one shift and one table look-up per byte.
+// The escaping pass, sixteen bytes at a time: a block is shifted in one go
+// and copied whole unless one of its bytes needs escaping (about one block
+// in five for float data, fewer for integers), which then goes byte by byte.
 #include "binary_text.hpp"
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace quilm_view {
 
@@ -19,6 +23,30 @@ constexpr std::array<bool, 256> EscapedBytes() {
 }
 constexpr std::array<bool, 256> kEscaped = EscapedBytes();
 
+// Sixteen bytes as one vector (GCC and Clang lower it to SSE2 or NEON).
+using Block = unsigned char __attribute__((vector_size(16)));
+
+// Whether a shifted block holds NUL, CR, '<' or '=' ('<' and '=' differ in
+// the lowest bit only, so one test covers both).
+inline bool NeedsEscape(Block y) noexcept {
+  static_assert(('<' | 1) == kEscape, "'<' and the escape byte share one test");
+  const auto hit = (y == 0) | (y == 0x0D) | ((y | 1) == kEscape);
+  std::uint64_t half[2];
+  std::memcpy(half, &hit, sizeof half);
+  return (half[0] | half[1]) != 0;
+}
+
+inline char* PutByte(unsigned char b, char* out) noexcept {
+  const auto c = static_cast<unsigned char>(b + kShift);
+  if (kEscaped[c]) {
+    *out++ = static_cast<char>(kEscape);
+    *out++ = static_cast<char>((c + 64) & 255);
+  } else {
+    *out++ = static_cast<char>(c);
+  }
+  return out;
+}
+
 }  // namespace
 
 BinaryTextStream::BinaryTextStream(std::ostream& out) : out_(out), buffer_(new char[kChunk + 2]) {}
@@ -32,15 +60,19 @@ void BinaryTextStream::Write(const void* data, std::size_t size) {
     const std::size_t block = std::min(size, (kChunk - used_) / 2);
     char* out = buffer_.get() + used_;
     char* const begin = out;
-    for (std::size_t i = 0; i < block; ++i) {
-      const unsigned char c = static_cast<unsigned char>(p[i] + kShift);
-      if (__builtin_expect(kEscaped[c], 0)) {
-        *out++ = static_cast<char>(kEscape);
-        *out++ = static_cast<char>((c + 64) & 255);
+    std::size_t i = 0;
+    for (; i + sizeof(Block) <= block; i += sizeof(Block)) {
+      Block bytes;
+      std::memcpy(&bytes, p + i, sizeof bytes);
+      const Block shifted = bytes + kShift;
+      if (__builtin_expect(!NeedsEscape(shifted), 1)) {
+        std::memcpy(out, &shifted, sizeof shifted);
+        out += sizeof shifted;
       } else {
-        *out++ = static_cast<char>(c);
+        for (std::size_t k = 0; k < sizeof(Block); ++k) out = PutByte(p[i + k], out);
       }
     }
+    for (; i < block; ++i) out = PutByte(p[i], out);
     used_ += static_cast<std::size_t>(out - begin);
     p += block;
     size -= block;

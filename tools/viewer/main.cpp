@@ -29,17 +29,17 @@ struct Options {
 
 int Run(const Options& o) {
   for (const std::string* target : {&o.vtu, &o.html, &o.png})
-    if (!target->empty()) quilm_view::CheckOutputPath(*target, o.model);
+    if (!target->empty()) quilm_tools::CheckOutputPath(*target, o.model);
   auto model = std::make_unique<quilm_view::am::XafModel>(o.model, 0, 1, false);
   const quilm_view::ModelArrays arrays = quilm_view::GatherModel(*model);
   model.reset();
   if (!o.vtu.empty()) {
-    quilm_view::OutputFile file(o.vtu);
+    quilm_tools::OutputFile file(o.vtu);
     quilm_view::WriteVtu(arrays, nullptr, file.Stream());
     file.Commit();
   }
   if (!o.html.empty()) {
-    quilm_view::OutputFile file(o.html);
+    quilm_tools::OutputFile file(o.html);
     quilm_view::WritePage(arrays, {}, o.page, file.Stream());
     file.Commit();
   }

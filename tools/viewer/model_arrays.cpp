@@ -18,14 +18,19 @@ std::vector<std::int32_t> PointIndexOfNode(const std::vector<std::int32_t>& node
   return index;
 }
 
+bool AnyNonZero(const double* v, int n) {
+  return std::any_of(v, v + n, [](double x) { return x != 0.0; });
+}
+
 void GatherPoints(am::XafModel& model, ModelArrays& a) {
   auto& connectivity = model.GetConnectivityManager();
   auto& properties = model.NodeProperties();
   // A node concept (joint, support point) gives its node its name: that name
   // is the link back from the node to its concept.
   std::map<std::string, long> nodeConceptByName;
-  for (const auto& [id, row] : a.concepts)
-    if (model.StructureConcepts().GetConcept(id).type == 1) nodeConceptByName.emplace(row.name, id);
+  for (std::size_t i = 0; i < a.concepts.Size(); ++i)
+    if (model.StructureConcepts().GetConcept(a.concepts.ids[i]).type == 1)
+      nodeConceptByName.emplace(a.concepts.rows[i].name, a.concepts.ids[i]);
   for (long id : model.Nodes()) a.nodeIds.push_back(static_cast<std::int32_t>(id));
   const std::size_t n = a.nodeIds.size();
   a.points.reserve(3 * n);
@@ -46,6 +51,8 @@ void GatherPoints(am::XafModel& model, ModelArrays& a) {
       std::copy(support->Fixations().begin(), support->Fixations().end(), a.fixity.begin() + 6 * i);
     for (const am::Mass& m : properties.GetMasses(id))
       for (int k = 0; k < 6; ++k) a.mass[6 * i + k] += m.Values()[k];
+    if (AnyNonZero(&a.fixity[6 * i], 6)) a.supportPoints.push_back(static_cast<std::uint32_t>(i));
+    if (AnyNonZero(&a.mass[6 * i], 6)) a.massPoints.push_back(static_cast<std::uint32_t>(i));
   }
 }
 
@@ -55,15 +62,15 @@ void GatherTables(am::XafModel& model, ModelArrays& a) {
     NamedRow out{row->GetName(), "", row->GetThickness().value_or(0.0)};
     if (row->GetSection()) out.description = row->GetSection()->Describe();
     if (row->GetThickness()) out.description = "thickness " + std::to_string(*row->GetThickness()) + " m";
-    a.sections.emplace(id, std::move(out));
+    a.sections.Add(id, std::move(out));
   }
   for (long id : model.Materials().GetMaterialIds()) {
     auto row = model.Materials().GetMaterial(id);
-    a.materials.emplace(
-        id, NamedRow{row->GetName(), row->GetMaterial() ? row->GetMaterial()->Describe() : "", 0});
+    a.materials.Add(id,
+                    NamedRow{row->GetName(), row->GetMaterial() ? row->GetMaterial()->Describe() : "", 0});
   }
   for (long id : model.StructureConcepts().GetConceptIds())
-    a.concepts.emplace(id, NamedRow{model.StructureConcepts().GetConcept(id).name, "", 0});
+    a.concepts.Add(id, NamedRow{model.StructureConcepts().GetConcept(id).name, "", 0});
 }
 
 // The element's stored local z axis (per-node axes averaged); zero for none.
@@ -126,6 +133,8 @@ void GatherBeam(am::XafModel& model, const am::Element& e, am::XafElement& recor
              &a.eccentricityFirst[3 * cell]);
   CopyVector(EccentricityAt(model, record, e.GetNodeIndex(last, am::Element::Geometric)),
              &a.eccentricityLast[3 * cell]);
+  if (AnyNonZero(&a.eccentricityFirst[3 * cell], 3) || AnyNonZero(&a.eccentricityLast[3 * cell], 3))
+    a.eccentricCells.push_back(static_cast<std::uint32_t>(cell));
 }
 
 void GatherCells(am::XafModel& model, ModelArrays& a, const std::vector<std::int32_t>& pointOf) {
@@ -160,8 +169,8 @@ void GatherCells(am::XafModel& model, ModelArrays& a, const std::vector<std::int
     a.offsets.push_back(static_cast<std::int32_t>(a.connectivity.size()));
     a.sectionId.push_back(static_cast<std::int32_t>(record->GetSection()));
     a.materialId.push_back(static_cast<std::int32_t>(record->GetMaterial()));
-    auto section = a.sections.find(record->GetSection());
-    if (section != a.sections.end()) a.thickness[cell] = section->second.thickness;
+    if (const NamedRow* section = a.sections.Find(record->GetSection()))
+      a.thickness[cell] = section->thickness;
     if (type.Shape() == qlElementType::Line) GatherBeam(model, e, *record, a, cell);
   }
 }
@@ -192,6 +201,7 @@ void GatherLoads(am::XafModel& model, ModelArrays& a, const std::vector<std::int
   for (long lc : model.Loads().GetLoadCaseIds()) {
     LoadCaseArrays out;
     out.id = lc;
+    out.start = a.loadKind.size();
     out.name = model.Loads().GetLoadCaseName(lc).value_or("");
     if (auto g = model.Loads().GetGravityLoad(lc)) {
       out.hasGravity = true;
@@ -211,8 +221,12 @@ void GatherLoads(am::XafModel& model, ModelArrays& a, const std::vector<std::int
         ++out.skipped;
         continue;
       }
-      out.loads.push_back(MakeLoad(entry, static_cast<std::uint32_t>(target)));
+      const LoadItem load = MakeLoad(entry, static_cast<std::uint32_t>(target));
+      a.loadKind.push_back(load.kind);
+      a.loadTarget.push_back(load.target);
+      a.loadValues.insert(a.loadValues.end(), load.values, load.values + 6);
     }
+    out.count = a.loadKind.size() - out.start;
     a.loadCases.push_back(std::move(out));
   }
 }
@@ -237,19 +251,33 @@ void GatherSets(am::XafModel& model, ModelArrays& a, const std::vector<std::int3
 void IndexConceptNames(ModelArrays& a) {
   std::map<std::string, std::int32_t> index;
   for (std::int32_t c : a.conceptId)
-    if (c > 0 && a.concepts.count(c)) index.emplace(a.concepts.at(c).name, 0);
+    if (const NamedRow* concept = c > 0 ? a.concepts.Find(c) : nullptr) index.emplace(concept->name, 0);
   for (auto& [name, i] : index) {
     i = static_cast<std::int32_t>(a.conceptNames.size());
     a.conceptNames.push_back(name);
   }
   for (std::size_t cell = 0; cell < a.conceptId.size(); ++cell) {
-    auto concept = a.concepts.find(a.conceptId[cell]);
-    if (a.conceptId[cell] > 0 && concept != a.concepts.end())
-      a.conceptNameIndex[cell] = index.at(concept->second.name);
+    const NamedRow* concept = a.conceptId[cell] > 0 ? a.concepts.Find(a.conceptId[cell]) : nullptr;
+    if (concept) a.conceptNameIndex[cell] = index.at(concept->name);
   }
 }
 
 }  // namespace
+
+void NamedTable::Add(long id, NamedRow row) {
+  auto at = std::lower_bound(ids.begin(), ids.end(), id);
+  if (at != ids.end() && *at == id) {
+    rows[at - ids.begin()] = std::move(row);
+    return;
+  }
+  rows.insert(rows.begin() + (at - ids.begin()), std::move(row));
+  ids.insert(at, id);
+}
+
+const NamedRow* NamedTable::Find(long id) const noexcept {
+  auto at = std::lower_bound(ids.begin(), ids.end(), id);
+  return at != ids.end() && *at == id ? &rows[at - ids.begin()] : nullptr;
+}
 
 std::uint8_t VtkCellType(int elementType) noexcept {
   switch (elementType) {

@@ -39,13 +39,27 @@ struct LoadItem {
   float values[6];
 };
 
+// A load case; its loads are ModelArrays' loads [start, start + count).
 struct LoadCaseArrays {
   long id = 0;
   std::string name;
   bool hasGravity = false;
   double gravity[3] = {0, 0, 0};
-  std::vector<LoadItem> loads;
+  std::size_t start = 0, count = 0;
   std::size_t skipped = 0;  // loads on nodes or elements the model no longer holds
+};
+
+// Named rows by ascending id. Flat rather than a map: a large model has
+// hundreds of thousands of concepts, and the page lists every one.
+struct NamedTable {
+  std::vector<long> ids;       // ascending
+  std::vector<NamedRow> rows;  // rows[i] is the row of ids[i]
+
+  // Keeps the ids ascending whatever order they come in (the model hands
+  // them out ascending, so this appends).
+  void Add(long id, NamedRow row);
+  const NamedRow* Find(long id) const noexcept;
+  std::size_t Size() const noexcept { return ids.size(); }
 };
 
 struct ModelArrays {
@@ -58,6 +72,9 @@ struct ModelArrays {
   std::vector<double> fixity;             // ux uy uz rx ry rz per point: 1 fixed, 0 free (all 0: no support)
   std::vector<double> mass;               // summed masses: mx my mz (kg), Ixx Iyy Izz (kg m2) per point
   std::vector<std::string> nodeNames;     // empty for unnamed nodes
+  // The few points with a support or a mass, ascending, so that the page
+  // need not scan every point's fixity and masses.
+  std::vector<std::uint32_t> supportPoints, massPoints;
 
   // ---- cells
   std::vector<std::int32_t> elementIds;   // ascending
@@ -73,12 +90,18 @@ struct ModelArrays {
   std::vector<double> thickness;                            // plate thickness (m); 0 for beams
   std::vector<double> localX, localY, localZ;               // beam axes, 3 per cell; zero for other cells
   std::vector<double> eccentricityFirst, eccentricityLast;  // beam end offsets (m), 3 per cell
+  std::vector<std::uint32_t> eccentricCells;                // cells with a nonzero offset, ascending
 
   // ---- tables
-  std::map<long, NamedRow> sections, materials, concepts;
+  NamedTable sections, materials, concepts;
   std::vector<std::string> conceptNames;  // distinct names of the concepts in conceptId, sorted
   std::map<std::string, std::vector<std::uint32_t>> setCells, setPoints;  // named sets by cell/point index
   std::vector<LoadCaseArrays> loadCases;
+  // The loads of all load cases, case after case, in columns as the page
+  // embeds them (see LoadItem for the kinds and values).
+  std::vector<std::uint8_t> loadKind;
+  std::vector<std::uint32_t> loadTarget;  // point or cell index
+  std::vector<float> loadValues;          // 6 per load
 
   std::size_t PointCount() const noexcept { return nodeIds.size(); }
   std::size_t CellCount() const noexcept { return elementIds.size(); }

@@ -1,9 +1,13 @@
-// The viewer page: template, JSON tables, base64 arrays, bundled script.
+// The viewer page: template, JSON tables, binary arrays, bundled script.
 #include "page_writer.hpp"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
+#include <string_view>
 
 #include "binary_text.hpp"
 #include "definitions/element_type.hpp"
@@ -13,54 +17,92 @@ namespace quilm_view {
 
 namespace {
 
-// The code points of UTF-8 text; a byte that starts no valid sequence
-// stands for itself (as windows-1252 would show it).
-std::vector<std::uint32_t> CodePoints(const std::string& s) {
-  std::vector<std::uint32_t> out;
-  for (std::size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    const int n = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;
-    std::uint32_t cp = n == 3 ? c & 7u : n == 2 ? c & 15u : n == 1 ? c & 31u : c;
-    bool valid = i + n < s.size() + (n ? 0 : 1);
-    for (int k = 1; valid && k <= n; ++k) {
-      const auto d = static_cast<unsigned char>(s[i + k]);
-      valid = (d & 0xC0) == 0x80;
-      cp = cp << 6 | (d & 63u);
-    }
-    out.push_back(valid ? cp : c);
-    i += valid ? n + 1 : 1;
+// The code point of the UTF-8 sequence at s[i], advancing i past it; a byte
+// that starts no valid sequence stands for itself (as windows-1252 would
+// show it).
+std::uint32_t NextCodePoint(std::string_view s, std::size_t& i) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  const std::size_t n = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;
+  std::uint32_t cp = n == 3 ? c & 7u : n == 2 ? c & 15u : n == 1 ? c & 31u : c;
+  bool valid = i + n < s.size();
+  for (std::size_t k = 1; valid && k <= n; ++k) {
+    const auto d = static_cast<unsigned char>(s[i + k]);
+    valid = (d & 0xC0) == 0x80;
+    cp = cp << 6 | (d & 63u);
   }
-  return out;
+  i += valid ? n + 1 : 1;
+  return valid ? cp : c;
 }
 
-// A JSON string literal in ASCII (the page is not UTF-8), safe inside a
-// <script> element.
-std::string Json(const std::string& s) {
-  std::string out = "\"";
+// Bytes that go into a JSON string as they are: printable ASCII other than
+// the quote, the backslash and what could close the <script> element.
+constexpr std::array<bool, 256> PlainJsonBytes() {
+  std::array<bool, 256> t{};
+  for (int c = 0x20; c < 0x7F; ++c) t[c] = c != '"' && c != '\\' && c != '<' && c != '>' && c != '&';
+  return t;
+}
+constexpr std::array<bool, 256> kPlainJson = PlainJsonBytes();
+
+// Appends s as a JSON string literal in ASCII (the page is not UTF-8), safe
+// inside a <script> element. Runs of plain bytes are copied whole: the
+// tables hold hundreds of thousands of short, plain names.
+void AppendJson(std::string& out, std::string_view s) {
+  out += '"';
   char buf[16];
-  for (std::uint32_t c : CodePoints(s)) {
+  for (std::size_t i = 0; i < s.size();) {
+    std::size_t run = i;
+    while (run < s.size() && kPlainJson[static_cast<unsigned char>(s[run])]) ++run;
+    out.append(s.data() + i, run - i);
+    if (run == s.size()) break;
+    i = run;
+    const std::uint32_t c = NextCodePoint(s, i);
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
-    } else if (c < 0x20 || c == '<' || c == '>' || c == '&' || (c >= 0x7F && c < 0x10000)) {
-      std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-      out += buf;
     } else if (c >= 0x10000) {  // a surrogate pair
       std::snprintf(buf, sizeof buf, "\\u%04x\\u%04x", 0xD800 + ((c - 0x10000) >> 10),
                     0xDC00 + ((c - 0x10000) & 0x3FF));
       out += buf;
     } else {
-      out += static_cast<char>(c);
+      std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+      out += buf;
     }
   }
-  return out + "\"";
+  out += '"';
+}
+
+void AppendInteger(std::string& out, long long v) {
+  char buf[24];
+  out.append(buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, v).ptr - buf));
+}
+
+// An integer as a JSON object key.
+void AppendKey(std::string& out, long long v) {
+  out += '"';
+  AppendInteger(out, v);
+  out += "\":";
+}
+
+void AppendNumber(std::string& out, double v) {
+  if (!std::isfinite(v)) {
+    out += "null";
+    return;
+  }
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.9g", v);
+  out += buf;
+}
+
+std::string Json(std::string_view s) {
+  std::string out;
+  AppendJson(out, s);
+  return out;
 }
 
 std::string Number(double v) {
-  if (!std::isfinite(v)) return "null";
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.9g", v);
-  return buf;
+  std::string out;
+  AppendNumber(out, v);
+  return out;
 }
 
 const char* TypeName(ValueType t) {
@@ -91,19 +133,44 @@ std::size_t DataBytes(const PageArrays& page) {
   return n;
 }
 
-void WriteTable(std::ostream& out, const char* key, const std::map<long, NamedRow>& rows, bool withDetails) {
-  out << "," << Json(key) << ":{";
-  bool first = true;
-  for (const auto& [id, row] : rows) {
-    out << (first ? "" : ",") << Json(std::to_string(id)) << ":";
-    if (withDetails)
-      out << "{\"name\":" << Json(row.name) << ",\"description\":" << Json(row.description)
-          << ",\"thickness\":" << Number(row.thickness) << "}";
-    else
-      out << Json(row.name);
-    first = false;
+// The large tables (hundreds of thousands of concepts, tens of thousands of
+// node names) are built in one string: per-row stream inserts cost several
+// times the rows' bytes.
+void WriteTable(std::ostream& out, const char* key, const NamedTable& table, bool withDetails) {
+  std::string text = ",";
+  text.reserve(table.Size() * (withDetails ? 96 : 32));
+  AppendJson(text, key);
+  text += ":{";
+  for (std::size_t i = 0; i < table.Size(); ++i) {
+    const NamedRow& row = table.rows[i];
+    if (i) text += ',';
+    AppendKey(text, table.ids[i]);
+    if (withDetails) {
+      text += "{\"name\":";
+      AppendJson(text, row.name);
+      text += ",\"description\":";
+      AppendJson(text, row.description);
+      text += ",\"thickness\":";
+      AppendNumber(text, row.thickness);
+      text += '}';
+    } else {
+      AppendJson(text, row.name);
+    }
   }
-  out << "}";
+  text += '}';
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void WriteNodeNames(std::ostream& out, const std::vector<std::string>& names) {
+  std::string text = ",\"nodeNames\":{";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (names[i].empty()) continue;
+    if (text.back() != '{') text += ',';
+    AppendKey(text, static_cast<long long>(i));
+    AppendJson(text, names[i]);
+  }
+  text += '}';
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 void WriteMeta(std::ostream& out, const ModelArrays& a, const std::vector<AnalysisFields>& analyses,
@@ -120,26 +187,19 @@ void WriteMeta(std::ostream& out, const ModelArrays& a, const std::vector<Analys
     out << (first ? "" : ",") << Json(std::to_string(t->Number())) << ":" << Json(t->Name());
     first = false;
   }
-  out << "},\"nodeNames\":{";
-  first = true;
-  for (std::size_t i = 0; i < a.nodeNames.size(); ++i) {
-    if (a.nodeNames[i].empty()) continue;
-    out << (first ? "" : ",") << Json(std::to_string(i)) << ":" << Json(a.nodeNames[i]);
-    first = false;
-  }
-  out << "},\"loadCases\":[";
-  std::size_t start = 0;
+  out << "}";
+  WriteNodeNames(out, a.nodeNames);
+  out << ",\"loadCases\":[";
   for (std::size_t i = 0; i < a.loadCases.size(); ++i) {
     const LoadCaseArrays& lc = a.loadCases[i];
-    out << (i ? "," : "") << "{\"id\":" << lc.id << ",\"name\":" << Json(lc.name) << ",\"start\":" << start
-        << ",\"count\":" << lc.loads.size() << ",\"skipped\":" << lc.skipped << ",\"gravity\":";
+    out << (i ? "," : "") << "{\"id\":" << lc.id << ",\"name\":" << Json(lc.name) << ",\"start\":" << lc.start
+        << ",\"count\":" << lc.count << ",\"skipped\":" << lc.skipped << ",\"gravity\":";
     if (lc.hasGravity)
       out << "[" << Number(lc.gravity[0]) << "," << Number(lc.gravity[1]) << "," << Number(lc.gravity[2])
           << "]";
     else
       out << "null";
     out << "}";
-    start += lc.loads.size();
   }
   out << "],\"sets\":[";
   std::size_t cells = 0, points = 0;
@@ -194,12 +254,23 @@ std::string Title(const ModelArrays& a) {
   const std::size_t slash = a.modelFile.find_last_of('/');
   std::string name = slash == std::string::npos ? a.modelFile : a.modelFile.substr(slash + 1);
   std::string out;
-  for (std::uint32_t c : CodePoints(name)) {
+  for (std::size_t i = 0; i < name.size();) {
+    const std::uint32_t c = NextCodePoint(name, i);
     if (c == '<' || c == '&' || c >= 0x7F)
       out += "&#" + std::to_string(c) + ";";
     else
       out += static_cast<char>(c);
   }
+  return out;
+}
+
+// The tuples of `values` at `picked` (ascending indices), as floats.
+std::vector<float> Picked(const std::vector<double>& values, const std::vector<std::uint32_t>& picked,
+                          int components) {
+  std::vector<float> out;
+  out.reserve(picked.size() * components);
+  for (std::uint32_t i : picked)
+    for (int k = 0; k < components; ++k) out.push_back(static_cast<float>(values[i * components + k]));
   return out;
 }
 
@@ -220,27 +291,10 @@ PageArrays MakePageArrays(const ModelArrays& a, const std::vector<AnalysisFields
   floats("positions", std::vector<float>(a.points.begin(), a.points.end()), 3);
   p.arrays.push_back(View("nodeIds", a.nodeIds));
   p.arrays.push_back(View("nodeConcept", a.nodeConcept));
-  std::vector<std::uint32_t> supports, massPoints;
-  std::vector<float> fixity, mass;
-  for (std::size_t i = 0; i < a.PointCount(); ++i) {
-    bool supported = false, massed = false;
-    for (int k = 0; k < 6; ++k) {
-      supported |= a.fixity[6 * i + k] != 0.0;
-      massed |= a.mass[6 * i + k] != 0.0;
-    }
-    if (supported) {
-      supports.push_back(static_cast<std::uint32_t>(i));
-      fixity.insert(fixity.end(), a.fixity.begin() + 6 * i, a.fixity.begin() + 6 * i + 6);
-    }
-    if (massed) {
-      massPoints.push_back(static_cast<std::uint32_t>(i));
-      mass.insert(mass.end(), a.mass.begin() + 6 * i, a.mass.begin() + 6 * i + 6);
-    }
-  }
-  indices("supportPoints", std::move(supports));
-  floats("supportFixity", std::move(fixity), 6);
-  indices("massPoints", std::move(massPoints));
-  floats("massValues", std::move(mass), 6);
+  p.arrays.push_back(View("supportPoints", a.supportPoints));
+  floats("supportFixity", Picked(a.fixity, a.supportPoints, 6), 6);
+  p.arrays.push_back(View("massPoints", a.massPoints));
+  floats("massValues", Picked(a.mass, a.massPoints, 6), 6);
 
   p.arrays.push_back(View("elementIds", a.elementIds));
   p.arrays.push_back(View("elementType", a.elementType));
@@ -250,33 +304,13 @@ PageArrays MakePageArrays(const ModelArrays& a, const std::vector<AnalysisFields
   p.arrays.push_back(View("materialId", a.materialId));
   p.arrays.push_back(View("conceptId", a.conceptId));
 
-  std::vector<std::uint32_t> eccCells;
-  std::vector<float> first, last;
-  for (std::size_t c = 0; c < a.CellCount(); ++c) {
-    const double* f = &a.eccentricityFirst[3 * c];
-    const double* l = &a.eccentricityLast[3 * c];
-    if (f[0] == 0 && f[1] == 0 && f[2] == 0 && l[0] == 0 && l[1] == 0 && l[2] == 0) continue;
-    eccCells.push_back(static_cast<std::uint32_t>(c));
-    first.insert(first.end(), f, f + 3);
-    last.insert(last.end(), l, l + 3);
-  }
-  indices("eccCells", std::move(eccCells));
-  floats("eccFirst", std::move(first), 3);
-  floats("eccLast", std::move(last), 3);
+  p.arrays.push_back(View("eccCells", a.eccentricCells));
+  floats("eccFirst", Picked(a.eccentricityFirst, a.eccentricCells, 3), 3);
+  floats("eccLast", Picked(a.eccentricityLast, a.eccentricCells, 3), 3);
 
-  std::vector<std::uint8_t> kinds;
-  std::vector<std::uint32_t> targets;
-  std::vector<float> values;
-  for (const LoadCaseArrays& lc : a.loadCases)
-    for (const LoadItem& l : lc.loads) {
-      kinds.push_back(l.kind);
-      targets.push_back(l.target);
-      values.insert(values.end(), l.values, l.values + 6);
-    }
-  p.bytes.push_back(std::move(kinds));
-  p.arrays.push_back(View("loadKind", p.bytes.back()));
-  indices("loadTarget", std::move(targets));
-  floats("loadValues", std::move(values), 6);
+  p.arrays.push_back(View("loadKind", a.loadKind));
+  p.arrays.push_back(View("loadTarget", a.loadTarget));
+  p.arrays.push_back(View("loadValues", a.loadValues, 6));
 
   std::vector<std::uint32_t> setCells, setPoints;
   for (const auto& [name, members] : a.setCells) {

@@ -39,7 +39,6 @@ struct PageArrays {
   std::vector<DataArray> arrays;
   std::vector<std::vector<float>> floats;
   std::vector<std::vector<std::uint32_t>> indices;
-  std::vector<std::vector<std::uint8_t>> bytes;
 };
 PageArrays MakePageArrays(const ModelArrays& a, const std::vector<AnalysisFields>& analyses);
 

@@ -119,7 +119,7 @@ void RenderPng(const ModelArrays& a, const PageSettings& settings, const std::st
                              (last.empty() ? "" : ": " + last));
   }
   in.seekg(0);
-  OutputFile out(png);
+  quilm_tools::OutputFile out(png);
   out.Stream() << in.rdbuf();
   out.Commit();
 }

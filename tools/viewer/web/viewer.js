@@ -3,9 +3,12 @@
 // for tests and scripts: data-state ("ready" once the first frame is drawn, "error"),
 // data-drawn-elements, data-legend-colour/-min/-max/-entries/-units,
 // data-picked-kind/-id, data-search-matches, data-first-frame-ms (since the
-// page was requested) and data-timings (ms: page loaded, decoded, built, drawn).
-// The page's address may carry #view=…&colour=…&pick=ELEMENT_ID; a pick
-// clicks the element's centre on screen once the first frame is drawn.
+// page was requested), data-timings (ms: page loaded, decoded, built, drawn)
+// data-frame-ms (see #frames) and data-antialias.
+// The page's address may carry #view=…&colour=…&pick=ELEMENT_ID&frames=N; a
+// pick clicks the element's centre on screen once the first frame is drawn;
+// frames=N then turns the view N times by a degree, as an orbiting drag
+// would, and gives the median time of those frames.
 import * as THREE from 'three';
 import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
 import { readModel } from './data.js';
@@ -30,7 +33,9 @@ function start() {
   $('title').textContent = meta.modelFile.replace(/^.*\//, '');
   if (meta.picture) body.classList.add('picture');
   const container = $('view');
-  const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
+  const antialias = meta.picture || !softwareGl();
+  body.dataset.antialias = antialias;
+  const renderer = new THREE.WebGLRenderer({ antialias, preserveDrawingBuffer: true });
   renderer.setPixelRatio(window.devicePixelRatio || 1);
   renderer.setSize(container.clientWidth, container.clientHeight);
   renderer.setClearColor(0xf4f6f8);
@@ -52,7 +57,10 @@ function start() {
   const controls = new OrbitControls(camera, renderer.domElement);
   controls.screenSpacePanning = true;
 
-  const render = () => renderer.render(scene, camera);
+  // Renders wait until the page is set up, so that the first frame is drawn
+  // once rather than once per setting (a large model takes seconds a frame).
+  let live = false;
+  const render = () => { if (live) renderer.render(scene, camera); };
   controls.addEventListener('change', render);
 
   function fit(direction) {
@@ -210,16 +218,56 @@ function start() {
   setStatus('');
   const pick = hash.get('pick');
   if (pick) {
+    scene.updateMatrixWorld();  // nothing is drawn yet, so the matrices are not set
     const at = screenOfElement(Number(pick));
     if (at) pickAt(at[0], at[1]);
     else showPick(null);
   }
-  renderer.getContext().finish();  // the first frame is drawn, not just queued
+  live = true;
+  render();
+  waitForFrame();  // the first frame is drawn, not just queued
   const drawn = performance.now();
   body.dataset.firstFrameMs = Math.round(drawn);
   // Where the first frame's time went: loading the page, decoding, building, drawing.
   body.dataset.timings = [started, decoded - started, built - decoded, drawn - built].map(Math.round).join(' ');
+  const frames = Math.min(Number(hash.get('frames')) || 0, 1000);
+  if (frames > 0) body.dataset.frameMs = timeTurns(frames);
   body.dataset.state = 'ready';
+
+  // Reading a pixel back waits until the frame is drawn; Chromium's finish()
+  // may return as soon as the commands are sent.
+  function waitForFrame() {
+    const gl = renderer.getContext();
+    gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(4));
+  }
+
+  // Frames as an orbit drags them: only the camera moves; each is drawn
+  // before the clock is read.
+  function timeTurns(n) {
+    const up = new THREE.Vector3(0, 0, 1), step = THREE.MathUtils.degToRad(1), times = [];
+    for (let i = 0; i < n; ++i) {
+      const t0 = performance.now();
+      camera.position.sub(controls.target).applyAxisAngle(up, step).add(controls.target);
+      camera.lookAt(controls.target);
+      render();
+      waitForFrame();
+      times.push(performance.now() - t0);
+    }
+    controls.update();
+    times.sort((a, b) => a - b);
+    return times[n >> 1].toFixed(1);
+  }
+}
+
+// Whether WebGL runs on the processor (no GPU: headless, remote desktops).
+// Multisampling there triples the time of a frame, so the interactive page
+// goes without it; pictures, drawn once, keep it.
+function softwareGl() {
+  const gl = document.createElement('canvas').getContext('webgl2');
+  const info = gl && gl.getExtension('WEBGL_debug_renderer_info');
+  const name = info ? String(gl.getParameter(info.UNMASKED_RENDERER_WEBGL)) : '';
+  if (gl) gl.getExtension('WEBGL_lose_context')?.loseContext();
+  return /swiftshader|llvmpipe|softpipe|software/i.test(name);
 }
 
 function binarySearch(sorted, value) {

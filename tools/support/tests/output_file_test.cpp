@@ -17,7 +17,7 @@ namespace {
 class OutputFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("quilm-view-test-" + std::to_string(::getpid()));
+    dir_ = fs::temp_directory_path() / ("quilm-tools-test-" + std::to_string(::getpid()));
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -36,7 +36,7 @@ class OutputFileTest : public ::testing::Test {
 TEST_F(OutputFileTest, CommitReplacesTheTargetAndLeavesNothingElse) {
   Put(Path("out.vtu"), "old");
   {
-    quilm_view::OutputFile file(Path("out.vtu"));
+    quilm_tools::OutputFile file(Path("out.vtu"));
     file.Stream() << "new";
     EXPECT_EQ(Get(Path("out.vtu")), "old");  // untouched until the commit
     file.Commit();
@@ -48,7 +48,7 @@ TEST_F(OutputFileTest, CommitReplacesTheTargetAndLeavesNothingElse) {
 TEST_F(OutputFileTest, AnUncommittedFileLeavesTheTargetAsItWas) {
   Put(Path("out.vtu"), "old");
   {
-    quilm_view::OutputFile file(Path("out.vtu"));
+    quilm_tools::OutputFile file(Path("out.vtu"));
     file.Stream() << "half";
   }  // e.g. an exception while writing
   EXPECT_EQ(Get(Path("out.vtu")), "old");
@@ -58,11 +58,11 @@ TEST_F(OutputFileTest, AnUncommittedFileLeavesTheTargetAsItWas) {
 TEST_F(OutputFileTest, RefusesTheInputADirectoryAndAnUnwritablePlace) {
   Put(Path("model.qdb"), "model");
   fs::create_symlink(Path("model.qdb"), Path("link.html"));
-  EXPECT_THROW(quilm_view::CheckOutputPath(Path("model.qdb"), Path("model.qdb")), std::runtime_error);
-  EXPECT_THROW(quilm_view::CheckOutputPath(Path("link.html"), Path("model.qdb")), std::runtime_error);
-  EXPECT_THROW(quilm_view::CheckOutputPath(dir_.string(), Path("model.qdb")), std::runtime_error);
-  EXPECT_NO_THROW(quilm_view::CheckOutputPath(Path("new.html"), Path("model.qdb")));
-  EXPECT_THROW(quilm_view::OutputFile(Path("missing/dir/out.png")), std::runtime_error);
+  EXPECT_THROW(quilm_tools::CheckOutputPath(Path("model.qdb"), Path("model.qdb")), std::runtime_error);
+  EXPECT_THROW(quilm_tools::CheckOutputPath(Path("link.html"), Path("model.qdb")), std::runtime_error);
+  EXPECT_THROW(quilm_tools::CheckOutputPath(dir_.string(), Path("model.qdb")), std::runtime_error);
+  EXPECT_NO_THROW(quilm_tools::CheckOutputPath(Path("new.html"), Path("model.qdb")));
+  EXPECT_THROW(quilm_tools::OutputFile(Path("missing/dir/out.png")), std::runtime_error);
   EXPECT_EQ(Get(Path("model.qdb")), "model");
 }
 

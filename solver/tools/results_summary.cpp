@@ -1,0 +1,111 @@
+// The solve summary of quilm-export.
+#include "results_summary.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <ostream>
+#include <string>
+
+#include "quantity.hpp"
+
+namespace quilm_export {
+
+namespace {
+
+using quilm_tools::Si;
+
+double Length(const vec3d& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
+
+// `text` right-aligned in `width` characters (not bytes: "µ" is two).
+std::string Right(const std::string& text, std::size_t width) {
+  std::size_t characters = 0;
+  for (unsigned char c : text) characters += (c & 0xC0) != 0x80;
+  return std::string(width > characters ? width - characters : 0, ' ') + text;
+}
+
+// One aligned table row: a label column and three values in engineering form.
+void Row(std::ostream& out, const std::string& label, const vec3d& v, const char* unit) {
+  char first[32];
+  std::snprintf(first, sizeof first, "    %-10s", label.c_str());
+  out << first << " " << Right(Si(v.x, unit), 14) << " " << Right(Si(v.y, unit), 14) << " "
+      << Right(Si(v.z, unit), 14) << "\n";
+}
+
+void Header(std::ostream& out, const char* first, const char* a, const char* b, const char* c) {
+  char line[160];
+  std::snprintf(line, sizeof line, "    %-10s %14s %14s %14s\n", first, a, b, c);
+  out << line;
+}
+
+}  // namespace
+
+void PrintSummary(const Solver::SolveResults& results, const Solver::CcxDeck& deck,
+                  const SummaryOptions& options, std::ostream& out) {
+  std::map<long, long> modelNodeOf;  // printed beam axis node -> the model node it stands for
+  for (const auto& [node, axis] : deck.axisNodes) modelNodeOf[axis] = node;
+  auto shown = [&](long node) {
+    if (modelNodeOf.count(node)) return true;
+    if (node >= deck.firstGeneratedNode && deck.firstGeneratedNode > 0) return false;
+    return options.usedNodes.empty() || options.usedNodes.count(node) > 0;
+  };
+  auto nodeLabel = [&](long node) {
+    auto it = modelNodeOf.find(node);
+    return it == modelNodeOf.end()
+               ? "node " + std::to_string(node)
+               : "node " + std::to_string(it->second) + " (its beam axis point " + std::to_string(node) + ")";
+  };
+
+  for (const auto& step : results.steps) {
+    out << "Load case " << step.loadCase << (step.name.empty() ? "" : " \"" + step.name + "\"") << "\n";
+    long maxNode = -1;
+    double maxLength = -1;
+    for (const auto& [node, u] : step.displacements) {
+      if (!shown(node) || Length(u) <= maxLength) continue;
+      maxLength = Length(u);
+      maxNode = node;
+    }
+    if (maxNode >= 0) {
+      const vec3d& u = step.displacements.at(maxNode);
+      out << "  max displacement  " << Si(maxLength, "m") << " at " << nodeLabel(maxNode) << " (ux "
+          << Si(u.x, "m") << ", uy " << Si(u.y, "m") << ", uz " << Si(u.z, "m") << ")\n";
+    }
+    vec3d sum{0, 0, 0};
+    std::size_t supports = 0;
+    for (long node : deck.supportNodes) {
+      auto it = step.reactions.find(node);
+      if (it == step.reactions.end()) continue;
+      sum = vec3d(sum.x + it->second.x, sum.y + it->second.y, sum.z + it->second.z);
+      ++supports;
+    }
+    if (supports > 0)
+      out << "  support reactions " << quilm_tools::Triple(sum.x / 1e3, sum.y / 1e3, sum.z / 1e3, "kN")
+          << " summed over " << supports << " supported node" << (supports == 1 ? "" : "s") << "\n";
+    if (!options.fullTables) continue;
+    out << "  displacements\n";
+    Header(out, "node", "ux", "uy", "uz");
+    for (const auto& [node, u] : step.displacements)
+      if (shown(node))
+        Row(out, modelNodeOf.count(node) ? std::to_string(modelNodeOf[node]) + "*" : std::to_string(node), u,
+            "m");
+    if (!modelNodeOf.empty()) out << "    * at the beam axis point of an eccentric node\n";
+    if (supports > 0) {
+      out << "  reactions\n";
+      Header(out, "node", "Fx", "Fy", "Fz");
+      for (long node : deck.supportNodes)
+        if (auto it = step.reactions.find(node); it != step.reactions.end())
+          Row(out, std::to_string(node), it->second, "N");
+    }
+  }
+  if (!results.frequencies.empty()) {
+    out << "Eigenfrequencies\n";
+    for (std::size_t i = 0; i < results.frequencies.size(); ++i) {
+      char line[80];
+      std::snprintf(line, sizeof line, "  %3zu  %s\n", i + 1, Si(results.frequencies[i], "Hz").c_str());
+      out << line;
+    }
+  }
+  if (!options.fullTables && !results.steps.empty()) out << "(--full prints every node and support)\n";
+}
+
+}  // namespace quilm_export

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Bad command lines for each tool: every one must fail with exactly one line
+# on stderr and a non-zero status, and leave every file that was there as it
+# was (contents, names and types).
+#
+#   bad_command_lines.sh FRAME_HOST QUILM_INSPECT QUILM_EXPORT WORK_DIR
+set -uo pipefail
+frame_host="$1" inspect="$2" export_tool="$3" work="$4"
+rm -rf "$work" && mkdir -p "$work/out" && cd "$work" || exit 1
+
+"$frame_host" --bays 2 --storeys 1 --file model.qdb --quiet >/dev/null || { echo "cannot build the model"; exit 1; }
+cp model.qdb ro.qdb && chmod 444 ro.qdb
+cp model.qdb frame.inp
+echo "a shopping list" > notes.txt
+mkdir dir
+mkfifo fifo
+ln -s model.qdb link.inp
+ln model.qdb hard.inp
+echo "*HEADING" > deck.inp
+printf '#!/bin/sh\necho "*ERROR in step 1: nothing here"\nexit 3\n' > failing_ccx && chmod 755 failing_ccx
+chmod 644 notes.txt
+
+snapshot() {
+  find . -path ./out -prune -o -printf '%p %y %m\n' | sort
+  find . -path ./out -prune -o -type f -print0 | sort -z | xargs -0 sha256sum
+}
+before="$(snapshot)"
+failures=0
+
+# expect_failure NAME COMMAND...: runs the command (stdout to out/stdout unless
+# the command redirects it) and checks status, one line and unchanged files.
+expect_failure() {
+  local name="$1"
+  shift
+  local status
+  "$@" >out/stdout 2>out/stderr
+  status=$?
+  local lines
+  lines="$(wc -l <out/stderr)"
+  local problem=""
+  if [ "$status" -eq 0 ]; then problem="exit status 0"; fi
+  if [ "$status" -eq 124 ]; then problem="timed out"; fi
+  if [ "$lines" -ne 1 ]; then problem="$problem; $lines lines on stderr"; fi
+  if [ "$(snapshot)" != "$before" ]; then problem="$problem; files changed"; fi
+  if [ -n "$problem" ]; then
+    echo "FAIL $name: $problem"
+    sed 's/^/    /' out/stderr
+    failures=$((failures + 1))
+  else
+    echo "ok   $name: $(cat out/stderr)"
+  fi
+}
+
+full() { "$@" >/dev/full; }
+# A run that fails half-way: SQLite meets a file size limit (the signal it
+# would raise is ignored, so the write fails with EFBIG instead).
+size_limited() { (trap '' XFSZ; ulimit -f 40; "$@"); }
+
+# frame_host
+expect_failure "frame_host over a text file" "$frame_host" --bays 1 --storeys 1 --file notes.txt --quiet
+expect_failure "frame_host over a directory" "$frame_host" --bays 1 --storeys 1 --file dir --quiet
+expect_failure "frame_host over a FIFO" timeout 20 "$frame_host" --bays 1 --storeys 1 --file fifo --quiet
+expect_failure "frame_host over a device" "$frame_host" --bays 1 --storeys 1 --file /dev/null --quiet
+expect_failure "frame_host over a read-only model" "$frame_host" --bays 1 --storeys 1 --file ro.qdb --quiet
+expect_failure "frame_host failing over a model" size_limited "$frame_host" --bays 3 --storeys 3 --file model.qdb --quiet
+expect_failure "frame_host in a missing folder" "$frame_host" --bays 1 --storeys 1 --file missing/m.qdb --quiet
+expect_failure "frame_host --bays overflowing" "$frame_host" --bays 4294967297 --file out/a.qdb
+expect_failure "frame_host --elements overflowing" "$frame_host" --elements 99999999999999999999 --file out/a.qdb
+expect_failure "frame_host --elements 0" "$frame_host" --elements 0 --file out/a.qdb
+expect_failure "frame_host --bays negative" "$frame_host" --bays -3 --file out/a.qdb
+expect_failure "frame_host --divisions 6" "$frame_host" --divisions 6 --file out/a.qdb
+expect_failure "frame_host too large" "$frame_host" --bays 200 --storeys 200 --file out/a.qdb
+expect_failure "frame_host missing value" "$frame_host" --file
+expect_failure "frame_host unknown option" "$frame_host" --bay 3
+expect_failure "frame_host stdout full" full "$frame_host" --bays 1 --storeys 1 --file out/full.qdb --quiet
+
+# quilm-inspect
+expect_failure "inspect a FIFO" timeout 20 "$inspect" fifo
+expect_failure "inspect a directory" "$inspect" dir
+expect_failure "inspect a text file" "$inspect" notes.txt
+expect_failure "inspect a missing file" "$inspect" missing.qdb
+expect_failure "inspect element overflowing" "$inspect" model.qdb element 99999999999999999999
+expect_failure "inspect loadcase limit negative" "$inspect" model.qdb loadcase 1 -1
+expect_failure "inspect concepts limit overflowing" "$inspect" model.qdb concepts --limit 1e99
+expect_failure "inspect unknown element" "$inspect" model.qdb element 99999
+expect_failure "inspect unknown command" "$inspect" model.qdb elements
+expect_failure "inspect stdout full" full "$inspect" model.qdb
+
+# quilm-export (quiet: the notes on the deck are not the failure)
+expect_failure "export onto the model" "$export_tool" model.qdb -o model.qdb --equivalent-sections --quiet
+expect_failure "export onto a link to the model" "$export_tool" model.qdb -o link.inp --equivalent-sections --quiet
+expect_failure "export onto a second name of the model" "$export_tool" model.qdb -o hard.inp --equivalent-sections --quiet
+expect_failure "export onto a directory" "$export_tool" model.qdb -o dir --equivalent-sections --quiet
+expect_failure "export onto a FIFO" "$export_tool" model.qdb -o fifo --equivalent-sections --quiet
+expect_failure "export onto a device" "$export_tool" model.qdb -o /dev/null --equivalent-sections --quiet
+expect_failure "export into a missing folder" "$export_tool" model.qdb -o missing/deck.inp --equivalent-sections --quiet
+expect_failure "export a FIFO" timeout 20 "$export_tool" fifo -o out/deck.inp --quiet
+expect_failure "export a text file" "$export_tool" notes.txt -o out/deck.inp --quiet
+expect_failure "export --frequencies 0" "$export_tool" model.qdb -o deck.inp --frequencies 0 --quiet
+expect_failure "export --threads 0" "$export_tool" model.qdb -o deck.inp --threads 0 --quiet
+expect_failure "export --threads overflowing" "$export_tool" model.qdb -o deck.inp --threads 99999999999999999999 --quiet
+expect_failure "export --frequencies missing" "$export_tool" model.qdb -o deck.inp --frequencies --quiet
+expect_failure "export --load-case overflowing" "$export_tool" model.qdb -o deck.inp --load-case 4294967297 --quiet
+expect_failure "export with a non-executable solver" "$export_tool" model.qdb -o deck.inp --solve --ccx ./notes.txt --equivalent-sections --quiet
+expect_failure "export with a missing solver" "$export_tool" model.qdb -o deck.inp --solve --ccx ./no-ccx --equivalent-sections --quiet
+expect_failure "export with a failing solver" "$export_tool" model.qdb -o out/deck.inp --solve --ccx ./failing_ccx --equivalent-sections --quiet
+expect_failure "export with a silent failing solver" "$export_tool" model.qdb -o out/deck.inp --solve --ccx /bin/false --equivalent-sections --quiet
+expect_failure "export --work-dir a file" "$export_tool" model.qdb -o out/deck.inp --solve --work-dir notes.txt --equivalent-sections --quiet
+
+# A model named like a deck: the default deck name is never the model.
+if ! "$export_tool" frame.inp --equivalent-sections --quiet 2>out/stderr || [ ! -f frame.inp.inp ] ||
+  ! cmp -s frame.inp model.qdb; then
+  echo "FAIL export of frame.inp without -o: $(cat out/stderr)"
+  failures=$((failures + 1))
+else
+  echo "ok   export of frame.inp writes frame.inp.inp"
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures bad command line(s) misbehaved"
+  exit 1
+fi
+echo "all bad command lines failed cleanly"
