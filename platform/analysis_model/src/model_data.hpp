@@ -149,6 +149,8 @@ struct ModelData {
   struct StoredSizes {
     std::int64_t nodes = 0, eccentricities = 0, transformations = 0, hinges = 0;
     long long fileBytes = 0;
+    // the file's schema version; a flush into an older one upgrades it
+    std::int64_t version = 0;
   } stored;
 
   // ---- mesh
@@ -157,6 +159,12 @@ struct ModelData {
   Utility::CompressedSet<long> nodeIds;
   std::vector<ElementRow, LargeTableAllocator<ElementRow>> elements;  // element id e at index e - 1
   std::size_t elementCount = 0;                                       // elements that exist
+  // Element ids handed out so far; new elements count on from it. At least
+  // elements.size(): a model read from a file holds rows only up to the
+  // largest stored element id, the removed elements above it take rows
+  // again when the next element is added (the stored count never decides
+  // what reading allocates).
+  std::size_t elementIdsIssued = 0;
   std::vector<PerNodeIds> perNodeIds;
   std::vector<std::int32_t> freePerNode;  // reusable slots of perNodeIds
 

@@ -61,7 +61,7 @@ void CheckHeader(const std::string& name) {
   if (version > Schema::kVersion)
     throw ModelError("model file \"" + name + "\" has schema version " + std::to_string(version) +
                      ", newer than this library's " + std::to_string(Schema::kVersion));
-  if (version < 1) NotAModel(name, "no schema version");
+  if (version < Schema::kOldestVersion) NotAModel(name, "no schema version");
   std::uint32_t pageSize = BigEndian(header + 16, 2);
   if (pageSize == 1) pageSize = 65536;
   const std::uint32_t pages = BigEndian(header + 28, 4);
@@ -145,12 +145,6 @@ std::int32_t CheckedId(const ModelData& d, const char* table, std::int64_t row, 
   if (value < lowest || value > kMaxId)
     DamagedRow(d, table, row, std::string(column) + " " + std::to_string(value) + " is out of range");
   return static_cast<std::int32_t>(value);
-}
-
-bool AllFinite(const double* v, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i)
-    if (!std::isfinite(v[i])) return false;
-  return true;
 }
 
 std::size_t RowsThatFit(const ModelData& d, std::int64_t stored, std::size_t rowBytes) {
@@ -246,12 +240,17 @@ void WriteTables(Sql::Connection& db, const ModelData& d) {
   LoadCasesTable::Write(db, d);
 }
 
-// Writes what changed in one transaction on an open connection.
+// Writes what changed in one transaction on an open connection. A file of
+// an older schema version is upgraded in the same transaction: the tables
+// are alike, only the version stamps change (the meta table's is written
+// by every flush).
 void WriteChanges(Sql::Connection& db, const ModelData& d, bool creating) {
   SetSynchronous(db, d);
   db.Exec("BEGIN IMMEDIATE");
   try {
     if (creating) CreateTables(db);
+    if (!creating && d.stored.version < Schema::kVersion)
+      db.Exec("PRAGMA user_version = " + std::to_string(Schema::kVersion));
     WriteTables(db, d);
     db.Exec("COMMIT");
   } catch (...) {
@@ -296,6 +295,7 @@ void CreateFile(ModelData& d, const std::string& name) {
     RemoveWithJournal(temporary);
     throw;
   }
+  d.stored.version = Schema::kVersion;
   if (d.archiveMode) SyncDirectoryOf(name);
 }
 
@@ -366,6 +366,7 @@ void Write(ModelData& d) {
     d.file = std::move(file);
   }
   WriteChanges(d.file->db, d, false);
+  d.stored.version = Schema::kVersion;
   d.identity = IdentityOf(d.fileName, d.file.get());
 }
 

@@ -81,7 +81,7 @@ void TransformationsTable::Write(Sql::Connection& db, const ModelData& d) {
              [](Sql::Statement& st, long id, const TransformationRow& t) {
                st.Bind(1, static_cast<std::int64_t>(id));
                st.BindVector(2, std::vector<double>{t.vector.x, t.vector.y, t.vector.z});
-               st.BindBlob(3, t.matrix.data(), sizeof t.matrix);
+               st.BindValues(3, t.matrix.data(), t.matrix.size());
              });
 }
 
@@ -105,7 +105,7 @@ void HingesTable::Read(Sql::Connection& db, ModelData& d) {
 void HingesTable::Write(Sql::Connection& db, const ModelData& d) {
   Sql::Statement s(db, "INSERT OR REPLACE INTO hinges(id, fixation) VALUES(?, ?)");
   WriteDense(s, d.hinges, d.flushedHinges, d.dirtyHinges, [](Sql::Statement& st, long id, const Hinge& h) {
-    st.Bind(1, static_cast<std::int64_t>(id)).BindBlob(2, h.Fixations().data(), sizeof(double) * 6);
+    st.Bind(1, static_cast<std::int64_t>(id)).BindValues(2, h.Fixations().data(), h.Fixations().size());
   });
 }
 

@@ -219,6 +219,8 @@ NodePropertyRow ReadNodePropertyRow(const ModelData& d, const Sql::Statement& s)
   row.name = s.Text(1);
   const auto masses = s.Vector<double>(2);
   if (masses.size() % 6 != 0) Damaged(d.fileName, "node masses have a wrong size");
+  if (!AllFinite(masses.data(), masses.size()))
+    DamagedRow(d, "node_properties", s.Int(0), "a mass is not finite");
   for (std::size_t i = 0; i < masses.size(); i += 6)
     row.masses.emplace_back(masses[i], masses[i + 1], masses[i + 2], masses[i + 3], masses[i + 4],
                             masses[i + 5]);

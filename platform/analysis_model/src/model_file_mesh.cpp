@@ -1,5 +1,5 @@
 // The mesh tables: nodes and elements.
-#include <cstring>
+#include <type_traits>
 
 #include "model_file_tables.hpp"
 
@@ -14,17 +14,19 @@ const char* const NodesTable::kCreate =
 namespace {
 
 constexpr int kPositionBytes = 3 * sizeof(double);
+// Positions are bound straight from the node table as three doubles.
+static_assert(sizeof(pos3d) == kPositionBytes && std::is_standard_layout_v<pos3d>);
 
 // The row check of the nodes table: ids run 1, 2, ... up to the stored
 // count, each position three finite doubles.
-const double* CheckedNodeRow(const ModelData& d, const Sql::Statement& s, std::size_t expectedId) {
+pos3d CheckedNodeRow(const ModelData& d, const Sql::Statement& s, std::size_t expectedId) {
   CheckNextDenseRow(d, "nodes", s.Int(0), expectedId);
+  const void* blob = sqlite3_column_blob(s.Handle(), 1);
   if (sqlite3_column_bytes(s.Handle(), 1) != kPositionBytes) DamagedRow(d, "nodes", s.Int(0), "wrong size");
-  const auto* position = static_cast<const double*>(sqlite3_column_blob(s.Handle(), 1));
   double v[3];
-  std::memcpy(v, position, kPositionBytes);
+  PortableBytes::Decode(static_cast<const unsigned char*>(blob), 3, v);
   if (!AllFinite(v, 3)) DamagedRow(d, "nodes", s.Int(0), "position is not finite");
-  return position;
+  return pos3d(v[0], v[1], v[2]);
 }
 
 }  // namespace
@@ -34,9 +36,7 @@ void NodesTable::Read(Sql::Connection& db, ModelData& d) {
   d.nodes.reserve(RowsThatFit(d, d.stored.nodes, kPositionBytes));
   std::size_t next = 1;
   while (s.Step()) {
-    const double* position = CheckedNodeRow(d, s, next);
-    d.nodes.emplace_back();
-    std::memcpy(&d.nodes.back(), position, kPositionBytes);
+    d.nodes.push_back(CheckedNodeRow(d, s, next));
     ++next;
   }
   CheckDenseCount(d, "nodes", d.nodes.size(), d.stored.nodes);
@@ -48,7 +48,7 @@ void NodesTable::Read(Sql::Connection& db, ModelData& d) {
 void NodesTable::Write(Sql::Connection& db, const ModelData& d) {
   Sql::Statement s(db, "INSERT OR REPLACE INTO nodes(id, position) VALUES(?, ?)");
   for (std::size_t i = d.flushedNodes; i < d.nodes.size(); ++i)
-    s.Bind(1, static_cast<std::int64_t>(i + 1)).BindStaticBlob(2, &d.nodes[i], kPositionBytes).Run();
+    s.Bind(1, static_cast<std::int64_t>(i + 1)).BindStaticValues(2, &d.nodes[i].x, 3).Run();
 }
 
 // ---- elements -------------------------------------------------------------------
@@ -105,6 +105,10 @@ void ReadPerNodeIds(ModelData& d, const Sql::Statement& s, ElementRow& row) {
   }
 }
 
+// The fewest bytes an element row takes in the file (its id, type and node
+// count alone), which bounds what reading reserves.
+constexpr std::size_t kLeastElementRowBytes = 8;
+
 // Decodes one stored element into its row, in place (the table is a
 // million rows: no copy).
 void ReadElementRow(ModelData& d, const Sql::Statement& s, std::int64_t id, ElementRow& row) {
@@ -152,10 +156,13 @@ void ElementsTable::Read(Sql::Connection& db, ModelData& d) {
   Sql::Statement s(
       db,
       "SELECT id, type, n0, n1, n2, n3, section, material, eccentricity, transformation, fixation,"
-      " per_node FROM elements");
+      " per_node FROM elements ORDER BY id");
+  d.elements.reserve(RowsThatFit(d, static_cast<std::int64_t>(d.elementIdsIssued), kLeastElementRowBytes));
   while (s.Step()) {
     const std::int64_t id = s.Int(kId);
-    CheckDenseId(d, "element", id, d.elements.size());
+    CheckDenseId(d, "element", id, d.elementIdsIssued);
+    // Rows up to this one; those skipped are removed elements.
+    d.elements.resize(static_cast<std::size_t>(id));
     ReadElementRow(d, s, id, d.elements[id - 1]);
     ++d.elementCount;
   }

@@ -26,6 +26,7 @@
 
 #include "model_data.hpp"
 #include "sqlite_handle.hpp"
+#include "value_checks.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel::ModelFile {
 
@@ -159,8 +160,6 @@ void CheckDenseCount(const ModelData& d, const char* table, std::size_t rows, st
 // [lowest, kMaxId] first.
 std::int32_t CheckedId(const ModelData& d, const char* table, std::int64_t row, const char* column,
                        std::int64_t value, std::int64_t lowest);
-// True when every value is finite.
-bool AllFinite(const double* v, std::size_t n);
 // How many rows of `rowBytes` bytes at least the file could hold: what a
 // reader reserves at most, whatever count the meta table states.
 std::size_t RowsThatFit(const ModelData& d, std::int64_t stored, std::size_t rowBytes);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis_model/xaf_model.hpp"
+#include "portable_bytes.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel::Sql {
 
@@ -67,9 +68,29 @@ class Statement {
   Statement& BindBlob(int index, const void* data, std::size_t size);
   // Binds bytes that stay valid and unchanged until the statement is reset.
   Statement& BindStaticBlob(int index, const void* data, std::size_t size);
+  // Binds numbers as a blob in the file's byte order (portable_bytes.hpp).
+  template <class T>
+  Statement& BindValues(int index, const T* values, std::size_t count) {
+    if constexpr (PortableBytes::kNativeIsLittleEndian) {
+      return BindBlob(index, values, count * sizeof(T));
+    } else {
+      std::vector<unsigned char> bytes(count * sizeof(T));
+      PortableBytes::Encode(values, count, bytes.data());
+      return BindBlob(index, bytes.data(), bytes.size());
+    }
+  }
   template <class T>
   Statement& BindVector(int index, const std::vector<T>& values) {
-    return BindBlob(index, values.data(), values.size() * sizeof(T));
+    return BindValues(index, values.data(), values.size());
+  }
+  // BindValues for numbers that stay valid and unchanged until the statement
+  // is reset: not copied where the machine's byte order is the file's.
+  template <class T>
+  Statement& BindStaticValues(int index, const T* values, std::size_t count) {
+    if constexpr (PortableBytes::kNativeIsLittleEndian)
+      return BindStaticBlob(index, values, count * sizeof(T));
+    else
+      return BindValues(index, values, count);
   }
 
   // Steps once; true while a row is available.
@@ -84,14 +105,14 @@ class Statement {
   double Real(int column) const;
   bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
   std::string Text(int column) const;
-  // A blob column as values of T (stored in the machine's byte order).
+  // A blob column as values of T, stored in the file's byte order.
   template <class T>
   std::vector<T> Vector(int column) const {
-    const int bytes = sqlite3_column_bytes(stmt_, column);
     const void* data = sqlite3_column_blob(stmt_, column);
+    const int bytes = sqlite3_column_bytes(stmt_, column);
     if (bytes % static_cast<int>(sizeof(T)) != 0) Corrupt("blob of unexpected size");
     std::vector<T> values(bytes / sizeof(T));
-    if (bytes > 0) std::memcpy(values.data(), data, bytes);
+    PortableBytes::Decode(static_cast<const unsigned char*>(data), values.size(), values.data());
     return values;
   }
   [[noreturn]] void Corrupt(const std::string& what) const;

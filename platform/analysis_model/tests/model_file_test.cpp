@@ -362,6 +362,15 @@ TEST_F(ModelFileTest, DamagedRowsAreRefusedNamingTableRowAndProblem) {
       {"UPDATE meta SET value = 50000000 WHERE key = 'nodes'",
        "nodes has 6 rows, the meta table states 50000000"},
       {"UPDATE meta SET value = 2147483000 WHERE key = 'hinges'", "hinges has 1 rows"},
+      {"UPDATE meta SET value = 4 WHERE key = 'elements'", "element id 5 is out of range"},
+      {"UPDATE node_properties SET masses = "
+       "x'000000000000F87F00000000000000000000000000000000000000000000000000000000000000000000000000000000' "
+       "WHERE node = 6",
+       "node_properties row 6: a mass is not finite"},
+      {"UPDATE load_cases SET gravity = x'00000000000000000000000000000000000000000000F07F' WHERE id = 0",
+       "load_cases row 0: gravity is not finite"},
+      {"UPDATE loads SET data = x'000000000000F87F' WHERE record = 3",
+       "a load has a value that is not finite"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sql);
@@ -381,6 +390,26 @@ TEST_F(ModelFileTest, DamagedRowsAreRefusedNamingTableRowAndProblem) {
   }
   RemoveModelFiles(path);
   model = std::make_unique<XafModel>(path, 1, 1, true);
+}
+
+// The stored element count is the largest id handed out, not a size to
+// allocate: a huge one opens with the rows present, and new elements count
+// on from it (rows for the removed ids between are made only then).
+TEST_F(ModelFileTest, TheStoredElementCountDecidesIdsNotAllocations) {
+  AddBeamChain(3);
+  model->Flush();
+  model.reset();
+  RunSql(path, "UPDATE meta SET value = 2147483000 WHERE key = 'elements'");
+  Reopen();
+  EXPECT_EQ(model->Elements().GetElementIds(), (std::vector<long>{1, 2, 3}));
+  model.reset();
+  RunSql(path, "UPDATE meta SET value = 40 WHERE key = 'elements'");
+  Reopen();
+  EXPECT_EQ(model->Elements().AddElement(qlElementType::Beam2(), {1, 3}), 41);
+  EXPECT_FALSE(model->Elements().Contains(40));
+  model->Flush();
+  Reopen();
+  EXPECT_EQ(model->Elements().GetElementIds(), (std::vector<long>{1, 2, 3, 41}));
 }
 
 // A deep parent chain opens in linear time; closing it into a ring is
