@@ -235,7 +235,9 @@ inline const ModelData& DataOf(const XafModel& model) noexcept { return *model.d
 
 // Throws ModelError for an id outside 1..kMaxId given as an explicit id.
 void CheckStorableId(const char* table, long id);
-// The element type of a stored type number.
+// The element type of a row's type number; throws for an unknown one.
 const qlElementType& ElementTypeOf(const ElementRow& row);
+// The element type of a type number, nullptr when there is none.
+const qlElementType* FindElementType(std::int64_t number) noexcept;
 
 }  // namespace Kestrum::Quilm::AnalysisModel

@@ -166,7 +166,10 @@ void Read(ModelData& d) {
   // while a writer holds the claim belongs to its flush in progress.
   const bool journal = HasHotJournal(d.fileName);
   if (d.readOnly && journal && !WriterClaim::IsClaimed(d.fileName)) InterruptedFlush(d.fileName);
-  const int flags = !d.readOnly && journal ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+  // The connection lives in this call on this thread only: SQLite's own
+  // locking of every call (two per column read) would be pure cost.
+  const int flags =
+      (!d.readOnly && journal ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
   Sql::Connection db(d.fileName, flags);
   try {
     db.Exec("BEGIN");

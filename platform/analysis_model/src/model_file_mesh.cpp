@@ -83,12 +83,8 @@ enum ElementColumn {
 // An element type number as stored: a known type of at most
 // kMaxElementNodes nodes.
 const qlElementType& CheckedElementType(const ModelData& d, std::int64_t id, std::int64_t number) {
-  const qlElementType* type = nullptr;
-  try {
-    type = &qlElementType::FromNumber(static_cast<int>(number));
-  } catch (const std::exception&) {
-    Damaged(d.fileName, "element " + std::to_string(id) + " has an unknown type");
-  }
+  const qlElementType* type = FindElementType(number);
+  if (type == nullptr) Damaged(d.fileName, "element " + std::to_string(id) + " has an unknown type");
   if (type->NodeCount() > kMaxElementNodes || type->Number() <= 0)
     Damaged(d.fileName, "unsupported element type");
   return *type;
@@ -162,7 +158,10 @@ void ElementsTable::Read(Sql::Connection& db, ModelData& d) {
     const std::int64_t id = s.Int(kId);
     CheckDenseId(d, "element", id, d.elementIdsIssued);
     // Rows up to this one; those skipped are removed elements.
-    d.elements.resize(static_cast<std::size_t>(id));
+    if (static_cast<std::size_t>(id) == d.elements.size() + 1)
+      d.elements.emplace_back();
+    else
+      d.elements.resize(static_cast<std::size_t>(id));
     ReadElementRow(d, s, id, d.elements[id - 1]);
     ++d.elementCount;
   }

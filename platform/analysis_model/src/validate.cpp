@@ -101,6 +101,8 @@ class Checker {
       }
     }
     if (count != d_.elementCount) Fail("element count ", d_.elementCount, " but ", count, " elements exist");
+    if (d_.elements.size() > d_.elementIdsIssued)
+      Fail("element ", d_.elements.size(), " is above the id counter ", d_.elementIdsIssued);
     if (marked != d_.dirtyElements.size()) Fail("element change marks do not match the change list");
   }
 

@@ -59,7 +59,13 @@ const sqlite3_io_methods kMethods = {1,
                                      CheckReservedLock,
                                      FileControl,
                                      SectorSize,
-                                     DeviceCharacteristics};
+                                     DeviceCharacteristics,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr};
 
 int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
   auto* shim = reinterpret_cast<ShimFile*>(f);
