@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 
 #include "host_test_support.hpp"
 
@@ -71,8 +72,14 @@ TEST_F(WrittenFrameTest, BeamElementsCarryTheSectionAndMaterialOfTheirSegment) {
 }
 
 TEST_F(WrittenFrameTest, PropertyTablesReadBackEqualTheHostsMirrorsInMeshingOrder) {
-  // A second program's view of the file, through the library's read-back mirrors.
-  mirror::TestMirrorModel reader(frame_->file.Path());
+  // A second program's view of the file, through the library's read-back
+  // mirrors: on a copy, since the host still holds the file as its writer.
+  ScratchFile copy("readback_copy");
+  {
+    std::ifstream in(frame_->file.Path(), std::ios::binary);
+    std::ofstream(copy.Path(), std::ios::binary) << in.rdbuf();
+  }
+  mirror::TestMirrorModel reader(copy.Path());
   const auto& sections = Host().Properties().sections;
   for (const auto& section : sections) {
     SCOPED_TRACE(section->GetName());

@@ -73,28 +73,29 @@ TEST_F(LoadTest, RecordKindSelectsTheLoadOperation) {
     boost::shared_ptr<Load> record;
     const char* operation;
     LoadKind kind;
+    long element;  // a shell (1) for surface loads, a beam (3) for the others
   };
   const std::vector<Case> cases = {
-      {"surface", Surface(), "Loads.AddSurfaceLoad", LoadKind::Surface},
-      {"line", Line(), "Loads.AddLineLoad", LoadKind::Line},
+      {"surface", Surface(), "Loads.AddSurfaceLoad", LoadKind::Surface, 1},
+      {"line", Line(), "Loads.AddLineLoad", LoadKind::Line, 3},
       {"initial strain", boost::shared_ptr<Load>(new InitialStrainLoad(1e-4)),
-       "Loads.AddElementInitialStrain", LoadKind::InitialStrain},
+       "Loads.AddElementInitialStrain", LoadKind::InitialStrain, 3},
       {"surface marked 8", MarkedAsInitialStrain(Surface()), "Loads.AddElementInitialStrain",
-       LoadKind::InitialStrain},
+       LoadKind::InitialStrain, 3},
       {"line marked 8", MarkedAsInitialStrain(Line()), "Loads.AddElementInitialStrain",
-       LoadKind::InitialStrain},
+       LoadKind::InitialStrain, 3},
       {"point marked 8", MarkedAsInitialStrain(Point({1, 0, 0})), "Loads.AddElementInitialStrain",
-       LoadKind::InitialStrain},
+       LoadKind::InitialStrain, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TestLoad load;
-    load.elements = {3};
-    load.records[3] = c.record;
+    load.elements = {c.element};
+    load.records[c.element] = c.record;
     log_.Clear();
     load.Write(model_);
-    EXPECT_THAT(log_.Calls(), ElementsAre(std::string(c.operation) + " 7 3"));
-    EXPECT_THAT(Ids(load.GetLoadedElements()), ElementsAre(3));
+    EXPECT_THAT(log_.Calls(), ElementsAre(std::string(c.operation) + " 7 " + std::to_string(c.element)));
+    EXPECT_THAT(Ids(load.GetLoadedElements()), ElementsAre(c.element));
     EXPECT_THAT(Ids(load.GetLoadedNodes()), IsEmpty());
     ASSERT_FALSE(xaf_->Loads().GetLoads(kLoadCase).empty());
     EXPECT_EQ(xaf_->Loads().GetLoads(kLoadCase).back().kind, c.kind);
@@ -204,7 +205,7 @@ TEST_F(LoadTest, EmptyOrUnknownRecordsWriteNothingAndTheNextElementIsStillWritte
 
 TEST_F(LoadTest, LoadCaseIsAskedOncePerWriteEvenForAnEmptyList) {
   load_.elements = {1, 2, 3};
-  for (long e : load_.elements) load_.records[e] = Surface();
+  for (long e : load_.elements) load_.records[e] = e == 3 ? Line() : Surface();
   load_.Write(model_);
   EXPECT_EQ(load_.loadCaseQuestions, 1);
 

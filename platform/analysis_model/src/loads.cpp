@@ -3,6 +3,7 @@
 
 #include "model_data.hpp"
 #include "trace_format.hpp"
+#include "value_checks.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 
@@ -37,16 +38,19 @@ void Append(ModelData& d, long loadCase, LoadKind kind, long target, const Load&
   row.loads.push_back(std::move(entry));
 }
 
-// Checks the load case and the node (or element) before anything changes.
+// Checks the load case, the node (or element) and the load's values before
+// anything changes.
 void AppendNodeLoad(ModelData& d, long loadCase, LoadKind kind, long node, const Load& load) {
   CheckLoadCase(loadCase);
   d.CheckNode(node);
+  CheckLoadValues(load);
   Append(d, loadCase, kind, node, load);
 }
 
 void AppendElementLoad(ModelData& d, long loadCase, LoadKind kind, long element, const Load& load) {
   CheckLoadCase(loadCase);
-  d.ElementAt(element);
+  CheckLoadFitsElement(kind, element, ElementTypeOf(d.ElementAt(element)));
+  CheckLoadValues(load);
   Append(d, loadCase, kind, element, load);
 }
 
@@ -95,6 +99,8 @@ void XafLoadManager::AddNodeAccelerationLoad(long loadCase, long node, const Poi
 void XafLoadManager::AddGravityLoad(long loadCase, long option, double x, double y, double z) {
   Trace(model_, "Loads.AddGravityLoad", loadCase, option, x, y, z);
   ModelData& d = DataOf(model_);
+  CheckLoadCase(loadCase);
+  CheckGravity(x, y, z);
   CaseFor(d, loadCase).gravity = GravityLoad{option, vec3d(x, y, z)};
 }
 

@@ -90,13 +90,20 @@ long XafElementManager::AddElement(const qlElementType& type, const std::vector<
       if (nodeIds[j] == nodeIds[i])
         throw ModelError("element node list names node " + std::to_string(nodeIds[i]) + " twice");
   }
-  if (d.elements.size() >= static_cast<std::size_t>(kMaxId)) throw ModelError("element table is full");
+  if (d.elementIdsIssued >= static_cast<std::size_t>(kMaxId)) throw ModelError("element table is full");
   ElementRow row;
   row.type = static_cast<std::int16_t>(type.Number());
   row.nodeCount = static_cast<std::uint8_t>(type.NodeCount());
   for (std::size_t i = 0; i < nodeIds.size(); ++i) row.nodes[i] = static_cast<std::int32_t>(nodeIds[i]);
   ReserveOneMore(d.dirtyElements);
+  if (d.elements.size() < d.elementIdsIssued) {
+    // Rows for the removed elements above the last row read from the file;
+    // reserved first, so that nothing below can fail half-way.
+    d.elements.reserve(d.elementIdsIssued + 1);
+    d.elements.resize(d.elementIdsIssued);
+  }
   d.elements.push_back(row);
+  d.elementIdsIssued = d.elements.size();
   const long id = static_cast<long>(d.elements.size());
   ++d.elementCount;
   d.MarkElement(id);

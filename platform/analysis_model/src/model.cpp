@@ -5,6 +5,7 @@
 #include "model_file.hpp"
 #include "result_data.hpp"
 #include "trace_format.hpp"
+#include "writer_claim.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 
@@ -28,8 +29,10 @@ XafModel::XafModel(const std::string& fileName, long accessMode, long unitSystem
   data_->fileName = fileName;
   data_->readOnly = accessMode == 0;
   data_->unitSystem = unitSystem;
+  if (!data_->readOnly) data_->writerClaim = std::make_shared<WriterClaim>(fileName);
   if (FileExists(fileName)) {
     ModelFile::Read(*data_);
+    data_->identity = ModelFile::IdentityOf(fileName, nullptr);
   } else if (!create) {
     throw ModelError("model file \"" + fileName + "\" does not exist");
   }
@@ -49,6 +52,19 @@ void XafModel::Flush() {
   SettleStaleResults(*data_);
   ModelFile::Write(*data_, progress_);
   data_->ClearChanges();
+}
+
+void XafModel::SaveAs(const std::string& fileName) {
+  Trace(*this, "Model.SaveAs", fileName);
+  ModelData& d = *data_;
+  if (d.readOnly) throw ModelError("model file \"" + d.fileName + "\" is open read-only");
+  if (fileName.empty()) throw ModelError("model file name is empty");
+  // Saving under the model's own name rewrites its file whole (the way
+  // back after Flush refused a file deleted or replaced underneath).
+  auto claim = fileName == d.fileName ? d.writerClaim : std::make_shared<WriterClaim>(fileName);
+  ModelFile::SaveAs(d, fileName);
+  d.writerClaim = std::move(claim);
+  d.ClearChanges();
 }
 
 XafArchive& XafModel::GetArchive() {

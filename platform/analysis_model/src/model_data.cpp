@@ -16,7 +16,24 @@ void CheckStorableId(const char* table, long id) {
                      std::to_string(kMaxId));
 }
 
-const qlElementType& ElementTypeOf(const ElementRow& row) { return qlElementType::FromNumber(row.type); }
+// Type numbers are small: a table built once replaces the search by number
+// that reading and checking a million elements would otherwise repeat.
+const qlElementType* FindElementType(std::int64_t number) noexcept {
+  static const auto byNumber = [] {
+    std::array<const qlElementType*, 256> table{};
+    for (const qlElementType* type : qlElementType::All())
+      if (type->Number() >= 0 && type->Number() < static_cast<int>(table.size()))
+        table[type->Number()] = type;
+    return table;
+  }();
+  if (number < 0 || number >= static_cast<std::int64_t>(byNumber.size())) return nullptr;
+  return byNumber[static_cast<std::size_t>(number)];
+}
+
+const qlElementType& ElementTypeOf(const ElementRow& row) {
+  const qlElementType* type = FindElementType(row.type);
+  return type ? *type : qlElementType::FromNumber(row.type);  // throws for an unknown number
+}
 
 const pos3d& ModelData::NodeAt(long id) const {
   if (!HasNode(id)) ThrowMissing("node", id);

@@ -105,6 +105,19 @@ struct FileConnection;
 struct ResultData;
 // The concepts' recorded members; defined in concept_member_data.hpp.
 struct ConceptMemberData;
+// A read-write model's claim on its file (writer_claim.hpp).
+class WriterClaim;
+
+// What identifies the model file as the one a model last read or wrote:
+// Flush refuses to write into a file that was deleted, replaced, truncated
+// or changed by another program since. `changeCounter` is SQLite's file
+// change counter (header offset 24), which every commit increments.
+struct FileIdentity {
+  bool exists = false;
+  std::uint64_t device = 0, inode = 0;
+  long long size = 0;
+  std::uint32_t changeCounter = 0;
+};
 
 // Makes room for one more entry, growing the capacity geometrically, so that
 // a push_back after it cannot throw (the tables stay alike when a later step
@@ -130,6 +143,19 @@ struct ModelData {
   long unitSystem = 1;
   bool archiveMode = false;
   bool archiveModeDirty = false;
+  // held by a read-write model for its life; released after `file` closes
+  std::shared_ptr<WriterClaim> writerClaim;
+  FileIdentity identity;  // of the file as last read or written
+
+  // ---- while reading: the dense table sizes the meta table states, which
+  // the rows read must match (the tables grow by the rows present, so a
+  // damaged count never decides an allocation), and the file's size
+  struct StoredSizes {
+    std::int64_t nodes = 0, eccentricities = 0, transformations = 0, hinges = 0;
+    long long fileBytes = 0;
+    // the file's schema version; a flush into an older one upgrades it
+    std::int64_t version = 0;
+  } stored;
 
   // ---- mesh
   // node id n at index n - 1; nodes are never removed
@@ -137,6 +163,12 @@ struct ModelData {
   Utility::CompressedSet<long> nodeIds;
   std::vector<ElementRow, LargeTableAllocator<ElementRow>> elements;  // element id e at index e - 1
   std::size_t elementCount = 0;                                       // elements that exist
+  // Element ids handed out so far; new elements count on from it. At least
+  // elements.size(): a model read from a file holds rows only up to the
+  // largest stored element id, the removed elements above it take rows
+  // again when the next element is added (the stored count never decides
+  // what reading allocates).
+  std::size_t elementIdsIssued = 0;
   std::vector<PerNodeIds> perNodeIds;
   std::vector<std::int32_t> freePerNode;  // reusable slots of perNodeIds
 
@@ -209,7 +241,9 @@ inline const ModelData& DataOf(const XafModel& model) noexcept { return *model.d
 
 // Throws ModelError for an id outside 1..kMaxId given as an explicit id.
 void CheckStorableId(const char* table, long id);
-// The element type of a stored type number.
+// The element type of a row's type number; throws for an unknown one.
 const qlElementType& ElementTypeOf(const ElementRow& row);
+// The element type of a type number, nullptr when there is none.
+const qlElementType* FindElementType(std::int64_t number) noexcept;
 
 }  // namespace Kestrum::Quilm::AnalysisModel

@@ -8,8 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -21,6 +23,7 @@
 #include "model_schema.hpp"
 #include "result_data.hpp"
 #include "sqlite_handle.hpp"
+#include "writer_claim.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 
@@ -62,7 +65,7 @@ void CheckHeader(const std::string& name) {
   if (version > Schema::kVersion)
     throw ModelError("model file \"" + name + "\" has schema version " + std::to_string(version) +
                      ", newer than this library's " + std::to_string(Schema::kVersion));
-  if (version < 1) NotAModel(name, "no schema version");
+  if (version < Schema::kOldestVersion) NotAModel(name, "no schema version");
   std::uint32_t pageSize = BigEndian(header + 16, 2);
   if (pageSize == 1) pageSize = 65536;
   const std::uint32_t pages = BigEndian(header + 28, 4);
@@ -94,6 +97,12 @@ void ReadTables(Sql::Connection& db, ModelData& d) {
   ConceptMembersTable::Read(db, d);
 }
 
+[[noreturn]] void InterruptedFlush(const std::string& name) {
+  throw ModelError(
+      "model file \"" + name +
+      "\" has an interrupted flush waiting to be rolled back; open it read-write once to recover it");
+}
+
 }  // namespace
 
 [[noreturn]] void NotAModel(const std::string& fileName, const std::string& why) {
@@ -113,9 +122,40 @@ std::vector<double> DoublesOf(const ModelData& d, const Sql::Statement& s, int c
 
 Hinge HingeOf(const ModelData& d, const Sql::Statement& s, int column, const char* what) {
   const auto f = DoublesOf(d, s, column, 6, what);
+  if (!AllFinite(f.data(), 6))
+    Damaged(d.fileName, std::string(what) + " of row " + std::to_string(s.Int(0)) + " is not finite");
   std::array<double, 6> values{};
   std::copy(f.begin(), f.end(), values.begin());
   return Hinge(values);
+}
+
+[[noreturn]] void DamagedRow(const ModelData& d, const char* table, std::int64_t id,
+                             const std::string& problem) {
+  Damaged(d.fileName, std::string(table) + " row " + std::to_string(id) + ": " + problem);
+}
+
+void CheckNextDenseRow(const ModelData& d, const char* table, std::int64_t id, std::size_t expected) {
+  if (id != static_cast<std::int64_t>(expected))
+    DamagedRow(d, table, static_cast<std::int64_t>(expected),
+               id > static_cast<std::int64_t>(expected) ? "is missing" : "has an id out of order");
+}
+
+void CheckDenseCount(const ModelData& d, const char* table, std::size_t rows, std::int64_t stored) {
+  if (static_cast<std::int64_t>(rows) != stored)
+    Damaged(d.fileName, std::string(table) + " has " + std::to_string(rows) +
+                            " rows, the meta table states " + std::to_string(stored));
+}
+
+std::int32_t CheckedId(const ModelData& d, const char* table, std::int64_t row, const char* column,
+                       std::int64_t value, std::int64_t lowest) {
+  if (value < lowest || value > kMaxId)
+    DamagedRow(d, table, row, std::string(column) + " " + std::to_string(value) + " is out of range");
+  return static_cast<std::int32_t>(value);
+}
+
+std::size_t RowsThatFit(const ModelData& d, std::int64_t stored, std::size_t rowBytes) {
+  const auto fit = static_cast<std::int64_t>(d.stored.fileBytes / static_cast<long long>(rowBytes));
+  return static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(stored, fit)));
 }
 
 void CheckDenseId(const ModelData& d, const char* table, std::int64_t id, std::size_t count) {
@@ -125,16 +165,34 @@ void CheckDenseId(const ModelData& d, const char* table, std::int64_t id, std::s
 
 void Read(ModelData& d) {
   CheckHeader(d.fileName);
-  const int flags = HasHotJournal(d.fileName) ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+  d.stored.fileBytes = FileSize(d.fileName);
+  // Rolling an interrupted flush back writes to the file: only a writer,
+  // which holds the file's claim, does it. A read-only open refuses instead
+  // (SQLite itself never rolls back on a read-only connection). A journal
+  // while a writer holds the claim belongs to its flush in progress.
+  const bool journal = HasHotJournal(d.fileName);
+  if (d.readOnly && journal && !WriterClaim::IsClaimed(d.fileName)) InterruptedFlush(d.fileName);
+  // The connection lives in this call on this thread only: SQLite's own
+  // locking of every call (two per column read) would be pure cost.
+  const int flags =
+      (!d.readOnly && journal ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
   Sql::Connection db(d.fileName, flags);
   try {
     db.Exec("BEGIN");
     ReadTables(db, d);
     db.Exec("COMMIT");
   } catch (const Sql::SqlError& e) {
-    // SQLite's own complaints while reading (malformed pages, missing
+    if (e.Busy())
+      throw ModelError("model file \"" + d.fileName + "\" is in use: a writer held it for longer than " +
+                       std::to_string(Sql::kBusyTimeoutMs / 1000) + " s");
+    if (e.Code() == SQLITE_READONLY_ROLLBACK) InterruptedFlush(d.fileName);
+    // SQLite's other complaints while reading (malformed pages, missing
     // tables or columns) mean the file is damaged.
     Damaged(d.fileName, e.what());
+  } catch (const std::bad_alloc&) {
+    // Tables grow by the rows present; only the element count, the largest
+    // element id handed out, is allocated as stored.
+    Damaged(d.fileName, "its stated table sizes do not fit in memory");
   }
 }
 
@@ -196,12 +254,17 @@ void WriteTables(Sql::Connection& db, const ModelData& d, const ProgressCallback
   meter.Finish();
 }
 
-// Writes what changed in one transaction on an open connection.
+// Writes what changed in one transaction on an open connection. A file of
+// an older schema version is upgraded in the same transaction: the tables
+// are alike, only the version stamps change (the meta table's is written
+// by every flush).
 void WriteChanges(Sql::Connection& db, const ModelData& d, bool creating, const ProgressCallback& progress) {
   SetSynchronous(db, d);
   db.Exec("BEGIN IMMEDIATE");
   try {
     if (creating) CreateTables(db);
+    if (!creating && d.stored.version < Schema::kVersion)
+      db.Exec("PRAGMA user_version = " + std::to_string(Schema::kVersion));
     WriteTables(db, d, progress);
     db.Exec("COMMIT");
   } catch (...) {
@@ -227,9 +290,11 @@ void SyncDirectoryOf(const std::string& name) {
 // The first flush builds the whole model in a file beside the target and
 // renames it into place only once it is complete, so that a crash during it
 // leaves no half-made model file behind: the target either does not exist
-// (the model was never flushed) or holds the whole first flush.
-void CreateFile(ModelData& d, const ProgressCallback& progress) {
-  const std::string temporary = d.fileName + ".new";
+// (the model was never flushed) or holds the whole first flush. The model's
+// connection to it is opened by the next flush: once the file is renamed
+// into place it is the model's file, whatever fails after.
+void CreateFile(ModelData& d, const std::string& name, const ProgressCallback& progress) {
+  const std::string temporary = name + ".new";
   RemoveWithJournal(temporary);  // what a crashed first flush left
   MarkEverythingChanged(d);
   try {
@@ -238,24 +303,75 @@ void CreateFile(ModelData& d, const ProgressCallback& progress) {
       file.db.Exec("PRAGMA journal_mode = DELETE");
       WriteChanges(file.db, d, true, progress);
     }
-    if (::rename(temporary.c_str(), d.fileName.c_str()) != 0)
-      throw ModelError("cannot create model file \"" + d.fileName + "\": " + std::strerror(errno));
+    if (::rename(temporary.c_str(), name.c_str()) != 0)
+      throw ModelError("cannot create model file \"" + name + "\": " + std::strerror(errno));
   } catch (...) {
     RemoveWithJournal(temporary);
     throw;
   }
-  if (d.archiveMode) SyncDirectoryOf(d.fileName);
-  auto file = std::make_shared<FileConnection>(d.fileName, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
-  file->db.Exec("PRAGMA journal_mode = DELETE");
-  d.file = std::move(file);
+  d.stored.version = Schema::kVersion;
+  if (d.archiveMode) SyncDirectoryOf(name);
+}
+
+// Refuses a flush into a file that is not the one the model last read or
+// wrote: writing changes meant for another state would leave a file that
+// matches neither. The model keeps its changes; SaveAs stores them.
+void CheckUnchanged(const ModelData& d) {
+  const FileIdentity now = IdentityOf(d.fileName, d.file.get());
+  const FileIdentity& known = d.identity;
+  const char* what = nullptr;
+  if (!known.exists && now.exists)
+    what = "was created by another program since this model was opened";
+  else if (known.exists && !now.exists)
+    what = "was deleted since this model last read or wrote it";
+  else if (known.exists && (now.device != known.device || now.inode != known.inode))
+    what = "was replaced since this model last read or wrote it";
+  else if (known.exists && now.size < known.size)
+    what = "was truncated since this model last read or wrote it";
+  else if (known.exists && (now.size != known.size || now.changeCounter != known.changeCounter))
+    what = "was changed by another program since this model last read or wrote it";
+  if (what)
+    throw ModelError("model file \"" + d.fileName + "\" " + what +
+                     "; nothing was written, the changes are kept (save them with SaveAs)");
 }
 
 }  // namespace
 
+FileIdentity IdentityOf(const std::string& fileName, const FileConnection* open) {
+  FileIdentity id;
+  struct stat info;
+  if (::stat(fileName.c_str(), &info) != 0) return id;
+  id.exists = true;
+  id.device = static_cast<std::uint64_t>(info.st_dev);
+  id.inode = static_cast<std::uint64_t>(info.st_ino);
+  id.size = static_cast<long long>(info.st_size);
+  unsigned char header[28] = {};
+  sqlite3_file* file = nullptr;
+  // Through SQLite's own descriptor where the model holds one: opening and
+  // closing another one on the file would drop every POSIX lock this
+  // process holds on it, including those of other connections.
+  const bool read =
+      open && sqlite3_file_control(open->db.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK &&
+      file && file->pMethods && file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK;
+  if (!read) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return id;
+  }
+  id.changeCounter = BigEndian(header + 24, 4);
+  return id;
+}
+
 void Write(ModelData& d, const ProgressCallback& progress) {
+  // A journal left by this model's own failed flush (its rollback failed
+  // too) is rolled back by the model's connection first: only then does
+  // the file show the state the model last wrote. The claim guarantees no
+  // other writer's journal lies there.
+  if (d.file && HasHotJournal(d.fileName)) d.file->db.Exec("SELECT count(*) FROM meta");
+  CheckUnchanged(d);
   if (!d.file) {
-    if (FileSize(d.fileName) < 0) {
-      CreateFile(d, progress);
+    if (!d.identity.exists) {
+      CreateFile(d, d.fileName, progress);
+      d.identity = IdentityOf(d.fileName, nullptr);
       return;
     }
     CheckHeader(d.fileName);
@@ -264,6 +380,15 @@ void Write(ModelData& d, const ProgressCallback& progress) {
     d.file = std::move(file);
   }
   WriteChanges(d.file->db, d, false, progress);
+  d.stored.version = Schema::kVersion;
+  d.identity = IdentityOf(d.fileName, d.file.get());
+}
+
+void SaveAs(ModelData& d, const std::string& fileName) {
+  CreateFile(d, fileName, {});
+  d.file.reset();
+  d.fileName = fileName;
+  d.identity = IdentityOf(fileName, nullptr);
 }
 
 }  // namespace ModelFile

@@ -16,17 +16,20 @@ namespace {
 
 vec3d ReadEccentricityRow(const ModelData& d, const Sql::Statement& s) {
   const auto v = DoublesOf(d, s, 1, 3, "an eccentricity");
+  if (!AllFinite(v.data(), 3)) DamagedRow(d, "eccentricities", s.Int(0), "vector is not finite");
   return vec3d(v[0], v[1], v[2]);
 }
 
 }  // namespace
 
 void EccentricitiesTable::Read(Sql::Connection& db, ModelData& d) {
-  Sql::Statement s(db, "SELECT id, vector FROM eccentricities");
+  Sql::Statement s(db, "SELECT id, vector FROM eccentricities ORDER BY id");
+  d.eccentricities.reserve(RowsThatFit(d, d.stored.eccentricities, 3 * sizeof(double)));
   while (s.Step()) {
-    CheckDenseId(d, "eccentricity", s.Int(0), d.eccentricities.size());
-    d.eccentricities[s.Int(0) - 1] = ReadEccentricityRow(d, s);
+    CheckNextDenseRow(d, "eccentricities", s.Int(0), d.eccentricities.size() + 1);
+    d.eccentricities.push_back(ReadEccentricityRow(d, s));
   }
+  CheckDenseCount(d, "eccentricities", d.eccentricities.size(), d.stored.eccentricities);
 }
 
 void EccentricitiesTable::Write(Sql::Connection& db, const ModelData& d) {
@@ -52,17 +55,24 @@ TransformationRow ReadTransformationRow(const ModelData& d, const Sql::Statement
   row.vector = vec3d(v[0], v[1], v[2]);
   const auto m = DoublesOf(d, s, 2, 9, "a transformation matrix");
   std::copy(m.begin(), m.end(), row.matrix.begin());
+  if (!AllFinite(v.data(), 3) || !AllFinite(m.data(), 9))
+    DamagedRow(d, "transformations", s.Int(0), "is not finite");
+  for (int axis = 0; axis < 3; ++axis)
+    if (m[3 * axis] == 0.0 && m[3 * axis + 1] == 0.0 && m[3 * axis + 2] == 0.0)
+      DamagedRow(d, "transformations", s.Int(0), "matrix has a zero axis");
   return row;
 }
 
 }  // namespace
 
 void TransformationsTable::Read(Sql::Connection& db, ModelData& d) {
-  Sql::Statement s(db, "SELECT id, vector, matrix FROM transformations");
+  Sql::Statement s(db, "SELECT id, vector, matrix FROM transformations ORDER BY id");
+  d.transformations.reserve(RowsThatFit(d, d.stored.transformations, 12 * sizeof(double)));
   while (s.Step()) {
-    CheckDenseId(d, "transformation", s.Int(0), d.transformations.size());
-    d.transformations[s.Int(0) - 1] = ReadTransformationRow(d, s);
+    CheckNextDenseRow(d, "transformations", s.Int(0), d.transformations.size() + 1);
+    d.transformations.push_back(ReadTransformationRow(d, s));
   }
+  CheckDenseCount(d, "transformations", d.transformations.size(), d.stored.transformations);
 }
 
 void TransformationsTable::Write(Sql::Connection& db, const ModelData& d) {
@@ -71,7 +81,7 @@ void TransformationsTable::Write(Sql::Connection& db, const ModelData& d) {
              [](Sql::Statement& st, long id, const TransformationRow& t) {
                st.Bind(1, static_cast<std::int64_t>(id));
                st.BindVector(2, std::vector<double>{t.vector.x, t.vector.y, t.vector.z});
-               st.BindBlob(3, t.matrix.data(), sizeof t.matrix);
+               st.BindValues(3, t.matrix.data(), t.matrix.size());
              });
 }
 
@@ -83,17 +93,19 @@ const char* const HingesTable::kCreate =
     R"sql(CREATE TABLE hinges(id INTEGER PRIMARY KEY, fixation BLOB NOT NULL))sql";
 
 void HingesTable::Read(Sql::Connection& db, ModelData& d) {
-  Sql::Statement s(db, "SELECT id, fixation FROM hinges");
+  Sql::Statement s(db, "SELECT id, fixation FROM hinges ORDER BY id");
+  d.hinges.reserve(RowsThatFit(d, d.stored.hinges, 6 * sizeof(double)));
   while (s.Step()) {
-    CheckDenseId(d, "hinge", s.Int(0), d.hinges.size());
-    d.hinges[s.Int(0) - 1] = HingeOf(d, s, 1, "a hinge");
+    CheckNextDenseRow(d, "hinges", s.Int(0), d.hinges.size() + 1);
+    d.hinges.push_back(HingeOf(d, s, 1, "a hinge"));
   }
+  CheckDenseCount(d, "hinges", d.hinges.size(), d.stored.hinges);
 }
 
 void HingesTable::Write(Sql::Connection& db, const ModelData& d) {
   Sql::Statement s(db, "INSERT OR REPLACE INTO hinges(id, fixation) VALUES(?, ?)");
   WriteDense(s, d.hinges, d.flushedHinges, d.dirtyHinges, [](Sql::Statement& st, long id, const Hinge& h) {
-    st.Bind(1, static_cast<std::int64_t>(id)).BindBlob(2, h.Fixations().data(), sizeof(double) * 6);
+    st.Bind(1, static_cast<std::int64_t>(id)).BindValues(2, h.Fixations().data(), h.Fixations().size());
   });
 }
 

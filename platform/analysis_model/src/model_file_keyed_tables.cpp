@@ -26,7 +26,9 @@ const char* const ConceptsTable::kCreate =
 
 namespace {
 
-StructureConcept ReadConceptRow(const Sql::Statement& s) {
+StructureConcept ReadConceptRow(const ModelData& d, const Sql::Statement& s) {
+  CheckedId(d, "concepts", s.Int(0), "id", s.Int(0), 1);
+  CheckedId(d, "concepts", s.Int(0), "parent", s.Int(3), -1);
   return StructureConcept{s.Int(0), s.Int(1), s.Int(2), s.Int(3), s.Text(4)};
 }
 
@@ -34,7 +36,7 @@ StructureConcept ReadConceptRow(const Sql::Statement& s) {
 
 void ConceptsTable::Read(Sql::Connection& db, ModelData& d) {
   Sql::Statement s(db, "SELECT id, type, role, parent, name FROM concepts");
-  while (s.Step()) d.concepts[s.Int(0)] = ReadConceptRow(s);
+  while (s.Step()) d.concepts[s.Int(0)] = ReadConceptRow(d, s);
 }
 
 void ConceptsTable::Write(Sql::Connection& db, const ModelData& d) {
@@ -69,7 +71,8 @@ MaterialRow ReadMaterialRow(const ModelData& d, const Sql::Statement& s) {
 
 void MaterialsTable::Read(Sql::Connection& db, ModelData& d) {
   Sql::Statement s(db, "SELECT id, name, properties FROM materials");
-  while (s.Step()) d.materials[s.Int(0)] = ReadMaterialRow(d, s);
+  while (s.Step())
+    d.materials[CheckedId(d, "materials", s.Int(0), "id", s.Int(0), 1)] = ReadMaterialRow(d, s);
 }
 
 void MaterialsTable::Write(Sql::Connection& db, const ModelData& d) {
@@ -145,7 +148,7 @@ SectionRow ReadSectionRow(const ModelData& d, const Sql::Statement& s) {
 
 void SectionsTable::Read(Sql::Connection& db, ModelData& d) {
   Sql::Statement s(db, "SELECT id, name, kind, dimensions, properties, thickness FROM sections");
-  while (s.Step()) d.sections[s.Int(0)] = ReadSectionRow(d, s);
+  while (s.Step()) d.sections[CheckedId(d, "sections", s.Int(0), "id", s.Int(0), 1)] = ReadSectionRow(d, s);
 }
 
 void SectionsTable::Write(Sql::Connection& db, const ModelData& d) {
@@ -187,7 +190,7 @@ SetRow ReadSetRow(const Sql::Statement& s) {
 
 void SetsTable::Read(Sql::Connection& db, ModelData& d) {
   Sql::Statement s(db, "SELECT id, name, nodes, elements FROM sets");
-  while (s.Step()) d.sets[s.Int(0)] = ReadSetRow(s);
+  while (s.Step()) d.sets[CheckedId(d, "sets", s.Int(0), "id", s.Int(0), 1)] = ReadSetRow(s);
 }
 
 void SetsTable::Write(Sql::Connection& db, const ModelData& d) {
@@ -216,10 +219,12 @@ NodePropertyRow ReadNodePropertyRow(const ModelData& d, const Sql::Statement& s)
   row.name = s.Text(1);
   const auto masses = s.Vector<double>(2);
   if (masses.size() % 6 != 0) Damaged(d.fileName, "node masses have a wrong size");
+  if (!AllFinite(masses.data(), masses.size()))
+    DamagedRow(d, "node_properties", s.Int(0), "a mass is not finite");
   for (std::size_t i = 0; i < masses.size(); i += 6)
     row.masses.emplace_back(masses[i], masses[i + 1], masses[i + 2], masses[i + 3], masses[i + 4],
                             masses[i + 5]);
-  row.transnod = s.Int(3);
+  row.transnod = CheckedId(d, "node_properties", s.Int(0), "transnod", s.Int(3), -kMaxId);
   if (!s.IsNull(4)) row.boundaryCondition = HingeOf(d, s, 4, "a boundary condition");
   return row;
 }
@@ -228,7 +233,9 @@ NodePropertyRow ReadNodePropertyRow(const ModelData& d, const Sql::Statement& s)
 
 void NodePropertiesTable::Read(Sql::Connection& db, ModelData& d) {
   Sql::Statement s(db, "SELECT node, name, masses, transnod, boundary FROM node_properties");
-  while (s.Step()) d.nodeProperties[s.Int(0)] = ReadNodePropertyRow(d, s);
+  while (s.Step())
+    d.nodeProperties[CheckedId(d, "node_properties", s.Int(0), "node", s.Int(0), 1)] =
+        ReadNodePropertyRow(d, s);
 }
 
 void NodePropertiesTable::Write(Sql::Connection& db, const ModelData& d) {

@@ -21,6 +21,7 @@ void ReadLoadCaseRow(const ModelData& d, const Sql::Statement& s, LoadCaseRow& r
   if (!s.IsNull(1)) row.name = s.Text(1);
   if (!s.IsNull(2)) {
     const auto g = DoublesOf(d, s, 3, 3, "a gravity load");
+    if (!AllFinite(g.data(), 3)) DamagedRow(d, "load_cases", s.Int(0), "gravity is not finite");
     row.gravity = GravityLoad{s.Int(2), vec3d(g[0], g[1], g[2])};
   }
 }
@@ -44,7 +45,8 @@ void BindLoadCaseRow(Sql::Statement& s, long lc, const LoadCaseRow& row) {
 
 void LoadCasesTable::Read(Sql::Connection& db, ModelData& d) {
   Sql::Statement s(db, "SELECT id, name, gravity_option, gravity FROM load_cases");
-  while (s.Step()) ReadLoadCaseRow(d, s, d.loadCases[s.Int(0)]);
+  while (s.Step())
+    ReadLoadCaseRow(d, s, d.loadCases[CheckedId(d, "load_cases", s.Int(0), "id", s.Int(0), 0)]);
 }
 
 // A changed case is rewritten whole: its row, then all its loads (deleted
@@ -153,7 +155,9 @@ LoadType::Options CheckedLoadType(const ModelData& d, int loadType) {
 
 LoadEntry ReadLoadRow(const ModelData& d, const Sql::Statement& s) {
   const LoadKind kind = CheckedLoadKind(d, s.Int(1));
-  auto record = DecodeRecord(d, static_cast<int>(s.Int(3)), s.Vector<double>(5));
+  const auto values = s.Vector<double>(5);
+  if (!AllFinite(values.data(), values.size())) Damaged(d.fileName, "a load has a value that is not finite");
+  auto record = DecodeRecord(d, static_cast<int>(s.Int(3)), values);
   record->SetLoadType(CheckedLoadType(d, static_cast<int>(s.Int(4))));
   return LoadEntry{kind, s.Int(2), std::move(record)};
 }

@@ -1,5 +1,5 @@
 // The mesh tables: nodes and elements.
-#include <cstring>
+#include <type_traits>
 
 #include "model_file_tables.hpp"
 
@@ -14,26 +14,32 @@ const char* const NodesTable::kCreate =
 namespace {
 
 constexpr int kPositionBytes = 3 * sizeof(double);
+// Positions are bound straight from the node table as three doubles.
+static_assert(sizeof(pos3d) == kPositionBytes && std::is_standard_layout_v<pos3d>);
 
 // The row check of the nodes table: ids run 1, 2, ... up to the stored
-// count, each position three doubles.
-void CheckNodeRow(const ModelData& d, const Sql::Statement& s, std::size_t expectedId) {
-  if (static_cast<std::size_t>(s.Int(0)) != expectedId || expectedId > d.nodes.size())
-    Damaged(d.fileName, "node ids are not consecutive from 1");
-  if (sqlite3_column_bytes(s.Handle(), 1) != kPositionBytes) Damaged(d.fileName, "a node has a wrong size");
+// count, each position three finite doubles.
+pos3d CheckedNodeRow(const ModelData& d, const Sql::Statement& s, std::size_t expectedId) {
+  CheckNextDenseRow(d, "nodes", s.Int(0), expectedId);
+  const void* blob = sqlite3_column_blob(s.Handle(), 1);
+  if (sqlite3_column_bytes(s.Handle(), 1) != kPositionBytes) DamagedRow(d, "nodes", s.Int(0), "wrong size");
+  double v[3];
+  PortableBytes::Decode(static_cast<const unsigned char*>(blob), 3, v);
+  if (!AllFinite(v, 3)) DamagedRow(d, "nodes", s.Int(0), "position is not finite");
+  return pos3d(v[0], v[1], v[2]);
 }
 
 }  // namespace
 
 void NodesTable::Read(Sql::Connection& db, ModelData& d) {
   Sql::Statement s(db, "SELECT id, position FROM nodes ORDER BY id");
+  d.nodes.reserve(RowsThatFit(d, d.stored.nodes, kPositionBytes));
   std::size_t next = 1;
   while (s.Step()) {
-    CheckNodeRow(d, s, next);
-    std::memcpy(&d.nodes[next - 1], sqlite3_column_blob(s.Handle(), 1), kPositionBytes);
+    d.nodes.push_back(CheckedNodeRow(d, s, next));
     ++next;
   }
-  if (next - 1 != d.nodes.size()) Damaged(d.fileName, "nodes are missing");
+  CheckDenseCount(d, "nodes", d.nodes.size(), d.stored.nodes);
   // Consecutive ids: one run, inserted in ascending order.
   for (std::size_t i = 1; i <= d.nodes.size(); ++i) d.nodeIds.insert(static_cast<long>(i));
 }
@@ -42,7 +48,7 @@ void NodesTable::Read(Sql::Connection& db, ModelData& d) {
 void NodesTable::Write(Sql::Connection& db, const ModelData& d) {
   Sql::Statement s(db, "INSERT OR REPLACE INTO nodes(id, position) VALUES(?, ?)");
   for (std::size_t i = d.flushedNodes; i < d.nodes.size(); ++i)
-    s.Bind(1, static_cast<std::int64_t>(i + 1)).BindStaticBlob(2, &d.nodes[i], kPositionBytes).Run();
+    s.Bind(1, static_cast<std::int64_t>(i + 1)).BindStaticValues(2, &d.nodes[i].x, 3).Run();
 }
 
 // ---- elements -------------------------------------------------------------------
@@ -77,12 +83,8 @@ enum ElementColumn {
 // An element type number as stored: a known type of at most
 // kMaxElementNodes nodes.
 const qlElementType& CheckedElementType(const ModelData& d, std::int64_t id, std::int64_t number) {
-  const qlElementType* type = nullptr;
-  try {
-    type = &qlElementType::FromNumber(static_cast<int>(number));
-  } catch (const std::exception&) {
-    Damaged(d.fileName, "element " + std::to_string(id) + " has an unknown type");
-  }
+  const qlElementType* type = FindElementType(number);
+  if (type == nullptr) Damaged(d.fileName, "element " + std::to_string(id) + " has an unknown type");
   if (type->NodeCount() > kMaxElementNodes || type->Number() <= 0)
     Damaged(d.fileName, "unsupported element type");
   return *type;
@@ -99,6 +101,10 @@ void ReadPerNodeIds(ModelData& d, const Sql::Statement& s, ElementRow& row) {
   }
 }
 
+// The fewest bytes an element row takes in the file (its id, type and node
+// count alone), which bounds what reading reserves.
+constexpr std::size_t kLeastElementRowBytes = 8;
+
 // Decodes one stored element into its row, in place (the table is a
 // million rows: no copy).
 void ReadElementRow(ModelData& d, const Sql::Statement& s, std::int64_t id, ElementRow& row) {
@@ -106,12 +112,12 @@ void ReadElementRow(ModelData& d, const Sql::Statement& s, std::int64_t id, Elem
   row.type = static_cast<std::int16_t>(type.Number());
   row.nodeCount = static_cast<std::uint8_t>(type.NodeCount());
   for (unsigned i = 0; i < row.nodeCount; ++i)
-    row.nodes[i] = static_cast<std::int32_t>(s.Int(kFirstNode + i));
-  row.section = static_cast<std::int32_t>(s.Int(kSection));
-  row.material = static_cast<std::int32_t>(s.Int(kMaterial));
-  row.eccentricity = static_cast<std::int32_t>(s.Int(kEccentricity));
-  row.transformation = static_cast<std::int32_t>(s.Int(kTransformation));
-  row.fixation = static_cast<std::int32_t>(s.Int(kFixation));
+    row.nodes[i] = CheckedId(d, "elements", id, "node", s.Int(kFirstNode + i), 1);
+  row.section = CheckedId(d, "elements", id, "section", s.Int(kSection), -1);
+  row.material = CheckedId(d, "elements", id, "material", s.Int(kMaterial), -1);
+  row.eccentricity = CheckedId(d, "elements", id, "eccentricity", s.Int(kEccentricity), -1);
+  row.transformation = CheckedId(d, "elements", id, "transformation", s.Int(kTransformation), -1);
+  row.fixation = CheckedId(d, "elements", id, "fixation", s.Int(kFixation), -1);
   if (!s.IsNull(kPerNode)) ReadPerNodeIds(d, s, row);
 }
 
@@ -146,10 +152,16 @@ void ElementsTable::Read(Sql::Connection& db, ModelData& d) {
   Sql::Statement s(
       db,
       "SELECT id, type, n0, n1, n2, n3, section, material, eccentricity, transformation, fixation,"
-      " per_node FROM elements");
+      " per_node FROM elements ORDER BY id");
+  d.elements.reserve(RowsThatFit(d, static_cast<std::int64_t>(d.elementIdsIssued), kLeastElementRowBytes));
   while (s.Step()) {
     const std::int64_t id = s.Int(kId);
-    CheckDenseId(d, "element", id, d.elements.size());
+    CheckDenseId(d, "element", id, d.elementIdsIssued);
+    // Rows up to this one; those skipped are removed elements.
+    if (static_cast<std::size_t>(id) == d.elements.size() + 1)
+      d.elements.emplace_back();
+    else
+      d.elements.resize(static_cast<std::size_t>(id));
     ReadElementRow(d, s, id, d.elements[id - 1]);
     ++d.elementCount;
   }

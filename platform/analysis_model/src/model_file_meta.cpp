@@ -45,7 +45,10 @@ std::int64_t CheckedMetaValue(const ModelData& d, const std::map<std::string, st
 void MetaTable::Read(Sql::Connection& db, ModelData& d) {
   const auto values = ReadMetaValues(db, d);
   auto get = [&](const char* key) { return CheckedMetaValue(d, values, key); };
-  if (get("schema_version") > Schema::kVersion) Damaged(d.fileName, "meta schema version is newer");
+  d.stored.version = get("schema_version");
+  if (d.stored.version > Schema::kVersion || d.stored.version < Schema::kOldestVersion)
+    Damaged(d.fileName,
+            "meta schema version " + std::to_string(d.stored.version) + " is not one this library reads");
   const std::int64_t unit = get("unit_system");
   if (unit != d.unitSystem)
     throw ModelError("model file \"" + d.fileName + "\" uses unit system " + std::to_string(unit) +
@@ -55,11 +58,14 @@ void MetaTable::Read(Sql::Connection& db, ModelData& d) {
   d.counters.section = get("sections");
   d.counters.set = get("sets");
   d.counters.concept = get("concepts");
-  d.nodes.resize(get("nodes"));
-  d.elements.resize(get("elements"));
-  d.eccentricities.resize(get("eccentricities"));
-  d.transformations.resize(get("transformations"));
-  d.hinges.resize(get("hinges"), Hinge());
+  d.stored.nodes = get("nodes");
+  d.stored.eccentricities = get("eccentricities");
+  d.stored.transformations = get("transformations");
+  d.stored.hinges = get("hinges");
+  // Removed elements keep their ids, so the element count is the largest id
+  // handed out, not the rows present; each row read is checked against it,
+  // and the table holds rows only up to the largest id read.
+  d.elementIdsIssued = static_cast<std::size_t>(get("elements"));
 }
 
 // Every value is written on every flush: they are few, and the counters and
@@ -76,7 +82,7 @@ void MetaTable::Write(Sql::Connection& db, const ModelData& d) {
       {"sets", d.counters.set},
       {"concepts", d.counters.concept},
       {"nodes", static_cast<std::int64_t>(d.nodes.size())},
-      {"elements", static_cast<std::int64_t>(d.elements.size())},
+      {"elements", static_cast<std::int64_t>(d.elementIdsIssued)},
       {"eccentricities", static_cast<std::int64_t>(d.eccentricities.size())},
       {"transformations", static_cast<std::int64_t>(d.transformations.size())},
       {"hinges", static_cast<std::int64_t>(d.hinges.size())},

@@ -4,6 +4,7 @@
 
 #include "model_file_late_tables.hpp"
 #include "model_file_tables.hpp"
+#include "portable_bytes.hpp"
 #include "result_data.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel::ModelFile {
@@ -85,7 +86,7 @@ void ReadValues(Sql::Connection& db, ModelData& d, ResultData& results) {
     table->ids.push_back(static_cast<std::int32_t>(entity));
     const std::size_t at = table->values.size();
     table->values.resize(at + count);
-    std::memcpy(table->values.data() + at, first, count * sizeof(double));
+    PortableBytes::Decode(static_cast<const unsigned char*>(first), count, table->values.data() + at);
     table->offsets.push_back(static_cast<std::uint32_t>(table->values.size()));
   }
 }
@@ -95,7 +96,7 @@ void WriteAnalysisRow(Sql::Statement& put, long id, const AnalysisRecord& r) {
       .Bind(2, static_cast<std::int64_t>(r.kind))
       .Bind(3, static_cast<std::int64_t>(r.number))
       .Bind(4, r.name)
-      .BindBlob(5, &r.value, sizeof r.value)
+      .BindValues(5, &r.value, 1)
       .Bind(6, static_cast<std::int64_t>(r.fingerprint))
       .Bind(7, static_cast<std::int64_t>(r.stale ? 1 : 0));
   put.Run();
@@ -109,8 +110,7 @@ void WriteValues(Sql::Statement& put, long id, const AnalysisRecord& r) {
       put.Bind(1, static_cast<std::int64_t>(id))
           .Bind(2, static_cast<std::int64_t>(q))
           .Bind(3, static_cast<std::int64_t>(t.ids[i]))
-          .BindStaticBlob(4, t.values.data() + t.offsets[i],
-                          (t.offsets[i + 1] - t.offsets[i]) * sizeof(double));
+          .BindStaticValues(4, t.values.data() + t.offsets[i], t.offsets[i + 1] - t.offsets[i]);
       put.Run();
     }
   }

@@ -26,6 +26,7 @@
 
 #include "model_data.hpp"
 #include "sqlite_handle.hpp"
+#include "value_checks.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel::ModelFile {
 
@@ -147,6 +148,21 @@ std::vector<double> DoublesOf(const ModelData& d, const Sql::Statement& s, int c
 Hinge HingeOf(const ModelData& d, const Sql::Statement& s, int column, const char* what);
 // Checks that a row id of a dense table lies within its stored count.
 void CheckDenseId(const ModelData& d, const char* table, std::int64_t id, std::size_t count);
+// Throws "model file ... is damaged: <table> row <id>: <problem>".
+[[noreturn]] void DamagedRow(const ModelData& d, const char* table, std::int64_t id,
+                             const std::string& problem);
+// Checks that the next row of a dense table read in id order has id
+// `expected` (rows 1, 2, ... with none missing).
+void CheckNextDenseRow(const ModelData& d, const char* table, std::int64_t id, std::size_t expected);
+// Checks that a dense table holds as many rows as the meta table states.
+void CheckDenseCount(const ModelData& d, const char* table, std::size_t rows, std::int64_t stored);
+// A stored integer narrowed to a 32-bit id field, checked to lie in
+// [lowest, kMaxId] first.
+std::int32_t CheckedId(const ModelData& d, const char* table, std::int64_t row, const char* column,
+                       std::int64_t value, std::int64_t lowest);
+// How many rows of `rowBytes` bytes at least the file could hold: what a
+// reader reserves at most, whatever count the meta table states.
+std::size_t RowsThatFit(const ModelData& d, std::int64_t stored, std::size_t rowBytes);
 
 // ---- shared by the writers ------------------------------------------------------
 

@@ -3,6 +3,7 @@
 
 #include "model_data.hpp"
 #include "trace_format.hpp"
+#include "value_checks.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 
@@ -46,6 +47,7 @@ void XafNodePropertyManager::AddMass(long node, const Mass& mass) {
   Trace(model_, "NodeProperties.AddMass", node, mass);
   ModelData& d = DataOf(model_);
   d.CheckNode(node);
+  CheckMassValues(mass);
   auto& masses = RowFor(d, node).masses;
   masses.push_back(mass);
 }
@@ -87,6 +89,7 @@ void XafNodePropertyManager::SetBoundaryCondition(long node, const Hinge& fixati
   Trace(model_, "NodeProperties.SetBoundaryCondition", node, fixation);
   ModelData& d = DataOf(model_);
   d.CheckNode(node);
+  CheckFixityFactors("boundary condition", fixation);
   RowFor(d, node).boundaryCondition = fixation;
 }
 

@@ -7,15 +7,16 @@
 
 #include "model_data.hpp"
 #include "trace_format.hpp"
+#include "value_checks.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 
 namespace {
 
-// The id an add with `previousId` writes to: a new one for -1 (or any id of
-// 0 or below), otherwise the id given, which replaces its row or, when no
-// row has it (for instance after a delete), is taken again.
+// The id an add with `previousId` writes to: a new one for -1 or 0, otherwise the id given, which replaces
+// its row or, when no row has it (for instance after a delete), is taken again.
 long TargetId(const char* table, long counter, long previousId) {
+  CheckPreviousId(table, previousId);
   if (previousId > 0) {
     CheckStorableId(table, previousId);
     return previousId;
@@ -209,6 +210,7 @@ long XafEccentricityManager::AddEccentricity(const vec3d& eccentricity, long id)
   ModelData& d = DataOf(model_);
   if (!IsFinite(eccentricity))
     throw ModelError("eccentricity " + TraceFormat::Arg(eccentricity) + " is not finite");
+  CheckPreviousId("eccentricity", id);
   if (id > 0) {
     d.CheckEccentricity(id);
     d.dirtyEccentricities.insert(id);
@@ -257,6 +259,7 @@ long XafTransformationManager::AddTransformation(const vec3d& zAxis, long id) {
   Trace(model_, "Transformations.AddTransformation", zAxis, id);
   ModelData& d = DataOf(model_);
   TransformationRow row = TransformationFromZ(zAxis);
+  CheckPreviousId("transformation", id);
   if (id > 0) {
     d.CheckTransformation(id);
     d.dirtyTransformations.insert(id);
@@ -298,8 +301,7 @@ std::size_t XafTransformationManager::Count() const {
 long XafHingeManager::AddHinge(const Hinge& hinge) {
   Trace(model_, "Hinges.AddHinge", hinge);
   ModelData& d = DataOf(model_);
-  for (double f : hinge.Fixations())
-    if (!std::isfinite(f)) throw ModelError("hinge fixation " + TraceFormat::Arg(hinge) + " is not finite");
+  CheckFixityFactors("hinge", hinge);
   if (d.hinges.size() >= static_cast<std::size_t>(kMaxId)) throw ModelError("hinge table is full");
   d.hinges.push_back(hinge);
   return static_cast<long>(d.hinges.size());

@@ -15,6 +15,7 @@ Connection::Connection(const std::string& fileName, int flags) : fileName_(fileN
     throw ModelError("cannot open model file \"" + fileName + "\": " + message);
   }
   sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
 }
 
 Connection::~Connection() { sqlite3_close_v2(db_); }
@@ -25,13 +26,13 @@ void Connection::Exec(const std::string& sql) {
   if (rc != SQLITE_OK) {
     std::string message = error ? error : sqlite3_errstr(rc);
     sqlite3_free(error);
-    throw SqlError("model file \"" + fileName_ + "\": " + message);
+    throw SqlError("model file \"" + fileName_ + "\": " + message, sqlite3_extended_errcode(db_));
   }
 }
 
 void Connection::Check(int rc, const char* what) const {
   if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE) return;
-  throw SqlError("model file \"" + fileName_ + "\": " + what + ": " + sqlite3_errmsg(db_));
+  throw SqlError("model file \"" + fileName_ + "\": " + what + ": " + sqlite3_errmsg(db_), rc);
 }
 
 Statement::Statement(Connection& db, const char* sql) : db_(db), sql_(sql) {

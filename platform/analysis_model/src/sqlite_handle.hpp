@@ -11,18 +11,31 @@
 #include <vector>
 
 #include "analysis_model/xaf_model.hpp"
+#include "portable_bytes.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel::Sql {
 
 // A failure reported by SQLite.
 class SqlError : public ModelError {
  public:
-  using ModelError::ModelError;
+  SqlError(const std::string& what, int code) : ModelError(what), code_(code) {}
+  // SQLite's extended result code.
+  int Code() const noexcept { return code_; }
+  // The file was locked by another connection beyond the busy timeout.
+  bool Busy() const noexcept { return (code_ & 0xff) == SQLITE_BUSY || (code_ & 0xff) == SQLITE_LOCKED; }
+
+ private:
+  int code_;
 };
+
+// How long a connection waits for another connection's lock on the file
+// before giving up: a reader waits out a writer's commit, a writer the
+// readers that are reading.
+inline constexpr int kBusyTimeoutMs = 5000;
 
 class Connection {
  public:
-  // Opens `fileName` with the given SQLITE_OPEN_* flags.
+  // Opens `fileName` with the given SQLITE_OPEN_* flags and the busy timeout.
   Connection(const std::string& fileName, int flags);
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -55,9 +68,29 @@ class Statement {
   Statement& BindBlob(int index, const void* data, std::size_t size);
   // Binds bytes that stay valid and unchanged until the statement is reset.
   Statement& BindStaticBlob(int index, const void* data, std::size_t size);
+  // Binds numbers as a blob in the file's byte order (portable_bytes.hpp).
+  template <class T>
+  Statement& BindValues(int index, const T* values, std::size_t count) {
+    if constexpr (PortableBytes::kNativeIsLittleEndian) {
+      return BindBlob(index, values, count * sizeof(T));
+    } else {
+      std::vector<unsigned char> bytes(count * sizeof(T));
+      PortableBytes::Encode(values, count, bytes.data());
+      return BindBlob(index, bytes.data(), bytes.size());
+    }
+  }
   template <class T>
   Statement& BindVector(int index, const std::vector<T>& values) {
-    return BindBlob(index, values.data(), values.size() * sizeof(T));
+    return BindValues(index, values.data(), values.size());
+  }
+  // BindValues for numbers that stay valid and unchanged until the statement
+  // is reset: not copied where the machine's byte order is the file's.
+  template <class T>
+  Statement& BindStaticValues(int index, const T* values, std::size_t count) {
+    if constexpr (PortableBytes::kNativeIsLittleEndian)
+      return BindStaticBlob(index, values, count * sizeof(T));
+    else
+      return BindValues(index, values, count);
   }
 
   // Steps once; true while a row is available.
@@ -72,14 +105,14 @@ class Statement {
   double Real(int column) const;
   bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
   std::string Text(int column) const;
-  // A blob column as values of T (stored in the machine's byte order).
+  // A blob column as values of T, stored in the file's byte order.
   template <class T>
   std::vector<T> Vector(int column) const {
-    const int bytes = sqlite3_column_bytes(stmt_, column);
     const void* data = sqlite3_column_blob(stmt_, column);
+    const int bytes = sqlite3_column_bytes(stmt_, column);
     if (bytes % static_cast<int>(sizeof(T)) != 0) Corrupt("blob of unexpected size");
     std::vector<T> values(bytes / sizeof(T));
-    if (bytes > 0) std::memcpy(values.data(), data, bytes);
+    PortableBytes::Decode(static_cast<const unsigned char*>(data), values.size(), values.data());
     return values;
   }
   [[noreturn]] void Corrupt(const std::string& what) const;

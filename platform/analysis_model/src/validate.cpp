@@ -1,5 +1,7 @@
 // XafModel::Validate: the cross-references and invariants of every table.
 #include <sstream>
+#include <unordered_map>
+#include <vector>
 
 #include "model_data.hpp"
 #include "result_data.hpp"
@@ -101,7 +103,36 @@ class Checker {
       }
     }
     if (count != d_.elementCount) Fail("element count ", d_.elementCount, " but ", count, " elements exist");
+    if (d_.elements.size() > d_.elementIdsIssued)
+      Fail("element ", d_.elements.size(), " is above the id counter ", d_.elementIdsIssued);
     if (marked != d_.dirtyElements.size()) Fail("element change marks do not match the change list");
+  }
+
+  // Parent chains end. Each concept is walked up only until a concept whose
+  // chain is already known to end, so the whole check is linear in the
+  // number of concepts however deep the chains are.
+  void CheckConceptChains() {
+    enum : char { kUnseen, kOnPath, kEnds };
+    std::unordered_map<long, char> state;
+    state.reserve(d_.concepts.size());
+    std::vector<long> path;
+    for (const auto& entry : d_.concepts) {
+      path.clear();
+      for (long p = entry.first; p > 0;) {
+        auto it = d_.concepts.find(p);
+        if (it == d_.concepts.end()) break;  // reported as a missing parent
+        char& s = state[p];
+        if (s == kEnds) break;
+        if (s == kOnPath) {
+          Fail("concept ", p, " is its own ancestor");
+          return;
+        }
+        s = kOnPath;
+        path.push_back(p);
+        p = it->second.parent;
+      }
+      for (long p : path) state[p] = kEnds;
+    }
   }
 
   void CheckTables() {
@@ -110,14 +141,8 @@ class Checker {
       if (c.parent != -1 && d_.concepts.count(c.parent) == 0)
         Fail("concept ", id, " refers to missing parent ", c.parent);
       if (id > d_.counters.concept) Fail("concept ", id, " is above the id counter");
-      // Parent chains end: a chain longer than the table has a cycle.
-      std::size_t steps = 0;
-      for (long p = c.parent; p > 0 && steps <= d_.concepts.size(); ++steps) {
-        auto it = d_.concepts.find(p);
-        p = it == d_.concepts.end() ? -1 : it->second.parent;
-      }
-      if (steps > d_.concepts.size()) Fail("concept ", id, " is its own ancestor");
     }
+    CheckConceptChains();
     for (const auto& [id, m] : d_.materials) {
       if (!m.material) Fail("material ", id, " has no definition");
       if (id > d_.counters.material) Fail("material ", id, " is above the id counter");

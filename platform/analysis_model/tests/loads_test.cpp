@@ -25,15 +25,16 @@ class LoadsTest : public XafModelTest {
 
 TEST_F(LoadsTest, LoadsKeepTheirOrderKindTargetAndRecord) {
   auto& l = model->Loads();
+  const long shell = model->Elements().AddElement(qlElementType::Shell3(), {1, 2, AddNode(0, 1, 0)});
   l.AddLineLoad(3, 2, LineLoad(vec3d(0, 0, -1), vec3d(0, 0, -2)));
   l.AddPointLoad(3, 4, PointLoad(pos3d(3, 0, 0), vec3d(0, 0, -10), vec3d(0, 1, 0)));
-  l.AddSurfaceLoad(3, 1, SurfaceLoad(2.5));
+  l.AddSurfaceLoad(3, shell, SurfaceLoad(2.5));
   InitialStrainLoad strain(1e-4);
   l.AddElementInitialStrain(3, 3, strain);
   l.AddNodeAccelerationLoad(3, 2, PointLoad(pos3d(1, 0, 0), vec3d(0, 9.81, 0), vec3d()));
   EXPECT_EQ(KindsAndTargets(3), (std::vector<std::pair<LoadKind, long>>{{LoadKind::Line, 2},
                                                                         {LoadKind::Point, 4},
-                                                                        {LoadKind::Surface, 1},
+                                                                        {LoadKind::Surface, shell},
                                                                         {LoadKind::InitialStrain, 3},
                                                                         {LoadKind::NodeAcceleration, 2}}));
   const auto loads = l.GetLoads(3);

@@ -89,9 +89,10 @@ TEST_F(PropertyTablesTest, PreviousIdReplacesInPlaceAndReusesDeletedIds) {
     EXPECT_EQ(t.add(*model, "a2", a), a);
     EXPECT_EQ(t.name(*model, a), "a2");
     EXPECT_EQ(t.name(*model, b), "b");
-    // 0 asks for a new id, like -1.
+    // 0 asks for a new id, like -1; ids below -1 are refused.
     const long c = t.add(*model, "c", 0);
     EXPECT_EQ(c, b + 1);
+    EXPECT_THROW(t.add(*model, "minus five", -5), ModelError);
     if (t.remove) {
       t.remove(*model, a);
       EXPECT_EQ(t.name(*model, a), "");

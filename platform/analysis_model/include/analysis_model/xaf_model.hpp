@@ -10,7 +10,17 @@
 // structure concepts are added with a previous id: -1 (or 0) asks for a new
 // id; an id in use is replaced in place and returned again; a positive id not
 // in use (for instance one handed out and since deleted) is taken as given.
-// Every id the model does not hold throws ModelError naming the table and id.
+// Eccentricities and transformations take an id the same way, except that a
+// positive id must be in use. Every add refuses a previous id below -1 (an id
+// of -5 throws ModelError, it never means "new"), and every id the model
+// does not hold throws ModelError naming the table and id.
+//
+// Values: positions, eccentricities, transformation axes, hinge and
+// boundary-condition fixities, masses, load values and gravity are checked
+// when handed in, and refused values throw ModelError leaving the model as
+// it was: coordinates, vectors, loads and gravity must be finite, masses
+// finite and not negative, fixity factors within [0, 1]. Plate thicknesses
+// are stored as given.
 // In element references 0 means none and -1 (where allowed) "not written
 // yet"; per-element eccentricity, transformation and fixation ids of -1 mean
 // one id per node. Deleting a material or section that elements use keeps
@@ -210,7 +220,8 @@ class XafNodePropertyManager {
  public:
   void SetName(long node, const std::string& name);
   std::string GetName(long node) const;
-  // Adds a lumped mass; masses on one node accumulate.
+  // Adds a lumped mass; masses on one node accumulate. Throws ModelError for
+  // a negative or non-finite mass or inertia.
   void AddMass(long node, const Mass& mass);
   // Removes every mass of the node.
   void RemoveMasses(long node);
@@ -220,7 +231,8 @@ class XafNodePropertyManager {
   // Gives the node a transformation (0 or below: none).
   void SetTransnod(long node, long transformation);
   // Fixes degrees of freedom of a node (a support): one factor per degree of
-  // freedom ux, uy, uz, rx, ry, rz in global axes, 1 fixed, 0 free.
+  // freedom ux, uy, uz, rx, ry, rz in global axes, 1 fixed, 0 free, values
+  // between partial fixity; factors outside [0, 1] or NaN throw ModelError.
   void SetBoundaryCondition(long node, const Hinge& fixation);
   boost::optional<Hinge> GetBoundaryCondition(long node) const;
   void RemoveBoundaryCondition(long node);
@@ -264,7 +276,8 @@ class XafElementManager {
 
 class XafEccentricityManager {
  public:
-  // id -1 adds a new record; an existing id replaces its vector.
+  // id -1 (or 0) adds a new record; an existing id replaces its vector; ids
+  // below -1 or not in use throw. Throws ModelError for a non-finite vector.
   long AddEccentricity(const vec3d& eccentricity, long id);
   boost::shared_ptr<XafEccentricity> GetEccentricity(long id) const;
   std::size_t Count() const;
@@ -277,10 +290,10 @@ class XafEccentricityManager {
 
 class XafTransformationManager {
  public:
-  // Adds a transformation given by its local z axis (id -1: new; existing
-  // id: replaced). The local x axis is completed as the global X axis made
-  // perpendicular to z, or the global Y axis when z is parallel to X.
-  // Throws ModelError for a zero or non-finite vector.
+  // Adds a transformation given by its local z axis (id -1 or 0: new;
+  // existing id: replaced; ids below -1 or not in use throw). The local x axis is completed as the global X
+  // axis made perpendicular to z, or the global Y axis when z is parallel to X. Throws ModelError for a zero
+  // or non-finite vector.
   long AddTransformation(const vec3d& zAxis, long id);
   // Adds a transformation given by a whole local system (vector: its z axis).
   long AddTransformation(const locsys3d& system);
@@ -295,6 +308,7 @@ class XafTransformationManager {
 
 class XafHingeManager {
  public:
+  // Adds an element-end hinge; its factors must lie in [0, 1] (NaN throws).
   long AddHinge(const Hinge& hinge);
   boost::shared_ptr<XafHinge> GetHinge(long id) const;
 
@@ -316,8 +330,11 @@ struct LoadEntry {
 
 // Loads by load case. Load case ids are the host's (0 or above; others
 // throw); a load case exists while it has a name, a gravity load or any load.
-// Records are copied when added. Load records of classes other than the four
-// of records.hpp can be added but not stored: Flush throws for them.
+// Records are copied when added. Every value of a record (positions, forces,
+// moments, pressures, strains) and of gravity must be finite; a line load
+// goes on no surface element and a surface load on no line element: other
+// calls throw ModelError and add nothing. Load records of classes other than
+// the four of records.hpp can be added but not stored: Flush throws for them.
 class XafLoadManager {
  public:
   void AddPointLoad(long loadCase, long node, const PointLoad& load);
@@ -454,6 +471,15 @@ class XafModel {
   //          created by the first Flush); when false a missing file throws.
   // A file that is not a model file, is damaged, or has a newer schema
   // version throws ModelError and is left untouched.
+  //
+  // One writer per file: a read-write model claims its file for its whole
+  // life (an exclusive flock on "<fileName>-lock", which the kernel drops
+  // when the process ends, even by a crash). A second read-write open, in
+  // this process or another, throws ModelError "... is in use by another
+  // writer (process N)". Read-only models take no claim; they read the last
+  // completed flush, waiting up to 5 s for a writer's commit to end (then
+  // "in use"). A read-only open never rolls back an interrupted flush: it
+  // throws, asking for one read-write open to recover the file.
   XafModel(const std::string& fileName, long accessMode, long unitSystem, bool create);
   XafModel(const XafModel&) = delete;
   XafModel& operator=(const XafModel&) = delete;
@@ -478,8 +504,19 @@ class XafModel {
   // the first flush of a new model creates the file. A flush that fails
   // leaves the file as the last completed flush wrote it and keeps the
   // changes in memory for the next flush. Throws ModelError when read-only.
+  // Before writing, Flush checks that the file is still the one this model
+  // last read or wrote; one deleted, replaced, truncated or changed by
+  // another program since throws ModelError, writing nothing and keeping
+  // every change (SaveAs then stores the model).
   // Reports its progress as the step "flush", one unit per table written.
   void Flush();
+  // Writes the whole model into the file `fileName` (a file of that name is
+  // replaced only once the new one is complete), claims it and continues
+  // there: later flushes write to it, and the previous file is released
+  // unchanged. Saving under the model's own name rewrites its file whole.
+  // Throws ModelError when read-only or when another writer holds
+  // `fileName`; on failure the model stays on its previous file.
+  void SaveAs(const std::string& fileName);
   XafArchive& GetArchive();
 
   const std::string& GetFileName() const noexcept;

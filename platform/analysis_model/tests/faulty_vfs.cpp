@@ -1,0 +1,111 @@
+// The fault-injecting VFS shim: a file of the shim is the real VFS's file
+// placed right behind it.
+#include "faulty_vfs.hpp"
+
+namespace Kestrum::Quilm::AnalysisModel::Testing {
+
+namespace {
+
+FaultyVfs* g_faults = nullptr;
+sqlite3_vfs* g_real = nullptr;
+
+struct ShimFile {
+  sqlite3_file base;
+  sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
+};
+
+sqlite3_file* Real(sqlite3_file* f) { return reinterpret_cast<ShimFile*>(f)->real(); }
+
+int Close(sqlite3_file* f) { return Real(f)->pMethods->xClose(Real(f)); }
+int Read(sqlite3_file* f, void* p, int n, sqlite3_int64 at) {
+  if (g_faults->ShouldFail(FaultyVfs::kRead)) return SQLITE_IOERR_READ;
+  return Real(f)->pMethods->xRead(Real(f), p, n, at);
+}
+int Write(sqlite3_file* f, const void* p, int n, sqlite3_int64 at) {
+  if (g_faults->ShouldFail(FaultyVfs::kWrite)) return SQLITE_IOERR_WRITE;
+  return Real(f)->pMethods->xWrite(Real(f), p, n, at);
+}
+int Truncate(sqlite3_file* f, sqlite3_int64 size) { return Real(f)->pMethods->xTruncate(Real(f), size); }
+int Sync(sqlite3_file* f, int flags) {
+  if (g_faults->ShouldFail(FaultyVfs::kSync)) return SQLITE_IOERR_FSYNC;
+  return Real(f)->pMethods->xSync(Real(f), flags);
+}
+int FileSize(sqlite3_file* f, sqlite3_int64* size) { return Real(f)->pMethods->xFileSize(Real(f), size); }
+int Lock(sqlite3_file* f, int level) {
+  if (g_faults->ShouldFail(FaultyVfs::kLock)) return SQLITE_IOERR_LOCK;
+  return Real(f)->pMethods->xLock(Real(f), level);
+}
+int Unlock(sqlite3_file* f, int level) { return Real(f)->pMethods->xUnlock(Real(f), level); }
+int CheckReservedLock(sqlite3_file* f, int* out) {
+  return Real(f)->pMethods->xCheckReservedLock(Real(f), out);
+}
+int FileControl(sqlite3_file* f, int op, void* arg) {
+  return Real(f)->pMethods->xFileControl(Real(f), op, arg);
+}
+int SectorSize(sqlite3_file* f) { return Real(f)->pMethods->xSectorSize(Real(f)); }
+int DeviceCharacteristics(sqlite3_file* f) { return Real(f)->pMethods->xDeviceCharacteristics(Real(f)); }
+
+// Version 1: no shared memory or memory mapping, which the model's
+// rollback-journal files do not need.
+const sqlite3_io_methods kMethods = {1,
+                                     Close,
+                                     Read,
+                                     Write,
+                                     Truncate,
+                                     Sync,
+                                     FileSize,
+                                     Lock,
+                                     Unlock,
+                                     CheckReservedLock,
+                                     FileControl,
+                                     SectorSize,
+                                     DeviceCharacteristics,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr};
+
+int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
+  auto* shim = reinterpret_cast<ShimFile*>(f);
+  shim->base.pMethods = nullptr;
+  const int rc = g_real->xOpen(g_real, name, shim->real(), flags, outFlags);
+  if (shim->real()->pMethods) shim->base.pMethods = &kMethods;
+  return rc;
+}
+
+}  // namespace
+
+FaultyVfs::FaultyVfs() {
+  g_real = sqlite3_vfs_find(nullptr);
+  vfs_ = *g_real;
+  vfs_.zName = "quilm-faulty";
+  vfs_.szOsFile = static_cast<int>(sizeof(ShimFile)) + g_real->szOsFile;
+  vfs_.xOpen = Open;
+  vfs_.pNext = nullptr;
+  g_faults = this;
+  sqlite3_vfs_register(&vfs_, 1);
+}
+
+FaultyVfs::~FaultyVfs() {
+  sqlite3_vfs_unregister(&vfs_);
+  sqlite3_vfs_register(g_real, 1);
+  g_faults = nullptr;
+}
+
+void FaultyVfs::Arm(Operation op, long n) {
+  op_ = op;
+  countdown_ = n;
+  armed_ = true;
+  fired_ = false;
+}
+
+bool FaultyVfs::ShouldFail(Operation op) {
+  if (!armed_ || op != op_ || --countdown_ > 0) return false;
+  armed_ = false;
+  fired_ = true;
+  return true;
+}
+
+}  // namespace Kestrum::Quilm::AnalysisModel::Testing

@@ -1,0 +1,99 @@
+// Flushes on failing storage: each write, sync, lock or read of a flush
+// fails in turn. The file must then hold the old or the new state, the
+// model in memory must be unchanged and the next flush must succeed.
+#include <gtest/gtest.h>
+
+#include "analysis_model/xaf_model.hpp"
+#include "faulty_vfs.hpp"
+#include "model_fixture.hpp"
+#include "model_snapshot.hpp"
+
+namespace Kestrum::Quilm::AnalysisModel {
+namespace {
+
+using namespace Testing;
+
+class StorageFaultTest : public XafModelTest {
+ protected:
+  // A fresh model with 30 beams, flushed when `flushed`, then changed.
+  void Prepare(bool flushed) {
+    model.reset();
+    RemoveModelFiles(path);
+    model = std::make_unique<XafModel>(path, 1, 1, true);
+    AddBeamChain(30);
+    model->Sections().AddSection(qlSection::Rectangle(0.2, 0.1), "A", -1);
+    if (flushed) {
+      model->Flush();
+      oldState = Snapshot(*model);
+    }
+    for (long e = 1; e <= 30; e += 3) model->Elements().GetElement(e)->SetSection(1);
+    model->Elements().RemoveElement(30, true);
+    model->NodeProperties().SetName(2, "changed");
+    newState = Snapshot(*model);
+  }
+
+  std::map<std::string, std::string> oldState, newState;
+};
+
+TEST_F(StorageFaultTest, AFlushFailingAtAnyStorageCallLosesNothing) {
+  const struct {
+    FaultyVfs::Operation op;
+    const char* name;
+  } operations[] = {{FaultyVfs::kWrite, "write"},
+                    {FaultyVfs::kSync, "sync"},
+                    {FaultyVfs::kLock, "lock"},
+                    {FaultyVfs::kRead, "read"}};
+  FaultyVfs vfs;
+  for (const auto& operation : operations) {
+    for (bool incremental : {false, true}) {
+      int failures = 0;
+      for (long n = 1; n < 500; ++n) {
+        SCOPED_TRACE(std::string(operation.name) + " " + std::to_string(n) +
+                     (incremental ? ", incremental flush" : ", first flush"));
+        Prepare(incremental);
+        vfs.Arm(operation.op, n);
+        bool failed = false;
+        try {
+          model->Flush();
+        } catch (const ModelError&) {
+          failed = true;
+        }
+        vfs.Disarm();
+        if (!vfs.Fired()) break;  // the flush needs fewer calls than n
+        if (failed) {
+          ++failures;
+          ASSERT_EQ(model->Validate(), "");
+          ASSERT_EQ(Snapshot(*model), newState) << "the failed flush changed the model";
+        }
+        // The next flush succeeds and stores the whole new state.
+        try {
+          model->Flush();
+        } catch (const std::exception& e) {
+          FAIL() << "the next flush failed: " << e.what();
+        }
+        model.reset();
+        XafModel reopened(path, 0, 1, false);
+        ASSERT_EQ(Snapshot(reopened), newState);
+      }
+      EXPECT_GT(failures, 0) << operation.name;
+    }
+  }
+  // What a failed flush leaves when the model is dropped instead: the old
+  // state or the new one, restored by the next read-write open.
+  for (long n = 1; n < 40; ++n) {
+    SCOPED_TRACE("dropped after write " + std::to_string(n));
+    Prepare(true);
+    vfs.Arm(FaultyVfs::kWrite, n);
+    try {
+      model->Flush();
+    } catch (const ModelError&) {
+    }
+    vfs.Disarm();
+    Reopen();
+    const auto state = Snapshot(*model);
+    ASSERT_TRUE(state == oldState || state == newState);
+  }
+}
+
+}  // namespace
+}  // namespace Kestrum::Quilm::AnalysisModel
