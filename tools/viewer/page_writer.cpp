@@ -226,7 +226,8 @@ void WriteMeta(std::ostream& out, const ModelArrays& a, const std::vector<Analys
   out << "],\"analyses\":[";
   for (std::size_t i = 0; i < analyses.size(); ++i) {
     const AnalysisFields& r = analyses[i];
-    out << (i ? "," : "") << "{\"name\":" << Json(r.name) << ",\"kind\":" << Json(r.kind) << ",\"fields\":[";
+    out << (i ? "," : "") << "{\"name\":" << Json(r.name) << ",\"kind\":" << Json(r.kind)
+        << ",\"number\":" << r.number << ",\"stale\":" << (r.stale ? "true" : "false") << ",\"fields\":[";
     const std::size_t n = r.pointData.size() + r.cellData.size();
     for (std::size_t f = 0; f < n; ++f) {
       const bool onPoints = f < r.pointData.size();

@@ -4,9 +4,9 @@
 //
 // Field layouts, as quilm-view writes them (values per point or per cell):
 //   displacement   ux uy uz (m)            rotation  rx ry rz (rad)
-//   reaction       Fx Fy Fz Mx My Mz (N, N m; zero at unsupported nodes)
-//   section force  N Vy Vz T My Mz at the first end, then at the last end
-//   von Mises      top, middle, bottom of a shell at its centre (Pa)
+//   reaction       Fx Fy Fz Mx My Mz (N, N m) at supported nodes
+//   section_force  N Vy Vz T My Mz at the first end, then at the last end
+//   von_mises      top, middle, bottom of a shell at its centre (Pa)
 // A field's `units` names one unit, or one per component separated by spaces.
 // Values that do not apply (section forces of a shell, stresses of a beam)
 // are NaN: such cells are drawn grey and their records leave the field out.
@@ -15,8 +15,8 @@ const kLayouts = {
   displacement: { labels: ['ux', 'uy', 'uz'], magnitude: '|u|' },
   rotation: { labels: ['rx', 'ry', 'rz'], magnitude: '|r|' },
   reaction: { labels: ['Fx', 'Fy', 'Fz', 'Mx', 'My', 'Mz'] },
-  'section force': { labels: ['N', 'Vy', 'Vz', 'T', 'My', 'Mz'], ends: 2 },
-  'von Mises': { labels: ['top', 'middle', 'bottom'], largest: 'largest' },
+  section_force: { labels: ['N', 'Vy', 'Vz', 'T', 'My', 'Mz'], ends: 2 },
+  von_mises: { labels: ['top', 'middle', 'bottom'], largest: 'largest' },
 };
 
 const f = (x) => Number(Number(x).toPrecision(4));
@@ -41,7 +41,8 @@ export function readAnalyses(model) {
     kind: analysis.kind,
     fields: analysis.fields.map((field) => {
       const n = components.get(field.array) || 1;
-      return { ...field, values: arrays[field.array], components: n, layout: layoutOf(field, n) };
+      const title = field.name === 'von_mises' ? 'von Mises' : field.name.replace(/_/g, ' ');
+      return { ...field, title, values: arrays[field.array], components: n, layout: layoutOf(field, n) };
     }),
   }));
 }
@@ -57,9 +58,10 @@ export function quantitiesOf(analysis) {
   const out = [];
   analysis.fields.forEach((field, i) => {
     const { labels, magnitude, largest } = field.layout;
-    if (magnitude) out.push({ key: `${i}:m`, label: `${field.name} ${magnitude}`, units: unitOf(field, 0) });
-    if (largest) out.push({ key: `${i}:l`, label: `${field.name} ${largest}`, units: unitOf(field, 0) });
-    labels.forEach((label, k) => out.push({ key: `${i}:${k}`, label: `${field.name} ${label}`, units: unitOf(field, k) }));
+    const add = (key, label, units) => out.push({ key: `${i}:${key}`, label: `${field.title} ${label}`, name: field.name, units });
+    if (magnitude) add('m', magnitude, unitOf(field, 0));
+    if (largest) add('l', largest, unitOf(field, 0));
+    labels.forEach((label, k) => add(k, label, unitOf(field, k)));
   });
   return out;
 }
@@ -103,8 +105,8 @@ function fieldLines(field, index) {
   const { labels, ends } = field.layout;
   const v = field.values, n = field.components, per = n / (ends || 1);
   const part = (from) => labels.map((label, k) => `${label} ${f(v[index * n + from + k])} ${unitOf(field, k)}`.trim()).join(', ');
-  if (!ends) return [`    ${field.name}: ${part(0)}`];
-  return Array.from({ length: ends }, (_, e) => `    ${field.name} ${e === 0 ? 'first end' : 'last end'}: ${part(e * per)}`);
+  if (!ends) return [`    ${field.title}: ${part(0)}`];
+  return Array.from({ length: ends }, (_, e) => `    ${field.title} ${e === 0 ? 'first end' : 'last end'}: ${part(e * per)}`);
 }
 
 // Result lines of a picked node or element in an analysis.

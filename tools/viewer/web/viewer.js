@@ -296,11 +296,11 @@ function start() {
   const shown = hash.has('analysis') ? Number(hash.get('analysis')) : meta.analysis;
   setAnalysis(Number.isInteger(shown) ? shown : -1, hash.has('scale') ? Number(hash.get('scale')) : meta.scale);
   // A colour is a property, a result quantity's key, or a result field's
-  // name (its first quantity: "displacement" colours by |u|).
+  // name (its first quantity: "displacement" colours by |u|, "section_force" by N).
   const resolve = (c) => {
     if (!c) return null;
     if (kTitles[c] || resultQuantity(c)) return c;
-    const q = analysis && quantitiesOf(analysis).find((x) => x.label.startsWith(`${c} `));
+    const q = analysis && quantitiesOf(analysis).find((x) => x.name === c);
     return q ? `result:${q.key}` : null;
   };
   setColour(resolve(hash.get('colour')) || resolve(meta.colour) || 'section');
