@@ -3,6 +3,7 @@
 
 #include "model_data.hpp"
 #include "model_file.hpp"
+#include "result_data.hpp"
 #include "trace_format.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
@@ -35,6 +36,9 @@ XafModel::XafModel(const std::string& fileName, long accessMode, long unitSystem
   data_->ClearChanges();
   const std::string problem = Validate();
   if (!problem.empty()) throw ModelError("model file \"" + fileName + "\" is damaged: " + problem);
+  // A model changed by a writer that keeps no results (an older library)
+  // still has results that no longer fit it.
+  SettleStaleResults(*data_);
 }
 
 XafModel::~XafModel() = default;
@@ -42,6 +46,7 @@ XafModel::~XafModel() = default;
 void XafModel::Flush() {
   Trace(*this, "Model.Flush");
   if (data_->readOnly) throw ModelError("model file \"" + data_->fileName + "\" is open read-only");
+  SettleStaleResults(*data_);
   ModelFile::Write(*data_);
   data_->ClearChanges();
 }

@@ -1,6 +1,8 @@
 // Row access, id checks and change marks of the in-memory tables.
 #include "model_data.hpp"
 
+#include "result_data.hpp"
+
 namespace Kestrum::Quilm::AnalysisModel {
 
 void ThrowMissing(const char* table, long id) {
@@ -70,6 +72,7 @@ void ModelData::ClearChanges() {
     s->clear();
   countersDirty = false;
   archiveModeDirty = false;
+  if (results) results->ClearChanges();
 }
 
 }  // namespace Kestrum::Quilm::AnalysisModel

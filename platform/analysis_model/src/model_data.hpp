@@ -101,6 +101,8 @@ struct IdCounters {
 
 // The connection to the model file; defined with the file code.
 struct FileConnection;
+// The stored analysis results; defined in result_data.hpp.
+struct ResultData;
 
 // Makes room for one more entry, growing the capacity geometrically, so that
 // a push_back after it cannot throw (the tables stay alike when a later step
@@ -147,6 +149,7 @@ struct ModelData {
   std::vector<Hinge> hinges;                       // id i at index i - 1
   std::map<long, LoadCaseRow> loadCases;
   IdCounters counters;
+  std::shared_ptr<ResultData> results;  // null until results are stored or read
 
   // ---- the open file (created by the first flush of a new model)
   std::shared_ptr<FileConnection> file;

@@ -14,8 +14,10 @@
 #include <cstring>
 #include <fstream>
 
+#include "model_file_results.hpp"
 #include "model_file_tables.hpp"
 #include "model_schema.hpp"
+#include "result_data.hpp"
 #include "sqlite_handle.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
@@ -86,6 +88,7 @@ void ReadTables(Sql::Connection& db, ModelData& d) {
   NodePropertiesTable::Read(db, d);
   LoadCasesTable::Read(db, d);
   LoadsTable::Read(db, d);
+  ResultTables::Read(db, d);
 }
 
 }  // namespace
@@ -149,6 +152,7 @@ void MarkEverythingChanged(ModelData& d) {
   for (const auto& entry : d.sets) d.dirtySets.insert(entry.first);
   for (const auto& entry : d.nodeProperties) d.dirtyNodeProperties.insert(entry.first);
   for (const auto& entry : d.loadCases) d.dirtyLoadCases.insert(entry.first);
+  if (d.results) d.results->MarkEverythingChanged();
 }
 
 void SetSynchronous(Sql::Connection& db, const ModelData& d) {
@@ -183,6 +187,7 @@ void WriteTables(Sql::Connection& db, const ModelData& d) {
   SetsTable::Write(db, d);
   NodePropertiesTable::Write(db, d);
   LoadCasesTable::Write(db, d);
+  ResultTables::Write(db, d);
 }
 
 // Writes what changed in one transaction on an open connection.

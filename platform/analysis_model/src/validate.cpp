@@ -2,6 +2,7 @@
 #include <sstream>
 
 #include "model_data.hpp"
+#include "result_data.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 
@@ -16,6 +17,7 @@ class Checker {
     CheckElements();
     CheckTables();
     CheckLoads();
+    if (d_.results) Fail(ValidateResults(*d_.results));
     return problem_;
   }
 

@@ -28,6 +28,7 @@
 
 #include "analysis_model/connectivity.hpp"
 #include "analysis_model/records.hpp"
+#include "analysis_model/results.hpp"
 #include "analysis_model/trace.hpp"
 #include "definitions/definitions.hpp"
 #include "mirror/utility/compressed_set.hpp"
@@ -455,6 +456,8 @@ class XafModel {
   XafLoadManager& Loads() noexcept { return loads_; }
   XafNodeManager& Nodes() noexcept { return nodes_; }
   XafConnectivityManager& GetConnectivityManager() noexcept { return connectivity_; }
+  // Stored analysis results (results.hpp).
+  XafResultManager& Results() noexcept { return results_; }
 
   // Writes what changed since the last flush to the file, in one transaction;
   // the first flush of a new model creates the file. A flush that fails
@@ -495,6 +498,7 @@ class XafModel {
   XafNodeManager nodes_{*this};
   XafConnectivityManager connectivity_{*this};
   XafArchive archive_{*this};
+  XafResultManager results_{*this};
 };
 
 }  // namespace Kestrum::Quilm::AnalysisModel
