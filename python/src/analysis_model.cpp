@@ -230,6 +230,7 @@ void BindAnalysisModel(py::module_& m) {
   BindRecordsOfManagers(m);
   BindPropertyManagers(m);
   BindMeshManagers(m);
+  BindResults(m);
 
   py::class_<XafModel, boost::shared_ptr<XafModel>>(
       m, "XafModel",
@@ -252,6 +253,7 @@ void BindAnalysisModel(py::module_& m) {
       .def("Nodes", &XafModel::Nodes, kInternal)
       .def("GetConnectivityManager", &XafModel::GetConnectivityManager, kInternal)
       .def("GetArchive", &XafModel::GetArchive, kInternal)
+      .def("Results", &XafModel::Results, kInternal, "The analysis results stored with the model.")
       .def("Flush", &XafModel::Flush,
            "Writes what changed since the last flush in one transaction; raises ModelError when read-only.")
       .def("GetFileName", &XafModel::GetFileName)

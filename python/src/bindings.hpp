@@ -12,6 +12,7 @@ void BindErrors(py::module_& m);
 void BindGeometry(py::module_& m);
 void BindDefinitions(py::module_& m);
 void BindRecords(py::module_& m);
+void BindResults(py::module_& m);
 void BindAnalysisModel(py::module_& m);
 void BindTables(py::module_& m);
 void BindTrace(py::module_& m);

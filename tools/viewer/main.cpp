@@ -2,13 +2,18 @@
 //
 //   quilm-view MODEL --vtu OUT.vtu        VTK unstructured grid for ParaView or meshio
 //   quilm-view MODEL -o OUT.html          a self-contained viewer page
-//   quilm-view MODEL --png OUT.png [--view iso] [--colour section]
+//   quilm-view MODEL --png OUT.png [--view iso] [--colour section] [--deformed CASE [--scale S]]
+//
+// Stored results go with every output: the VTU writer adds one grid per
+// analysis and a .pvd collection over them, the page offers them in its
+// menus, and --deformed shows one analysis' deformed shape from the start.
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "analysis_fields.hpp"
 #include "model_arrays.hpp"
 #include "output_file.hpp"
 #include "page_writer.hpp"
@@ -25,25 +30,72 @@ struct Options {
   std::string model, vtu, html, png;
   quilm_view::PageSettings page;
   std::string size = "1280x800";
+  std::string deformed;
 };
+
+// "frame.vtu" -> "frame.3.vtu" for the third analysis, "frame.pvd" for the collection.
+std::string Beside(const std::string& vtu, const std::string& suffix) {
+  const std::size_t slash = vtu.find_last_of('/');
+  const std::size_t dot = vtu.find_last_of('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExtension ? vtu.substr(0, dot) : vtu) + suffix;
+}
+
+std::string FileName(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void WriteVtuFiles(const quilm_view::ModelArrays& arrays, const std::vector<quilm_view::AnalysisFields>& analyses,
+                   const std::string& vtu, const std::string& model) {
+  if (!analyses.empty()) {
+    quilm_tools::CheckOutputPath(Beside(vtu, ".pvd"), model);
+    for (std::size_t i = 0; i < analyses.size(); ++i)
+      quilm_tools::CheckOutputPath(Beside(vtu, "." + std::to_string(i + 1) + ".vtu"), model);
+  }
+  {
+    quilm_tools::OutputFile file(vtu);
+    quilm_view::WriteVtu(arrays, nullptr, file.Stream());
+    file.Commit();
+  }
+  if (analyses.empty()) return;
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < analyses.size(); ++i) {
+    const std::string path = Beside(vtu, "." + std::to_string(i + 1) + ".vtu");
+    quilm_tools::OutputFile file(path);
+    quilm_view::WriteVtu(arrays, &analyses[i], file.Stream());
+    file.Commit();
+    names.push_back(FileName(path));
+  }
+  quilm_tools::OutputFile file(Beside(vtu, ".pvd"));
+  quilm_view::WritePvd(names, analyses, file.Stream());
+  file.Commit();
+}
 
 int Run(const Options& o) {
   for (const std::string* target : {&o.vtu, &o.html, &o.png})
     if (!target->empty()) quilm_tools::CheckOutputPath(*target, o.model);
   auto model = std::make_unique<quilm_view::am::XafModel>(o.model, 0, 1, false);
   const quilm_view::ModelArrays arrays = quilm_view::GatherModel(*model);
+  const quilm_view::StoredResults results = quilm_view::GatherResults(*model, arrays);
   model.reset();
-  if (!o.vtu.empty()) {
-    quilm_tools::OutputFile file(o.vtu);
-    quilm_view::WriteVtu(arrays, nullptr, file.Stream());
-    file.Commit();
+  quilm_view::PageSettings page = o.page;
+  if (!o.deformed.empty()) {
+    if (results.analyses.empty()) throw std::runtime_error(o.model + " holds no stored results (solve it with quilm-export --solve)");
+    page.analysis = quilm_view::FindAnalysis(results.analyses, o.deformed);
+    if (page.analysis < 0) {
+      std::string known;
+      for (const auto& a : results.analyses) known += (known.empty() ? "" : ", ") + a.kind + " " + std::to_string(a.number);
+      throw std::runtime_error("no stored analysis \"" + o.deformed + "\" (stored: " + known + ")");
+    }
   }
+  if (!o.vtu.empty()) WriteVtuFiles(arrays, results.analyses, o.vtu, o.model);
   if (!o.html.empty()) {
     quilm_tools::OutputFile file(o.html);
-    quilm_view::WritePage(arrays, {}, o.page, file.Stream());
+    quilm_view::WritePage(arrays, results.analyses, page, file.Stream());
     file.Commit();
   }
-  if (!o.png.empty()) quilm_view::RenderPng(arrays, o.page, o.size, o.png);
+  if (!o.png.empty()) quilm_view::RenderPng(arrays, results.analyses, page, o.size, o.png);
   return 0;
 }
 
@@ -60,8 +112,16 @@ int main(int argc, char** argv) {
   app.add_option("--png", o.png, "render the page in headless Chromium and save a screenshot (.png)");
   app.add_option("--view", o.page.view, "initial view: iso, plan, front, back, left, right")
       ->check(CLI::IsMember({"iso", "plan", "front", "back", "left", "right"}));
-  app.add_option("--colour,--color", o.page.colour, "colour by: section, material, concept, type, thickness")
-      ->check(CLI::IsMember({"section", "material", "concept", "type", "thickness"}));
+  app.add_option("--colour,--color", o.page.colour,
+                 "colour by: section, material, concept, type, thickness, or a result of the --deformed analysis: "
+                 "displacement, rotation, reaction, section_force, von_mises")
+      ->check(CLI::IsMember({"section", "material", "concept", "type", "thickness", "displacement", "rotation",
+                             "reaction", "section_force", "von_mises"}));
+  app.add_option("--deformed", o.deformed,
+                 "show the deformed shape of a stored analysis: \"load case N\", \"combination N\", \"mode N\", "
+                 "\"buckling N\" or its name");
+  app.add_option("--scale", o.page.scale, "deformation scale (default: the largest displacement drawn as 5 % of the model)")
+      ->check(CLI::PositiveNumber);
   app.add_option("--size", o.size, "picture size WIDTHxHEIGHT in pixels (default 1280x800)")
       ->check(CLI::Validator(
           [](std::string& s) {

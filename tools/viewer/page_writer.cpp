@@ -177,7 +177,17 @@ void WriteMeta(std::ostream& out, const ModelArrays& a, const std::vector<Analys
                const PageSettings& settings, const PageArrays& page) {
   out << "{\"modelFile\":" << Json(a.modelFile) << ",\"points\":" << a.PointCount()
       << ",\"cells\":" << a.CellCount() << ",\"view\":" << Json(settings.view)
-      << ",\"colour\":" << Json(settings.colour) << ",\"picture\":" << (settings.picture ? "true" : "false");
+      << ",\"colour\":" << Json(settings.colour) << ",\"picture\":" << (settings.picture ? "true" : "false")
+      << ",\"analysis\":";
+  if (settings.analysis >= 0 && static_cast<std::size_t>(settings.analysis) < analyses.size())
+    out << settings.analysis;
+  else
+    out << "null";
+  out << ",\"scale\":";
+  if (settings.scale >= 0)
+    out << Number(settings.scale);
+  else
+    out << "null";
   WriteTable(out, "sections", a.sections, true);
   WriteTable(out, "materials", a.materials, true);
   WriteTable(out, "concepts", a.concepts, false);
@@ -216,7 +226,8 @@ void WriteMeta(std::ostream& out, const ModelArrays& a, const std::vector<Analys
   out << "],\"analyses\":[";
   for (std::size_t i = 0; i < analyses.size(); ++i) {
     const AnalysisFields& r = analyses[i];
-    out << (i ? "," : "") << "{\"name\":" << Json(r.name) << ",\"kind\":" << Json(r.kind) << ",\"fields\":[";
+    out << (i ? "," : "") << "{\"name\":" << Json(r.name) << ",\"kind\":" << Json(r.kind)
+        << ",\"number\":" << r.number << ",\"stale\":" << (r.stale ? "true" : "false") << ",\"fields\":[";
     const std::size_t n = r.pointData.size() + r.cellData.size();
     for (std::size_t f = 0; f < n; ++f) {
       const bool onPoints = f < r.pointData.size();

@@ -26,6 +26,8 @@ struct PageSettings {
   std::string view = "iso";        // iso, plan, front, back, left, right
   std::string colour = "section";  // section, material, concept, type, thickness
   bool picture = false;            // a picture for a report: no tool bar, no status line
+  int analysis = -1;               // the analysis shown deformed at first (index into the analyses); -1: none
+  double scale = -1;               // its deformation scale; negative: the page's automatic scale
 };
 
 // Writes the page of `a` with the results of `analyses` (empty until results

@@ -90,7 +90,7 @@ std::string LastLine(const fs::path& file) {
 
 }  // namespace
 
-void RenderPng(const ModelArrays& a, const PageSettings& settings, const std::string& size,
+void RenderPng(const ModelArrays& a, const std::vector<AnalysisFields>& analyses, const PageSettings& settings, const std::string& size,
                const std::string& png) {
   ScratchDirectory scratch;
   const fs::path page = scratch.path / "model.html", shot = scratch.path / "shot.png";
@@ -98,7 +98,7 @@ void RenderPng(const ModelArrays& a, const PageSettings& settings, const std::st
     std::ofstream out(page, std::ios::binary);
     PageSettings picture = settings;
     picture.picture = true;
-    WritePage(a, {}, picture, out);
+    WritePage(a, analyses, picture, out);
     if (!out.flush()) throw std::runtime_error("cannot write the page to " + page.string());
   }
   const char* browser = std::getenv("QUILM_CHROMIUM");

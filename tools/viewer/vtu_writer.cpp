@@ -142,4 +142,33 @@ void WriteVtu(const ModelArrays& a, const AnalysisFields* analysis, std::ostream
   out << "\n  </AppendedData>\n</VTKFile>\n";
 }
 
+namespace {
+
+std::string XmlAttribute(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void WritePvd(const std::vector<std::string>& files, const std::vector<AnalysisFields>& analyses,
+              std::ostream& out) {
+  out << "<?xml version=\"1.0\"?>\n"
+         "<VTKFile type=\"Collection\" version=\"1.0\" byte_order=\"LittleEndian\">\n"
+         "  <Collection>\n";
+  for (std::size_t i = 0; i < files.size() && i < analyses.size(); ++i)
+    out << "    <DataSet timestep=\"" << i + 1 << "\" part=\"0\" file=\"" << XmlAttribute(files[i])
+        << "\" name=\"" << XmlAttribute(analyses[i].kind + " " + analyses[i].name) << "\"/>\n";
+  out << "  </Collection>\n</VTKFile>\n";
+}
+
 }  // namespace quilm_view

@@ -24,4 +24,9 @@ VtuArrays ModelVtuArrays(const ModelArrays& a);
 // of one analysis. Leaves error reporting to the stream's state.
 void WriteVtu(const ModelArrays& a, const AnalysisFields* analysis, std::ostream& out);
 
+// Writes a ParaView collection (.pvd) listing `files` (relative to the
+// collection), one per analysis, as steps 1, 2, ... named by the analyses.
+void WritePvd(const std::vector<std::string>& files, const std::vector<AnalysisFields>& analyses,
+              std::ostream& out);
+
 }  // namespace quilm_view

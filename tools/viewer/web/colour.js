@@ -49,20 +49,23 @@ export function colourCells(mode, meta, arrays, cellColour) {
     const entries = ids.map((id) => ({ label: id > 0 ? cat.label(id) : id === 0 ? 'none' : `${id} not written`, rgb: rgbOf.get(id) }));
     return { mode, kind: 'categories', entries, min: ids.length ? ids[0] : 0, max: ids.length ? ids[ids.length - 1] : 0, units: '' };
   }
-  // Quantities: thickness, or a result field of an analysis.
-  const values = mode === 'thickness' ? arrays.thickness : arrays[mode];
+  // Plate thickness: a quantity, with cells without a thickness left grey.
+  return colourQuantity(mode, arrays.thickness, 'm', cellColour, (v) => v > 0);
+}
+
+// A ramp over `values` (one per cell) between their extremes; cells that
+// `has` rejects are grey. Returns the legend as colourCells does.
+export function colourQuantity(mode, values, units, cellColour, has = () => true) {
+  const n = values.length;
   let min = Infinity, max = -Infinity;
-  for (let c = 0; c < n; ++c) if (values[c] > 0 || mode !== 'thickness') {
+  for (let c = 0; c < n; ++c) if (has(values[c])) {
     min = Math.min(min, values[c]);
     max = Math.max(max, values[c]);
   }
   if (!(min <= max)) min = max = 0;
   const span = max > min ? max - min : 1;
-  for (let c = 0; c < n; ++c) {
-    const has = mode !== 'thickness' || values[c] > 0;
-    fill(cellColour, c, has ? rampColour((values[c] - min) / span) : kNone);
-  }
-  return { mode, kind: 'ramp', entries: [], min, max, units: mode === 'thickness' ? 'm' : '' };
+  for (let c = 0; c < n; ++c) fill(cellColour, c, has(values[c]) ? rampColour((values[c] - min) / span) : kNone);
+  return { mode, kind: 'ramp', entries: [], min, max, units };
 }
 
 const css = (rgb) => `rgb(${rgb.map((x) => Math.round(255 * x)).join(',')})`;

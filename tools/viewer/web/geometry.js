@@ -44,6 +44,8 @@ export class ModelMesh {
     this.group = new THREE.Group();
     this.group.position.copy(this.origin);
     this.eccentricity = eccentricityOf(arrays);
+    this.displacement = null;  // while a deformed shape is shown: displacement per point (m)
+    this.scale = 0;
     this.counts = countCells(arrays);
     this.cellColour = new Uint8Array(3 * arrays.elementIds.length);
     this.buildSurfaces();
@@ -51,10 +53,39 @@ export class ModelMesh {
     this.buildPoints();
   }
 
-  // Model position of a point, relative to the origin.
+  // Position of a point relative to the origin: as modelled, or displaced by
+  // `scale` times its displacement while a deformed shape is shown.
   local(point, out) {
     const p = this.arrays.positions;
-    return out.set(p[3 * point] - this.origin.x, p[3 * point + 1] - this.origin.y, p[3 * point + 2] - this.origin.z);
+    out.set(p[3 * point] - this.origin.x, p[3 * point + 1] - this.origin.y, p[3 * point + 2] - this.origin.z);
+    const u = this.displacement;
+    if (u) out.set(out.x + this.scale * u[3 * point], out.y + this.scale * u[3 * point + 1], out.z + this.scale * u[3 * point + 2]);
+    return out;
+  }
+
+  // Shows the shape displaced by `scale` times `displacement` (three values
+  // per point), or the model as built for null. Moves every vertex in place.
+  setDeformation(displacement, scale) {
+    this.displacement = displacement && scale !== 0 ? displacement : null;
+    this.scale = scale;
+    this.fillSurfaces(this.surfaces.geometry.getAttribute('position').array,
+      this.edges ? this.edges.geometry.getAttribute('position').array : null);
+    this.surfaces.geometry.getAttribute('position').needsUpdate = true;
+    this.surfaces.geometry.computeVertexNormals();
+    this.surfaces.geometry.computeBoundingSphere();
+    if (this.edges) {
+      this.edges.geometry.getAttribute('position').needsUpdate = true;
+      this.edges.geometry.computeBoundingSphere();
+    }
+    this.buildLines(this.atAxes);
+    const points = this.points.geometry.getAttribute('position');
+    const v = new THREE.Vector3();
+    for (let n = 0; n < this.pointVertCell.length; ++n) {
+      const c = this.pointVertCell[n];
+      this.local(this.arrays.connectivity[this.arrays.cellStart[c]], v).toArray(points.array, 3 * n);
+    }
+    points.needsUpdate = true;
+    this.points.geometry.computeBoundingSphere();
   }
 
   buildSurfaces() {
@@ -66,24 +97,17 @@ export class ModelMesh {
     this.surfaceVertCell = new Uint32Array(counts.surfaceVerts);
     this.triCell = new Uint32Array(counts.triangles);
     const edge = counts.surfaces <= kEdgeLimit ? new Float32Array(6 * counts.surfaceVerts) : null;
-    const v = new THREE.Vector3();
-    let nv = 0, nt = 0, ne = 0;
+    let nv = 0, nt = 0;
     for (let c = 0; c < type.length; ++c) {
       if (!kSurface.has(type[c])) continue;
       const first = nv, n = start[c + 1] - start[c];
-      for (let k = 0; k < n; ++k, ++nv) {
-        this.local(conn[start[c] + k], v).toArray(position, 3 * nv);
-        this.surfaceVertCell[nv] = c;
-      }
+      for (let k = 0; k < n; ++k, ++nv) this.surfaceVertCell[nv] = c;
       for (let k = 1; k + 1 < n; ++k, ++nt) {  // a fan: quads split along their first diagonal
         index.set([first, first + k, first + k + 1], 3 * nt);
         this.triCell[nt] = c;
       }
-      if (edge) for (let k = 0; k < n; ++k, ne += 6) {
-        edge.set(position.subarray(3 * (first + k), 3 * (first + k) + 3), ne);
-        edge.set(position.subarray(3 * (first + (k + 1) % n), 3 * (first + (k + 1) % n) + 3), ne + 3);
-      }
     }
+    this.fillSurfaces(position, edge);
     const g = new THREE.BufferGeometry();
     g.setAttribute('position', new THREE.BufferAttribute(position, 3));
     g.setAttribute('color', new THREE.BufferAttribute(colour, 3, true));
@@ -102,8 +126,25 @@ export class ModelMesh {
     }
   }
 
+  // Surface vertex positions (one run of vertices per cell, as
+  // surfaceVertCell lists them) and, when kept, their outline segments.
+  fillSurfaces(position, edge) {
+    const { cellStart: start, connectivity: conn } = this.arrays;
+    const v = new THREE.Vector3();
+    let ne = 0;
+    for (let nv = 0; nv < this.surfaceVertCell.length;) {
+      const c = this.surfaceVertCell[nv], first = nv, n = start[c + 1] - start[c];
+      for (let k = 0; k < n; ++k, ++nv) this.local(conn[start[c] + k], v).toArray(position, 3 * nv);
+      if (edge) for (let k = 0; k < n; ++k, ne += 6) {
+        edge.set(position.subarray(3 * (first + k), 3 * (first + k) + 3), ne);
+        edge.set(position.subarray(3 * (first + (k + 1) % n), 3 * (first + (k + 1) % n) + 3), ne + 3);
+      }
+    }
+  }
+
   // Beams as line segments, on their eccentric axes when `atAxes` is set.
   buildLines(atAxes) {
+    this.atAxes = atAxes;
     const { arrays, counts } = this;
     const type = arrays.elementType, start = arrays.cellStart, conn = arrays.connectivity;
     const position = new Float32Array(6 * counts.segments);

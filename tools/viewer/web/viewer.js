@@ -4,16 +4,21 @@
 // data-drawn-elements, data-legend-colour/-min/-max/-entries/-units,
 // data-picked-kind/-id, data-search-matches, data-first-frame-ms (since the
 // page was requested), data-timings (ms: page loaded, decoded, built, drawn)
-// data-frame-ms (see #frames) and data-antialias.
-// The page's address may carry #view=…&colour=…&pick=ELEMENT_ID&frames=N; a
-// pick clicks the element's centre on screen once the first frame is drawn;
+// data-frame-ms (see #frames), data-antialias, and for stored results
+// data-analysis (the shown analysis' index, empty for none),
+// data-deformed-scale and data-max-displacement (m).
+// The page's address may carry
+// #view=…&colour=…&analysis=INDEX&scale=S&pick=ELEMENT_ID&frames=N; a pick
+// clicks the element's centre on screen once the first frame is drawn;
 // frames=N then turns the view N times by a degree, as an orbiting drag
-// would, and gives the median time of those frames.
+// would, and gives the median time of those frames. A result colour is
+// `result:FIELD:COMPONENT` of the shown analysis (see results.js).
 import * as THREE from 'three';
 import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
 import { readModel } from './data.js';
 import { ModelMesh } from './geometry.js';
-import { colourCells, showLegend, highlightCells, escapeHtml } from './colour.js';
+import { colourCells, colourQuantity, showLegend, highlightCells, escapeHtml } from './colour.js';
+import { readAnalyses, displacementOf, quantitiesOf, cellValues, resultLines, autoScale } from './results.js';
 import { buildSupports, buildLoads } from './symbols.js';
 import { elementRecord, nodeRecord } from './record.js';
 
@@ -81,13 +86,76 @@ function start() {
     fit(kViews[name] || kViews.iso);
   }
 
+  // ---- stored results: the shown analysis, its deformed shape and colours
+  const analyses = readAnalyses(model);
+  let analysis = null, animation = null;
+  function resultQuantity(mode) {
+    if (!analysis || !mode.startsWith('result:')) return null;
+    return quantitiesOf(analysis).find((q) => `result:${q.key}` === mode) || null;
+  }
+  function setAnalysis(index, scale) {
+    stopAnimation();
+    analysis = analyses[index] || null;
+    $('analysis').value = analysis ? String(index) : '';
+    const group = $('result-colours');
+    group.textContent = '';
+    for (const q of analysis ? quantitiesOf(analysis) : []) {
+      const option = document.createElement('option');
+      option.value = `result:${q.key}`;
+      option.textContent = q.label;
+      group.appendChild(option);
+    }
+    group.hidden = !analysis;
+    const u = displacementOf(analysis);
+    const auto = u ? autoScale(u, mesh.size) : { max: 0, scale: 0 };
+    const s = u ? (Number.isFinite(scale) && scale >= 0 ? scale : auto.scale) : 0;
+    $('scale').value = s;
+    $('scale').disabled = !u;
+    $('animate').hidden = !(u && /mode|buckling/.test(analysis.kind));
+    Object.assign(body.dataset, {
+      analysis: analysis ? String(index) : '', deformedScale: s, maxDisplacement: auto.max,
+    });
+    mesh.setDeformation(u, s);
+    if (colourMode && colourMode.startsWith('result:') && !resultQuantity(colourMode)) setColour('section');
+    else if (colourMode && (kTitles[colourMode] || resultQuantity(colourMode))) setColour(colourMode);
+  }
+  function setScale(s) {
+    if (!(s >= 0)) return;
+    body.dataset.deformedScale = s;
+    mesh.setDeformation(displacementOf(analysis), s);
+    render();
+  }
+  // A mode swings between its two signs, one period in 1.6 seconds.
+  function stopAnimation() {
+    if (animation) cancelAnimationFrame(animation);
+    animation = null;
+    $('animate').textContent = 'animate';
+  }
+  function animate() {
+    if (animation) {
+      stopAnimation();
+      return setScale(Number($('scale').value));
+    }
+    $('animate').textContent = 'stop';
+    const begin = performance.now(), amplitude = Number($('scale').value);
+    const step = (now) => {
+      mesh.setDeformation(displacementOf(analysis), amplitude * Math.sin(2 * Math.PI * (now - begin) / 1600));
+      render();
+      animation = requestAnimationFrame(step);
+    };
+    animation = requestAnimationFrame(step);
+  }
+
   let legend = null, colourMode = null;
   function setColour(mode) {
     colourMode = mode;
     $('colour').value = mode;
-    legend = colourCells(mode, meta, model.arrays, mesh.cellColour);
+    const quantity = resultQuantity(mode);
+    legend = quantity
+      ? colourQuantity(mode, cellValues(model, analysis, quantity.key), quantity.units, mesh.cellColour, (v) => !Number.isNaN(v))
+      : colourCells(mode, meta, model.arrays, mesh.cellColour);
     mesh.applyColours();
-    showLegend($('legend'), legend, kTitles[mode] || mode);
+    showLegend($('legend'), legend, quantity ? quantity.label : kTitles[mode] || mode);
     Object.assign(body.dataset, {
       legendColour: mode, legendMin: legend.min, legendMax: legend.max,
       legendEntries: legend.kind === 'ramp' ? 0 : legend.entries.length, legendUnits: legend.units,
@@ -128,7 +196,9 @@ function start() {
       return;
     }
     const id = kind === 'node' ? model.arrays.nodeIds[index] : model.arrays.elementIds[index];
-    $('record').textContent = kind === 'node' ? nodeRecord(model, index) : elementRecord(model, index);
+    const supported = kind === 'node' && model.arrays.supportPoints.indexOf(index) >= 0;
+    $('record').textContent = [kind === 'node' ? nodeRecord(model, index) : elementRecord(model, index),
+      ...resultLines(analysis, kind === 'node' ? 'points' : 'cells', index, supported)].join('\n');
     Object.assign(body.dataset, { pickedKind: kind, pickedId: id });
   }
   function screenOfElement(id) {
@@ -195,6 +265,15 @@ function start() {
     render();
   });
   $('colour').addEventListener('change', (e) => { $('search').value = ''; search(''); setColour(e.target.value); });
+  analyses.forEach((a, i) => {
+    const option = document.createElement('option');
+    option.value = String(i);
+    option.textContent = `${a.kind} ${a.name}`;
+    $('analysis').appendChild(option);
+  });
+  $('analysis').addEventListener('change', (e) => { setAnalysis(e.target.value === '' ? -1 : Number(e.target.value)); render(); });
+  $('scale').addEventListener('input', (e) => { stopAnimation(); setScale(Number(e.target.value)); });
+  $('animate').addEventListener('click', animate);
   for (const b of document.querySelectorAll('[data-view]')) b.addEventListener('click', () => setView(b.dataset.view));
   $('fit').addEventListener('click', () => fit(null));
   $('supports').addEventListener('change', (e) => { supports.visible = e.target.checked; render(); });
@@ -213,7 +292,18 @@ function start() {
   }
 
   body.dataset.drawnElements = mesh.drawnCells();
-  setColour(kTitles[hash.get('colour')] ? hash.get('colour') : meta.colour);
+  colourMode = meta.colour;
+  const shown = hash.has('analysis') ? Number(hash.get('analysis')) : meta.analysis;
+  setAnalysis(Number.isInteger(shown) ? shown : -1, hash.has('scale') ? Number(hash.get('scale')) : meta.scale);
+  // A colour is a property, a result quantity's key, or a result field's
+  // name (its first quantity: "displacement" colours by |u|, "section_force" by N).
+  const resolve = (c) => {
+    if (!c) return null;
+    if (kTitles[c] || resultQuantity(c)) return c;
+    const q = analysis && quantitiesOf(analysis).find((x) => x.name === c);
+    return q ? `result:${q.key}` : null;
+  };
+  setColour(resolve(hash.get('colour')) || resolve(meta.colour) || 'section');
   setView(kViews[hash.get('view')] ? hash.get('view') : meta.view);
   setStatus('');
   const pick = hash.get('pick');
