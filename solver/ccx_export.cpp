@@ -77,7 +77,8 @@ void SolverModelReader::Finish() {
   solver_.frequencyCount = options_.frequencyCount;
   solver_.elementResults = deck_->elementResults = options_.elementResults;
   if (options_.elementResults) {
-    deck_->nodeMasses = lumpedMass_;
+    for (std::size_t node = 0; node < lumpedMass_.size(); ++node)
+      if (lumpedMass_[node] != 0.0) deck_->nodeMasses[static_cast<long>(node)] = lumpedMass_[node];
     for (const auto& [node, m] : pointMasses_) deck_->nodeMasses[node] += m[0];
     for (const auto& entry : deck_->nodeMasses) deck_->nodePositions[entry.first] = PositionOf(entry.first);
   }

@@ -179,8 +179,7 @@ void SolverModelReader::ReadNodeLoad(const LoadEntry& entry, const std::string& 
 // halves takes each half on its own, the load halfway between.
 void SolverModelReader::ReadLineLoad(const LoadEntry& entry, const std::string& label,
                                      std::map<long, Dofs>& nodal,
-                                     std::map<long, std::pair<vec3d, vec3d>>& lineLoads,
-                                     vec3d& pressureResultant) {
+                                     std::map<long, std::pair<vec3d, vec3d>>& lineLoads) {
   auto line = dynamic_cast<const AnalysisModel::LineLoad*>(entry.record.get());
   auto beam = beams_.find(entry.target);
   if (!line || beam == beams_.end()) {
