@@ -1,12 +1,14 @@
 // Analysis-model benchmarks on a mesh of 1,000,000 two-node beams on
 // 1,000,001 nodes, every element with section, material, eccentricity and
 // transformation ids: first flush and reopen against raw SQLite doing the
-// same rows, a 100-element change flushed, memory per element, and
-// GetElement + SetSection against a plain loop over a vector of structs.
+// same rows (once each, and the best of five in turn), a 100-element change
+// flushed, memory per element, and GetElement + SetSection against a plain
+// loop over a vector of structs.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -196,6 +198,28 @@ void BM_RawRead(benchmark::State& state) {
   }
 }
 
+// Reopen and the raw read in turn, five times each, keeping the best time
+// of each: on a shared machine single runs vary by more than the margin the
+// reopen is held to (1.1 times the raw read).
+void BM_ReopenAgainstRawRead(benchmark::State& state) {
+  for (auto _ : state) {
+    double reopen = 1e9, raw = 1e9;
+    for (int round = 0; round < 5; ++round) {
+      {
+        const auto start = std::chrono::steady_clock::now();
+        XafModel m(kModelFile, 1, 1, false);
+        reopen = std::min(reopen, Seconds(start));
+      }
+      const auto start = std::chrono::steady_clock::now();
+      RawRead();
+      raw = std::min(raw, Seconds(start));
+    }
+    state.SetIterationTime(reopen);
+    g_seconds["best reopen"] = reopen;
+    g_seconds["best raw read"] = raw;
+  }
+}
+
 // Changes the section of 100 elements spread over the mesh, then flushes.
 void BM_SmallChangeFlush(benchmark::State& state) {
   XafModel m(kModelFile, 1, 1, false);
@@ -277,6 +301,7 @@ BENCHMARK(BM_FirstFlush)->UseManualTime()->Iterations(1)->Unit(benchmark::kMilli
 BENCHMARK(BM_RawWrite)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Reopen)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawRead)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReopenAgainstRawRead)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SmallChangeFlush)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryPerElement)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_GetElementSetSection)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
@@ -294,6 +319,7 @@ int main(int argc, char** argv) {
   for (const auto& [k, v] : g_seconds) std::printf("  %-40s %.6g\n", k.c_str(), v);
   ratio("first flush", "raw write");
   ratio("reopen", "raw read");
+  ratio("best reopen", "best raw read");
   ratio("100-element flush", "first flush");
   ratio("GetElement+SetSection ns/element", "plain loop ns/element");
   for (const std::string& f : {kModelFile, kRawFile, kModelFile + ".memory", kModelFile + ".loop"})
