@@ -24,6 +24,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "solver/beam_line_load.hpp"
@@ -165,6 +166,52 @@ class Recovery {
       }
     }
     for (const auto& [node, sum] : sums) step.rotations[node] = sum.first * (1.0 / sum.second);
+    // Nodes that only shells join: the rotation about the in-plane axes
+    // from the difference of the top and bottom expanded nodes; none about
+    // the normal (the solver's shells have no such stiffness).
+    std::map<long, std::pair<vec3d, int>> shellSums;
+    for (const DeckShell& shell : deck_.shells) {
+      for (std::size_t k = 0; k < shell.corners.size(); ++k) {
+        const long node = shell.corners[k];
+        if (sums.count(node) || !step.displacements.count(node)) continue;
+        if (auto rotation = ShellRotation(shell, shell.cornerPositions[k], u)) {
+          auto& sum = shellSums[node];
+          sum.first += *rotation;
+          ++sum.second;
+        }
+      }
+    }
+    for (const auto& [node, sum] : shellSums) step.rotations[node] = sum.first * (1.0 / sum.second);
+  }
+
+  // The in-plane rotation of a shell at its corner `at`, from the expanded
+  // nodes of its solver element(s) on the normal through that corner.
+  std::optional<vec3d> ShellRotation(const DeckShell& shell, const pos3d& at,
+                                     const std::map<long, vec3d>& u) const {
+    // Well inside the spacing of the expanded nodes (half an edge), well
+    // outside the rounding of their printed coordinates.
+    double edge = Distance(shell.cornerPositions.front(), shell.cornerPositions.back());
+    for (std::size_t k = 1; k < shell.cornerPositions.size(); ++k)
+      edge = std::min(edge, Distance(shell.cornerPositions[k - 1], shell.cornerPositions[k]));
+    const double tolerance = 0.05 * edge;
+    double low = 0.0, high = 0.0;
+    std::optional<vec3d> bottom, top;
+    for (long part : shell.parts) {
+      const auto element = frd_.elements.find(part);
+      if (element == frd_.elements.end()) continue;
+      for (long n : element->second) {
+        const auto p = frd_.nodes.find(n);
+        const auto d = u.find(n);
+        if (p == frd_.nodes.end() || d == u.end()) continue;
+        const vec3d r(at, p->second);
+        const double depth = r.dot(shell.z);
+        if ((r - shell.z * depth).length() > tolerance) continue;
+        if (!bottom || depth < low) low = depth, bottom = d->second;
+        if (!top || depth > high) high = depth, top = d->second;
+      }
+    }
+    if (!bottom || !(high - low > 0.5 * shell.thickness)) return std::nullopt;
+    return shell.z.cross(*top - *bottom) * (1.0 / (high - low));
   }
 
   // The section forces of the solver's element (line loads as nodal loads).
