@@ -317,7 +317,7 @@ TEST_F(ElementResults, SimplySupportedPlateMomentsAgainstNavier) {
     ExpectAll(
         {{triangles ? "plate (triangles) mx near the centre" : "plate mx near the centre", s.mx, mx, 0.03},
          {triangles ? "plate (triangles) edge rotation" : "plate edge rotation",
-          r.steps[0].rotations.at(nodes[n / 2][0]).y, -navierEdgeSlope(), 0.02}});
+          r.steps[0].rotations.at(nodes[n / 2][0]).y, -navierEdgeSlope(), 0.03}});
     // Pressure along +z bends the plate upwards: tension on top.
     EXPECT_GT(s.mx, 0.0);
     EXPECT_NEAR(s.vonMisesTop, s.vonMisesBottom, 0.01 * s.vonMisesTop);  // no membrane forces
