@@ -85,6 +85,43 @@ TEST_F(ElementResults, CantileverSectionForcesRotationsAndReactionMoments) {
   });
 }
 
+// Cantilevers of three-node beams (written as two halves each) and of an
+// eccentric beam (its axis e above the nodes, joined to them by stiff arms).
+TEST_F(ElementResults, ThreeNodeAndEccentricCantilevers) {
+  const double L = 2.0, b = 0.05, h = 0.1, P = 1000.0, e = 0.1;
+  HostModel threeNode;
+  threeNode.threeNodeBeams = true;
+  auto steel = threeNode.Material(kE, kNu, 0.0);
+  const auto beam = threeNode.Beam(
+      {0, 0, 0}, {1, 0, 0}, {{L, threeNode.Section(qlSection::Rectangle(h, b)), 4}}, steel, vec3d(0, 0, 1));
+  threeNode.Fix(beam.FirstNode());
+  threeNode.LoadCase(1, "tip");
+  threeNode.PointLoad(1, beam.elements.back(), beam.LastNode(), {0, 0, -P});
+  const auto r3 = threeNode.Solve(WithElementResults());
+  const BeamForces& root = r3.steps[0].beamForces.at(beam.elements.front());
+  ASSERT_TRUE(root.middle.has_value());
+
+  HostModel eccentric;
+  auto steel2 = eccentric.Material(kE, kNu, 0.0);
+  const auto offset =
+      eccentric.Beam({0, 0, 0}, {1, 0, 0}, {{L, eccentric.Section(qlSection::Rectangle(h, b)), 4}}, steel2,
+                     vec3d(0, 0, 1), vec3d(0, 0, e));
+  eccentric.Fix(offset.FirstNode());
+  eccentric.LoadCase(1, "axial");
+  eccentric.PointLoad(1, offset.elements.back(), offset.LastNode(), {P, 0, 0});
+  const auto re = eccentric.Solve(WithElementResults());
+  const BeamForces& axial = re.steps[0].beamForces.at(offset.elements[1]);
+  ExpectAll({{"three-node beam root My", root.start.My, P * L, 1e-6},
+             {"three-node beam My at the root element's middle node", root.middle->My, P * (L - L / 8), 1e-6},
+             {"three-node beam tip rotation", r3.steps[0].rotations.at(beam.LastNode()).y,
+              P * L * L / (2 * kE * b * h * h * h / 12), 0.01},
+             {"eccentric beam N", axial.start.N, P, 1e-6},
+             // The load acts e below the axis: My = -P e all along.
+             {"eccentric beam My", axial.end.My, -P * e, 1e-6}});
+  // The arms carry P e back to the nodes: the clamp takes no moment.
+  EXPECT_NEAR(re.steps[0].reactionMoments.at(offset.FirstNode()).y, 0.0, 1e-6 * P * e);
+}
+
 // Straight beams along x under a uniform line load q along -z, spans of L
 // with 8 elements each, supported as each case says.
 struct LineLoadCase {
