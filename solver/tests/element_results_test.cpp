@@ -5,9 +5,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "solver/ccx_frd.hpp"
 #include "solver/tests/host_model.hpp"
 
 namespace Kestrum::Quilm::Solver {
@@ -39,6 +41,35 @@ ExportOptions WithElementResults() {
   ExportOptions options;
   options.elementResults = true;
   return options;
+}
+
+// The expanded model's nodes, elements and displacement blocks, as the
+// solver writes them; a cut-off line is an error, not a zero.
+TEST(FrdReader, ReadsNodesElementsAndDisplacementsAndRefusesShortLines) {
+  const std::string frd =
+      "    2C                             2                                     1\n"
+      " -1         6 0.00000E+00-2.50000E-02 5.00000E-02\n"
+      " -1        14 5.00000E-01-2.50000E-02 5.00000E-02\n"
+      " -3\n"
+      "    3C                             1                                     1\n"
+      " -1         1    1    0    1\n"
+      " -2         6        14\n"
+      " -3\n"
+      " -4  STRESS      6    1\n"
+      " -1         6 1.00000E+00 2.00000E+00 3.00000E+00\n"
+      " -3\n"
+      " -4  DISP        4    1\n"
+      " -5  D1          1    2    1    0\n"
+      " -1        14-2.79511E-07 7.88000E-07-1.01786E-08\n"
+      " -3\n";
+  std::istringstream in(frd);
+  const auto read = detail::ReadFrd(in);
+  EXPECT_DOUBLE_EQ(read.nodes.at(6).y, -0.025);
+  EXPECT_EQ(read.elements.at(1), (std::vector<long>{6, 14}));
+  ASSERT_EQ(read.displacementBlocks.size(), 1u);  // the stress block is no displacement
+  EXPECT_DOUBLE_EQ(read.displacementBlocks[0].at(14).z, -1.01786e-08);
+  std::istringstream cut(frd.substr(0, frd.find("-1.01786E-08")) + "\n");
+  EXPECT_THROW(detail::ReadFrd(cut), SolverError);
 }
 
 class ElementResults : public ::testing::Test {
