@@ -1,4 +1,5 @@
-// Recovery of rotations, beam section forces and reaction moments.
+// Recovery of rotations, beam section forces, reaction moments and shell
+// stresses.
 //
 // The solver expands every beam into solid elements and prints neither
 // rotations nor beam forces, so both are taken from the expanded model:
@@ -14,6 +15,9 @@
 // under shear, so that neither their stresses nor their fitted rotations
 // give beam quantities to the accuracy of the rest (rotations near a
 // support come out some 5 % small).
+// Shells (S8R, a layer of twenty-node bricks) have their stresses at their
+// centres from the means of their integration points, and the rotations of
+// their nodes from the top and bottom expanded nodes.
 // The deck applies line loads as consistent nodal loads and gravity inside
 // the elements; the section forces of the element under its real load
 // follow by adding the first node's consistent load and subtracting the
@@ -22,12 +26,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <optional>
 
 #include "solver/beam_line_load.hpp"
-#include "solver/ccx_runner.hpp"
 #include "solver/load_combination.hpp"
 
 namespace Kestrum::Quilm::Solver::detail {
@@ -52,11 +53,6 @@ SectionForces Plus(const SectionForces& s, const vec3d& f, const vec3d& m) {
 
 double Distance(const pos3d& a, const pos3d& b) { return vec3d(a, b).length(); }
 
-// Translation and rotation of a section.
-struct Motion {
-  vec3d translation, rotation;
-};
-
 // Solves the symmetric 3 x 3 system a v = b by Cramer's rule.
 vec3d Solve3(const double a[3][3], const vec3d& b) {
   auto det = [](const double m[3][3]) {
@@ -78,8 +74,9 @@ vec3d Solve3(const double a[3][3], const vec3d& b) {
   return {out[0], out[1], out[2]};
 }
 
-// The rigid motion that best fits the displacements of `nodes`.
-Motion FitRigidMotion(const std::vector<long>& nodes, const FrdResults& frd, const std::map<long, vec3d>& u) {
+// The rigid rotation that best fits the displacements of `nodes`.
+vec3d FitRigidRotation(const std::vector<long>& nodes, const FrdResults& frd,
+                       const std::map<long, vec3d>& u) {
   vec3d c, mean;
   for (long n : nodes) {
     const pos3d& p = frd.nodes.at(n);
@@ -99,7 +96,7 @@ Motion FitRigidMotion(const std::vector<long>& nodes, const FrdResults& frd, con
     }
     b += r.cross(u.at(n) - mean);
   }
-  return {mean, Solve3(a, b)};
+  return Solve3(a, b);
 }
 
 // In-plane stresses in a shell's local system.
@@ -127,9 +124,9 @@ class Recovery {
  public:
   Recovery(const CcxDeck& deck, const FrdResults& frd) : deck_(deck), frd_(frd) {}
 
-  // The motion of the section of `beam` through `at`, from its expanded
+  // The rotation of the section of `beam` through `at`, from its expanded
   // element's nodes in that plane.
-  Motion SectionMotion(const DeckBeam& beam, const pos3d& at, const std::map<long, vec3d>& u) const {
+  vec3d SectionRotation(const DeckBeam& beam, const pos3d& at, const std::map<long, vec3d>& u) const {
     const auto element = frd_.elements.find(beam.solverElement);
     if (element == frd_.elements.end()) {
       throw SolverError("the solver wrote no expanded element for element " +
@@ -148,7 +145,7 @@ class Recovery {
       throw SolverError("the solver wrote too few expanded nodes for element " +
                         std::to_string(beam.solverElement));
     }
-    return FitRigidMotion(nodes, frd_, u);
+    return FitRigidRotation(nodes, frd_, u);
   }
 
   // Rotations of the printed nodes that beams join, averaged over the beams.
@@ -160,11 +157,57 @@ class Recovery {
       for (const auto& [node, at] : ends) {
         if (node == 0 || !step.displacements.count(node)) continue;
         auto& sum = sums[node];
-        sum.first += SectionMotion(beam, at, u).rotation;
+        sum.first += SectionRotation(beam, at, u);
         ++sum.second;
       }
     }
     for (const auto& [node, sum] : sums) step.rotations[node] = sum.first * (1.0 / sum.second);
+    // Nodes that only shells join: the rotation about the in-plane axes
+    // from the difference of the top and bottom expanded nodes; none about
+    // the normal (the solver's shells have no such stiffness).
+    std::map<long, std::pair<vec3d, int>> shellSums;
+    for (const DeckShell& shell : deck_.shells) {
+      for (std::size_t k = 0; k < shell.corners.size(); ++k) {
+        const long node = shell.corners[k];
+        if (sums.count(node) || !step.displacements.count(node)) continue;
+        if (auto rotation = ShellRotation(shell, shell.cornerPositions[k], u)) {
+          auto& sum = shellSums[node];
+          sum.first += *rotation;
+          ++sum.second;
+        }
+      }
+    }
+    for (const auto& [node, sum] : shellSums) step.rotations[node] = sum.first * (1.0 / sum.second);
+  }
+
+  // The in-plane rotation of a shell at its corner `at`, from the expanded
+  // nodes of its solver element(s) on the normal through that corner.
+  std::optional<vec3d> ShellRotation(const DeckShell& shell, const pos3d& at,
+                                     const std::map<long, vec3d>& u) const {
+    // Well inside the spacing of the expanded nodes (half an edge), well
+    // outside the rounding of their printed coordinates.
+    double edge = Distance(shell.cornerPositions.front(), shell.cornerPositions.back());
+    for (std::size_t k = 1; k < shell.cornerPositions.size(); ++k)
+      edge = std::min(edge, Distance(shell.cornerPositions[k - 1], shell.cornerPositions[k]));
+    const double tolerance = 0.05 * edge;
+    double low = 0.0, high = 0.0;
+    std::optional<vec3d> bottom, top;
+    for (long part : shell.parts) {
+      const auto element = frd_.elements.find(part);
+      if (element == frd_.elements.end()) continue;
+      for (long n : element->second) {
+        const auto p = frd_.nodes.find(n);
+        const auto d = u.find(n);
+        if (p == frd_.nodes.end() || d == u.end()) continue;
+        const vec3d r(at, p->second);
+        const double depth = r.dot(shell.z);
+        if ((r - shell.z * depth).length() > tolerance) continue;
+        if (!bottom || depth < low) low = depth, bottom = d->second;
+        if (!top || depth > high) high = depth, top = d->second;
+      }
+    }
+    if (!bottom || !(high - low > 0.5 * shell.thickness)) return std::nullopt;
+    return shell.z.cross(*top - *bottom) * (1.0 / (high - low));
   }
 
   // The section forces of the solver's element (line loads as nodal loads).
@@ -360,60 +403,6 @@ void RecoverElementResults(const CcxDeck& deck, const FrdResults& frd,
   for (std::size_t i = 0; i < results.buckling.size(); ++i) {
     recovery.Rotations(frd.displacementBlocks[statics + modes + 1 + i], results.buckling[i]);
   }
-}
-
-}  // namespace Kestrum::Quilm::Solver::detail
-
-namespace Kestrum::Quilm::Solver::detail {
-namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-}  // namespace
-
-SolveResults ReadRunResults(const CcxDeck& deck, const std::string& directory) {
-  const std::size_t cases = deck.loadCaseSteps.size();
-  DatLayout layout;
-  layout.staticSteps = cases + deck.combinationNames.size();
-  layout.frequencies = deck.frequencyCount > 0;
-  layout.buckling = deck.bucklingModes > 0;
-  std::vector<ElementStresses> stresses;
-  SolveResults results =
-      ParseCcxDat(ReadText(directory + "/job.dat"), layout, deck.elementResults ? &stresses : nullptr);
-  for (std::size_t i = 0; i < results.steps.size(); ++i) {
-    StepResults& step = results.steps[i];
-    if (i < cases) {
-      step.loadCase = deck.loadCaseSteps[i];
-      step.name = i < deck.loadCaseNames.size() ? deck.loadCaseNames[i] : "";
-    } else {
-      step.kind = AnalysisKind::Combination;
-      step.name = deck.combinationNames[i - cases];
-    }
-  }
-  for (StepResults& mode : results.buckling) mode.loadCase = deck.bucklingCase;
-  FoldSupportReactions(deck, results);
-  // Shapes keep the model's nodes only; the forces printed with them are
-  // no reactions.
-  for (auto* shapes : {&results.modes, &results.buckling}) {
-    for (StepResults& shape : *shapes) {
-      for (const SupportSpring& spring : deck.supportSprings) shape.displacements.erase(spring.end);
-      shape.reactions.clear();
-    }
-  }
-  if (deck.elementResults) {
-    std::ifstream frdFile(directory + "/job.frd");
-    if (!frdFile) throw SolverError("the solver wrote no " + directory + "/job.frd");
-    RecoverElementResults(deck, ReadFrd(frdFile), stresses, results);
-  }
-  results.combinations.assign(std::make_move_iterator(results.steps.begin() + static_cast<long>(cases)),
-                              std::make_move_iterator(results.steps.end()));
-  results.steps.resize(cases);
-  return results;
 }
 
 }  // namespace Kestrum::Quilm::Solver::detail

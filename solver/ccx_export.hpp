@@ -119,7 +119,9 @@ struct DeckBeam {
 // One shell element of the model as the results reader sees it.
 struct DeckShell {
   long modelElement = 0;
-  std::vector<long> parts;  // its solver elements: itself, or a triangle's three quadrilaterals
+  std::vector<long> parts;    // its solver elements: itself, or a triangle's three quadrilaterals
+  std::vector<long> corners;  // its model nodes
+  std::vector<pos3d> cornerPositions;
   double thickness = 0.0;
   // Its local axes: x along its first edge, z its normal by the node order.
   vec3d x, y, z;

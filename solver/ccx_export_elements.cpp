@@ -273,6 +273,8 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
     shell.x = shell.x - shell.z * shell.x.dot(shell.z);
     shell.x.normalise();
     shell.y = shell.z.cross(shell.x);
+    shell.corners = corners;
+    for (long node : corners) shell.cornerPositions.push_back(PositionOf(node));
     for (const auto& row : rows) {
       shell.parts.push_back(row[0]);
       stressElements_.push_back(row[0]);

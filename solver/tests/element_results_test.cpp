@@ -5,9 +5,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "solver/ccx_frd.hpp"
 #include "solver/tests/host_model.hpp"
 
 namespace Kestrum::Quilm::Solver {
@@ -39,6 +41,35 @@ ExportOptions WithElementResults() {
   ExportOptions options;
   options.elementResults = true;
   return options;
+}
+
+// The expanded model's nodes, elements and displacement blocks, as the
+// solver writes them; a cut-off line is an error, not a zero.
+TEST(FrdReader, ReadsNodesElementsAndDisplacementsAndRefusesShortLines) {
+  const std::string frd =
+      "    2C                             2                                     1\n"
+      " -1         6 0.00000E+00-2.50000E-02 5.00000E-02\n"
+      " -1        14 5.00000E-01-2.50000E-02 5.00000E-02\n"
+      " -3\n"
+      "    3C                             1                                     1\n"
+      " -1         1    1    0    1\n"
+      " -2         6        14\n"
+      " -3\n"
+      " -4  STRESS      6    1\n"
+      " -1         6 1.00000E+00 2.00000E+00 3.00000E+00\n"
+      " -3\n"
+      " -4  DISP        4    1\n"
+      " -5  D1          1    2    1    0\n"
+      " -1        14-2.79511E-07 7.88000E-07-1.01786E-08\n"
+      " -3\n";
+  std::istringstream in(frd);
+  const auto read = detail::ReadFrd(in);
+  EXPECT_DOUBLE_EQ(read.nodes.at(6).y, -0.025);
+  EXPECT_EQ(read.elements.at(1), (std::vector<long>{6, 14}));
+  ASSERT_EQ(read.displacementBlocks.size(), 1u);  // the stress block is no displacement
+  EXPECT_DOUBLE_EQ(read.displacementBlocks[0].at(14).z, -1.01786e-08);
+  std::istringstream cut(frd.substr(0, frd.find("-1.01786E-08")) + "\n");
+  EXPECT_THROW(detail::ReadFrd(cut), SolverError);
 }
 
 class ElementResults : public ::testing::Test {
@@ -83,6 +114,43 @@ TEST_F(ElementResults, CantileverSectionForcesRotationsAndReactionMoments) {
       {"cantilever torque along the beam", t.beamForces.at(root).start.T, T, 0.01},
       {"cantilever torsion reaction moment", t.reactionMoments.at(clamp).x, -T, 1e-6},
   });
+}
+
+// Cantilevers of three-node beams (written as two halves each) and of an
+// eccentric beam (its axis e above the nodes, joined to them by stiff arms).
+TEST_F(ElementResults, ThreeNodeAndEccentricCantilevers) {
+  const double L = 2.0, b = 0.05, h = 0.1, P = 1000.0, e = 0.1;
+  HostModel threeNode;
+  threeNode.threeNodeBeams = true;
+  auto steel = threeNode.Material(kE, kNu, 0.0);
+  const auto beam = threeNode.Beam(
+      {0, 0, 0}, {1, 0, 0}, {{L, threeNode.Section(qlSection::Rectangle(h, b)), 4}}, steel, vec3d(0, 0, 1));
+  threeNode.Fix(beam.FirstNode());
+  threeNode.LoadCase(1, "tip");
+  threeNode.PointLoad(1, beam.elements.back(), beam.LastNode(), {0, 0, -P});
+  const auto r3 = threeNode.Solve(WithElementResults());
+  const BeamForces& root = r3.steps[0].beamForces.at(beam.elements.front());
+  ASSERT_TRUE(root.middle.has_value());
+
+  HostModel eccentric;
+  auto steel2 = eccentric.Material(kE, kNu, 0.0);
+  const auto offset =
+      eccentric.Beam({0, 0, 0}, {1, 0, 0}, {{L, eccentric.Section(qlSection::Rectangle(h, b)), 4}}, steel2,
+                     vec3d(0, 0, 1), vec3d(0, 0, e));
+  eccentric.Fix(offset.FirstNode());
+  eccentric.LoadCase(1, "axial");
+  eccentric.PointLoad(1, offset.elements.back(), offset.LastNode(), {P, 0, 0});
+  const auto re = eccentric.Solve(WithElementResults());
+  const BeamForces& axial = re.steps[0].beamForces.at(offset.elements[1]);
+  ExpectAll({{"three-node beam root My", root.start.My, P * L, 1e-6},
+             {"three-node beam My at the root element's middle node", root.middle->My, P * (L - L / 8), 1e-6},
+             {"three-node beam tip rotation", r3.steps[0].rotations.at(beam.LastNode()).y,
+              P * L * L / (2 * kE * b * h * h * h / 12), 0.01},
+             {"eccentric beam N", axial.start.N, P, 1e-6},
+             // The load acts e below the axis: My = -P e all along.
+             {"eccentric beam My", axial.end.My, -P * e, 1e-6}});
+  // The arms carry P e back to the nodes: the clamp takes no moment.
+  EXPECT_NEAR(re.steps[0].reactionMoments.at(offset.FirstNode()).y, 0.0, 1e-6 * P * e);
 }
 
 // Straight beams along x under a uniform line load q along -z, spans of L
@@ -267,6 +335,18 @@ TEST_F(ElementResults, SimplySupportedPlateMomentsAgainstNavier) {
   const double D = kE * t * t * t / (12 * (1 - kNu * kNu));
   // Navier: w = sum w_mn sin(m pi x / a) sin(k pi y / a) over odd m, k;
   // mx = -D (w_xx + nu w_yy).
+  // The slope w_x at the middle of the edge x = 0.
+  auto navierEdgeSlope = [&]() {
+    double slope = 0.0;
+    for (int m = 1; m < 200; m += 2) {
+      for (int k = 1; k < 200; k += 2) {
+        const double w =
+            16 * q * std::pow(a, 4) / (std::pow(kPi, 6) * D * m * k * std::pow(m * m + k * k, 2));
+        slope += w * m * kPi / a * std::sin(k * kPi / 2);
+      }
+    }
+    return slope;
+  };
   auto navierMx = [&](double x, double y) {
     double mx = 0.0;
     for (int m = 1; m < 200; m += 2) {
@@ -300,8 +380,12 @@ TEST_F(ElementResults, SimplySupportedPlateMomentsAgainstNavier) {
     const double x = triangles ? (a / n) * (n / 2 - 1 + 2.0 / 3) : (a / n) * (n / 2 - 0.5);
     const double y = triangles ? (a / n) * (n / 2 - 1 + 1.0 / 3) : x;
     const double mx = navierMx(x, y);
+    // The rotation about y is minus the slope along x; the four-node mesh's
+    // edge rotation converges from +2.7 % (8 x 8) to +1.1 % (16 x 16).
     ExpectAll(
-        {{triangles ? "plate (triangles) mx near the centre" : "plate mx near the centre", s.mx, mx, 0.03}});
+        {{triangles ? "plate (triangles) mx near the centre" : "plate mx near the centre", s.mx, mx, 0.03},
+         {triangles ? "plate (triangles) edge rotation" : "plate edge rotation",
+          r.steps[0].rotations.at(nodes[n / 2][0]).y, -navierEdgeSlope(), 0.03}});
     // Pressure along +z bends the plate upwards: tension on top.
     EXPECT_GT(s.mx, 0.0);
     EXPECT_NEAR(s.vonMisesTop, s.vonMisesBottom, 0.01 * s.vonMisesTop);  // no membrane forces
