@@ -69,6 +69,14 @@ void SolverModelReader::ReadModelSets() {
 // Moves what was read into the solver model, in the deck's order.
 void SolverModelReader::Finish() {
   solver_.source = model_.GetFileName();
+  if (options_.elementResults) {
+    // The nodes' masses for the modes' participation, with their positions
+    // (read before FinishNodes hands the nodes over).
+    for (std::size_t node = 0; node < lumpedMass_.size(); ++node)
+      if (lumpedMass_[node] != 0.0) deck_->nodeMasses[static_cast<long>(node)] = lumpedMass_[node];
+    for (const auto& [node, m] : pointMasses_) deck_->nodeMasses[node] += m[0];
+    for (const auto& entry : deck_->nodeMasses) deck_->nodePositions[entry.first] = PositionOf(entry.first);
+  }
   FinishNodes();
   FinishMaterials();  // before the element groups move: it asks whether there are arms
   FinishElements();
@@ -76,12 +84,6 @@ void SolverModelReader::Finish() {
   solver_.boundaries = std::move(boundaries_);
   solver_.frequencyCount = options_.frequencyCount;
   solver_.elementResults = deck_->elementResults = options_.elementResults;
-  if (options_.elementResults) {
-    for (std::size_t node = 0; node < lumpedMass_.size(); ++node)
-      if (lumpedMass_[node] != 0.0) deck_->nodeMasses[static_cast<long>(node)] = lumpedMass_[node];
-    for (const auto& [node, m] : pointMasses_) deck_->nodeMasses[node] += m[0];
-    for (const auto& entry : deck_->nodeMasses) deck_->nodePositions[entry.first] = PositionOf(entry.first);
-  }
   std::sort(stressElements_.begin(), stressElements_.end());
   auto& shellNodes = deck_->shellNodes;
   std::sort(shellNodes.begin(), shellNodes.end());

@@ -37,7 +37,7 @@ py::tuple ArraysOf(const ResultArray& a) {
 }  // namespace
 
 void BindResults(py::module_& m) {
-  py::enum_<AnalysisKind>(m, "AnalysisKind")
+  py::enum_<AnalysisKind>(m, "StoredAnalysisKind", "The kind of a stored analysis (XafModel.Results()).")
       .value("LoadCase", AnalysisKind::LoadCase)
       .value("Combination", AnalysisKind::Combination)
       .value("Mode", AnalysisKind::Mode)

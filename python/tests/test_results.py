@@ -14,7 +14,7 @@ def test_results_round_trip_as_arrays_and_turn_stale(model_path):
     nodes = [xaf.Nodes().AddNode((x, 0, 0)) for x in range(3)]
     beam = xaf.Elements().AddElement(quilm.qlElementType.Beam2(), nodes[:2])
     results = xaf.Results()
-    case = results.AddAnalysis(quilm.AnalysisKind.LoadCase, 1, "dead")
+    case = results.AddAnalysis(quilm.StoredAnalysisKind.LoadCase, 1, "dead")
     for n in nodes:
         results.SetValues(case, Q.NodeMotion, n, [0, 0, -0.001 * n, 0, 0.01 * n, 0])
     results.SetValues(case, Q.BeamForces, beam, list(range(12)))
@@ -24,7 +24,7 @@ def test_results_round_trip_as_arrays_and_turn_stale(model_path):
     xaf = quilm.XafModel(model_path)
     results = xaf.Results()
     [analysis] = results.GetAnalyses()
-    assert (analysis.kind, analysis.number, analysis.name, analysis.stale) == (quilm.AnalysisKind.LoadCase, 1, "dead", False)
+    assert (analysis.kind, analysis.number, analysis.name, analysis.stale) == (quilm.StoredAnalysisKind.LoadCase, 1, "dead", False)
     ids, motion = results.GetArrays(analysis.id, Q.NodeMotion)
     assert ids.tolist() == nodes and motion.shape == (3, 6) and motion.dtype == np.float64
     np.testing.assert_array_equal(motion[:, 2], [-0.001 * n for n in nodes])

@@ -47,7 +47,7 @@ def main():
     model = os.path.join(args.work, "frame.qdb")
     subprocess.run([args.frame_host, "--bays", "2", "--storeys", "1", "--quiet", "--file", model], check=True,
                    stdout=subprocess.DEVNULL)
-    subprocess.run([args.export, model, "--solve", "--quiet", "--frequencies", "2", "-o",
+    subprocess.run([args.export, model, "--equivalent-sections", "--solve", "--quiet", "--frequencies", "2", "-o",
                     os.path.join(args.work, "frame.inp")], check=True, stdout=subprocess.DEVNULL)
     analyses = stored_results(model)
     check(len(analyses) >= 3, f"expected load cases and modes stored, found {len(analyses)}")
