@@ -38,13 +38,7 @@ SolverBeamSection Box(const qlSection& section, double h, double b, double sideW
   // and t4 normal to n2 (the flanges at +-h/2).
   out.dimensions = Join({b, h, sideWall, flange, sideWall, flange});
   out.needsQuadratic = true;
-  const double bi = b - 2.0 * sideWall, hi = h - 2.0 * flange;
-  out.area = b * h - bi * hi;
-  out.iy = (b * h * h * h - bi * hi * hi * hi) / 12.0;
-  out.iz = (h * b * b * b - hi * bi * bi * bi) / 12.0;
-  // Bredt's formula on the wall centre lines.
-  const double bm = b - sideWall, hm = h - flange;
-  out.torsion = 4.0 * bm * bm * hm * hm / (2.0 * hm / sideWall + 2.0 * bm / flange);
+  out.area = b * h - (b - 2.0 * sideWall) * (h - 2.0 * flange);
   out.outerSize = std::max(h, b);
   return out;
 }
@@ -58,11 +52,6 @@ SolverBeamSection Rect(const qlSection& section, double h, double b) {
   out.width1 = b;
   out.width2 = h;
   out.area = b * h;
-  out.iy = b * h * h * h / 12.0;
-  out.iz = h * b * b * b / 12.0;
-  // Saint-Venant's constant of a rectangle, by the usual series' first terms.
-  const double thin = std::min(b, h), thick = std::max(b, h), r = thin / thick;
-  out.torsion = thick * thin * thin * thin * (1.0 / 3.0 - 0.21 * r * (1.0 - r * r * r * r / 12.0));
   out.outerSize = std::max(h, b);
   return out;
 }
@@ -83,10 +72,7 @@ SolverBeamSection MapBeamSection(const qlSection& section, bool allowEquivalent)
       out.dimensions = Join({d / 2.0, t});
       out.needsQuadratic = true;
       constexpr double kPi = 3.14159265358979323846;
-      const double ro = d / 2.0, ri = ro - t;
-      out.area = kPi * (ro * ro - ri * ri);
-      out.iy = out.iz = kPi / 4.0 * (ro * ro * ro * ro - ri * ri * ri * ri);
-      out.torsion = 2.0 * out.iy;
+      out.area = kPi * t * (d - t);
       out.outerSize = d;
       return out;
     }

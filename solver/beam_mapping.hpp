@@ -31,10 +31,8 @@ struct SolverBeamSection {
   bool needsQuadratic = false;        // true: only usable on three-node B32R
   double outerSize = 0.0;             // the largest outer dimension (sizes the stiff arms)
   double width1 = 0.0, width2 = 0.0;  // rectangles: the widths along n1 and n2
-  // The section's constants as the solver sees it (for recovering section
-  // forces): area, second moments about n1 (local y) and n2, torsion constant.
-  double area = 0.0, iy = 0.0, iz = 0.0, torsion = 0.0;
-  std::string note;  // set when the section is an equivalent, says what differs
+  double area = 0.0;                  // the area of the solver's section
+  std::string note;                   // set when the section is an equivalent, says what differs
 };
 
 // The solver section for `section`. I-profiles and sections given only by

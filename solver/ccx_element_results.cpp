@@ -1,20 +1,23 @@
-// Recovery of rotations, beam section forces and reaction moments.
+// Recovery of rotations, beam section forces, reaction moments and shell
+// stresses.
 //
 // The solver expands every beam into solid elements and prints neither
 // rotations nor beam forces, so both are taken from the expanded model:
 //  * the rotation of a beam node is the rigid rotation fitted (least
 //    squares) to the displacements of the expanded nodes in its section;
-//  * a rectangle's beam (B31, an eight-node brick C3D8I) has the section
-//    forces of its brick's nodal forces, integrated from the stresses at its
-//    2 x 2 x 2 integration points: the face of a node takes
+//  * a rectangle's beam (B31, expanded into an eight-node brick) has the
+//    section forces of its brick's nodal forces, integrated from the
+//    stresses at its 2 x 2 x 2 integration points: the face of a node takes
 //    -A/8 sum(sigma t) and the moment of that about the node, which is the
-//    solver's own element equilibrium and so exact for it;
-//  * a pipe or box beam (B32R, whose section the solver integrates in a way
-//    of its own) has bending moments from the rotations of its three
-//    sections (the curvature between them), which no shear deformation
-//    disturbs, the axial force and torque from the stretch and twist of its
-//    ends with the section's stiffness, and shear forces as the slope of the
-//    moments.
+//    solver's own element equilibrium and so exact for it.
+// Pipes and boxes (B32R) are left out: the solver integrates their sections
+// at points of its own, and the sections of their twenty-node bricks warp
+// under shear, so that neither their stresses nor their fitted rotations
+// give beam quantities to the accuracy of the rest (rotations near a
+// support come out some 5 % small).
+// Shells (S8R, a layer of twenty-node bricks) have their stresses at their
+// centres from the means of their integration points, and the rotations of
+// their nodes from the top and bottom expanded nodes.
 // The deck applies line loads as consistent nodal loads and gravity inside
 // the elements; the section forces of the element under its real load
 // follow by adding the first node's consistent load and subtracting the
@@ -23,13 +26,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 
 #include "solver/beam_line_load.hpp"
-#include "solver/ccx_runner.hpp"
+#include "solver/load_combination.hpp"
 
 namespace Kestrum::Quilm::Solver::detail {
 namespace {
@@ -53,11 +53,6 @@ SectionForces Plus(const SectionForces& s, const vec3d& f, const vec3d& m) {
 
 double Distance(const pos3d& a, const pos3d& b) { return vec3d(a, b).length(); }
 
-// Translation and rotation of a section.
-struct Motion {
-  vec3d translation, rotation;
-};
-
 // Solves the symmetric 3 x 3 system a v = b by Cramer's rule.
 vec3d Solve3(const double a[3][3], const vec3d& b) {
   auto det = [](const double m[3][3]) {
@@ -79,8 +74,9 @@ vec3d Solve3(const double a[3][3], const vec3d& b) {
   return {out[0], out[1], out[2]};
 }
 
-// The rigid motion that best fits the displacements of `nodes`.
-Motion FitRigidMotion(const std::vector<long>& nodes, const FrdResults& frd, const std::map<long, vec3d>& u) {
+// The rigid rotation that best fits the displacements of `nodes`.
+vec3d FitRigidRotation(const std::vector<long>& nodes, const FrdResults& frd,
+                       const std::map<long, vec3d>& u) {
   vec3d c, mean;
   for (long n : nodes) {
     const pos3d& p = frd.nodes.at(n);
@@ -100,24 +96,37 @@ Motion FitRigidMotion(const std::vector<long>& nodes, const FrdResults& frd, con
     }
     b += r.cross(u.at(n) - mean);
   }
-  return {mean, Solve3(a, b)};
+  return Solve3(a, b);
 }
 
-// The end forces of a beam in the solver's world (line loads as nodal
-// loads), as section forces at its first and last node and, where the
-// recovery gives it, at its middle.
-struct SolverSections {
+// In-plane stresses in a shell's local system.
+struct InPlane {
+  double sx, sy, sxy;
+};
+
+// The in-plane components of the global stress s (sxx, syy, szz, sxy, sxz,
+// syz) in the shell's axes.
+InPlane InPlaneStresses(const std::array<double, 6>& s, const DeckShell& shell) {
+  auto apply = [&](const vec3d& v) {
+    return vec3d(s[0] * v.x + s[3] * v.y + s[4] * v.z, s[3] * v.x + s[1] * v.y + s[5] * v.z,
+                 s[4] * v.x + s[5] * v.y + s[2] * v.z);
+  };
+  const vec3d sx = apply(shell.x), sy = apply(shell.y);
+  return {shell.x.dot(sx), shell.y.dot(sy), shell.x.dot(sy)};
+}
+
+// The section forces of a beam at its first and last node.
+struct EndSections {
   SectionForces first, last;
-  std::optional<SectionForces> middle;
 };
 
 class Recovery {
  public:
   Recovery(const CcxDeck& deck, const FrdResults& frd) : deck_(deck), frd_(frd) {}
 
-  // The motion of the section of `beam` through `at`, from its expanded
+  // The rotation of the section of `beam` through `at`, from its expanded
   // element's nodes in that plane.
-  Motion SectionMotion(const DeckBeam& beam, const pos3d& at, const std::map<long, vec3d>& u) const {
+  vec3d SectionRotation(const DeckBeam& beam, const pos3d& at, const std::map<long, vec3d>& u) const {
     const auto element = frd_.elements.find(beam.solverElement);
     if (element == frd_.elements.end()) {
       throw SolverError("the solver wrote no expanded element for element " +
@@ -136,27 +145,74 @@ class Recovery {
       throw SolverError("the solver wrote too few expanded nodes for element " +
                         std::to_string(beam.solverElement));
     }
-    return FitRigidMotion(nodes, frd_, u);
+    return FitRigidRotation(nodes, frd_, u);
   }
 
   // Rotations of the printed nodes that beams join, averaged over the beams.
   void Rotations(const std::map<long, vec3d>& u, StepResults& step) const {
     std::map<long, std::pair<vec3d, int>> sums;
     for (const DeckBeam& beam : deck_.beams) {
-      const std::pair<long, pos3d> ends[] = {
-          {beam.first, beam.firstPos}, {beam.last, beam.lastPos}, {beam.middle, beam.middlePos}};
+      if (beam.recovery != DeckBeam::Recovery::BrickStresses) continue;
+      const std::pair<long, pos3d> ends[] = {{beam.first, beam.firstPos}, {beam.last, beam.lastPos}};
       for (const auto& [node, at] : ends) {
         if (node == 0 || !step.displacements.count(node)) continue;
         auto& sum = sums[node];
-        sum.first += SectionMotion(beam, at, u).rotation;
+        sum.first += SectionRotation(beam, at, u);
         ++sum.second;
       }
     }
     for (const auto& [node, sum] : sums) step.rotations[node] = sum.first * (1.0 / sum.second);
+    // Nodes that only shells join: the rotation about the in-plane axes
+    // from the difference of the top and bottom expanded nodes; none about
+    // the normal (the solver's shells have no such stiffness).
+    std::map<long, std::pair<vec3d, int>> shellSums;
+    for (const DeckShell& shell : deck_.shells) {
+      for (std::size_t k = 0; k < shell.corners.size(); ++k) {
+        const long node = shell.corners[k];
+        if (sums.count(node) || !step.displacements.count(node)) continue;
+        if (auto rotation = ShellRotation(shell, shell.cornerPositions[k], u)) {
+          auto& sum = shellSums[node];
+          sum.first += *rotation;
+          ++sum.second;
+        }
+      }
+    }
+    for (const auto& [node, sum] : shellSums) step.rotations[node] = sum.first * (1.0 / sum.second);
   }
 
-  SolverSections FromBrickStresses(const DeckBeam& beam, const std::vector<std::array<double, 6>>& points,
-                                   const vec3d& gravity) const {
+  // The in-plane rotation of a shell at its corner `at`, from the expanded
+  // nodes of its solver element(s) on the normal through that corner.
+  std::optional<vec3d> ShellRotation(const DeckShell& shell, const pos3d& at,
+                                     const std::map<long, vec3d>& u) const {
+    // Well inside the spacing of the expanded nodes (half an edge), well
+    // outside the rounding of their printed coordinates.
+    double edge = Distance(shell.cornerPositions.front(), shell.cornerPositions.back());
+    for (std::size_t k = 1; k < shell.cornerPositions.size(); ++k)
+      edge = std::min(edge, Distance(shell.cornerPositions[k - 1], shell.cornerPositions[k]));
+    const double tolerance = 0.05 * edge;
+    double low = 0.0, high = 0.0;
+    std::optional<vec3d> bottom, top;
+    for (long part : shell.parts) {
+      const auto element = frd_.elements.find(part);
+      if (element == frd_.elements.end()) continue;
+      for (long n : element->second) {
+        const auto p = frd_.nodes.find(n);
+        const auto d = u.find(n);
+        if (p == frd_.nodes.end() || d == u.end()) continue;
+        const vec3d r(at, p->second);
+        const double depth = r.dot(shell.z);
+        if ((r - shell.z * depth).length() > tolerance) continue;
+        if (!bottom || depth < low) low = depth, bottom = d->second;
+        if (!top || depth > high) high = depth, top = d->second;
+      }
+    }
+    if (!bottom || !(high - low > 0.5 * shell.thickness)) return std::nullopt;
+    return shell.z.cross(*top - *bottom) * (1.0 / (high - low));
+  }
+
+  // The section forces of the solver's element (line loads as nodal loads).
+  EndSections FromBrickStresses(const DeckBeam& beam, const std::vector<std::array<double, 6>>& points,
+                                const vec3d& gravity) const {
     if (points.size() != 8) {
       throw SolverError("expected 8 integration points of element " + std::to_string(beam.solverElement) +
                         ", the solver printed " + std::to_string(points.size()));
@@ -191,68 +247,63 @@ class Recovery {
     const vec3d& f2 = forward ? fb : fa;
     const vec3d& m2 = forward ? mb : ma;
     return {Section(frame.Local(f1) * -1.0, frame.Local(m1) * -1.0),
-            Section(frame.Local(f2), frame.Local(m2)), std::nullopt};
+            Section(frame.Local(f2), frame.Local(m2))};
   }
 
-  SolverSections FromStiffness(const DeckBeam& beam, const std::map<long, vec3d>& u,
-                               const vec3d& gravity) const {
-    const Frame frame{beam.x, beam.y, beam.z};
-    const Motion a = SectionMotion(beam, beam.firstPos, u), m = SectionMotion(beam, beam.middlePos, u);
-    const Motion b = SectionMotion(beam, beam.lastPos, u);
-    const double L = Distance(beam.firstPos, beam.lastPos), s = Distance(beam.firstPos, beam.middlePos);
-    const vec3d du = frame.Local(b.translation - a.translation);
-    const vec3d r1 = frame.Local(a.rotation), rm = frame.Local(m.rotation), r2 = frame.Local(b.rotation);
-    const vec3d q = frame.Local(gravity * beam.massPerLength);
-    const double E = beam.youngsModulus, G = beam.shearModulus;
-    // N' = -qx; the stretch is the integral of N / EA.
-    const double n0 = E * beam.area * du.x / L + q.x * L / 2.0;
-    const double torque = G * beam.torsion * (r2.x - r1.x) / L;
-    // M(x) = a + b x + c x^2, c from the load; rotation differences are
-    // integrals of M / EI, at the middle section and at the last.
-    auto bending = [&](double atMiddle, double atLast, double c, double EI) {
-      const double e1 = EI * atMiddle - c * s * s * s / 3.0, e2 = EI * atLast - c * L * L * L / 3.0;
-      const double det = s * L * (L - s) / 2.0;
-      return std::pair<double, double>((e1 * L * L / 2.0 - e2 * s * s / 2.0) / det, (s * e2 - L * e1) / det);
-    };
-    const double cy = -q.z / 2.0, cz = q.y / 2.0;  // My'' = -qz, Mz'' = qy
-    const auto [ay, by] = bending(rm.y - r1.y, r2.y - r1.y, cy, E * beam.iy);
-    const auto [az, bz] = bending(rm.z - r1.z, r2.z - r1.z, cz, E * beam.iz);
-    auto at = [&](double x) {
-      return SectionForces{n0 - q.x * x, -(bz + 2 * cz * x),       by + 2 * cy * x,
-                           torque,       ay + by * x + cy * x * x, az + bz * x + cz * x * x};
-    };
-    SolverSections sections{at(0.0), at(L), std::nullopt};
-    if (beam.middle != 0) sections.middle = at(s);
-    return sections;
-  }
-
-  // Section forces of one static step; solver-world end forces of every
-  // line element kept for the reaction moments.
-  void SectionForcesOf(const std::map<long, vec3d>& u, const ElementStresses& stresses,
-                       const DeckStepLoads& loads, StepResults& step) {
-    endForces_.clear();
-    for (const DeckBeam& beam : deck_.beams) {
-      SolverSections sections;
-      if (beam.recovery == DeckBeam::Recovery::BrickStresses) {
-        const auto points = stresses.find(beam.solverElement);
-        if (points == stresses.end()) {
-          throw SolverError("the solver printed no stresses for element " +
-                            std::to_string(beam.solverElement));
-        }
-        sections = FromBrickStresses(beam, points->second, loads.gravity);
-      } else {
-        sections = FromStiffness(beam, u, loads.gravity);
+  // Section forces of one static step; the solver's end moments of every
+  // line element are kept for the reaction moments.
+  void SectionForcesOf(const ElementStresses& stresses, const DeckStepLoads& loads, StepResults& step) {
+    endMoments_.assign(deck_.beams.size(), {});
+    for (std::size_t i = 0; i < deck_.beams.size(); ++i) {
+      const DeckBeam& beam = deck_.beams[i];
+      if (beam.recovery != DeckBeam::Recovery::BrickStresses) continue;
+      const auto points = stresses.find(beam.solverElement);
+      if (points == stresses.end()) {
+        throw SolverError("the solver printed no stresses for element " + std::to_string(beam.solverElement));
       }
+      EndSections sections = FromBrickStresses(beam, points->second, loads.gravity);
       const Frame frame{beam.x, beam.y, beam.z};
-      endForces_.push_back(
-          {frame.Global(MomentOf(sections.first)) * -1.0, frame.Global(MomentOf(sections.last))});
+      endMoments_[i] = {frame.Global(MomentOf(sections.first)) * -1.0, frame.Global(MomentOf(sections.last))};
       if (beam.modelElement == 0) continue;
       CorrectForLineLoad(beam, loads, sections);
       Solver::BeamForces& forces = step.beamForces[beam.modelElement];
       if (beam.half != 2) forces.start = sections.first;
       if (beam.half != 1) forces.end = sections.last;
       if (beam.half == 1) forces.middle = sections.last;
-      if (sections.middle) forces.middle = sections.middle;
+    }
+  }
+
+  // Stresses at the centres of the shells: the solver's quadrilateral
+  // (S8R, a twenty-node brick through the thickness) has its integration
+  // points at +-1/sqrt(3) of its half sides and half thickness, the upper
+  // four (zeta > 0) towards its normal; their means are the centre's
+  // stresses at those depths, from which the resultants follow (stresses
+  // linear through the thickness). A triangle's three quadrilaterals are
+  // averaged.
+  void ShellStressesOf(const ElementStresses& stresses, StepResults& step) const {
+    for (const DeckShell& shell : deck_.shells) {
+      std::array<double, 6> lower{}, upper{};
+      for (long part : shell.parts) {
+        const auto points = stresses.find(part);
+        if (points == stresses.end() || points->second.size() != 8) {
+          throw SolverError("expected 8 integration points of shell element " + std::to_string(part));
+        }
+        for (std::size_t g = 0; g < 8; ++g) {
+          auto& layer = g & 4 ? upper : lower;
+          for (std::size_t k = 0; k < 6; ++k) layer[k] += points->second[g][k] / (4.0 * shell.parts.size());
+        }
+      }
+      const double t = shell.thickness;
+      const InPlane below = InPlaneStresses(lower, shell), above = InPlaneStresses(upper, shell);
+      ShellStresses& out = step.shellStresses[shell.modelElement];
+      out.thickness = t;
+      // Mean times t; the slope between the layers (t / sqrt(3) apart) times t^3 / 12.
+      const double bending = t * t / (4.0 * std::sqrt(3.0));
+      out.nx = t * (above.sx + below.sx) / 2, out.ny = t * (above.sy + below.sy) / 2;
+      out.nxy = t * (above.sxy + below.sxy) / 2;
+      out.mx = bending * (above.sx - below.sx), out.my = bending * (above.sy - below.sy);
+      out.mxy = bending * (above.sxy - below.sxy);
+      UpdateVonMises(out);
     }
   }
 
@@ -263,10 +314,14 @@ class Recovery {
     for (const auto& [node, dofs] : deck_.rotationSupports) {
       if (std::binary_search(deck_.shellNodes.begin(), deck_.shellNodes.end(), node)) continue;
       vec3d moment;
+      bool known = true;
       for (std::size_t i = 0; i < deck_.beams.size(); ++i) {
-        if (deck_.beams[i].first == node) moment += endForces_[i].first;
-        if (deck_.beams[i].last == node) moment += endForces_[i].second;
+        const DeckBeam& beam = deck_.beams[i];
+        if (beam.first != node && beam.last != node) continue;
+        known = known && beam.recovery == DeckBeam::Recovery::BrickStresses;
+        moment += beam.first == node ? endMoments_[i].first : endMoments_[i].second;
       }
+      if (!known) continue;
       if (auto held = loads.heldMoments.find(node); held != loads.heldMoments.end())
         moment = moment - held->second;
       vec3d fixed;
@@ -278,30 +333,46 @@ class Recovery {
  private:
   // From the deck's consistent nodal loads back to the line load along the
   // element: the first node's load joins the section forces from the first
-  // end, the last node's leaves them at the last end, and a middle section
-  // also carries the load between the first end and itself.
-  static void CorrectForLineLoad(const DeckBeam& beam, const DeckStepLoads& loads, SolverSections& sections) {
+  // end, the last node's leaves them at the last end.
+  static void CorrectForLineLoad(const DeckBeam& beam, const DeckStepLoads& loads, EndSections& sections) {
     const auto line = loads.lineLoads.find(beam.solverElement);
     if (line == loads.lineLoads.end()) return;
-    const auto& [q1, q2] = line->second;
-    const EndLoads f0 = ConsistentLineLoads(beam.firstPos, beam.lastPos, q1, q2);
+    const EndLoads f0 =
+        ConsistentLineLoads(beam.firstPos, beam.lastPos, line->second.first, line->second.second);
     const Frame frame{beam.x, beam.y, beam.z};
     sections.first = Plus(sections.first, frame.Local(f0.force1), frame.Local(f0.moment1));
     sections.last = Plus(sections.last, frame.Local(f0.force2) * -1.0, frame.Local(f0.moment2) * -1.0);
-    if (!sections.middle) return;
-    const double L = Distance(beam.firstPos, beam.lastPos), s = Distance(beam.firstPos, beam.middlePos);
-    const vec3d k = (q2 - q1) * (1.0 / L);
-    const vec3d force = f0.force1 - q1 * s - k * (s * s / 2.0);
-    const vec3d moment =
-        f0.moment1 - beam.x.cross(f0.force1) * s + beam.x.cross(q1 * (s * s / 2.0) + k * (s * s * s / 6.0));
-    sections.middle = Plus(*sections.middle, frame.Local(force), frame.Local(moment));
   }
 
   const CcxDeck& deck_;
   const FrdResults& frd_;
   // Per deck beam: the moments its first and last node exert on it.
-  std::vector<std::pair<vec3d, vec3d>> endForces_;
+  std::vector<std::pair<vec3d, vec3d>> endMoments_;
 };
+
+// Participation factors and effective masses of a mode from the lumped
+// node masses: for a unit rigid motion r (a translation, or a rotation about
+// an axis through the origin), factor = sum m (phi . r) / sum m phi^2 and
+// effective mass = (sum m (phi . r))^2 / sum m phi^2.
+void LumpedParticipation(const CcxDeck& deck, StepResults& mode) {
+  std::array<double, 6> projection{};
+  double norm = 0.0;
+  for (const auto& [node, m] : deck.nodeMasses) {
+    const auto u = mode.displacements.find(node);
+    if (u == mode.displacements.end() || m == 0.0) continue;
+    const vec3d& phi = u->second;
+    const pos3d& p = deck.nodePositions.at(node);
+    const vec3d moment = vec3d(p.x, p.y, p.z).cross(phi);
+    const double parts[6] = {phi.x, phi.y, phi.z, moment.x, moment.y, moment.z};
+    for (std::size_t k = 0; k < 6; ++k) projection[k] += m * parts[k];
+    norm += m * phi.dot(phi);
+  }
+  if (!(norm > 0.0)) return;
+  for (std::size_t k = 0; k < 6; ++k) {
+    mode.participation[k] = projection[k] / norm;
+    mode.effectiveMass[k] = projection[k] * projection[k] / norm;
+  }
+}
 
 }  // namespace
 
@@ -321,68 +392,17 @@ void RecoverElementResults(const CcxDeck& deck, const FrdResults& frd,
   for (std::size_t i = 0; i < statics; ++i) {
     const auto& u = frd.displacementBlocks[i];
     recovery.Rotations(u, results.steps[i]);
-    recovery.SectionForcesOf(u, stresses[i], deck.stepLoads[i], results.steps[i]);
+    recovery.SectionForcesOf(stresses[i], deck.stepLoads[i], results.steps[i]);
     recovery.ReactionMoments(deck.stepLoads[i], results.steps[i]);
+    recovery.ShellStressesOf(stresses[i], results.steps[i]);
   }
-  for (std::size_t i = 0; i < modes; ++i)
+  for (std::size_t i = 0; i < modes; ++i) {
     recovery.Rotations(frd.displacementBlocks[statics + i], results.modes[i]);
+    LumpedParticipation(deck, results.modes[i]);
+  }
   for (std::size_t i = 0; i < results.buckling.size(); ++i) {
     recovery.Rotations(frd.displacementBlocks[statics + modes + 1 + i], results.buckling[i]);
   }
-}
-
-}  // namespace Kestrum::Quilm::Solver::detail
-
-namespace Kestrum::Quilm::Solver::detail {
-namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-}  // namespace
-
-SolveResults ReadRunResults(const CcxDeck& deck, const std::string& directory) {
-  const std::size_t cases = deck.loadCaseSteps.size();
-  DatLayout layout;
-  layout.staticSteps = cases + deck.combinationNames.size();
-  layout.frequencies = deck.frequencyCount > 0;
-  layout.buckling = deck.bucklingModes > 0;
-  std::vector<ElementStresses> stresses;
-  SolveResults results =
-      ParseCcxDat(ReadText(directory + "/job.dat"), layout, deck.elementResults ? &stresses : nullptr);
-  for (std::size_t i = 0; i < results.steps.size(); ++i) {
-    StepResults& step = results.steps[i];
-    if (i < cases) {
-      step.loadCase = deck.loadCaseSteps[i];
-      step.name = i < deck.loadCaseNames.size() ? deck.loadCaseNames[i] : "";
-    } else {
-      step.kind = AnalysisKind::Combination;
-      step.name = deck.combinationNames[i - cases];
-    }
-  }
-  for (StepResults& mode : results.buckling) mode.loadCase = deck.bucklingCase;
-  FoldSupportReactions(deck, results);
-  // Shapes keep the model's nodes only; the forces printed with them are
-  // no reactions.
-  for (auto* shapes : {&results.modes, &results.buckling}) {
-    for (StepResults& shape : *shapes) {
-      for (const SupportSpring& spring : deck.supportSprings) shape.displacements.erase(spring.end);
-      shape.reactions.clear();
-    }
-  }
-  if (deck.elementResults) {
-    std::ifstream frdFile(directory + "/job.frd");
-    if (!frdFile) throw SolverError("the solver wrote no " + directory + "/job.frd");
-    RecoverElementResults(deck, ReadFrd(frdFile), stresses, results);
-  }
-  results.combinations.assign(std::make_move_iterator(results.steps.begin() + static_cast<long>(cases)),
-                              std::make_move_iterator(results.steps.end()));
-  results.steps.resize(cases);
-  return results;
 }
 
 }  // namespace Kestrum::Quilm::Solver::detail

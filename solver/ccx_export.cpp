@@ -29,6 +29,11 @@ SolverModel SolverModelReader::Read(CcxDeck& deck) {
   HoldSupportsBySprings();
   ReadSteps();
   problems_.Settle(options_.skipUnsupported, deck_->notes);
+  if (!unrecovered_.empty()) {
+    deck_->notes.push_back("section forces, rotations and reaction moments are not recovered for " +
+                           std::to_string(unrecovered_.size()) + " pipe or box beam element(s), the first " +
+                           unrecovered_.front());
+  }
   ReadModelSets();
   Finish();
   deck_->firstGeneratedNode = firstGeneratedNode_;
@@ -71,6 +76,11 @@ void SolverModelReader::Finish() {
   solver_.boundaries = std::move(boundaries_);
   solver_.frequencyCount = options_.frequencyCount;
   solver_.elementResults = deck_->elementResults = options_.elementResults;
+  if (options_.elementResults) {
+    deck_->nodeMasses = lumpedMass_;
+    for (const auto& [node, m] : pointMasses_) deck_->nodeMasses[node] += m[0];
+    for (const auto& entry : deck_->nodeMasses) deck_->nodePositions[entry.first] = PositionOf(entry.first);
+  }
   std::sort(stressElements_.begin(), stressElements_.end());
   auto& shellNodes = deck_->shellNodes;
   std::sort(shellNodes.begin(), shellNodes.end());

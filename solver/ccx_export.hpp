@@ -92,30 +92,35 @@ struct SupportSpring {
 // One line element of the deck as the results reader sees it: a model beam,
 // one half of a three-node beam written as two, or a stiff arm.
 struct DeckBeam {
-  // How its section forces are found: from the stresses of its expanded
-  // eight-node brick (solid rectangles and arms, exact for the solver's
-  // element), or from its end displacements and rotations with the beam
-  // stiffness of its section (pipes and boxes, whose section the solver
-  // integrates in its own way).
-  enum class Recovery { BrickStresses, Stiffness };
+  // Whether its section forces and rotations can be recovered: solid
+  // rectangles and arms, from the stresses of their expanded eight-node
+  // bricks; pipes and boxes (three-node B32R) cannot (see
+  // ccx_element_results.cpp).
+  enum class Recovery { BrickStresses, None };
   long solverElement = 0;
   long modelElement = 0;  // 0 for a stiff arm
   int half = 0;           // 1 or 2 for the halves of a three-node beam, else 0
-  // Solver nodes at the model element's first and last node (geometric
-  // order) and at its middle (a three-node B32R beam), else 0.
-  long first = 0, last = 0, middle = 0;
+  // Solver nodes at the model element's first and last node (geometric order).
+  long first = 0, last = 0;
   pos3d firstPos, lastPos;
-  pos3d middlePos;  // B32R: the middle node's position (generated or the model's)
   // The model element's local axes (x from first to last).
   vec3d x, y, z;
   // The solver's section axis n1 and tangent (the order it was written in).
   vec3d n1, tangent;
   Recovery recovery = Recovery::BrickStresses;
-  // Rectangles: the width along n1 and along n2.
-  double width1 = 0.0, width2 = 0.0;
-  // The solver's section constants and material.
-  double area = 0.0, iy = 0.0, iz = 0.0, torsion = 0.0, youngsModulus = 0.0, shearModulus = 0.0;
-  double massPerLength = 0.0;  // density times area; 0 where gravity does not act
+  double width1 = 0.0, width2 = 0.0;  // the rectangle's widths along n1 and n2
+  double massPerLength = 0.0;         // density times area; 0 where gravity does not act
+};
+
+// One shell element of the model as the results reader sees it.
+struct DeckShell {
+  long modelElement = 0;
+  std::vector<long> parts;    // its solver elements: itself, or a triangle's three quadrilaterals
+  std::vector<long> corners;  // its model nodes
+  std::vector<pos3d> cornerPositions;
+  double thickness = 0.0;
+  // Its local axes: x along its first edge, z its normal by the node order.
+  vec3d x, y, z;
 };
 
 // The loads of one static step that section forces and reaction moments
@@ -165,6 +170,12 @@ struct CcxDeck {
   std::vector<DeckStepLoads> stepLoads;
   std::map<long, std::vector<int>> rotationSupports;  // node -> fixed rotations (4..6)
   std::vector<long> shellNodes;                       // nodes of shells, ascending
+  std::vector<DeckShell> shells;
+  // The translational mass lumped at each model node (structural and point
+  // masses), for the modes' participation factors and effective masses,
+  // and the positions of those nodes.
+  std::map<long, double> nodeMasses;
+  std::map<long, pos3d> nodePositions;
 };
 
 // Writes the deck for `model`. The model is only read. Throws ExportError

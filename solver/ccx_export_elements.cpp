@@ -177,29 +177,8 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
 
   ElementGroup& group = BeamGroup(type, sectionId, record.GetMaterial(), *mapped, n1);
   for (auto& row : rows) group.rows.push_back(row);
-  if (options_.elementResults) {
-    const double E = material->YoungsModulus(), nu = material->PoissonsRatio();
-    const double massPerLength = material->Density() * mapped->area;
-    if (rows.size() == 2) {
-      const pos3d m = PositionOf(middle);
-      deck_->beams.push_back(MakeDeckBeam(rows[0][0], id, 1, first, middle, firstPos, m, tangent, n1, *mapped,
-                                          E, nu, massPerLength));
-      deck_->beams.push_back(MakeDeckBeam(rows[1][0], id, 2, middle, last, m, lastPos, tangent, n1, *mapped,
-                                          E, nu, massPerLength));
-    } else {
-      deck_->beams.push_back(MakeDeckBeam(id, id, 0, first, last, firstPos, lastPos, tangent, n1, *mapped, E,
-                                          nu, massPerLength));
-      DeckBeam& beam = deck_->beams.back();
-      if (count == 3) beam.middle = middle;
-      beam.middlePos = count == 3 ? PositionOf(middle)
-                                  : pos3d((firstPos.x + lastPos.x) / 2, (firstPos.y + lastPos.y) / 2,
-                                          (firstPos.z + lastPos.z) / 2);
-    }
-    if (type == "B31") {
-      for (const auto& row : rows) stressElements_.push_back(row[0]);
-    }
-  }
   beams_[id] = BeamEnds{first, last, firstPos, lastPos, middle};
+  if (options_.elementResults) RecordDeckBeams(id, rows, type, *mapped, *material, tangent, n1);
   maxBeamModulus_ = std::max(maxBeamModulus_, material->YoungsModulus());
 
   const double mass = material->Density() * section.Properties().area * length;
@@ -277,10 +256,25 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
   for (const auto& row : rows) group.rows.push_back(row);
   shells_.insert(id);
   if (options_.elementResults) {
+    DeckShell shell;
+    shell.modelElement = id;
+    shell.thickness = thickness;
+    const pos3d p0 = PositionOf(corners[0]), p1 = PositionOf(corners[1]), p2 = PositionOf(corners[2]);
+    shell.z = count == 4 ? vec3d(p0, p2).cross(vec3d(p1, PositionOf(corners[3])))
+                         : vec3d(p0, p1).cross(vec3d(p0, p2));
+    shell.z.normalise();
+    shell.x = vec3d(p0, p1);
+    shell.x = shell.x - shell.z * shell.x.dot(shell.z);
+    shell.x.normalise();
+    shell.y = shell.z.cross(shell.x);
+    shell.corners = corners;
+    for (long node : corners) shell.cornerPositions.push_back(PositionOf(node));
     for (const auto& row : rows) {
+      shell.parts.push_back(row[0]);
       stressElements_.push_back(row[0]);
       deck_->shellNodes.insert(deck_->shellNodes.end(), row.begin() + 1, row.end());
     }
+    deck_->shells.push_back(std::move(shell));
   }
 
   if (material->Density() > 0.0) {
@@ -299,7 +293,7 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
 
 DeckBeam MakeDeckBeam(long solverElement, long modelElement, int half, long first, long last,
                       const pos3d& firstPos, const pos3d& lastPos, const vec3d& tangent, const vec3d& n1,
-                      const SolverBeamSection& section, double E, double nu, double massPerLength) {
+                      const SolverBeamSection& section, double massPerLength) {
   DeckBeam beam;
   beam.solverElement = solverElement;
   beam.modelElement = modelElement;
@@ -316,17 +310,36 @@ DeckBeam MakeDeckBeam(long solverElement, long modelElement, int half, long firs
   beam.y = beam.z.cross(beam.x);
   beam.n1 = n1;
   beam.tangent = tangent;
-  beam.recovery = section.needsQuadratic ? DeckBeam::Recovery::Stiffness : DeckBeam::Recovery::BrickStresses;
+  beam.recovery = section.needsQuadratic ? DeckBeam::Recovery::None : DeckBeam::Recovery::BrickStresses;
   beam.width1 = section.width1;
   beam.width2 = section.width2;
-  beam.area = section.area;
-  beam.iy = section.iy;
-  beam.iz = section.iz;
-  beam.torsion = section.torsion;
-  beam.youngsModulus = E;
-  beam.shearModulus = E / (2.0 * (1.0 + nu));
   beam.massPerLength = massPerLength;
   return beam;
+}
+
+// The deck beams of a model beam written as `rows` (one element, or two
+// halves meeting at the middle node), and the elements whose stresses the
+// deck prints.
+void SolverModelReader::RecordDeckBeams(long id, const std::vector<std::vector<long>>& rows,
+                                        const std::string& type, const SolverBeamSection& section,
+                                        const qlMaterial& material, const vec3d& tangent, const vec3d& n1) {
+  const BeamEnds& ends = beams_.at(id);
+  const double massPerLength = material.Density() * section.area;
+  if (rows.size() == 2) {
+    const pos3d m = PositionOf(ends.middle);
+    deck_->beams.push_back(MakeDeckBeam(rows[0][0], id, 1, ends.first, ends.middle, ends.firstPos, m, tangent,
+                                        n1, section, massPerLength));
+    deck_->beams.push_back(MakeDeckBeam(rows[1][0], id, 2, ends.middle, ends.last, m, ends.lastPos, tangent,
+                                        n1, section, massPerLength));
+  } else {
+    deck_->beams.push_back(MakeDeckBeam(id, id, 0, ends.first, ends.last, ends.firstPos, ends.lastPos,
+                                        tangent, n1, section, massPerLength));
+  }
+  if (type == "B31") {
+    for (const auto& row : rows) stressElements_.push_back(row[0]);
+  } else {
+    unrecovered_.push_back(ElementLabel(id));
+  }
 }
 
 // The solver elements a model element was written as, its own id first.

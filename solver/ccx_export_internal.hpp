@@ -138,6 +138,9 @@ class SolverModelReader {
   vec3d LocalZAxis(const Element& element, const XafElement& record);
   void ReadBeam(const Element& element, const XafElement& record);
   void ReadShell(const Element& element, const XafElement& record);
+  void RecordDeckBeams(long id, const std::vector<std::vector<long>>& rows, const std::string& type,
+                       const SolverBeamSection& section, const qlMaterial& material, const vec3d& tangent,
+                       const vec3d& n1);
   std::vector<long> SolverElements(long element) const;
   void FinishElements();
 
@@ -209,12 +212,13 @@ class SolverModelReader {
   // Point masses grouped by their value as the deck writes it -> value, nodes.
   std::map<std::string, std::pair<double, std::vector<long>>> massElements_;
   std::map<long, std::vector<int>> boundaries_;
-  std::vector<long> stressElements_;  // solver elements whose stresses are printed
+  std::vector<long> stressElements_;      // solver elements whose stresses are printed
+  std::vector<std::string> unrecovered_;  // beams whose element results cannot be recovered
 };
 
 // The deck beam record of a solver line element (see DeckBeam).
 DeckBeam MakeDeckBeam(long solverElement, long modelElement, int half, long first, long last,
                       const pos3d& firstPos, const pos3d& lastPos, const vec3d& tangent, const vec3d& n1,
-                      const SolverBeamSection& section, double E, double nu, double massPerLength);
+                      const SolverBeamSection& section, double massPerLength);
 
 }  // namespace Kestrum::Quilm::Solver::detail

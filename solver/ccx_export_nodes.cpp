@@ -132,9 +132,8 @@ long SolverModelReader::BeamNode(long node, const vec3d& eccentricity, double ar
     // come from its stresses.
     SolverBeamSection square;
     square.width1 = square.width2 = armSize;
-    square.area = armSize * armSize;
     deck_->beams.push_back(MakeDeckBeam(arm, 0, 0, node, offsetNode, PositionOf(node), PositionOf(offsetNode),
-                                        direction, AnyPerpendicular(direction), square, 0.0, 0.0, 0.0));
+                                        direction, AnyPerpendicular(direction), square, 0.0));
     stressElements_.push_back(arm);
   }
   return offsetNode;

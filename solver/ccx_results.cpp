@@ -70,7 +70,8 @@ class DatReader {
       (*vectors_)[Integer(tokens[0], line)] =
           vec3d(ParseSolverNumber(tokens[1]), ParseSolverNumber(tokens[2]), ParseSolverNumber(tokens[3]));
     } else if (stressBlock_) {
-      if (tokens.size() != 8) {
+      // Rows of expanded shells end in the name of the solver's own set.
+      if (tokens.size() < 8 || tokens.size() > 9 || !IsInteger(tokens[1])) {
         stressBlock_ = nullptr;
         return;
       }
@@ -138,6 +139,7 @@ class DatReader {
     }
     const auto table = [&](Table t) {
       table_ = t;
+      rows_ = 0;
       vectors_ = nullptr;
       stressBlock_ = nullptr;
       return true;

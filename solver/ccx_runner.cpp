@@ -179,8 +179,9 @@ SolveResults Solve(const CcxDeck& deck, const RunOptions& options, const std::st
 }
 
 std::string CheckedSolver(const CcxDeck& deck, const RunOptions& options) {
-  if (deck.loadCaseSteps.empty() && deck.frequencyCount == 0) {
-    throw SolverError("nothing to solve: the deck has no load case and no frequency step");
+  if (deck.loadCaseSteps.empty() && deck.combinationNames.empty() && deck.frequencyCount == 0 &&
+      deck.bucklingModes == 0) {
+    throw SolverError("nothing to solve: the deck has no load case, combination, frequency or buckling step");
   }
   const auto solver = FindSolver(options.executable);
   if (!solver) throw SolverError("the solver '" + options.executable + "' was not found");

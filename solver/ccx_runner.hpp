@@ -34,8 +34,11 @@ std::optional<std::string> FindSolver(const std::string& executable = "ccx");
 // Writes `deck` as job.inp, runs the solver on it and reads the results.
 // Success needs exit code 0, "Job finished" in the solver's output and no
 // "*ERROR" in it (the solver exits 0 after errors it only reports). Throws
-// SolverError with the solver's messages otherwise, and for a deck with
-// neither a load case nor a frequency step.
+// SolverError with the solver's messages otherwise, and for a deck with no
+// step. With element results (ExportOptions::elementResults) the rotations,
+// section forces, reaction moments and shell stresses are recovered from
+// the solver's .dat and .frd files; combinations solved directly come back
+// in SolveResults::combinations, after the load cases' steps.
 SolveResults RunSolver(const CcxDeck& deck, const RunOptions& options = {});
 
 // The same for a deck already written to `deckFile` (its text left out of

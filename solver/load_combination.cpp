@@ -61,22 +61,6 @@ void AddShell(ShellStresses& s, const ShellStresses& v, double f) {
   // superposed resultants.
 }
 
-// The von Mises stress of a plane stress state.
-double VonMises(double sx, double sy, double txy) {
-  return std::sqrt(sx * sx - sx * sy + sy * sy + 3 * txy * txy);
-}
-
-// Surface stresses of a shell from its resultants: n/t plus or minus 6 m/t^2.
-void RecomputeVonMises(ShellStresses& s) {
-  const double t = s.thickness;
-  if (!(t > 0.0)) return;
-  auto at = [&](double z) {
-    const double k = 6.0 * z / (t * t);
-    return VonMises(s.nx / t + k * s.mx, s.ny / t + k * s.my, s.nxy / t + k * s.mxy);
-  };
-  s.vonMisesTop = at(1.0), s.vonMisesMiddle = at(0.0), s.vonMisesBottom = at(-1.0);
-}
-
 // Enters `values` of analysis `index` into `extremes`.
 template <std::size_t N>
 void Enter(std::array<Extreme, N>& extremes, const std::array<double, N>& values, std::size_t index,
@@ -116,6 +100,17 @@ std::array<double, 9> Components(const ShellStresses& s) {
 }
 
 }  // namespace
+
+void UpdateVonMises(ShellStresses& s) {
+  const double t = s.thickness;
+  if (!(t > 0.0)) return;
+  auto at = [&](double side) {  // 1 top, 0 middle, -1 bottom: n / t + 6 m / t^2 on the surfaces
+    const double k = 6.0 * side / (t * t);
+    const double sx = s.nx / t + k * s.mx, sy = s.ny / t + k * s.my, sxy = s.nxy / t + k * s.mxy;
+    return std::sqrt(sx * sx - sx * sy + sy * sy + 3 * sxy * sxy);
+  };
+  s.vonMisesTop = at(1.0), s.vonMisesMiddle = at(0.0), s.vonMisesBottom = at(-1.0);
+}
 
 LoadCombination ParseLoadCombination(const std::string& text) {
   LoadCombination combination;
@@ -175,7 +170,7 @@ StepResults Superpose(const SolveResults& results, const LoadCombination& combin
     Accumulate(sum.shellStresses, step->shellStresses, factor, first, AddShell);
     first = false;
   }
-  for (auto& entry : sum.shellStresses) RecomputeVonMises(entry.second);
+  for (auto& entry : sum.shellStresses) UpdateVonMises(entry.second);
   return sum;
 }
 

@@ -33,6 +33,11 @@ LoadCombination ParseLoadCombination(const std::string& text);
 // without load cases.
 StepResults Superpose(const SolveResults& results, const LoadCombination& combination);
 
+// Sets the von Mises stresses of `s` on its top, middle and bottom surface
+// from its resultants and thickness (stresses linear through the
+// thickness, plane stress); leaves them for a thickness that is not positive.
+void UpdateVonMises(ShellStresses& s);
+
 // The largest and smallest value of one quantity at one place, and the
 // analyses (indices into Envelope::analyses) that gave them.
 struct Extreme {

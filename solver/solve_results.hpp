@@ -79,15 +79,20 @@ struct StepResults {
   // factor (the load case's loads times it buckle the structure).
   double eigenvalue = 0.0;
   // Mode: participation factors and effective modal masses, in the global
-  // directions x, y, z, then about x, y, z.
+  // directions x, y, z, then about the global axes through the origin. With
+  // element results they come from the masses lumped at the model's nodes
+  // (the solver's own figures count the nodes of the solid elements it
+  // expands beams and shells into, and overstate them); otherwise they are
+  // the solver's.
   std::array<double, 6> participation{};
   std::array<double, 6> effectiveMass{};
 
   // Translations (ux, uy, uz) of the model's nodes.
   std::map<long, vec3d> displacements;
-  // Rotations (rx, ry, rz) in radians of the model's nodes that beams or
-  // shells join; a node joined only to shells has no rotation about their
-  // normal (0). Filled when element results were asked for.
+  // Rotations (rx, ry, rz) in radians of the model's nodes that rectangular
+  // beams, stiff arms or shells join; a node joined only to shells has no
+  // rotation about their normal (0). Filled when element results were asked
+  // for.
   std::map<long, vec3d> rotations;
   // Support reaction forces at the supported model nodes, in equilibrium
   // with every load of the step (see FoldSupportReactions). As parsed,
@@ -95,9 +100,12 @@ struct StepResults {
   // plus the loads at the node).
   std::map<long, vec3d> reactions;
   // Support reaction moments at supported nodes with a fixed rotation that
-  // only beams join. Filled when element results were asked for.
+  // only rectangular beams and stiff arms join, in the fixed directions (0
+  // in the free ones). Filled when element results were asked for.
   std::map<long, vec3d> reactionMoments;
-  // Section forces of the model's beam elements, by element id.
+  // Section forces of the model's beam elements, by element id (solid
+  // rectangles; not pipes and boxes, whose section the solver integrates in
+  // a way of its own).
   std::map<long, BeamForces> beamForces;
   // Stresses of the model's shell elements, by element id.
   std::map<long, ShellStresses> shellStresses;
@@ -106,7 +114,7 @@ struct StepResults {
 struct SolveResults {
   std::vector<StepResults> steps;         // static steps, in step order
   std::vector<double> frequencies;        // eigenfrequencies in cycles per second, ascending
-  std::vector<StepResults> modes;         // eigenmodes, when their shapes were printed
+  std::vector<StepResults> modes;         // eigenmodes whose shapes were printed, ascending
   std::vector<StepResults> buckling;      // buckling modes, ascending load factor
   std::vector<StepResults> combinations;  // combinations solved directly, in the order asked
   std::string solverOutput;               // what the solver printed

@@ -7,6 +7,7 @@
 #include "holders.hpp"
 #include "solver/ccx_export.hpp"
 #include "solver/ccx_runner.hpp"
+#include "solver/load_combination.hpp"
 
 namespace Kestrum::Quilm::Python {
 
@@ -39,7 +40,18 @@ void BindOptions(py::module_& m) {
                      "Above 0: a frequency step for this many.")
       .def_readwrite("allowEquivalentSections", &ExportOptions::allowEquivalentSections)
       .def_readwrite("skipUnsupported", &ExportOptions::skipUnsupported)
-      .def_readwrite("armStiffnessFactor", &ExportOptions::armStiffnessFactor);
+      .def_readwrite("armStiffnessFactor", &ExportOptions::armStiffnessFactor)
+      .def_readwrite("elementResults", &ExportOptions::elementResults,
+                     "Also recover rotations, beam section forces, reaction moments and shell stresses.")
+      .def_readwrite("combinations", &ExportOptions::combinations, "Combinations solved directly.")
+      .def_readwrite("bucklingCase", &ExportOptions::bucklingCase,
+                     "Above 0: a buckling step for this load case.")
+      .def_readwrite("bucklingModes", &ExportOptions::bucklingModes);
+
+  py::class_<LoadCombination>(m, "LoadCombination", "A named combination of load cases with factors.")
+      .def(py::init<>())
+      .def_readwrite("name", &LoadCombination::name)
+      .def_readwrite("factors", &LoadCombination::factors, "[(load case, factor)]");
 
   py::class_<RunOptions>(m, "RunOptions", "The solver program, its threads and its working directory.")
       .def(py::init<>())
@@ -62,11 +74,50 @@ void BindDeckAndResults(py::module_& m) {
       .def_readwrite("firstGeneratedNode", &CcxDeck::firstGeneratedNode)
       .def_readwrite("firstGeneratedElement", &CcxDeck::firstGeneratedElement);
 
-  py::class_<StepResults>(m, "StepResults", "The results of one static step (one load case).")
+  py::enum_<AnalysisKind>(m, "AnalysisKind")
+      .value("LoadCase", AnalysisKind::LoadCase)
+      .value("Combination", AnalysisKind::Combination)
+      .value("Mode", AnalysisKind::Mode)
+      .value("Buckling", AnalysisKind::Buckling);
+
+  py::class_<SectionForces>(m, "SectionForces", "Beam section forces in the element's local system.")
+      .def_readonly("N", &SectionForces::N)
+      .def_readonly("Vy", &SectionForces::Vy)
+      .def_readonly("Vz", &SectionForces::Vz)
+      .def_readonly("T", &SectionForces::T)
+      .def_readonly("My", &SectionForces::My)
+      .def_readonly("Mz", &SectionForces::Mz);
+  py::class_<BeamForces>(m, "BeamForces", "Section forces at a beam's start, end and (three-node) middle.")
+      .def_readonly("start", &BeamForces::start)
+      .def_readonly("end", &BeamForces::end)
+      .def_readonly("middle", &BeamForces::middle);
+  py::class_<ShellStresses>(m, "ShellStresses", "Stresses at a shell's centre in its local system.")
+      .def_readonly("thickness", &ShellStresses::thickness)
+      .def_readonly("nx", &ShellStresses::nx)
+      .def_readonly("ny", &ShellStresses::ny)
+      .def_readonly("nxy", &ShellStresses::nxy)
+      .def_readonly("mx", &ShellStresses::mx)
+      .def_readonly("my", &ShellStresses::my)
+      .def_readonly("mxy", &ShellStresses::mxy)
+      .def_readonly("vonMisesTop", &ShellStresses::vonMisesTop)
+      .def_readonly("vonMisesMiddle", &ShellStresses::vonMisesMiddle)
+      .def_readonly("vonMisesBottom", &ShellStresses::vonMisesBottom);
+
+  py::class_<StepResults>(m, "StepResults", "The results of one analysis: a load case, combination or mode.")
+      .def_readonly("kind", &StepResults::kind)
       .def_readonly("loadCase", &StepResults::loadCase)
       .def_readonly("name", &StepResults::name)
+      .def_readonly("mode", &StepResults::mode)
+      .def_readonly("eigenvalue", &StepResults::eigenvalue,
+                    "Frequency in Hz (modes), load factor (buckling).")
+      .def_readonly("participation", &StepResults::participation)
+      .def_readonly("effectiveMass", &StepResults::effectiveMass)
       .def_readonly("displacements", &StepResults::displacements, "{node: vec3d}")
+      .def_readonly("rotations", &StepResults::rotations, "{node: vec3d}")
       .def_readonly("reactions", &StepResults::reactions, "{node: vec3d}")
+      .def_readonly("reactionMoments", &StepResults::reactionMoments, "{node: vec3d}")
+      .def_readonly("beamForces", &StepResults::beamForces, "{element: BeamForces}")
+      .def_readonly("shellStresses", &StepResults::shellStresses, "{element: ShellStresses}")
       .def(
           "displacement_arrays", [](const StepResults& s) { return NodeVectors(s.displacements); },
           "(node ids int64 (n,), displacements float64 (n, 3)), ascending by node.")
@@ -77,6 +128,9 @@ void BindDeckAndResults(py::module_& m) {
   py::class_<SolveResults>(m, "SolveResults", "The results of a solver run.")
       .def_readonly("steps", &SolveResults::steps)
       .def_readonly("frequencies", &SolveResults::frequencies, "Eigenfrequencies in Hz, ascending.")
+      .def_readonly("modes", &SolveResults::modes)
+      .def_readonly("buckling", &SolveResults::buckling)
+      .def_readonly("combinations", &SolveResults::combinations)
       .def_readonly("solverOutput", &SolveResults::solverOutput);
 }
 
@@ -101,7 +155,12 @@ void BindSolver(py::module_& m) {
       "Runs the solver on the deck and reads its results; raises SolverError when it fails.");
   m.def("FindSolver", &FindSolver, py::arg("executable") = "ccx",
         "The full path of the solver program, or None when it is not found.");
-  m.def("ParseCcxDat", &ParseCcxDat, py::arg("text"), py::arg("static_steps"), py::arg("expect_frequencies"),
+  m.def("ParseLoadCombination", &ParseLoadCombination, py::arg("text"),
+        "Reads 'NAME=1.35*1+1.5*2'; raises ValueError for anything else.");
+  m.def("Superpose", &Superpose, py::arg("results"), py::arg("combination"),
+        "The combination's results as the factored sum of its load cases' results.");
+  m.def("ParseCcxDat", py::overload_cast<const std::string&, std::size_t, bool>(&ParseCcxDat),
+        py::arg("text"), py::arg("static_steps"), py::arg("expect_frequencies"),
         "Reads the solver's printed results; raises SolverError for missing or unreadable parts.");
 }
 

@@ -361,6 +361,7 @@ TEST_F(ExportTool, WritesTheDeckSolvesAndReportsErrors) {
   EXPECT_EQ(Run(""), 2);
   EXPECT_EQ(Run(host_.file + " --frequencies x"), 2);
   EXPECT_EQ(Run(host_.file + " --bogus"), 2);
+  EXPECT_EQ(Run(host_.file + " --combination ULS"), 2);
   EXPECT_EQ(Run("/nonexistent/model.qdb"), 1);
   EXPECT_TRUE(Contains(printed, "quilm-export:")) << printed;
 
@@ -379,6 +380,12 @@ TEST_F(ExportTool, WritesTheDeckSolvesAndReportsErrors) {
     EXPECT_EQ(Run(host_.file + " -o " + deckFile + " --solve"), 0) << printed;
     EXPECT_TRUE(Contains(printed, "Load case 7 \"tip\"")) << printed;
     EXPECT_TRUE(Contains(printed, "support reactions")) << printed;
+    EXPECT_EQ(Run(host_.file + " -o " + deckFile +
+                  " --solve --element-results --combination ULS=1.5*7 --buckling 7"),
+              0)
+        << printed;
+    EXPECT_TRUE(Contains(printed, "Combination \"ULS\"")) << printed;
+    EXPECT_TRUE(Contains(printed, "Buckling factors of load case 7")) << printed;
     EXPECT_EQ(Run(host_.file + " -o " + deckFile + " --solve --ccx /nonexistent/ccx"), 2);
     EXPECT_TRUE(Contains(printed, "No such file")) << printed;
   }

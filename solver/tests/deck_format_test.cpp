@@ -229,5 +229,82 @@ TEST(SolverResults, MissingResultsAreErrors) {
   EXPECT_THROW(ParseCcxDat(broken, 2, true), SolverError);
 }
 
+// One static step, a frequency step with its tables and shapes, and a
+// buckling step whose preloading prints under NBUCKLE before its factors.
+constexpr const char* kModesDat = R"(
+ displacements (vx,vy,vz) for set NMODEL and time  0.1000000E+01
+
+         5  2.869748E-18  1.837777E-13 -2.999828E-03
+
+ stresses (elem, integ.pnt.,sxx,syy,szz,sxy,sxz,syz) for set EOUT and time  0.1000000E+01
+
+         1   1  1.202171E+07 -9.095352E+04 -1.026438E+05 -6.842917E+03 -2.000000E+05  3.421459E+04
+         1   2  1.222700E+07  3.880507E+05  1.026438E+05 -6.842917E+03 -2.000000E+05 -3.421459E+04 _shell_1
+
+     E I G E N V A L U E   O U T P U T
+
+ MODE NO    EIGENVALUE                       FREQUENCY
+      1   0.4430240E+04   0.6656005E+02   0.1059336E+02   0.0000000E+00
+
+     P A R T I C I P A T I O N   F A C T O R S
+
+MODE NO.   X-COMPONENT     Y-COMPONENT     Z-COMPONENT     X-ROTATION      Y-ROTATION      Z-ROTATION
+      1  -0.2531706E-13  -0.2067785E+02  -0.1645771E-10   0.8084231E-05   0.2430588E-10  -0.2982787E+02
+
+     E F F E C T I V E   M O D A L   M A S S
+
+MODE NO.   X-COMPONENT     Y-COMPONENT     Z-COMPONENT     X-ROTATION      Y-ROTATION      Z-ROTATION
+      1   0.6409536E-27   0.4275734E+03   0.2708563E-21   0.6535479E-10   0.5907758E-21   0.8897020E+03
+TOTAL     0.1593011E-26   0.4275734E+03   0.4275437E+03   0.6535479E-10   0.8895870E+03   0.8897020E+03
+
+                    E I G E N V A L U E   N U M B E R     1
+
+ displacements (vx,vy,vz) for set NMODEL and time  0.2000000E+01
+
+         5 -1.810618E-16 -2.272739E-01 -1.980083E-13
+
+ displacements (vx,vy,vz) for set NBUCKLE and time  0.1000000E+01
+
+         5 -1.904762E-06  2.989137E-19  2.442843E-18
+
+     B U C K L I N G   F A C T O R   O U T P U T
+
+ MODE NO       BUCKLING
+                FACTOR
+      1   0.1369569E+03
+      2   0.5464491E+03
+
+                    E I G E N V A L U E   N U M B E R     2
+
+ displacements (vx,vy,vz) for set NBUCKLE and time  0.1000000E+01
+
+         5  6.189227E-14  6.067577E-11  1.721624E-03
+)";
+
+TEST(SolverResults, ModesBucklingFactorsShapesAndStressesAreRead) {
+  DatLayout layout;
+  layout.staticSteps = 1;
+  layout.frequencies = layout.buckling = true;
+  std::vector<ElementStresses> stresses;
+  const auto r = ParseCcxDat(kModesDat, layout, &stresses);
+  // The buckling step's preloading leaves the static step alone.
+  EXPECT_DOUBLE_EQ(r.steps.at(0).displacements.at(5).z, -2.999828e-03);
+  ASSERT_EQ(stresses.size(), 1u);
+  ASSERT_EQ(stresses[0].at(1).size(), 2u);
+  EXPECT_DOUBLE_EQ(stresses[0].at(1)[1][4], -2.0e5);
+  ASSERT_EQ(r.modes.size(), 1u);
+  EXPECT_DOUBLE_EQ(r.modes[0].eigenvalue, 10.59336);
+  EXPECT_DOUBLE_EQ(r.modes[0].participation[1], -20.67785);
+  EXPECT_DOUBLE_EQ(r.modes[0].effectiveMass[5], 889.702);
+  EXPECT_DOUBLE_EQ(r.modes[0].displacements.at(5).y, -2.272739e-01);
+  ASSERT_EQ(r.buckling.size(), 2u);
+  EXPECT_DOUBLE_EQ(r.buckling[1].eigenvalue, 546.4491);
+  EXPECT_TRUE(r.buckling[0].displacements.empty());  // its shape was not printed
+  EXPECT_DOUBLE_EQ(r.buckling[1].displacements.at(5).z, 1.721624e-03);
+  layout.buckling = false;
+  EXPECT_NO_THROW(ParseCcxDat(kModesDat, layout));
+  EXPECT_THROW(ParseCcxDat(kDat, DatLayout{2, true, true}), SolverError);  // no buckling factors
+}
+
 }  // namespace
 }  // namespace Kestrum::Quilm::Solver

@@ -128,12 +128,32 @@ int main(int argc, char** argv) {
   app.add_option("--memory-limit", memoryLimit, "cap the solver's memory at MIB mebibytes")
       ->transform(WholeNumber(1, 1LL << 40));
   app.add_option("--work-dir", runOptions.workDirectory, "run the solver in DIR and keep its files");
+  app.add_flag("--element-results", exportOptions.elementResults,
+               "also recover rotations, beam section forces, reaction moments and shell stresses");
+  std::vector<std::string> combinations;
+  app.add_option("--combination", combinations, "also solve NAME=1.35*1+1.5*2 directly (repeatable)")
+      ->take_last()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  long long bucklingCase = 0, bucklingModes = 1;
+  app.add_option("--buckling", bucklingCase, "add a buckling step for load case CASE")
+      ->transform(WholeNumber(1, 2147483647));
+  app.add_option("--buckling-modes", bucklingModes, "with --buckling: this many load factors (default 1)")
+      ->transform(WholeNumber(1, 1000));
   app.add_flag("--quiet", quiet, "no progress display and no notes");
   if (const int status = quilm_tools::Parse(app, argc, argv, "quilm-export"); status >= 0) return status;
   exportOptions.frequencyCount = static_cast<int>(frequencies);
   runOptions.threads = threads > 0 ? static_cast<int>(threads) : Solver::RunOptions::kAutoThreads;
   runOptions.memoryLimitMiB = memoryLimit;
   for (long long id : loadCases) exportOptions.loadCases.push_back(static_cast<long>(id));
+  exportOptions.bucklingCase = static_cast<long>(bucklingCase);
+  exportOptions.bucklingModes = static_cast<int>(bucklingModes);
+  try {
+    for (const auto& text : combinations)
+      exportOptions.combinations.push_back(Solver::ParseLoadCombination(text));
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "quilm-export: --combination: " << e.what() << "\n";
+    return 2;
+  }
   if (deckFile.empty()) deckFile = DefaultDeckName(modelFile);
 
   try {

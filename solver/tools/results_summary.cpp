@@ -6,6 +6,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "quantity.hpp"
 
@@ -56,8 +57,15 @@ void PrintSummary(const Solver::SolveResults& results, const Solver::CcxDeck& de
                : "node " + std::to_string(it->second) + " (its beam axis point " + std::to_string(node) + ")";
   };
 
-  for (const auto& step : results.steps) {
-    out << "Load case " << step.loadCase << (step.name.empty() ? "" : " \"" + step.name + "\"") << "\n";
+  std::vector<const Solver::StepResults*> statics;
+  for (const auto* steps : {&results.steps, &results.combinations})
+    for (const auto& step : *steps) statics.push_back(&step);
+  for (const Solver::StepResults* analysis : statics) {
+    const Solver::StepResults& step = *analysis;
+    if (step.kind == Solver::AnalysisKind::Combination)
+      out << "Combination \"" << step.name << "\"\n";
+    else
+      out << "Load case " << step.loadCase << (step.name.empty() ? "" : " \"" + step.name + "\"") << "\n";
     long maxNode = -1;
     double maxLength = -1;
     for (const auto& [node, u] : step.displacements) {
@@ -102,6 +110,14 @@ void PrintSummary(const Solver::SolveResults& results, const Solver::CcxDeck& de
     for (std::size_t i = 0; i < results.frequencies.size(); ++i) {
       char line[80];
       std::snprintf(line, sizeof line, "  %3zu  %s\n", i + 1, Si(results.frequencies[i], "Hz").c_str());
+      out << line;
+    }
+  }
+  if (!results.buckling.empty()) {
+    out << "Buckling factors of load case " << results.buckling.front().loadCase << "\n";
+    for (const auto& mode : results.buckling) {
+      char line[80];
+      std::snprintf(line, sizeof line, "  %3d  %.6g\n", mode.mode, mode.eigenvalue);
       out << line;
     }
   }
