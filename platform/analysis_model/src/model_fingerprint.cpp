@@ -143,6 +143,7 @@ void HashLoad(Hasher& h, const Load& load) {
 // Gravity and loads of every case; load case names are left out.
 void HashLoads(Hasher& h, const ModelData& d) {
   for (const auto& [id, row] : d.loadCases) {
+    if (!row.gravity && row.loads.empty()) continue;  // a name alone
     h.Int(id);
     h.Int(row.gravity ? 1 : 0);
     if (row.gravity) {

@@ -16,7 +16,8 @@ namespace {
 using Q = ResultQuantity;
 
 bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
 bool FileHasTable(const std::string& path, const char* table) {
@@ -122,6 +123,7 @@ TEST_F(ResultsTest, ChangesToWhatTheSolverReadsMarkResultsStaleForGood) {
       {"gravity", [](XafModel& m) { m.Loads().AddGravityLoad(1, 0, 0, 0, -9.81); }, true},
       {"node name", [](XafModel& m) { m.NodeProperties().SetName(2, "J2"); }, false},
       {"load case name", [](XafModel& m) { m.Loads().SetLoadCaseName(1, "Dead load"); }, false},
+      {"named empty load case", [](XafModel& m) { m.Loads().SetLoadCaseName(9, "Later"); }, false},
       {"concept", [](XafModel& m) { m.StructureConcepts().AddConcept(11, 0, -1, "Beam", -1); }, false},
   };
   for (const Case& c : cases) {
