@@ -68,14 +68,14 @@ def main():
             reaction = mesh.point_data["reaction"]
             for p, n in enumerate(node_id):
                 stored = values[NODE_REACTION].get(n)
-                check(np.array_equal(reaction[p], stored) if stored else np.isnan(reaction[p]).all(),
+                check(np.array_equal(reaction[p], stored, equal_nan=True) if stored else np.isnan(reaction[p]).all(),
                       f"{name}: reaction of node {n}")
         if BEAM_FORCES in values:
             element_id = np.concatenate(mesh.cell_data["element_id"])
             forces = np.concatenate(mesh.cell_data["section_force"])
             for c, e in enumerate(element_id):
                 stored = values[BEAM_FORCES].get(e)
-                check(np.array_equal(forces[c], stored[:12]) if stored else np.isnan(forces[c]).all(),
+                check(np.array_equal(forces[c], stored[:12], equal_nan=True) if stored else np.isnan(forces[c]).all(),
                       f"{name}: section forces of element {e}")
 
     if args.chromium:
