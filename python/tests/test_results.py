@@ -19,7 +19,7 @@ def test_results_round_trip_as_arrays_and_turn_stale(model_path):
         results.SetValues(case, Q.NodeMotion, n, [0, 0, -0.001 * n, 0, 0.01 * n, 0])
     results.SetValues(case, Q.BeamForces, beam, list(range(12)))
     xaf.Flush()
-    del xaf
+    del results, xaf  # the results manager keeps its model (and its claim on the file) alive
 
     xaf = quilm.XafModel(model_path)
     results = xaf.Results()

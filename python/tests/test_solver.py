@@ -4,6 +4,7 @@ the girder change shows up in the second solve."""
 
 import os
 import re
+import shutil
 import subprocess
 import sys
 
@@ -33,7 +34,11 @@ def cpp_displacements(model_file):
     tool = os.environ.get("QUILM_EXPORT_TOOL")
     if not tool:
         pytest.skip("QUILM_EXPORT_TOOL is not set (run through ctest)")
-    out = subprocess.run([tool, model_file, "--solve", "--full", "--quiet"], check=True, capture_output=True, text=True).stdout
+    # The solve stores its results in the model, so it runs on a copy: the
+    # host still holds the model file as its writer.
+    copy = model_file + ".copy.qdb"
+    shutil.copyfile(model_file, copy)
+    out = subprocess.run([tool, copy, "--solve", "--full", "--quiet"], check=True, capture_output=True, text=True).stdout
     cases, current, in_displacements = {}, None, False
     for line in out.splitlines():
         if line.startswith("Load case"):
