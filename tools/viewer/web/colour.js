@@ -75,7 +75,8 @@ export function showLegend(element, legend, title) {
   let html = `<b>${title}</b>`;
   if (legend.kind === 'ramp') {
     const ramp = [0, 0.25, 0.5, 0.75, 1].map((t) => `${css(rampColour(t))} ${100 * t}%`).join(',');
-    const fmt = (x) => `${Number(x.toPrecision(4))} ${legend.units}`;
+    const [scale, prefix] = siPrefix(Math.max(Math.abs(legend.min), Math.abs(legend.max)), legend.units);
+    const fmt = (x) => `${Number((x / scale).toPrecision(4))} ${prefix}${legend.units}`;
     html += `<div class="ramp" style="background:linear-gradient(to right,${ramp})"></div>` +
       `<div class="ends"><span>${fmt(legend.min)}</span><span>${fmt(legend.max)}</span></div>`;
   } else {
@@ -85,6 +86,18 @@ export function showLegend(element, legend, title) {
     if (legend.entries.length > maxRows) html += `<div>… ${legend.entries.length - maxRows} more</div>`;
   }
   element.innerHTML = html;
+}
+
+// A decimal prefix that shows `largest` with one to three digits before the
+// point (0.00145 m as 1.45 mm, 2.5e7 Pa as 25 MPa); none without a unit, and
+// lengths stay in metres from 1 m up.
+function siPrefix(largest, units) {
+  if (!units || !(largest > 0)) return [1, ''];
+  const prefixes = [[1e9, 'G'], [1e6, 'M'], [1e3, 'k'], [1, ''], [1e-3, 'm'], [1e-6, 'µ'], [1e-9, 'n']];
+  for (const [scale, prefix] of prefixes) {
+    if (largest >= scale) return units === 'm' && scale > 1 ? [1, ''] : [scale, prefix];
+  }
+  return [1e-9, 'n'];
 }
 
 export function escapeHtml(s) {
