@@ -8,6 +8,7 @@
 // analysis and a .pvd collection over them, the page offers them in its
 // menus, and --deformed shows one analysis' deformed shape from the start.
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -121,7 +122,13 @@ int main(int argc, char** argv) {
                  "show the deformed shape of a stored analysis: \"load case N\", \"combination N\", \"mode N\", "
                  "\"buckling N\" or its name");
   app.add_option("--scale", o.page.scale, "deformation scale (default: the largest displacement drawn as 5 % of the model)")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Validator(
+          [](std::string& s) {
+            char* end = nullptr;
+            const double v = std::strtod(s.c_str(), &end);
+            return *end == '\0' && v > 0 && v < 1e12 ? std::string() : std::string("must be a positive number");
+          },
+          "S"));
   app.add_option("--size", o.size, "picture size WIDTHxHEIGHT in pixels (default 1280x800)")
       ->check(CLI::Validator(
           [](std::string& s) {
