@@ -2,6 +2,7 @@
 // halves) and shells (S8R, a triangle as three quadrilaterals), with the
 // structural mass each lumps at its model nodes.
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "solver/ccx_export_internal.hpp"
@@ -50,12 +51,14 @@ void SolverModelReader::ReadElements() {
 
 // True when every end of the element is rigidly connected.
 void SolverModelReader::CheckFixations(const Element& element, const XafElement& record) {
-  std::vector<long> ids{record.GetFixation()};
+  std::array<long, 4> ids{record.GetFixation()};
+  std::size_t count = 1;
   if (ids[0] == -1) {
-    ids.clear();
-    for (unsigned k = 0; k < element.NodeCount(); ++k) ids.push_back(record.GetNodeFixation(k));
+    count = std::min<std::size_t>(element.NodeCount(), ids.size());
+    for (unsigned k = 0; k < count; ++k) ids[k] = record.GetNodeFixation(k);
   }
-  for (long hingeId : ids) {
+  for (std::size_t k = 0; k < count; ++k) {
+    const long hingeId = ids[k];
     if (hingeId <= 0) continue;
     auto hinge = model_.Hinges().GetHinge(hingeId);
     if (!hinge) {
@@ -84,13 +87,15 @@ vec3d SolverModelReader::EccentricityAt(const XafElement& record, unsigned store
 // The element's stored local z axis; per-node axes are averaged; zero when
 // the element has none.
 vec3d SolverModelReader::LocalZAxis(const Element& element, const XafElement& record) {
-  std::vector<long> ids{record.GetTransformation()};
+  std::array<long, 4> ids{record.GetTransformation()};
+  std::size_t count = 1;
   if (ids[0] == -1) {
-    ids.clear();
-    for (unsigned k = 0; k < element.NodeCount(); ++k) ids.push_back(record.GetNodeTransformation(k));
+    count = std::min<std::size_t>(element.NodeCount(), ids.size());
+    for (unsigned k = 0; k < count; ++k) ids[k] = record.GetNodeTransformation(k);
   }
   vec3d sum;
-  for (long id : ids) {
+  for (std::size_t k = 0; k < count; ++k) {
+    const long id = ids[k];
     if (id <= 0) continue;
     auto transformation = model_.Transformations().GetTransformation(id);
     if (!transformation) {
@@ -111,8 +116,9 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
     return;
   }
   const long sectionId = record.GetSection();
-  auto material = MaterialOf(id, record.GetMaterial());
-  auto sectionRow = sectionId > 0 ? model_.Sections().GetSection(sectionId) : nullptr;
+  const long materialId = record.GetMaterial();
+  const qlMaterial* material = MaterialOf(id, materialId);
+  const AnalysisModel::XafSection* sectionRow = SectionRowOf(sectionId);
   if (!sectionRow || !sectionRow->GetSection()) {
     problems_.Add(sectionId <= 0 ? "beam elements without a section"
                                  : "beam elements without a beam section (missing, or a plate thickness)",
@@ -126,15 +132,15 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
   CheckFixations(element, record);
 
   // Geometric order: first end, [middle,] last end.
-  std::vector<long> nodes;
-  std::vector<vec3d> eccentricities;
+  std::array<long, 3> nodes{};
+  std::array<vec3d, 3> eccentricities;
   for (unsigned i = 0; i < count; ++i) {
-    nodes.push_back(element.GetNode(i, Element::Geometric));
-    eccentricities.push_back(EccentricityAt(record, element.GetNodeIndex(i, Element::Geometric)));
+    nodes[i] = element.GetNode(i, Element::Geometric);
+    eccentricities[i] = EccentricityAt(record, element.GetNodeIndex(i, Element::Geometric));
   }
   const double armSize = mapped->outerSize;
-  const long first = BeamNode(nodes.front(), eccentricities.front(), armSize);
-  const long last = BeamNode(nodes.back(), eccentricities.back(), armSize);
+  const long first = BeamNode(nodes[0], eccentricities[0], armSize);
+  const long last = BeamNode(nodes[count - 1], eccentricities[count - 1], armSize);
   const pos3d firstPos = PositionOf(first), lastPos = PositionOf(last);
   vec3d tangent(firstPos, lastPos);
   const double length = tangent.length();
@@ -157,37 +163,43 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
     return;
   }
 
-  std::vector<std::vector<long>> rows{{id, first}};
-  std::string type = "B31";
+  std::array<ElementRow, 2> rows{ElementRow{id, first}};
+  std::size_t rowCount = 1;
+  bool quadratic = false;
   const long middle = count == 3 ? BeamNode(nodes[1], eccentricities[1], armSize) : 0;
   if (count == 3 && mapped->needsQuadratic) {
-    type = "B32R";
+    quadratic = true;
     rows[0].push_back(middle);
   } else if (count == 3) {
     // Rectangles are more accurate on B31, so a three-node beam of one
     // becomes two B31 elements meeting at its middle node.
     rows[0].push_back(middle);
-    rows.push_back({nextElement_++, middle});
+    rows[rowCount++] = ElementRow{nextElement_++, middle};
     extra_[id].push_back(rows[1][0]);
   } else if (mapped->needsQuadratic) {
-    type = "B32R";
+    quadratic = true;
     rows[0].push_back(MidNode(first, last));
-    edges_[EdgeKey(first, last)].beamSpan = true;
+    edges_.At(EdgeKey(first, last)).beamSpan = true;
   }
-  rows.back().push_back(last);
-  for (auto& row : rows) {
-    if (backwards) std::swap(row[1], row.back());
+  rows[rowCount - 1].push_back(last);
+  for (std::size_t r = 0; r < rowCount; ++r) {
+    if (backwards) std::swap(rows[r][1], rows[r].back());
   }
 
-  ElementGroup& group = BeamGroup(type, sectionId, record.GetMaterial(), *mapped, n1);
-  for (auto& row : rows) group.AddRow(row);
-  beams_[id] = BeamEnds{first, last, firstPos, lastPos, middle};
-  if (options_.elementResults) RecordDeckBeams(id, rows, type, *mapped, *material, tangent, n1);
+  ElementGroup& group = BeamGroup(quadratic, sectionId, materialId, *mapped, n1);
+  for (std::size_t r = 0; r < rowCount; ++r) group.AddRow(rows[r]);
+  beams_.Add(id, first, last, middle);
+  if (options_.elementResults) {
+    std::vector<std::vector<long>> rowLists;
+    for (std::size_t r = 0; r < rowCount; ++r) rowLists.push_back(rows[r].ToVector());
+    RecordDeckBeams(id, rowLists, group.type, *mapped, *material, tangent, n1);
+  }
   maxBeamModulus_ = std::max(maxBeamModulus_, material->YoungsModulus());
 
   const double mass = material->Density() * section.Properties().area * length;
   if (material->Density() > 0.0) {
-    for (const auto& row : rows) denseElements_.push_back(row[0]);
+    denseElements_.push_back(id);
+    if (rowCount == 2) denseExtras_.push_back(rows[1][0]);
     structuralMass_ += mass;
     if (count == 2) {
       LumpMass(nodes[0], mass / 2.0);
@@ -208,8 +220,9 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
     return;
   }
   const long sectionId = record.GetSection();
-  auto material = MaterialOf(id, record.GetMaterial());
-  auto sectionRow = sectionId > 0 ? model_.Sections().GetSection(sectionId) : nullptr;
+  const long materialId = record.GetMaterial();
+  const qlMaterial* material = MaterialOf(id, materialId);
+  const AnalysisModel::XafSection* sectionRow = SectionRowOf(sectionId);
   if (!sectionRow || !sectionRow->GetThickness()) {
     problems_.Add(sectionId <= 0 ? "shell elements without a thickness"
                                  : "shell elements without a plate thickness (missing, or a beam section)",
@@ -230,35 +243,37 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
     }
   }
 
-  std::vector<long> corners;
-  for (unsigned i = 0; i < count; ++i) corners.push_back(element.GetNode(i, Element::Geometric));
-  for (unsigned i = 0; i < count; ++i) ++edges_[EdgeKey(corners[i], corners[(i + 1) % count])].shellUses;
+  std::array<long, 4> corners{};
+  for (unsigned i = 0; i < count; ++i) corners[i] = element.GetNode(i, Element::Geometric);
+  for (unsigned i = 0; i < count; ++i) edges_.At(EdgeKey(corners[i], corners[(i + 1) % count])).AddShellUse();
   // Quadratic triangles (S6) are far too stiff, so a triangle is divided
   // into three quadrilaterals, one per corner, that meet at its centroid.
-  std::vector<std::vector<long>> quads;
+  std::array<std::array<long, 4>, 3> quads{};
+  std::size_t quadCount = 0;
   if (count == 4) {
-    quads.push_back(corners);
+    quads[quadCount++] = corners;
   } else {
     const long centroid =
         NewNode(pos3d((PositionOf(corners[0]).x + PositionOf(corners[1]).x + PositionOf(corners[2]).x) / 3,
                       (PositionOf(corners[0]).y + PositionOf(corners[1]).y + PositionOf(corners[2]).y) / 3,
                       (PositionOf(corners[0]).z + PositionOf(corners[1]).z + PositionOf(corners[2]).z) / 3));
     for (unsigned i = 0; i < 3; ++i) {
-      quads.push_back({corners[i], MidNode(corners[i], corners[(i + 1) % 3]), centroid,
-                       MidNode(corners[(i + 2) % 3], corners[i])});
+      quads[quadCount++] = {corners[i], MidNode(corners[i], corners[(i + 1) % 3]), centroid,
+                            MidNode(corners[(i + 2) % 3], corners[i])};
     }
   }
-  std::vector<std::vector<long>> rows;
-  for (const auto& quad : quads) {
-    std::vector<long> row{rows.empty() ? id : nextElement_++};
-    if (!rows.empty()) extra_[id].push_back(row[0]);
-    row.insert(row.end(), quad.begin(), quad.end());
+  std::array<ElementRow, 3> rows;
+  for (std::size_t q = 0; q < quadCount; ++q) {
+    const auto& quad = quads[q];
+    ElementRow& row = rows[q];
+    row.push_back(q == 0 ? id : nextElement_++);
+    if (q > 0) extra_[id].push_back(row[0]);
+    for (long node : quad) row.push_back(node);
     for (unsigned i = 0; i < 4; ++i) row.push_back(MidNode(quad[i], quad[(i + 1) % 4]));
-    rows.push_back(row);
   }
 
-  ElementGroup& group = ShellGroup(sectionId, record.GetMaterial(), thickness);
-  for (const auto& row : rows) group.AddRow(row);
+  ElementGroup& group = ShellGroup(sectionId, materialId, thickness);
+  for (std::size_t q = 0; q < quadCount; ++q) group.AddRow(rows[q]);
   if (shells_.size() <= static_cast<std::size_t>(id)) shells_.resize(static_cast<std::size_t>(id) + 1);
   shells_[static_cast<std::size_t>(id)] = true;
   if (options_.elementResults) {
@@ -273,18 +288,19 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
     shell.x = shell.x - shell.z * shell.x.dot(shell.z);
     shell.x.normalise();
     shell.y = shell.z.cross(shell.x);
-    shell.corners = corners;
-    for (long node : corners) shell.cornerPositions.push_back(PositionOf(node));
-    for (const auto& row : rows) {
-      shell.parts.push_back(row[0]);
-      stressElements_.push_back(row[0]);
-      deck_->shellNodes.insert(deck_->shellNodes.end(), row.begin() + 1, row.end());
+    shell.corners.assign(corners.begin(), corners.begin() + count);
+    for (long node : shell.corners) shell.cornerPositions.push_back(PositionOf(node));
+    for (std::size_t q = 0; q < quadCount; ++q) {
+      shell.parts.push_back(rows[q][0]);
+      stressElements_.push_back(rows[q][0]);
+      deck_->shellNodes.insert(deck_->shellNodes.end(), rows[q].begin() + 1, rows[q].end());
     }
     deck_->shells.push_back(std::move(shell));
   }
 
   if (material->Density() > 0.0) {
-    for (const auto& row : rows) denseElements_.push_back(row[0]);
+    denseElements_.push_back(id);
+    for (std::size_t q = 1; q < quadCount; ++q) denseExtras_.push_back(rows[q][0]);
     const pos3d p0 = PositionOf(corners[0]), p1 = PositionOf(corners[1]), p2 = PositionOf(corners[2]);
     double area;
     if (count == 4) {  // half the cross product of the diagonals
@@ -294,7 +310,7 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
     }
     structuralMass_ += material->Density() * thickness * area;
     const double share = material->Density() * thickness * area / count;
-    for (long node : corners) LumpMass(node, share);
+    for (unsigned i = 0; i < count; ++i) LumpMass(corners[i], share);
   }
 }
 
@@ -364,7 +380,10 @@ void SolverModelReader::FinishElements() {
     for (auto& entry : *groups) solver_.elementGroups.push_back(std::move(entry.second));
   }
   if (!springGroup_.rows.empty()) solver_.elementGroups.push_back(std::move(springGroup_));
-  std::sort(denseElements_.begin(), denseElements_.end());
+  // Model elements in the order read (ascending), then the parts generated
+  // for them, numbered after every model element: ascending as a whole.
+  denseElements_.insert(denseElements_.end(), denseExtras_.begin(), denseExtras_.end());
+  denseExtras_ = {};
   solver_.gravityElements = std::move(denseElements_);
 }
 

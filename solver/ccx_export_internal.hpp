@@ -21,7 +21,6 @@
 #include <set>
 #include <string>
 #include <tuple>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -32,6 +31,8 @@
 #include "solver/beam_mapping.hpp"
 #include "solver/ccx_export.hpp"
 #include "solver/deck_format.hpp"
+#include "solver/export_tables.hpp"
+#include "solver/nodal_sums.hpp"
 #include "solver/solver_model.hpp"
 
 namespace Kestrum::Quilm::Solver::detail {
@@ -42,8 +43,6 @@ using AnalysisModel::LoadKind;
 using AnalysisModel::LoadType;
 using AnalysisModel::XafElement;
 using AnalysisModel::XafModel;
-
-using Dofs = std::array<double, 6>;
 
 // Problems found while exporting, gathered so that one error names them all.
 // Each reason keeps the list of records it applies to.
@@ -101,13 +100,6 @@ inline void CheckWritable(double value, const char* what) {
   if (!std::isfinite(value)) FormatNumber(value, what);
 }
 
-// The beam as the solver sees it: its end nodes (offset ends where eccentric).
-struct BeamEnds {
-  long first, last;
-  pos3d firstPos, lastPos;
-  long middle = 0;  // the middle node of a three-node beam, 0 for none
-};
-
 // The model's nodes: a list in ascending id order, the order the deck writes
 // them in, and a dense index from id to place in the list (ids are dense in
 // practice, so this takes a fraction of an ordered map's memory and time).
@@ -141,25 +133,6 @@ class NodeTable {
  private:
   std::vector<Entry> list_;
   std::vector<std::ptrdiff_t> index_;
-};
-
-// An edge between two nodes, smaller id first, packed into one key (ids are
-// below 2^31).
-inline std::uint64_t EdgeKey(long a, long b) {
-  const auto [lo, hi] = std::minmax(a, b);
-  return (static_cast<std::uint64_t>(lo) << 32) | static_cast<std::uint64_t>(hi);
-}
-inline std::pair<long, long> EdgeEnds(std::uint64_t key) {
-  return {static_cast<long>(key >> 32), static_cast<long>(key & 0xffffffffu)};
-}
-
-// What the export knows of an edge: its generated middle node (0 while it
-// has none), the number of shells that have it as a side, and whether it is
-// a quadratic beam's span between its ends.
-struct EdgeNodes {
-  long mid = 0;
-  int shellUses = 0;
-  bool beamSpan = false;
 };
 
 // Reads an analysis model into a solver model; one reader per export. The
@@ -211,10 +184,11 @@ class SolverModelReader {
   void FinishElements();
 
   // ---- materials and sections (ccx_export_sections.cpp) -----------------------
-  std::optional<qlMaterial> MaterialOf(long elementId, long materialId);
+  const qlMaterial* MaterialOf(long elementId, long materialId);
+  const AnalysisModel::XafSection* SectionRowOf(long sectionId);
   const SolverBeamSection* BeamSectionOf(long elementId, long sectionId, const qlSection& section);
-  ElementGroup& BeamGroup(const std::string& type, long sectionId, long materialId,
-                          const SolverBeamSection& mapped, const vec3d& n1);
+  ElementGroup& BeamGroup(bool quadratic, long sectionId, long materialId, const SolverBeamSection& mapped,
+                          const vec3d& n1);
   ElementGroup& ShellGroup(long sectionId, long materialId, double thickness);
   ElementGroup& ArmGroup(const vec3d& direction, double armSize);
   void FinishMaterials();
@@ -230,19 +204,16 @@ class SolverModelReader {
   void ReadSteps();
   std::string LoadCaseName(long lc);
   StaticStep ReadStaticStep(const std::vector<std::pair<long, double>>& factors, const std::string& name);
-  void ReadLoadCase(long lc, std::map<long, Dofs>& nodal, std::vector<Pressure>& pressures,
+  void ReadLoadCase(long lc, NodalSums& nodal, std::vector<Pressure>& pressures,
                     std::map<long, std::pair<vec3d, vec3d>>& lineLoads, vec3d& pressureResultant);
-  void ReadNodeLoad(const LoadEntry& entry, const std::string& label, std::map<long, Dofs>& nodal);
-  void ReadLineLoad(const LoadEntry& entry, const std::string& label, std::map<long, Dofs>& nodal,
+  void ReadNodeLoad(long lc, const LoadEntry& entry, NodalSums& nodal);
+  void ReadLineLoad(long lc, const LoadEntry& entry, NodalSums& nodal,
                     std::map<long, std::pair<vec3d, vec3d>>& lineLoads);
-  void ReadPressure(const LoadEntry& entry, const std::string& label, std::vector<Pressure>& pressures,
-                    vec3d& resultant);
-  std::optional<Gravity> ReadGravity(const vec3d& g, std::map<long, Dofs>& nodal);
-  std::vector<NodalLoad> NodalLoadsOf(const std::map<long, Dofs>& nodal, std::map<long, vec3d>* held) const;
-  void AddNodal(std::map<long, Dofs>& loads, long node, const vec3d& force, const vec3d& moment);
-  void AddLineLoad(std::map<long, Dofs>& loads, const BeamEnds& beam, const vec3d& q1, const vec3d& q2);
-  void AddInertiaForce(std::map<long, Dofs>& nodal, long node, const vec3d& a, const vec3d& alpha,
-                       const std::string& label);
+  void ReadPressure(long lc, const LoadEntry& entry, std::vector<Pressure>& pressures, vec3d& resultant);
+  std::optional<Gravity> ReadGravity(const vec3d& g, NodalSums& nodal);
+  std::vector<NodalLoad> NodalLoadsOf(const NodalSums& nodal, std::map<long, vec3d>* held) const;
+  void AddLineLoad(NodalSums& loads, const BeamEnds& beam, const vec3d& q1, const vec3d& q2);
+  void AddInertiaForce(NodalSums& nodal, long node, const vec3d& a, const vec3d& alpha, long lc);
 
   XafModel& model_;
   const ExportOptions& options_;
@@ -256,19 +227,36 @@ class SolverModelReader {
   std::map<long, long> detached_;  // model node left out -> its beam axis node
   std::vector<std::pair<long, pos3d>> generatedNodes_;
   long nextNode_ = 1, nextElement_ = 1, firstGeneratedNode_ = 1, firstGeneratedElement_ = 1;
-  std::unordered_map<std::uint64_t, EdgeNodes> edges_;  // by EdgeKey
+  EdgeTable edges_;
   std::map<std::tuple<long, double, double, double>, long> offsetNodes_;
 
   std::map<long, qlMaterial> materials_;
+  // The rows of the section table read so far, by id (null: none), and the
+  // last group each kind of element went to with what chose it: elements
+  // come in runs of one section, material and axis.
+  std::map<long, boost::shared_ptr<AnalysisModel::XafSection>> sectionRows_;
+  struct GroupChoice {
+    bool quadratic = false;
+    long section = 0, material = 0;
+    vec3d axis;
+    ElementGroup* group = nullptr;
+  };
+  GroupChoice lastBeamGroup_, lastShellGroup_;
+  std::string groupKey_;
+  // Eccentricity vectors by id, fetched once each (nullopt: missing).
+  std::vector<std::optional<vec3d>> eccentricities_;
+  std::vector<bool> eccentricityRead_;
   std::map<long, SolverBeamSection> sections_;
   std::map<std::string, ElementGroup> beamGroups_, shellGroups_, armGroups_;
   ElementGroup springGroup_;
-  std::map<long, BeamEnds> beams_;
+  BeamTable beams_{[this](long node) { return PositionOf(node); }};
   std::vector<bool> shells_;  // by element id: written as shells
   std::set<long> refused_;    // elements that cannot be exported
   // Model elements written as several solver elements -> the ids beyond their own.
   std::map<long, std::vector<long>> extra_;
-  std::vector<long> denseElements_;
+  // Elements whose material has a density: model elements, ascending, and
+  // the parts generated for them (numbered after every model element).
+  std::vector<long> denseElements_, denseExtras_;
   double maxBeamModulus_ = 0.0;
 
   std::vector<double> lumpedMass_;  // by model node id: structural mass lumped there

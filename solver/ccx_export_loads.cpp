@@ -20,23 +20,22 @@ void SolverModelReader::SelectLoadCases() {
   }
 }
 
-void SolverModelReader::AddNodal(std::map<long, Dofs>& loads, long node, const vec3d& force,
-                                 const vec3d& moment) {
-  Dofs& d = loads[node];
-  d[0] += force.x;
-  d[1] += force.y;
-  d[2] += force.z;
-  d[3] += moment.x;
-  d[4] += moment.y;
-  d[5] += moment.z;
+namespace {
+
+// Where a load is, for the messages: "load case 3 node 12".
+std::string LoadLabel(long lc, const LoadEntry& entry) {
+  const bool onNode = entry.kind == LoadKind::Point || entry.kind == LoadKind::NodeAcceleration;
+  return "load case " + std::to_string(lc) + " " +
+         (onNode ? NodeLabel(entry.target) : ElementLabel(entry.target));
 }
 
+}  // namespace
+
 // Consistent nodal loads of a straight beam (see ConsistentLineLoads).
-void SolverModelReader::AddLineLoad(std::map<long, Dofs>& loads, const BeamEnds& beam, const vec3d& q1,
-                                    const vec3d& q2) {
+void SolverModelReader::AddLineLoad(NodalSums& loads, const BeamEnds& beam, const vec3d& q1, const vec3d& q2) {
   const EndLoads ends = ConsistentLineLoads(beam.firstPos, beam.lastPos, q1, q2);
-  AddNodal(loads, beam.first, ends.force1, ends.moment1);
-  AddNodal(loads, beam.last, ends.force2, ends.moment2);
+  loads.Add(beam.first, ends.force1, ends.moment1);
+  loads.Add(beam.last, ends.force2, ends.moment2);
 }
 
 void SolverModelReader::ReadSteps() {
@@ -78,7 +77,7 @@ StaticStep SolverModelReader::ReadStaticStep(const std::vector<std::pair<long, d
   StaticStep step;
   step.loadCase = factors.front().first;
   step.name = name;
-  std::map<long, Dofs> nodal;
+  NodalSums nodal;
   DeckStepLoads loads;
   vec3d gravity, applied;
   for (const auto& [lc, factor] : factors) {
@@ -86,18 +85,21 @@ StaticStep SolverModelReader::ReadStaticStep(const std::vector<std::pair<long, d
       throw ExportError("load case " + std::to_string(lc) + " does not exist in the model");
     }
     CheckWritable(factor, "a load factor");
-    std::map<long, Dofs> caseNodal;
+    NodalSums caseNodal;
     std::vector<Pressure> pressures;
     std::map<long, std::pair<vec3d, vec3d>> lineLoads;
     vec3d pressureResultant;
     ReadLoadCase(lc, caseNodal, pressures, lineLoads, pressureResultant);
     applied += pressureResultant * factor;
-    for (const auto& [node, dofs] : caseNodal) {
-      for (int k = 0; k < 6; ++k) nodal[node][k] += factor * dofs[k];
-    }
-    for (Pressure p : pressures) {
-      p.value *= factor;
-      step.pressures.push_back(p);
+    nodal.AddScaled(std::move(caseNodal), factor);
+    if (step.pressures.empty()) {
+      step.pressures = std::move(pressures);
+      for (Pressure& p : step.pressures) p.value *= factor;
+    } else {
+      for (Pressure p : pressures) {
+        p.value *= factor;
+        step.pressures.push_back(p);
+      }
     }
     for (const auto& [element, q] : lineLoads) {
       auto& sum = loads.lineLoads[element];
@@ -107,10 +109,11 @@ StaticStep SolverModelReader::ReadStaticStep(const std::vector<std::pair<long, d
     if (const auto g = model_.Loads().GetGravityLoad(lc)) gravity += *g * factor;
   }
   step.gravity = ReadGravity(gravity, nodal);
+  nodal.Settle();
   // What the step applies in all: pressures, the elements' weight and every
   // nodal force (point loads, line loads, inertia, the masses' weight).
   if (step.gravity) applied += step.gravity->direction * (step.gravity->magnitude * structuralMass_);
-  for (const auto& entry : nodal) applied += vec3d(entry.second[0], entry.second[1], entry.second[2]);
+  for (const auto& entry : nodal.Entries()) applied += vec3d(entry.dofs[0], entry.dofs[1], entry.dofs[2]);
   deck_->appliedForces.push_back(applied);
   step.nodalLoads = NodalLoadsOf(nodal, &loads.heldMoments);
   loads.gravity = gravity;
@@ -121,29 +124,29 @@ StaticStep SolverModelReader::ReadStaticStep(const std::vector<std::pair<long, d
 // The loads of one load case: nodal loads (point loads, line loads as
 // consistent nodal loads, inertia forces), pressures, and the line loads
 // per solver element as given.
-void SolverModelReader::ReadLoadCase(long lc, std::map<long, Dofs>& nodal, std::vector<Pressure>& pressures,
+void SolverModelReader::ReadLoadCase(long lc, NodalSums& nodal, std::vector<Pressure>& pressures,
                                      std::map<long, std::pair<vec3d, vec3d>>& lineLoads,
                                      vec3d& pressureResultant) {
-  const std::string where = "load case " + std::to_string(lc);
-  for (const LoadEntry& entry : model_.Loads().GetLoads(lc)) {
+  const std::vector<LoadEntry> entries = model_.Loads().GetLoads(lc);
+  nodal.Reserve(entries.size());
+  for (const LoadEntry& entry : entries) {
     if (!entry.record) continue;
     const bool onNode = entry.kind == LoadKind::Point || entry.kind == LoadKind::NodeAcceleration;
-    const std::string label = where + " " + (onNode ? NodeLabel(entry.target) : ElementLabel(entry.target));
     if (!onNode && refused_.count(entry.target)) continue;
     if (entry.kind == LoadKind::InitialStrain || entry.record->loadType() == LoadType::InitialStrain) {
-      problems_.Add("initial strain loads are not supported", label, true);
+      problems_.Add("initial strain loads are not supported", LoadLabel(lc, entry), true);
       continue;
     }
     switch (entry.kind) {
       case LoadKind::Point:
       case LoadKind::NodeAcceleration:
-        ReadNodeLoad(entry, label, nodal);
+        ReadNodeLoad(lc, entry, nodal);
         break;
       case LoadKind::Line:
-        ReadLineLoad(entry, label, nodal, lineLoads);
+        ReadLineLoad(lc, entry, nodal, lineLoads);
         break;
       case LoadKind::Surface:
-        ReadPressure(entry, label, pressures, pressureResultant);
+        ReadPressure(lc, entry, pressures, pressureResultant);
         break;
       case LoadKind::InitialStrain:
         break;  // reported above
@@ -153,40 +156,37 @@ void SolverModelReader::ReadLoadCase(long lc, std::map<long, Dofs>& nodal, std::
 
 // A point load (force and moment) or a node acceleration (as the inertia
 // force of the node's mass).
-void SolverModelReader::ReadNodeLoad(const LoadEntry& entry, const std::string& label,
-                                     std::map<long, Dofs>& nodal) {
+void SolverModelReader::ReadNodeLoad(long lc, const LoadEntry& entry, NodalSums& nodal) {
   auto point = dynamic_cast<const AnalysisModel::PointLoad*>(entry.record.get());
   if (!point || !nodes_.count(entry.target)) {
-    problems_.Add("node loads on a missing node or without a point record", label, false);
+    problems_.Add("node loads on a missing node or without a point record", LoadLabel(lc, entry), false);
     return;
   }
   if (!point->HasPosition()) {
-    deck_->notes.push_back("empty point load record left out (" + label + ")");
+    deck_->notes.push_back("empty point load record left out (" + LoadLabel(lc, entry) + ")");
     return;
   }
   if (point->GetValues().size() > 1) {
-    problems_.Add("point load records with several positions are not supported", label, true);
+    problems_.Add("point load records with several positions are not supported", LoadLabel(lc, entry), true);
     return;
   }
   if (entry.kind == LoadKind::Point) {
-    AddNodal(nodal, entry.target, point->Force(), point->Moment());
+    nodal.Add(entry.target, point->Force(), point->Moment());
   } else {
-    AddInertiaForce(nodal, entry.target, point->Force(), point->Moment(), label);
+    AddInertiaForce(nodal, entry.target, point->Force(), point->Moment(), lc);
   }
 }
 
 // A line load on a beam, as consistent nodal loads; a beam written as two
 // halves takes each half on its own, the load halfway between.
-void SolverModelReader::ReadLineLoad(const LoadEntry& entry, const std::string& label,
-                                     std::map<long, Dofs>& nodal,
+void SolverModelReader::ReadLineLoad(long lc, const LoadEntry& entry, NodalSums& nodal,
                                      std::map<long, std::pair<vec3d, vec3d>>& lineLoads) {
   auto line = dynamic_cast<const AnalysisModel::LineLoad*>(entry.record.get());
-  auto beam = beams_.find(entry.target);
-  if (!line || beam == beams_.end()) {
-    problems_.Add("line loads are only supported on beam elements", label, true);
+  if (!line || !beams_.count(entry.target)) {
+    problems_.Add("line loads are only supported on beam elements", LoadLabel(lc, entry), true);
     return;
   }
-  const BeamEnds& ends = beam->second;
+  const BeamEnds ends = beams_.at(entry.target);
   const auto parts = SolverElements(entry.target);
   auto record = [&](std::size_t part, const vec3d& q1, const vec3d& q2) {
     auto& sum = lineLoads[parts.at(part)];
@@ -217,11 +217,11 @@ void SolverModelReader::ReadLineLoad(const LoadEntry& entry, const std::string& 
 // A pressure on a shell, on every solver element the shell was written as;
 // adds its resultant, the pressure times the shell's vector area (along the
 // normal of its node order), to `resultant`.
-void SolverModelReader::ReadPressure(const LoadEntry& entry, const std::string& label,
-                                     std::vector<Pressure>& pressures, vec3d& resultant) {
+void SolverModelReader::ReadPressure(long lc, const LoadEntry& entry, std::vector<Pressure>& pressures,
+                                     vec3d& resultant) {
   auto surface = dynamic_cast<const AnalysisModel::SurfaceLoad*>(entry.record.get());
   if (!surface || !IsShell(entry.target)) {
-    problems_.Add("pressures are only supported on shell elements", label, true);
+    problems_.Add("pressures are only supported on shell elements", LoadLabel(lc, entry), true);
     return;
   }
   const double pressure = surface->Pressure();
@@ -243,7 +243,7 @@ void SolverModelReader::ReadPressure(const LoadEntry& entry, const std::string& 
 
 // The step's gravity `g`: on the elements with a density (none when there
 // are none), and as the weight m*g of every point mass.
-std::optional<Gravity> SolverModelReader::ReadGravity(const vec3d& g, std::map<long, Dofs>& nodal) {
+std::optional<Gravity> SolverModelReader::ReadGravity(const vec3d& g, NodalSums& nodal) {
   if (isZero(g)) return std::nullopt;
   std::optional<Gravity> gravity;
   if (!denseElements_.empty()) {
@@ -253,19 +253,18 @@ std::optional<Gravity> SolverModelReader::ReadGravity(const vec3d& g, std::map<l
     for (double component : {direction.x, direction.y, direction.z}) CheckWritable(component, "value");
     gravity = Gravity{magnitude, direction};
   }
-  for (const auto& [node, m] : pointMasses_) {
-    AddNodal(nodal, node, vec3d(m[0] * g.x, m[1] * g.y, m[2] * g.z), {});
-  }
+  for (const auto& [node, m] : pointMasses_) nodal.Add(node, vec3d(m[0] * g.x, m[1] * g.y, m[2] * g.z), {});
   return gravity;
 }
 
 // The non-zero components of the summed nodal loads, by node and dof. A
 // moment on a rotation fixed at the node itself (a support held directly)
 // goes straight into the support, and the solver rejects it; it is left out.
-std::vector<NodalLoad> SolverModelReader::NodalLoadsOf(const std::map<long, Dofs>& nodal,
+std::vector<NodalLoad> SolverModelReader::NodalLoadsOf(const NodalSums& nodal,
                                                        std::map<long, vec3d>* held) const {
   std::vector<NodalLoad> loads;
-  for (const auto& [node, dofs] : nodal) {
+  for (const auto& [node, order, dofs] : nodal.Entries()) {
+    (void)order;
     const auto fixed = boundaries_.find(node);
     for (int k = 0; k < 6; ++k) {
       if (k >= 3 && fixed != boundaries_.end() &&
@@ -286,8 +285,8 @@ std::vector<NodalLoad> SolverModelReader::NodalLoadsOf(const std::map<long, Dofs
 
 // The inertia force of the node's lumped mass under acceleration `a` (and
 // of its point inertias under angular acceleration `alpha`): -m a.
-void SolverModelReader::AddInertiaForce(std::map<long, Dofs>& nodal, long node, const vec3d& a,
-                                        const vec3d& alpha, const std::string& label) {
+void SolverModelReader::AddInertiaForce(NodalSums& nodal, long node, const vec3d& a, const vec3d& alpha,
+                                        long lc) {
   std::array<double, 6> m{};
   if (node >= 0 && static_cast<std::size_t>(node) < lumpedMass_.size())
     m[0] = m[1] = m[2] = lumpedMass_[static_cast<std::size_t>(node)];
@@ -296,12 +295,13 @@ void SolverModelReader::AddInertiaForce(std::map<long, Dofs>& nodal, long node, 
   }
   if (m[0] == 0.0 && m[1] == 0.0 && m[2] == 0.0 && m[3] == 0.0 && m[4] == 0.0 && m[5] == 0.0) {
     if (!isZero(a) || !isZero(alpha)) {
-      deck_->notes.push_back("node acceleration on a node without mass has no effect (" + label + ")");
+      deck_->notes.push_back("node acceleration on a node without mass has no effect (load case " +
+                             std::to_string(lc) + " " + NodeLabel(node) + ")");
     }
     return;
   }
-  AddNodal(nodal, node, vec3d(-m[0] * a.x, -m[1] * a.y, -m[2] * a.z),
-           vec3d(-m[3] * alpha.x, -m[4] * alpha.y, -m[5] * alpha.z));
+  nodal.Add(node, vec3d(-m[0] * a.x, -m[1] * a.y, -m[2] * a.z),
+            vec3d(-m[3] * alpha.x, -m[4] * alpha.y, -m[5] * alpha.z));
 }
 
 }  // namespace Kestrum::Quilm::Solver::detail

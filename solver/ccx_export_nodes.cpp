@@ -28,6 +28,9 @@ void SolverModelReader::ReadNodes() {
   for (long id : model_.Elements().GetElementIds()) maxElement = std::max(maxElement, id);
   firstGeneratedElement_ = nextElement_ = maxElement + 1;
   shells_.assign(static_cast<std::size_t>(maxElement) + 1, false);
+  // Eccentricity ids count up from 1 and are never reused.
+  eccentricities_.assign(model_.Eccentricities().Count() + 1, std::nullopt);
+  eccentricityRead_.assign(eccentricities_.size(), false);
 }
 
 // The eccentricity of an element at a stored node index; nullopt when the
@@ -36,9 +39,20 @@ std::optional<vec3d> SolverModelReader::LookupEccentricity(const XafElement& rec
   long id = record.GetEccentricity();
   if (id == -1) id = record.GetNodeEccentricity(storedIndex);
   if (id <= 0) return vec3d();
-  auto eccentricity = model_.Eccentricities().GetEccentricity(id);
-  if (!eccentricity) return std::nullopt;
-  return eccentricity->GetEccentricity();
+  // Fetched once per id: elements share a few eccentricities, and each
+  // fetch hands out a new record.
+  const auto at = static_cast<std::size_t>(id);
+  if (at >= eccentricities_.size()) {  // beyond the table: missing
+    auto eccentricity = model_.Eccentricities().GetEccentricity(id);
+    if (!eccentricity) return std::nullopt;
+    return eccentricity->GetEccentricity();
+  }
+  if (!eccentricityRead_[at]) {
+    auto eccentricity = model_.Eccentricities().GetEccentricity(id);
+    if (eccentricity) eccentricities_[at] = eccentricity->GetEccentricity();
+    eccentricityRead_[at] = true;
+  }
+  return eccentricities_[at];
 }
 
 // Finds the model nodes that must stay joined to the beams that reach them
@@ -123,8 +137,8 @@ pos3d SolverModelReader::PositionOf(long node) const {
 
 // The node midway between two nodes, shared by every element with that edge.
 long SolverModelReader::MidNode(long a, long b) {
-  EdgeNodes& edge = edges_[EdgeKey(a, b)];
-  if (edge.mid == 0) edge.mid = NewNode(Midpoint(PositionOf(a), PositionOf(b)));
+  EdgeNodes& edge = edges_.At(EdgeKey(a, b));
+  if (edge.mid == 0) edge.mid = static_cast<std::int32_t>(NewNode(Midpoint(PositionOf(a), PositionOf(b))));
   return edge.mid;
 }
 

@@ -5,19 +5,29 @@
 
 namespace Kestrum::Quilm::Solver::detail {
 
-// The material of an element, or nullopt after recording why not.
-std::optional<qlMaterial> SolverModelReader::MaterialOf(long elementId, long materialId) {
+// The material of an element, or null after recording why not. Each
+// material is fetched from the model once; the model does not change while
+// it is exported.
+const qlMaterial* SolverModelReader::MaterialOf(long elementId, long materialId) {
   if (materialId <= 0) {
     problems_.Add("elements without a material", ElementLabel(elementId), false);
-    return std::nullopt;
+    return nullptr;
   }
+  if (auto known = materials_.find(materialId); known != materials_.end()) return &known->second;
   auto material = model_.Materials().GetMaterial(materialId);
   if (!material || !material->GetMaterial()) {
     problems_.Add("elements referring to a missing material", ElementLabel(elementId), false);
-    return std::nullopt;
+    return nullptr;
   }
-  materials_.emplace(materialId, *material->GetMaterial());
-  return *material->GetMaterial();
+  return &materials_.emplace(materialId, *material->GetMaterial()).first->second;
+}
+
+// The section table's row `sectionId`, null for none; fetched once per id.
+const AnalysisModel::XafSection* SolverModelReader::SectionRowOf(long sectionId) {
+  if (sectionId <= 0) return nullptr;
+  auto row = sectionRows_.find(sectionId);
+  if (row == sectionRows_.end()) row = sectionRows_.emplace(sectionId, model_.Sections().GetSection(sectionId)).first;
+  return row->second.get();
 }
 
 // The solver's form of a beam section, mapped once per section; nullptr
@@ -37,12 +47,30 @@ const SolverBeamSection* SolverModelReader::BeamSectionOf(long elementId, long s
   return &mapped->second;
 }
 
-// The group of beams with this element type, section, material and section
-// axis, created on first use.
-ElementGroup& SolverModelReader::BeamGroup(const std::string& type, long sectionId, long materialId,
+// The group of beams with this element type (B32R when quadratic, else
+// B31), section, material and section axis, created on first use. Groups
+// are told apart by the axis as the deck writes it.
+ElementGroup& SolverModelReader::BeamGroup(bool quadratic, long sectionId, long materialId,
                                            const SolverBeamSection& mapped, const vec3d& n1) {
-  const std::string key =
-      type + "|" + std::to_string(sectionId) + "|" + std::to_string(materialId) + "|" + VecKey(n1);
+  GroupChoice& last = lastBeamGroup_;
+  if (last.group && last.quadratic == quadratic && last.section == sectionId && last.material == materialId &&
+      last.axis.x == n1.x && last.axis.y == n1.y && last.axis.z == n1.z)
+    return *last.group;
+  const char* type = quadratic ? "B32R" : "B31";
+  // type|section|material|x, y, z, built in a buffer kept for it
+  std::string& key = groupKey_;
+  key.assign(type);
+  for (long id : {sectionId, materialId}) {
+    key += '|';
+    key += std::to_string(id);
+  }
+  key += '|';
+  for (double component : {n1.x, n1.y, n1.z}) {
+    char number[kNumberBufferSize];
+    key.append(number, FormatNumberTo(number, component, "value"));
+    key += ", ";
+  }
+  key.resize(key.size() - 2);
   auto group = beamGroups_.find(key);
   if (group == beamGroups_.end()) {
     ElementGroup g;
@@ -55,12 +83,15 @@ ElementGroup& SolverModelReader::BeamGroup(const std::string& type, long section
     g.section.axis = n1;
     group = beamGroups_.emplace(key, g).first;
   }
+  last = {quadratic, sectionId, materialId, n1, &group->second};
   return group->second;
 }
 
 // The group of shells with this thickness section and material, created on
 // first use.
 ElementGroup& SolverModelReader::ShellGroup(long sectionId, long materialId, double thickness) {
+  GroupChoice& last = lastShellGroup_;
+  if (last.group && last.section == sectionId && last.material == materialId) return *last.group;
   const std::string type = "S8R";
   const std::string key = type + "|" + std::to_string(sectionId) + "|" + std::to_string(materialId);
   auto group = shellGroups_.find(key);
@@ -73,6 +104,9 @@ ElementGroup& SolverModelReader::ShellGroup(long sectionId, long materialId, dou
     g.section.thickness = thickness;
     group = shellGroups_.emplace(key, g).first;
   }
+  last.section = sectionId;
+  last.material = materialId;
+  last.group = &group->second;
   return group->second;
 }
 

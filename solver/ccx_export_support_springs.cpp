@@ -61,9 +61,9 @@ void SolverModelReader::HoldSupportsBySprings() {
       deck_->rotationSupports[node] = rotations;
     }
     if (!nodes_.count(node)) {
-      for (const auto& [key, nodes] : edges_) {
+      edges_.ForEach([&](std::uint64_t key, const EdgeNodes& nodes) {
         if (nodes.mid == node) deck_->supportedMidNodes[node] = EdgeEnds(key);
-      }
+      });
     }
   }
   boundaries_ = std::move(fixities);

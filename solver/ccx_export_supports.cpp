@@ -76,25 +76,37 @@ void SolverModelReader::ReadNodeProperties() {
 // applied until nothing changes because generated nodes also lie between
 // generated nodes.
 void SolverModelReader::InheritFixities() {
+  if (boundaries_.empty()) return;
+  // Which nodes have fixities, by id: a look-up per edge end in the map
+  // would dominate the passes over a large mesh's edges.
+  std::vector<bool> fixed(static_cast<std::size_t>(std::max(nextNode_, 1L)), false);
+  auto isFixed = [&](long node) {
+    return node >= 0 && static_cast<std::size_t>(node) < fixed.size() && fixed[static_cast<std::size_t>(node)];
+  };
+  for (const auto& entry : boundaries_) {
+    if (entry.first >= 0 && static_cast<std::size_t>(entry.first) < fixed.size())
+      fixed[static_cast<std::size_t>(entry.first)] = true;
+  }
   for (bool changed = true; changed;) {
     changed = false;
-    for (const auto& [key, nodes] : edges_) {
+    edges_.ForEach([&](std::uint64_t key, const EdgeNodes& nodes) {
       const long mid = nodes.mid;
       const auto edge = EdgeEnds(key);
-      if (mid == 0 || nodes.shellUses > 1) continue;
-      if (nodes.shellUses == 0 && nodes.beamSpan) continue;
+      if (mid == 0 || nodes.shellUses > 1) return;
+      if (nodes.shellUses == 0 && nodes.beamSpan) return;
+      if (!isFixed(edge.first) || !isFixed(edge.second)) return;
       auto a = boundaries_.find(edge.first), b = boundaries_.find(edge.second);
-      if (a == boundaries_.end() || b == boundaries_.end()) continue;
       std::vector<int> common;
       std::set_intersection(a->second.begin(), a->second.end(), b->second.begin(), b->second.end(),
                             std::back_inserter(common));
-      if (common.empty()) continue;
+      if (common.empty()) return;
       auto& current = boundaries_[mid];
       if (current != common) {
         current = common;
         changed = true;
       }
-    }
+      fixed[static_cast<std::size_t>(mid)] = true;
+    });
   }
 }
 
