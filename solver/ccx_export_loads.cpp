@@ -32,7 +32,8 @@ std::string LoadLabel(long lc, const LoadEntry& entry) {
 }  // namespace
 
 // Consistent nodal loads of a straight beam (see ConsistentLineLoads).
-void SolverModelReader::AddLineLoad(NodalSums& loads, const BeamEnds& beam, const vec3d& q1, const vec3d& q2) {
+void SolverModelReader::AddLineLoad(NodalSums& loads, const BeamEnds& beam, const vec3d& q1,
+                                    const vec3d& q2) {
   const EndLoads ends = ConsistentLineLoads(beam.firstPos, beam.lastPos, q1, q2);
   loads.Add(beam.first, ends.force1, ends.moment1);
   loads.Add(beam.last, ends.force2, ends.moment2);

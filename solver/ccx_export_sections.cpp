@@ -26,7 +26,8 @@ const qlMaterial* SolverModelReader::MaterialOf(long elementId, long materialId)
 const AnalysisModel::XafSection* SolverModelReader::SectionRowOf(long sectionId) {
   if (sectionId <= 0) return nullptr;
   auto row = sectionRows_.find(sectionId);
-  if (row == sectionRows_.end()) row = sectionRows_.emplace(sectionId, model_.Sections().GetSection(sectionId)).first;
+  if (row == sectionRows_.end())
+    row = sectionRows_.emplace(sectionId, model_.Sections().GetSection(sectionId)).first;
   return row->second.get();
 }
 

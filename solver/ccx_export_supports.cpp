@@ -81,7 +81,8 @@ void SolverModelReader::InheritFixities() {
   // would dominate the passes over a large mesh's edges.
   std::vector<bool> fixed(static_cast<std::size_t>(std::max(nextNode_, 1L)), false);
   auto isFixed = [&](long node) {
-    return node >= 0 && static_cast<std::size_t>(node) < fixed.size() && fixed[static_cast<std::size_t>(node)];
+    return node >= 0 && static_cast<std::size_t>(node) < fixed.size() &&
+           fixed[static_cast<std::size_t>(node)];
   };
   for (const auto& entry : boundaries_) {
     if (entry.first >= 0 && static_cast<std::size_t>(entry.first) < fixed.size())

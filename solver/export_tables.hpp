@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstddef>
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -57,8 +57,8 @@ class BeamTable {
     std::int32_t id, first, last, middle;
   };
   const Entry* Find(long id) const {
-    const auto it =
-        std::lower_bound(beams_.begin(), beams_.end(), id, [](const Entry& e, long key) { return e.id < key; });
+    const auto it = std::lower_bound(beams_.begin(), beams_.end(), id,
+                                     [](const Entry& e, long key) { return e.id < key; });
     return it != beams_.end() && it->id == id ? &*it : nullptr;
   }
 
@@ -154,7 +154,8 @@ class ElementRow {
     for (long id : ids) push_back(id);
   }
   void push_back(long id) {
-    if (size_ == ids_.size()) throw std::logic_error("element row longer than " + std::to_string(ids_.size()));
+    if (size_ == ids_.size())
+      throw std::logic_error("element row longer than " + std::to_string(ids_.size()));
     ids_[size_++] = id;
   }
   std::size_t size() const { return size_; }

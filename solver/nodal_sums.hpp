@@ -31,7 +31,9 @@ class NodalSums {
 
   // Adds a force and a moment at a node.
   void Add(long node, const vec3d& force, const vec3d& moment) {
-    entries_.push_back({static_cast<std::int32_t>(node), Order(), {force.x, force.y, force.z, moment.x, moment.y, moment.z}});
+    entries_.push_back({static_cast<std::int32_t>(node),
+                        Order(),
+                        {force.x, force.y, force.z, moment.x, moment.y, moment.z}});
     settled_ = false;
   }
 
