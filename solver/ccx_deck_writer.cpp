@@ -103,10 +103,12 @@ void WriteHeader(DeckOut& out, const SolverModel& model, const std::vector<std::
 // Every node (NALL), then NMODEL: the nodes whose results are printed.
 void WriteNodes(DeckOut& out, const SolverModel& model) {
   out << "*NODE, NSET=NALL\n";
-  for (const auto* nodes : {&model.nodes, &model.generatedNodes}) {
-    for (const auto& [id, p] : *nodes) {
-      out << id << ", " << Num{p.x, "a coordinate"} << ", " << Num{p.y, "a coordinate"} << ", "
-          << Num{p.z, "a coordinate"} << "\n";
+  for (const NodeBlock* nodes : {&model.nodes, &model.generatedNodes}) {
+    for (std::size_t i = 0; i < nodes->positions.size(); ++i) {
+      if (!nodes->Has(i)) continue;
+      const pos3d& p = nodes->positions[i];
+      out << nodes->firstId + static_cast<long>(i) << ", " << Num{p.x, "a coordinate"} << ", "
+          << Num{p.y, "a coordinate"} << ", " << Num{p.z, "a coordinate"} << "\n";
       out.Count();
     }
   }
@@ -279,7 +281,7 @@ void WriteBucklingStep(DeckOut& out, const SolverModel& model, const StaticStep&
 
 // The records the progress counts: nodes, element rows and step loads.
 std::uint64_t RecordCount(const SolverModel& model) {
-  std::uint64_t n = model.nodes.size() + model.generatedNodes.size();
+  std::uint64_t n = model.nodes.Count() + model.generatedNodes.Count();
   for (const ElementGroup& group : model.elementGroups) n += group.RowCount();
   for (const StaticStep& step : model.steps) n += step.nodalLoads.size() + step.pressures.size();
   return n;

@@ -245,7 +245,10 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
 
   std::array<long, 4> corners{};
   for (unsigned i = 0; i < count; ++i) corners[i] = element.GetNode(i, Element::Geometric);
-  for (unsigned i = 0; i < count; ++i) edges_.At(EdgeKey(corners[i], corners[(i + 1) % count])).AddShellUse();
+  // A quadrilateral's sides are counted below, with their middle nodes.
+  if (count == 3) {
+    for (unsigned i = 0; i < count; ++i) edges_.At(EdgeKey(corners[i], corners[(i + 1) % count])).AddShellUse();
+  }
   // Quadratic triangles (S6) are far too stiff, so a triangle is divided
   // into three quadrilaterals, one per corner, that meet at its centroid.
   std::array<std::array<long, 4>, 3> quads{};
@@ -269,7 +272,7 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
     row.push_back(q == 0 ? id : nextElement_++);
     if (q > 0) extra_[id].push_back(row[0]);
     for (long node : quad) row.push_back(node);
-    for (unsigned i = 0; i < 4; ++i) row.push_back(MidNode(quad[i], quad[(i + 1) % 4]));
+    for (unsigned i = 0; i < 4; ++i) row.push_back(MidNode(quad[i], quad[(i + 1) % 4], count == 4));
   }
 
   ElementGroup& group = ShellGroup(sectionId, materialId, thickness);

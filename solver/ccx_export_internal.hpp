@@ -100,39 +100,63 @@ inline void CheckWritable(double value, const char* what) {
   if (!std::isfinite(value)) FormatNumber(value, what);
 }
 
-// The model's nodes: a list in ascending id order, the order the deck writes
-// them in, and a dense index from id to place in the list (ids are dense in
-// practice, so this takes a fraction of an ordered map's memory and time).
-// Iterates and answers count() as a map from id to position would.
+// The model's nodes: their positions by id (ids are dense in practice: the
+// model counts them up from 1 and never removes one), so that finding a
+// node's position is one look-up. Ids must be added in ascending order.
 class NodeTable {
  public:
-  using Entry = std::pair<long, pos3d>;
-  // Takes the nodes in any order.
-  void Assign(std::vector<Entry> nodes) {
-    list_ = std::move(nodes);
-    std::sort(list_.begin(), list_.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
-    index_.assign(list_.empty() ? 0 : static_cast<std::size_t>(list_.back().first) + 1, -1);
-    for (std::size_t i = 0; i < list_.size(); ++i) index_[static_cast<std::size_t>(list_[i].first)] = i;
+  void Reserve(std::size_t n) { block_.positions.reserve(n); }
+  void Add(long id, const pos3d& position) {
+    auto& b = block_;
+    if (b.positions.empty()) {
+      b.firstId = id;
+    } else if (id <= LastId()) {
+      throw std::logic_error("node " + std::to_string(id) + " added out of id order");
+    }
+    const auto at = static_cast<std::size_t>(id - b.firstId);
+    if (at > b.positions.size()) {  // a gap in the ids: the ids between are absent
+      b.absent.resize(b.positions.size(), false);
+      b.absent.resize(at, true);
+      b.positions.resize(at);
+    }
+    b.positions.push_back(position);
+    if (!b.absent.empty()) b.absent.push_back(false);
+    ++size_;
   }
   const pos3d* Find(long id) const {
-    if (id < 0 || static_cast<std::size_t>(id) >= index_.size()) return nullptr;
-    const std::ptrdiff_t at = index_[static_cast<std::size_t>(id)];
-    return at < 0 ? nullptr : &list_[static_cast<std::size_t>(at)].second;
+    const auto& b = block_;
+    if (id < b.firstId) return nullptr;
+    const auto at = static_cast<std::size_t>(id - b.firstId);
+    return at < b.positions.size() && b.Has(at) ? &b.positions[at] : nullptr;
   }
   std::size_t count(long id) const { return Find(id) ? 1 : 0; }
-  std::size_t size() const { return list_.size(); }
-  bool empty() const { return list_.empty(); }
-  // Hands the list over, leaving the table empty.
-  std::vector<Entry> Release() {
-    index_ = {};
-    return std::move(list_);
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  long LastId() const { return block_.firstId + static_cast<long>(block_.positions.size()) - 1; }
+  // Calls f(id, position) for every node, in ascending id order.
+  template <typename F>
+  void ForEach(F&& f) const {
+    for (std::size_t i = 0; i < block_.positions.size(); ++i) {
+      if (block_.Has(i)) f(block_.firstId + static_cast<long>(i), block_.positions[i]);
+    }
   }
-  std::vector<Entry>::const_iterator begin() const { return list_.begin(); }
-  std::vector<Entry>::const_iterator end() const { return list_.end(); }
+  // Leaves the node out of the block Release hands over.
+  void Remove(long id) {
+    if (!Find(id)) return;
+    auto& b = block_;
+    b.absent.resize(b.positions.size(), false);
+    b.absent[static_cast<std::size_t>(id - b.firstId)] = true;
+    --size_;
+  }
+  // Hands the nodes over, leaving the table empty.
+  NodeBlock Release() {
+    size_ = 0;
+    return std::move(block_);
+  }
 
  private:
-  std::vector<Entry> list_;
-  std::vector<std::ptrdiff_t> index_;
+  NodeBlock block_;
+  std::size_t size_ = 0;
 };
 
 // Reads an analysis model into a solver model; one reader per export. The
@@ -162,7 +186,7 @@ class SolverModelReader {
   }
   long NewNode(const pos3d& position);
   pos3d PositionOf(long node) const;
-  long MidNode(long a, long b);
+  long MidNode(long a, long b, bool shellSide = false);
   long BeamNode(long node, const vec3d& eccentricity, double armSize);
   void FinishNodes();
 
@@ -225,7 +249,7 @@ class SolverModelReader {
   std::vector<long> cases_;        // the load cases to write, in step order
   std::vector<bool> anchored_;     // by node id: an eccentric beam must be joined to it
   std::map<long, long> detached_;  // model node left out -> its beam axis node
-  std::vector<std::pair<long, pos3d>> generatedNodes_;
+  NodeBlock generatedNodes_;  // numbered from firstGeneratedNode_
   long nextNode_ = 1, nextElement_ = 1, firstGeneratedNode_ = 1, firstGeneratedElement_ = 1;
   EdgeTable edges_;
   std::map<std::tuple<long, double, double, double>, long> offsetNodes_;
@@ -266,6 +290,15 @@ class SolverModelReader {
     lumpedMass_[static_cast<std::size_t>(node)] += mass;
   }
   double structuralMass_ = 0.0;  // of the elements gravity acts on
+  // The nodes with a point mass or a support, ascending, from
+  // FindAnchoredNodes until ReadNodeProperties reads them.
+  struct NodeProperties {
+    long node = 0;
+    bool hasMass = false;
+    std::array<double, 6> mass{};  // the sum of the node's point masses
+    std::optional<AnalysisModel::Hinge> support;
+  };
+  std::vector<NodeProperties> nodeProperties_;
   std::map<long, std::array<double, 6>> pointMasses_;
   // Point masses grouped by their value as the deck writes it -> value, nodes.
   std::map<std::string, std::pair<double, std::vector<long>>> massElements_;

@@ -20,10 +20,10 @@ pos3d Midpoint(const pos3d& a, const pos3d& b) { return {(a.x + b.x) / 2, (a.y +
 
 void SolverModelReader::ReadNodes() {
   auto& connectivity = model_.GetConnectivityManager();
-  std::vector<NodeTable::Entry> nodes;
-  for (long id : model_.Nodes()) nodes.emplace_back(id, connectivity.GetNodeById(id).GetPos());
-  nodes_.Assign(std::move(nodes));
-  firstGeneratedNode_ = nextNode_ = nodes_.size() > 0 ? std::prev(nodes_.end())->first + 1 : 1;
+  nodes_.Reserve(model_.Nodes().Count());
+  for (long id : model_.Nodes()) nodes_.Add(id, connectivity.GetNodeById(id).GetPos());
+  firstGeneratedNode_ = nextNode_ = nodes_.size() > 0 ? nodes_.LastId() + 1 : 1;
+  generatedNodes_.firstId = firstGeneratedNode_;
   long maxElement = 0;
   for (long id : model_.Elements().GetElementIds()) maxElement = std::max(maxElement, id);
   firstGeneratedElement_ = nextElement_ = maxElement + 1;
@@ -93,11 +93,21 @@ void SolverModelReader::FindAnchoredNodes() {
       Anchor(static_cast<long>(node));
   }
   auto& properties = model_.NodeProperties();
-  for (const auto& entry : nodes_) {
-    if (properties.GetBoundaryCondition(entry.first) || !properties.GetMasses(entry.first).empty()) {
-      Anchor(entry.first);
+  // The node properties are fetched here once for ReadNodeProperties too:
+  // one look-up per node of a large model is a good part of the export.
+  nodes_.ForEach([&](long node, const pos3d&) {
+    NodeProperties found;
+    found.node = node;
+    for (const auto& mass : properties.GetMasses(node)) {
+      for (int k = 0; k < 6; ++k) found.mass[k] += mass.Values()[k];
+      found.hasMass = true;
     }
-  }
+    if (auto support = properties.GetBoundaryCondition(node)) found.support = *support;
+    if (found.hasMass || found.support) {
+      Anchor(node);
+      nodeProperties_.push_back(found);
+    }
+  });
   std::set<long> loaded(cases_.begin(), cases_.end());
   for (const LoadCombination& combination : options_.combinations) {
     for (const auto& term : combination.factors) loaded.insert(term.first);
@@ -120,8 +130,9 @@ void SolverModelReader::Anchor(long node) {
 }
 
 long SolverModelReader::NewNode(const pos3d& position) {
+  if (nextNode_ >= INT32_MAX) throw ExportError("the deck would need more node ids than the solver reads");
   long id = nextNode_++;
-  generatedNodes_.emplace_back(id, position);
+  generatedNodes_.positions.push_back(position);
   return id;
 }
 
@@ -130,14 +141,16 @@ long SolverModelReader::NewNode(const pos3d& position) {
 pos3d SolverModelReader::PositionOf(long node) const {
   if (const pos3d* p = nodes_.Find(node)) return *p;
   const auto at = static_cast<std::size_t>(node - firstGeneratedNode_);
-  if (node < firstGeneratedNode_ || at >= generatedNodes_.size())
+  if (node < firstGeneratedNode_ || at >= generatedNodes_.positions.size())
     throw std::out_of_range("no node " + std::to_string(node));
-  return generatedNodes_[at].second;
+  return generatedNodes_.positions[at];
 }
 
-// The node midway between two nodes, shared by every element with that edge.
-long SolverModelReader::MidNode(long a, long b) {
+// The node midway between two nodes, shared by every element with that
+// edge; `shellSide` counts the edge's use as a side of a shell as well.
+long SolverModelReader::MidNode(long a, long b, bool shellSide) {
   EdgeNodes& edge = edges_.At(EdgeKey(a, b));
+  if (shellSide) edge.AddShellUse();
   if (edge.mid == 0) edge.mid = static_cast<std::int32_t>(NewNode(Midpoint(PositionOf(a), PositionOf(b))));
   return edge.mid;
 }
@@ -177,13 +190,10 @@ long SolverModelReader::BeamNode(long node, const vec3d& eccentricity, double ar
 // the generated ones; NMODEL holds the nodes whose results are printed.
 void SolverModelReader::FinishNodes() {
   auto& printed = solver_.printedNodes;
+  for (const auto& entry : detached_) nodes_.Remove(entry.first);
+  printed.reserve(nodes_.size() + detached_.size() + deck_->supportSprings.size());
+  nodes_.ForEach([&](long node, const pos3d&) { printed.push_back(node); });
   solver_.nodes = nodes_.Release();
-  auto& written = solver_.nodes;
-  written.erase(std::remove_if(written.begin(), written.end(),
-                               [&](const NodeTable::Entry& node) { return detached_.count(node.first) > 0; }),
-                written.end());
-  printed.reserve(written.size() + detached_.size() + deck_->supportSprings.size());
-  for (const auto& node : written) printed.push_back(node.first);
   solver_.generatedNodes = std::move(generatedNodes_);
   for (const auto& entry : detached_) printed.push_back(entry.second);
   for (const SupportSpring& arm : deck_->supportSprings) printed.push_back(arm.end);

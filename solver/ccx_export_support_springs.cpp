@@ -16,12 +16,13 @@ namespace {
 // The springs' length: small against the model (its bounding box).
 double SpringLength(const NodeTable& nodes) {
   if (nodes.empty()) return 1.0;
-  pos3d lo = nodes.begin()->second, hi = lo;
-  for (const auto& entry : nodes) {
-    const pos3d& p = entry.second;
+  bool first = true;
+  pos3d lo, hi;
+  nodes.ForEach([&](long, const pos3d& p) {
+    if (first) lo = hi = p, first = false;
     lo = pos3d(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
     hi = pos3d(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
-  }
+  });
   const double size = vec3d(lo, hi).length();
   return size > 0.0 ? 0.01 * size : 1.0;
 }

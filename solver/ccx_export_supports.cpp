@@ -9,18 +9,12 @@
 
 namespace Kestrum::Quilm::Solver::detail {
 
+// The nodes' point masses and supports, as FindAnchoredNodes fetched them.
 void SolverModelReader::ReadNodeProperties() {
-  auto& properties = model_.NodeProperties();
-  for (const auto& [id, position] : nodes_) {
-    (void)position;
-    std::array<double, 6> sum{};
-    bool any = false;
-    for (const auto& mass : properties.GetMasses(id)) {
-      for (int k = 0; k < 6; ++k) sum[k] += mass.Values()[k];
-      any = true;
-    }
-    if (any) pointMasses_[id] = sum;
-    if (auto fixation = properties.GetBoundaryCondition(id)) {
+  for (const NodeProperties& node : nodeProperties_) {
+    const long id = node.node;
+    if (node.hasMass) pointMasses_[id] = node.mass;
+    if (const auto& fixation = node.support) {
       std::vector<int> fixed;
       for (int dof = 0; dof < 6; ++dof) {
         const double f = fixation->Fixation(dof);
@@ -37,6 +31,7 @@ void SolverModelReader::ReadNodeProperties() {
       }
     }
   }
+  nodeProperties_ = {};
   for (const auto& [node, m] : pointMasses_) {
     for (int k = 0; k < 3; ++k) {
       if (!std::isfinite(m[k]) || m[k] < 0.0) {

@@ -98,12 +98,27 @@ struct StaticStep {
   std::optional<Gravity> gravity;
 };
 
+// Nodes numbered consecutively from `firstId`, some perhaps left out: one
+// position per id, so a node costs no more than its coordinates.
+struct NodeBlock {
+  long firstId = 1;
+  std::vector<pos3d> positions;  // of node firstId + i
+  std::vector<bool> absent;      // by index: not written; empty when none is
+
+  bool Has(std::size_t i) const { return i >= absent.size() || !absent[i]; }
+  std::size_t Count() const {
+    std::size_t n = positions.size();
+    for (std::size_t i = 0; i < absent.size(); ++i) n -= absent[i] ? 1 : 0;
+    return n;
+  }
+};
+
 struct SolverModel {
   std::string source;  // the analysis model's file name
   // Nodes in the order written: the model's kept nodes, then the generated
   // ones (apart, so neither list is copied into the other).
-  std::vector<std::pair<long, pos3d>> nodes;
-  std::vector<std::pair<long, pos3d>> generatedNodes;
+  NodeBlock nodes;
+  NodeBlock generatedNodes;
   std::vector<long> printedNodes;  // NMODEL, ascending
   // Beams, then shells, then stiff arms.
   std::vector<ElementGroup> elementGroups;
