@@ -83,9 +83,10 @@ class DeckOut {
 };
 
 // Ids as comma-separated data lines of at most kMaxEntriesPerLine entries.
-void WriteIdLines(DeckOut& out, const long* ids, std::size_t count) {
+template <typename Id>
+void WriteIdLines(DeckOut& out, const Id* ids, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
-    out << ids[i];
+    out << static_cast<long>(ids[i]);
     const bool lineEnd = i + 1 == count || (i + 1) % kMaxEntriesPerLine == 0;
     out << (lineEnd ? std::string_view("\n") : std::string_view(", "));
   }
@@ -119,8 +120,7 @@ void WriteNodes(DeckOut& out, const SolverModel& model) {
 void WriteElements(DeckOut& out, const SolverModel& model) {
   for (const ElementGroup& group : model.elementGroups) {
     out << "*ELEMENT, TYPE=" << group.type << ", ELSET=" << CheckSetName(group.name) << "\n";
-    for (std::size_t at = 0; at < group.rows.size(); at += group.rowWidth)
-      WriteIdLines(out, group.rows.data() + at, group.rowWidth);
+    for (std::size_t i = 0; i < group.rows.Count(); ++i) WriteIdLines(out, group.rows.Row(i), group.rows.Width());
     out.Count(group.RowCount());
   }
 }

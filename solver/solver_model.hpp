@@ -8,6 +8,8 @@
 // kept as numbers, except the strings the section mapping already produced.
 #pragma once
 
+#include <climits>
+#include <cstdint>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -33,26 +35,55 @@ struct SectionCard {
   double stiffness = 0.0;   // springs: force per length
 };
 
-// One *ELEMENT block with its own element set and section card. Its rows
-// (element id, then the nodes) all have the width of the element type and
-// are kept one after another in one array: a million elements cost no more
-// than their numbers.
+// Element rows (element id, then the nodes) of one width, one after another
+// in blocks of a fixed number of rows: a million elements cost no more than
+// their ids, and growing never copies the rows nor doubles their room.
+class RowStore {
+ public:
+  static constexpr std::size_t kRowsPerBlock = 8192;
+
+  template <typename Row>
+  void Add(const Row& row, const std::string& owner) {
+    if (width_ == 0) width_ = row.size();
+    if (row.size() != width_) throw std::logic_error("element group " + owner + ": rows of different widths");
+    if (count_ % kRowsPerBlock == 0) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(kRowsPerBlock * width_);
+    }
+    for (long id : row) {
+      if (id < INT32_MIN || id > INT32_MAX)
+        throw std::out_of_range("element group " + owner + ": id " + std::to_string(id) + " beyond 32 bits");
+      blocks_.back().push_back(static_cast<std::int32_t>(id));
+    }
+    ++count_;
+  }
+  std::size_t Width() const { return width_; }
+  std::size_t Count() const { return count_; }
+  bool Empty() const { return count_ == 0; }
+  // Row `i` (i < Count()): Width() ids.
+  const std::int32_t* Row(std::size_t i) const {
+    return blocks_[i / kRowsPerBlock].data() + (i % kRowsPerBlock) * width_;
+  }
+
+ private:
+  std::vector<std::vector<std::int32_t>> blocks_;
+  std::size_t width_ = 0;  // set by the first row
+  std::size_t count_ = 0;
+};
+
+// One *ELEMENT block with its own element set and section card.
 struct ElementGroup {
   std::string name;
   std::string type;
   SectionCard section;
-  std::size_t rowWidth = 0;  // set by the first row
-  std::vector<long> rows;
+  RowStore rows;
 
   template <typename Row>
   void AddRow(const Row& row) {
-    if (rowWidth == 0) rowWidth = row.size();
-    if (row.size() != rowWidth)
-      throw std::logic_error("element group " + name + ": rows of different widths");
-    rows.insert(rows.end(), row.begin(), row.end());
+    rows.Add(row, name);
   }
-  void AddRow(std::initializer_list<long> row) { AddRow<std::initializer_list<long>>(row); }
-  std::size_t RowCount() const { return rowWidth == 0 ? 0 : rows.size() / rowWidth; }
+  void AddRow(std::initializer_list<long> row) { rows.Add(row, name); }
+  std::size_t RowCount() const { return rows.Count(); }
 };
 
 // MASS elements of one mass value, one per node, numbered consecutively.
@@ -72,7 +103,7 @@ struct ModelSet {
 
 // One nodal force or moment component (*CLOAD); dof 1..6.
 struct NodalLoad {
-  long node;
+  std::int32_t node;  // ids are below 2^31
   int dof;
   double value;
 };
