@@ -120,7 +120,8 @@ void WriteNodes(DeckOut& out, const SolverModel& model) {
 void WriteElements(DeckOut& out, const SolverModel& model) {
   for (const ElementGroup& group : model.elementGroups) {
     out << "*ELEMENT, TYPE=" << group.type << ", ELSET=" << CheckSetName(group.name) << "\n";
-    for (std::size_t i = 0; i < group.rows.Count(); ++i) WriteIdLines(out, group.rows.Row(i), group.rows.Width());
+    for (std::size_t i = 0; i < group.rows.Count(); ++i)
+      WriteIdLines(out, group.rows.Row(i), group.rows.Width());
     out.Count(group.RowCount());
   }
 }

@@ -175,7 +175,7 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
     // becomes two B31 elements meeting at its middle node.
     rows[0].push_back(middle);
     rows[rowCount++] = ElementRow{nextElement_++, middle};
-    extra_[id].push_back(rows[1][0]);
+    extra_.Add(id, rows[1][0], 1);
   } else if (mapped->needsQuadratic) {
     quadratic = true;
     rows[0].push_back(MidNode(first, last));
@@ -245,9 +245,11 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
 
   std::array<long, 4> corners{};
   for (unsigned i = 0; i < count; ++i) corners[i] = element.GetNode(i, Element::Geometric);
+  for (unsigned i = 0; i < count; ++i) edges_.Prefetch(EdgeKey(corners[i], corners[(i + 1) % count]));
   // A quadrilateral's sides are counted below, with their middle nodes.
   if (count == 3) {
-    for (unsigned i = 0; i < count; ++i) edges_.At(EdgeKey(corners[i], corners[(i + 1) % count])).AddShellUse();
+    for (unsigned i = 0; i < count; ++i)
+      edges_.At(EdgeKey(corners[i], corners[(i + 1) % count])).AddShellUse();
   }
   // Quadratic triangles (S6) are far too stiff, so a triangle is divided
   // into three quadrilaterals, one per corner, that meet at its centroid.
@@ -270,11 +272,11 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
     const auto& quad = quads[q];
     ElementRow& row = rows[q];
     row.push_back(q == 0 ? id : nextElement_++);
-    if (q > 0) extra_[id].push_back(row[0]);
     for (long node : quad) row.push_back(node);
     for (unsigned i = 0; i < 4; ++i) row.push_back(MidNode(quad[i], quad[(i + 1) % 4], count == 4));
   }
 
+  if (quadCount > 1) extra_.Add(id, rows[1][0], static_cast<int>(quadCount - 1));
   ElementGroup& group = ShellGroup(sectionId, materialId, thickness);
   for (std::size_t q = 0; q < quadCount; ++q) group.AddRow(rows[q]);
   if (shells_.size() <= static_cast<std::size_t>(id)) shells_.resize(static_cast<std::size_t>(id) + 1);
@@ -370,9 +372,8 @@ void SolverModelReader::RecordDeckBeams(long id, const std::vector<std::vector<l
 
 // The solver elements a model element was written as, its own id first.
 std::vector<long> SolverModelReader::SolverElements(long element) const {
-  std::vector<long> parts{element};
-  if (auto it = extra_.find(element); it != extra_.end())
-    parts.insert(parts.end(), it->second.begin(), it->second.end());
+  std::vector<long> parts;
+  extra_.ForEach(element, [&](long part) { parts.push_back(part); });
   return parts;
 }
 

@@ -249,7 +249,7 @@ class SolverModelReader {
   std::vector<long> cases_;        // the load cases to write, in step order
   std::vector<bool> anchored_;     // by node id: an eccentric beam must be joined to it
   std::map<long, long> detached_;  // model node left out -> its beam axis node
-  NodeBlock generatedNodes_;  // numbered from firstGeneratedNode_
+  NodeBlock generatedNodes_;       // numbered from firstGeneratedNode_
   long nextNode_ = 1, nextElement_ = 1, firstGeneratedNode_ = 1, firstGeneratedElement_ = 1;
   EdgeTable edges_;
   std::map<std::tuple<long, double, double, double>, long> offsetNodes_;
@@ -277,7 +277,7 @@ class SolverModelReader {
   std::vector<bool> shells_;  // by element id: written as shells
   std::set<long> refused_;    // elements that cannot be exported
   // Model elements written as several solver elements -> the ids beyond their own.
-  std::map<long, std::vector<long>> extra_;
+  ExtraParts extra_;
   // Elements whose material has a density: model elements, ascending, and
   // the parts generated for them (numbered after every model element).
   std::vector<long> denseElements_, denseExtras_;
@@ -300,6 +300,11 @@ class SolverModelReader {
   };
   std::vector<NodeProperties> nodeProperties_;
   std::map<long, std::array<double, 6>> pointMasses_;
+  std::vector<bool> hasPointMass_;  // by node id: a key of pointMasses_
+  bool HasPointMass(long node) const {
+    return node >= 0 && static_cast<std::size_t>(node) < hasPointMass_.size() &&
+           hasPointMass_[static_cast<std::size_t>(node)];
+  }
   // Point masses grouped by their value as the deck writes it -> value, nodes.
   std::map<std::string, std::pair<double, std::vector<long>>> massElements_;
   std::map<long, std::vector<int>> boundaries_;

@@ -227,7 +227,7 @@ void SolverModelReader::ReadPressure(long lc, const LoadEntry& entry, std::vecto
   }
   const double pressure = surface->Pressure();
   CheckWritable(pressure, "a pressure");
-  for (long part : SolverElements(entry.target)) pressures.push_back({part, pressure});
+  extra_.ForEach(entry.target, [&](long part) { pressures.push_back({part, pressure}); });
   const Element shell = model_.GetConnectivityManager().GetElementById(entry.target);
   const unsigned count = shell.NodeCount();
   // The vector area: half the sum of the cross products of the corners
@@ -291,7 +291,7 @@ void SolverModelReader::AddInertiaForce(NodalSums& nodal, long node, const vec3d
   std::array<double, 6> m{};
   if (node >= 0 && static_cast<std::size_t>(node) < lumpedMass_.size())
     m[0] = m[1] = m[2] = lumpedMass_[static_cast<std::size_t>(node)];
-  if (auto it = pointMasses_.find(node); it != pointMasses_.end()) {
+  if (auto it = HasPointMass(node) ? pointMasses_.find(node) : pointMasses_.end(); it != pointMasses_.end()) {
     for (int k = 0; k < 6; ++k) m[k] += it->second[k];
   }
   if (m[0] == 0.0 && m[1] == 0.0 && m[2] == 0.0 && m[3] == 0.0 && m[4] == 0.0 && m[5] == 0.0) {

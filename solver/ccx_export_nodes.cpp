@@ -70,13 +70,16 @@ void SolverModelReader::FindAnchoredNodes() {
     vec3d first;
     enum : char { None, One, Several } seen = None;
   };
-  std::vector<Attachment> attachments;
+  std::vector<Attachment> attachments(nodes_.empty() ? 0 : static_cast<std::size_t>(nodes_.LastId()) + 1);
   for (long id : model_.Elements().GetElementIds()) {
     Element element = model_.GetConnectivityManager().GetElementById(id);
     if (element.GetElementType().Shape() == qlElementType::Point) continue;
     auto record = model_.Elements().GetElement(id);
+    // Most elements have one eccentricity (or none) for all their nodes.
+    const long wide = record->GetEccentricity();
+    const vec3d wideVector = wide == -1 ? vec3d() : LookupEccentricity(*record, 0).value_or(vec3d());
     for (unsigned k = 0; k < element.NodeCount(); ++k) {
-      const vec3d e = LookupEccentricity(*record, k).value_or(vec3d());
+      const vec3d e = wide == -1 ? LookupEccentricity(*record, k).value_or(vec3d()) : wideVector;
       const auto node = static_cast<std::size_t>(element.GetNodeIds()[k]);
       if (node >= attachments.size()) attachments.resize(node + 1);
       Attachment& a = attachments[node];

@@ -13,7 +13,12 @@ namespace Kestrum::Quilm::Solver::detail {
 void SolverModelReader::ReadNodeProperties() {
   for (const NodeProperties& node : nodeProperties_) {
     const long id = node.node;
-    if (node.hasMass) pointMasses_[id] = node.mass;
+    if (node.hasMass) {
+      pointMasses_[id] = node.mass;
+      if (static_cast<std::size_t>(id) >= hasPointMass_.size())
+        hasPointMass_.resize(static_cast<std::size_t>(id) + 1);
+      hasPointMass_[static_cast<std::size_t>(id)] = true;
+    }
     if (const auto& fixation = node.support) {
       std::vector<int> fixed;
       for (int dof = 0; dof < 6; ++dof) {

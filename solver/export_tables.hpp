@@ -106,6 +106,11 @@ class EdgeTable {
     }
     return slot.nodes;
   }
+  // Starts loading the slot where `key` begins its search, so that the
+  // look-ups of an element's several edges wait for memory together.
+  void Prefetch(std::uint64_t key) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[Start(key, slots_.size())]);
+  }
   std::size_t size() const { return size_; }
   // Calls f(key, nodes) for every edge, in no particular order.
   template <typename F>
@@ -126,10 +131,13 @@ class EdgeTable {
 
   // The slot of `key`, or the empty one where it belongs (linear probing
   // from a multiplicative hash; the table is never full).
+  static std::size_t Start(std::uint64_t key, std::size_t size) {
+    const int shift = 64 - __builtin_ctzll(size);  // the size is a power of two
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift);
+  }
   static Slot& Probe(std::vector<Slot>& slots, std::uint64_t key) {
-    const std::size_t mask = slots.size() - 1;  // the size is a power of two
-    const int shift = 64 - __builtin_ctzll(slots.size());
-    std::size_t at = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift);
+    const std::size_t mask = slots.size() - 1;
+    std::size_t at = Start(key, slots.size());
     while (slots[at].key != kEmpty && slots[at].key != key) at = (at + 1) & mask;
     return slots[at];
   }
@@ -143,6 +151,40 @@ class EdgeTable {
 
   std::vector<Slot> slots_;
   std::size_t size_ = 0;
+};
+
+// The solver elements generated for model elements written as several (a
+// triangle's second and third quadrilaterals, a three-node beam's second
+// half): consecutive ids after a first one. Elements are added in ascending
+// id order; a flag per model element spares the others a search.
+class ExtraParts {
+ public:
+  void Add(long element, long firstExtra, int count) {
+    if (!parts_.empty() && parts_.back().element >= element)
+      throw std::logic_error("element " + std::to_string(element) + " split out of id order");
+    parts_.push_back({static_cast<std::int32_t>(element), static_cast<std::int32_t>(firstExtra), count});
+    if (static_cast<std::size_t>(element) >= has_.size()) has_.resize(static_cast<std::size_t>(element) + 1);
+    has_[static_cast<std::size_t>(element)] = true;
+  }
+  // Calls f(id) for the element's own id, then for each of its extra parts.
+  template <typename F>
+  void ForEach(long element, F&& f) const {
+    f(element);
+    if (element < 0 || static_cast<std::size_t>(element) >= has_.size() ||
+        !has_[static_cast<std::size_t>(element)])
+      return;
+    const auto it = std::lower_bound(parts_.begin(), parts_.end(), element,
+                                     [](const Entry& e, long key) { return e.element < key; });
+    for (int i = 0; i < it->count; ++i) f(static_cast<long>(it->first) + i);
+  }
+
+ private:
+  struct Entry {
+    std::int32_t element, first;
+    int count;
+  };
+  std::vector<Entry> parts_;
+  std::vector<bool> has_;
 };
 
 // An element row as the deck lists it (element id, then its nodes), built

@@ -64,9 +64,12 @@ class NodalSums {
   // come out bit for bit as adding them one by one would give).
   void Settle() {
     if (settled_) return;
-    std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+    const auto before = [](const Entry& a, const Entry& b) {
       return a.node != b.node ? a.node < b.node : a.order < b.order;
-    });
+    };
+    // Loads often come in node order already.
+    if (!std::is_sorted(entries_.begin(), entries_.end(), before))
+      std::sort(entries_.begin(), entries_.end(), before);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < entries_.size();) {
       Entry sum{entries_[i].node, static_cast<std::uint32_t>(kept), {}};
