@@ -44,17 +44,18 @@ class RowStore {
 
   template <typename Row>
   void Add(const Row& row, const std::string& owner) {
-    if (width_ == 0) width_ = row.size();
-    if (row.size() != width_) throw std::logic_error("element group " + owner + ": rows of different widths");
-    if (count_ % kRowsPerBlock == 0) {
-      blocks_.emplace_back();
-      blocks_.back().reserve(kRowsPerBlock * width_);
-    }
+    if (width_ != 0 && row.size() != width_)
+      throw std::logic_error("element group " + owner + ": rows of different widths");
     for (long id : row) {
       if (id < INT32_MIN || id > INT32_MAX)
         throw std::out_of_range("element group " + owner + ": id " + std::to_string(id) + " beyond 32 bits");
-      blocks_.back().push_back(static_cast<std::int32_t>(id));
     }
+    if (count_ % kRowsPerBlock == 0) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(kRowsPerBlock * row.size());
+    }
+    width_ = row.size();
+    for (long id : row) blocks_.back().push_back(static_cast<std::int32_t>(id));
     ++count_;
   }
   std::size_t Width() const { return width_; }
