@@ -53,14 +53,16 @@ void SolverModelReader::ReadModelSets() {
     ModelSet written;
     written.id = id;
     written.nodes.assign(content.Nodes().begin(), content.Nodes().end());
+    // The model elements ascending, then the parts split off them: those
+    // are numbered after every model element, in the order of the elements
+    // they come from, so the whole list is ascending.
+    std::vector<long> parts;
     for (long e : content.Elements()) {
       if (beams_.count(e) || IsShell(e)) {
-        const auto parts = SolverElements(e);
-        written.elements.insert(written.elements.end(), parts.begin(), parts.end());
+        extra_.ForEach(e, [&](long part) { (part == e ? written.elements : parts).push_back(part); });
       }
     }
-    // Split halves and quadrilaterals come out of order.
-    std::sort(written.elements.begin(), written.elements.end());
+    written.elements.insert(written.elements.end(), parts.begin(), parts.end());
     if (written.nodes.empty() && written.elements.empty()) continue;
     written.name = set->GetName();
     solver_.modelSets.push_back(std::move(written));

@@ -75,8 +75,8 @@ void SolverModelReader::CheckFixations(const Element& element, const XafElement&
   }
 }
 
-vec3d SolverModelReader::EccentricityAt(const XafElement& record, unsigned storedIndex) {
-  auto eccentricity = LookupEccentricity(record, storedIndex);
+vec3d SolverModelReader::EccentricityAt(const XafElement& record, long wide, unsigned storedIndex) {
+  auto eccentricity = LookupEccentricity(record, wide, storedIndex);
   if (!eccentricity) {
     problems_.Add("elements referring to a missing eccentricity", ElementLabel(record.GetId()), false);
     return {};
@@ -134,9 +134,10 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
   // Geometric order: first end, [middle,] last end.
   std::array<long, 3> nodes{};
   std::array<vec3d, 3> eccentricities;
+  const long wideEccentricity = record.GetEccentricity();
   for (unsigned i = 0; i < count; ++i) {
     nodes[i] = element.GetNode(i, Element::Geometric);
-    eccentricities[i] = EccentricityAt(record, element.GetNodeIndex(i, Element::Geometric));
+    eccentricities[i] = EccentricityAt(record, wideEccentricity, element.GetNodeIndex(i, Element::Geometric));
   }
   const double armSize = mapped->outerSize;
   const long first = BeamNode(nodes[0], eccentricities[0], armSize);
@@ -236,8 +237,9 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
   }
   if (!material) return;
   CheckFixations(element, record);
+  const long wideEccentricity = record.GetEccentricity();
   for (unsigned k = 0; k < count; ++k) {
-    if (!isZero(EccentricityAt(record, k))) {
+    if (!isZero(EccentricityAt(record, wideEccentricity, k))) {
       problems_.Add("shell eccentricities are not supported", ElementLabel(id), true);
       break;
     }

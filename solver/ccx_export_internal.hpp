@@ -177,7 +177,7 @@ class SolverModelReader {
 
   // ---- nodes (ccx_export_nodes.cpp) -------------------------------------------
   void ReadNodes();
-  std::optional<vec3d> LookupEccentricity(const XafElement& record, unsigned storedIndex);
+  std::optional<vec3d> LookupEccentricity(const XafElement& record, long wide, unsigned storedIndex);
   void FindAnchoredNodes();
   void Anchor(long node);
   bool IsAnchored(long node) const {
@@ -193,7 +193,7 @@ class SolverModelReader {
   // ---- elements (ccx_export_elements.cpp) -------------------------------------
   void ReadElements();
   void CheckFixations(const Element& element, const XafElement& record);
-  vec3d EccentricityAt(const XafElement& record, unsigned storedIndex);
+  vec3d EccentricityAt(const XafElement& record, long wide, unsigned storedIndex);
   vec3d LocalZAxis(const Element& element, const XafElement& record);
   void ReadBeam(const Element& element, const XafElement& record);
   void ReadShell(const Element& element, const XafElement& record);
@@ -263,9 +263,10 @@ class SolverModelReader {
     bool quadratic = false;
     long section = 0, material = 0;
     vec3d axis;
+    double size = 0.0;
     ElementGroup* group = nullptr;
   };
-  GroupChoice lastBeamGroup_, lastShellGroup_;
+  GroupChoice lastBeamGroup_, lastShellGroup_, lastArmGroup_;
   std::string groupKey_;
   // Eccentricity vectors by id, fetched once each (nullopt: missing).
   std::vector<std::optional<vec3d>> eccentricities_;

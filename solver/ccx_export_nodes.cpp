@@ -33,10 +33,12 @@ void SolverModelReader::ReadNodes() {
   eccentricityRead_.assign(eccentricities_.size(), false);
 }
 
-// The eccentricity of an element at a stored node index; nullopt when the
-// record is missing (reported where the element is read).
-std::optional<vec3d> SolverModelReader::LookupEccentricity(const XafElement& record, unsigned storedIndex) {
-  long id = record.GetEccentricity();
+// The eccentricity of an element at a stored node index, given the
+// element's own eccentricity id `wide` (read once per element); nullopt
+// when the record is missing (reported where the element is read).
+std::optional<vec3d> SolverModelReader::LookupEccentricity(const XafElement& record, long wide,
+                                                           unsigned storedIndex) {
+  long id = wide;
   if (id == -1) id = record.GetNodeEccentricity(storedIndex);
   if (id <= 0) return vec3d();
   // Fetched once per id: elements share a few eccentricities, and each
@@ -77,9 +79,9 @@ void SolverModelReader::FindAnchoredNodes() {
     auto record = model_.Elements().GetElement(id);
     // Most elements have one eccentricity (or none) for all their nodes.
     const long wide = record->GetEccentricity();
-    const vec3d wideVector = wide == -1 ? vec3d() : LookupEccentricity(*record, 0).value_or(vec3d());
+    const vec3d wideVector = wide == -1 ? vec3d() : LookupEccentricity(*record, wide, 0).value_or(vec3d());
     for (unsigned k = 0; k < element.NodeCount(); ++k) {
-      const vec3d e = wide == -1 ? LookupEccentricity(*record, k).value_or(vec3d()) : wideVector;
+      const vec3d e = wide == -1 ? LookupEccentricity(*record, wide, k).value_or(vec3d()) : wideVector;
       const auto node = static_cast<std::size_t>(element.GetNodeIds()[k]);
       if (node >= attachments.size()) attachments.resize(node + 1);
       Attachment& a = attachments[node];

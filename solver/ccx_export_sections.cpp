@@ -84,7 +84,7 @@ ElementGroup& SolverModelReader::BeamGroup(bool quadratic, long sectionId, long 
     g.section.axis = n1;
     group = beamGroups_.emplace(key, g).first;
   }
-  last = {quadratic, sectionId, materialId, n1, &group->second};
+  last = {quadratic, sectionId, materialId, n1, 0.0, &group->second};
   return group->second;
 }
 
@@ -114,6 +114,10 @@ ElementGroup& SolverModelReader::ShellGroup(long sectionId, long materialId, dou
 // The group of stiff arms along a unit direction with this square section
 // size, created on first use.
 ElementGroup& SolverModelReader::ArmGroup(const vec3d& direction, double armSize) {
+  GroupChoice& last = lastArmGroup_;
+  if (last.group && last.size == armSize && last.axis.x == direction.x && last.axis.y == direction.y &&
+      last.axis.z == direction.z)
+    return *last.group;
   const std::string size = FormatNumber(armSize, "an arm size");
   const vec3d axis = AnyPerpendicular(direction);
   const std::string key2 = VecKey(axis) + "|" + size;
@@ -129,6 +133,9 @@ ElementGroup& SolverModelReader::ArmGroup(const vec3d& direction, double armSize
     g.section.axis = axis;
     group = armGroups_.emplace(key2, g).first;
   }
+  last.axis = direction;
+  last.size = armSize;
+  last.group = &group->second;
   return group->second;
 }
 
