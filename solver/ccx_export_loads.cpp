@@ -264,9 +264,16 @@ std::optional<Gravity> SolverModelReader::ReadGravity(const vec3d& g, NodalSums&
 std::vector<NodalLoad> SolverModelReader::NodalLoadsOf(const NodalSums& nodal,
                                                        std::map<long, vec3d>* held) const {
   std::vector<NodalLoad> loads;
+  std::size_t nonZero = 0;  // room for every component, without growing past it
+  for (const auto& entry : nodal.Entries()) {
+    for (double d : entry.dofs) nonZero += d != 0.0 ? 1 : 0;
+  }
+  loads.reserve(nonZero);
   for (const auto& [node, order, dofs] : nodal.Entries()) {
     (void)order;
-    const auto fixed = boundaries_.find(node);
+    // Without a moment the node's supports do not matter: spare the look-up.
+    const bool moment = dofs[3] != 0.0 || dofs[4] != 0.0 || dofs[5] != 0.0;
+    const auto fixed = moment ? boundaries_.find(node) : boundaries_.end();
     for (int k = 0; k < 6; ++k) {
       if (k >= 3 && fixed != boundaries_.end() &&
           std::count(fixed->second.begin(), fixed->second.end(), k + 1)) {
