@@ -105,7 +105,6 @@ inline void CheckWritable(double value, const char* what) {
 // node's position is one look-up. Ids must be added in ascending order.
 class NodeTable {
  public:
-  void Reserve(std::size_t n) { block_.positions.reserve(n); }
   void Add(long id, const pos3d& position) {
     auto& b = block_;
     if (b.positions.empty()) {

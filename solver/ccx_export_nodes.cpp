@@ -20,7 +20,6 @@ pos3d Midpoint(const pos3d& a, const pos3d& b) { return {(a.x + b.x) / 2, (a.y +
 
 void SolverModelReader::ReadNodes() {
   auto& connectivity = model_.GetConnectivityManager();
-  nodes_.Reserve(model_.Nodes().Count());
   for (long id : model_.Nodes()) nodes_.Add(id, connectivity.GetNodeById(id).GetPos());
   firstGeneratedNode_ = nextNode_ = nodes_.size() > 0 ? nodes_.LastId() + 1 : 1;
   generatedNodes_.firstId = firstGeneratedNode_;

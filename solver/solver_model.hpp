@@ -130,11 +130,41 @@ struct StaticStep {
   std::optional<Gravity> gravity;
 };
 
+// A growing array kept in blocks of a fixed size: growing never copies what
+// it holds nor needs room for twice of it, as a vector's doubling does.
+template <typename T>
+class BlockVector {
+ public:
+  static constexpr std::size_t kBlockBits = 16;
+  static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockBits;
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  void push_back(const T& value) {
+    if (size_ % kBlockSize == 0) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(kBlockSize);
+    }
+    blocks_.back().push_back(value);
+    ++size_;
+  }
+  // Grows to `n` elements, the new ones default-constructed; never shrinks.
+  void resize(std::size_t n) {
+    while (size_ < n) push_back(T{});
+  }
+  T& operator[](std::size_t i) { return blocks_[i >> kBlockBits][i & (kBlockSize - 1)]; }
+  const T& operator[](std::size_t i) const { return blocks_[i >> kBlockBits][i & (kBlockSize - 1)]; }
+
+ private:
+  std::vector<std::vector<T>> blocks_;
+  std::size_t size_ = 0;
+};
+
 // Nodes numbered consecutively from `firstId`, some perhaps left out: one
 // position per id, so a node costs no more than its coordinates.
 struct NodeBlock {
   long firstId = 1;
-  std::vector<pos3d> positions;  // of node firstId + i
+  BlockVector<pos3d> positions;  // of node firstId + i
   std::vector<bool> absent;      // by index: not written; empty when none is
 
   bool Has(std::size_t i) const { return i >= absent.size() || !absent[i]; }

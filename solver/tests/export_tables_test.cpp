@@ -138,6 +138,18 @@ TEST(NodeTable, GapsAndRemovedNodesAreSkipped) {
   EXPECT_FALSE(block.Has(1));
 }
 
+TEST(BlockVector, IndexesAcrossBlocksAndOnlyGrows) {
+  BlockVector<long> values;
+  const std::size_t count = BlockVector<long>::kBlockSize + 3;
+  for (std::size_t i = 0; i < count; ++i) values.push_back(static_cast<long>(i));
+  values.resize(2);  // never shrinks
+  ASSERT_EQ(values.size(), count);
+  EXPECT_EQ(values[BlockVector<long>::kBlockSize - 1], static_cast<long>(BlockVector<long>::kBlockSize - 1));
+  EXPECT_EQ(values[count - 1], static_cast<long>(count - 1));
+  values.resize(count + 2);
+  EXPECT_EQ(values[count + 1], 0);
+}
+
 TEST(RowStore, RowsSurviveBlockBoundariesAndRefuseOtherWidthsAndLargeIds) {
   RowStore rows;
   const std::size_t count = 2 * RowStore::kRowsPerBlock + 5;
