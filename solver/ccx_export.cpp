@@ -29,11 +29,6 @@ SolverModel SolverModelReader::Read(CcxDeck& deck) {
   HoldSupportsBySprings();
   ReadSteps();
   problems_.Settle(options_.skipUnsupported, deck_->notes);
-  if (!unrecovered_.empty()) {
-    deck_->notes.push_back("section forces, rotations and reaction moments are not recovered for " +
-                           std::to_string(unrecovered_.size()) + " pipe or box beam element(s), the first " +
-                           unrecovered_.front());
-  }
   ReadModelSets();
   Finish();
   deck_->firstGeneratedNode = firstGeneratedNode_;

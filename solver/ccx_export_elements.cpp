@@ -182,7 +182,7 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
   ElementGroup& group = BeamGroup(type, sectionId, record.GetMaterial(), *mapped, n1);
   for (auto& row : rows) group.AddRow(row);
   beams_[id] = BeamEnds{first, last, firstPos, lastPos, middle};
-  if (options_.elementResults) RecordDeckBeams(id, rows, type, *mapped, *material, tangent, n1);
+  if (options_.elementResults) RecordDeckBeams(id, rows, *mapped, *material, tangent, n1);
   maxBeamModulus_ = std::max(maxBeamModulus_, material->YoungsModulus());
 
   const double mass = material->Density() * section.Properties().area * length;
@@ -317,9 +317,13 @@ DeckBeam MakeDeckBeam(long solverElement, long modelElement, int half, long firs
   beam.y = beam.z.cross(beam.x);
   beam.n1 = n1;
   beam.tangent = tangent;
-  beam.recovery = section.needsQuadratic ? DeckBeam::Recovery::None : DeckBeam::Recovery::BrickStresses;
+  beam.recovery = section.sectionType == "PIPE"  ? DeckBeam::Recovery::PipeStresses
+                  : section.sectionType == "BOX" ? DeckBeam::Recovery::BoxStresses
+                                                 : DeckBeam::Recovery::BrickStresses;
   beam.width1 = section.width1;
   beam.width2 = section.width2;
+  beam.wall1 = section.wall1;
+  beam.wall2 = section.wall2;
   beam.massPerLength = massPerLength;
   return beam;
 }
@@ -328,7 +332,7 @@ DeckBeam MakeDeckBeam(long solverElement, long modelElement, int half, long firs
 // halves meeting at the middle node), and the elements whose stresses the
 // deck prints.
 void SolverModelReader::RecordDeckBeams(long id, const std::vector<std::vector<long>>& rows,
-                                        const std::string& type, const SolverBeamSection& section,
+                                        const SolverBeamSection& section,
                                         const qlMaterial& material, const vec3d& tangent, const vec3d& n1) {
   const BeamEnds& ends = beams_.at(id);
   const double massPerLength = material.Density() * section.area;
@@ -341,12 +345,9 @@ void SolverModelReader::RecordDeckBeams(long id, const std::vector<std::vector<l
   } else {
     deck_->beams.push_back(MakeDeckBeam(id, id, 0, ends.first, ends.last, ends.firstPos, ends.lastPos,
                                         tangent, n1, section, massPerLength));
+    deck_->beams.back().middle = ends.middle;
   }
-  if (type == "B31") {
-    for (const auto& row : rows) stressElements_.push_back(row[0]);
-  } else {
-    unrecovered_.push_back(ElementLabel(id));
-  }
+  for (const auto& row : rows) stressElements_.push_back(row[0]);
 }
 
 // The solver elements a model element was written as, its own id first.

@@ -200,7 +200,7 @@ class SolverModelReader {
   vec3d LocalZAxis(const Element& element, const XafElement& record);
   void ReadBeam(const Element& element, const XafElement& record);
   void ReadShell(const Element& element, const XafElement& record);
-  void RecordDeckBeams(long id, const std::vector<std::vector<long>>& rows, const std::string& type,
+  void RecordDeckBeams(long id, const std::vector<std::vector<long>>& rows,
                        const SolverBeamSection& section, const qlMaterial& material, const vec3d& tangent,
                        const vec3d& n1);
   std::vector<long> SolverElements(long element) const;
@@ -283,7 +283,6 @@ class SolverModelReader {
   std::map<std::string, std::pair<double, std::vector<long>>> massElements_;
   std::map<long, std::vector<int>> boundaries_;
   std::vector<long> stressElements_;      // solver elements whose stresses are printed
-  std::vector<std::string> unrecovered_;  // beams whose element results cannot be recovered
 };
 
 // The deck beam record of a solver line element (see DeckBeam).
