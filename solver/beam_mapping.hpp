@@ -34,8 +34,8 @@ struct SolverBeamSection {
   // Wall thicknesses: a pipe's wall (wall1); a box's side walls, normal to
   // n1 (wall1), and flanges, normal to n2 (wall2). Zero for rectangles.
   double wall1 = 0.0, wall2 = 0.0;
-  double area = 0.0;                  // the area of the solver's section
-  std::string note;                   // set when the section is an equivalent, says what differs
+  double area = 0.0;  // the area of the solver's section
+  std::string note;   // set when the section is an equivalent, says what differs
 };
 
 // The solver section for `section`. I-profiles and sections given only by

@@ -462,7 +462,7 @@ void RecoverElementResults(const CcxDeck& deck, const FrdResults& frd,
   // buckling mode after the buckling step's preloading.
   const std::size_t statics = results.steps.size(), modes = results.modes.size();
   const std::size_t needed = statics + modes + (results.buckling.empty() ? 0 : 1 + results.buckling.size());
-  if (frd.displacementBlocks.size() != needed || stresses.size() != statics ||
+  if (frd.displacementBlocks.size() != needed || stresses.size() < statics ||
       deck.stepLoads.size() != statics) {
     throw SolverError("the solver's result files do not match the deck (" +
                       std::to_string(frd.displacementBlocks.size()) + " displacement blocks for " +
@@ -476,8 +476,13 @@ void RecoverElementResults(const CcxDeck& deck, const FrdResults& frd,
     recovery.ReactionMoments(deck.stepLoads[i], results.steps[i]);
     recovery.ShellStressesOf(stresses[i], results.steps[i]);
   }
+  // A mode's section forces are those of its shape, which carries no load.
+  const DeckStepLoads unloaded;
   for (std::size_t i = 0; i < modes; ++i) {
     recovery.Rotations(frd.displacementBlocks[statics + i], results.modes[i]);
+    const std::size_t at = statics + static_cast<std::size_t>(results.modes[i].mode) - 1;
+    if (results.modes[i].mode >= 1 && at < stresses.size())
+      recovery.SectionForcesOf(stresses[at], unloaded, results.modes[i]);
     LumpedParticipation(deck, results.modes[i]);
   }
   for (std::size_t i = 0; i < results.buckling.size(); ++i) {

@@ -332,8 +332,8 @@ DeckBeam MakeDeckBeam(long solverElement, long modelElement, int half, long firs
 // halves meeting at the middle node), and the elements whose stresses the
 // deck prints.
 void SolverModelReader::RecordDeckBeams(long id, const std::vector<std::vector<long>>& rows,
-                                        const SolverBeamSection& section,
-                                        const qlMaterial& material, const vec3d& tangent, const vec3d& n1) {
+                                        const SolverBeamSection& section, const qlMaterial& material,
+                                        const vec3d& tangent, const vec3d& n1) {
   const BeamEnds& ends = beams_.at(id);
   const double massPerLength = material.Density() * section.area;
   if (rows.size() == 2) {

@@ -312,8 +312,8 @@ TEST_F(ElementResults, EulerBucklingOfPinnedAndCantileverColumns) {
   }
 }
 
-// The first mode of a simply supported beam: its frequency, and its shape a
-// sine of unit modal mass.
+// The first mode of a simply supported beam: its frequency, its shape a
+// sine of unit modal mass, and that shape's bending moment.
 TEST_F(ElementResults, FirstModeOfASimplySupportedBeam) {
   const double L = 4.0, b = 0.05, h = 0.1, rho = 7850.0;
   auto steel = host.Material(kE, kNu, rho);
@@ -333,7 +333,10 @@ TEST_F(ElementResults, FirstModeOfASimplySupportedBeam) {
       {"first mode frequency", mode.eigenvalue, kPi / (2 * L * L) * std::sqrt(kE * Iweak / mass), 0.01},
       {"first mode midspan amplitude", sign * mode.displacements.at(beam.nodes[8]).y, amplitude, 0.02},
       {"first mode end rotation", sign * mode.rotations.at(beam.FirstNode()).z, amplitude * kPi / L, 0.02},
-      {"first mode effective mass along y", mode.effectiveMass[1], 8 / (kPi * kPi) * mass * L, 0.02}};
+      {"first mode effective mass along y", mode.effectiveMass[1], 8 / (kPi * kPi) * mass * L, 0.02},
+      // Its bending moment Mz = EI v'' at midspan.
+      {"first mode midspan moment", sign * mode.beamForces.at(beam.elements[7]).end.Mz,
+       -kE * Iweak * amplitude * kPi * kPi / (L * L), 0.02}};
   ExpectAll(checks);
   for (std::size_t k = 1; k < 8; ++k) {
     EXPECT_NEAR(sign * mode.displacements.at(beam.nodes[k]).y, amplitude * std::sin(kPi * k / 16.0),
