@@ -38,6 +38,10 @@ SolverBeamSection Box(const qlSection& section, double h, double b, double sideW
   // and t4 normal to n2 (the flanges at +-h/2).
   out.dimensions = Join({b, h, sideWall, flange, sideWall, flange});
   out.needsQuadratic = true;
+  out.width1 = b;
+  out.width2 = h;
+  out.wall1 = sideWall;
+  out.wall2 = flange;
   out.area = b * h - (b - 2.0 * sideWall) * (h - 2.0 * flange);
   out.outerSize = std::max(h, b);
   return out;
@@ -71,6 +75,8 @@ SolverBeamSection MapBeamSection(const qlSection& section, bool allowEquivalent)
       out.sectionType = "PIPE";
       out.dimensions = Join({d / 2.0, t});
       out.needsQuadratic = true;
+      out.width1 = out.width2 = d;
+      out.wall1 = t;
       constexpr double kPi = 3.14159265358979323846;
       out.area = kPi * t * (d - t);
       out.outerSize = d;

@@ -30,9 +30,12 @@ struct SolverBeamSection {
   std::string dimensions;             // the data line of dimensions
   bool needsQuadratic = false;        // true: only usable on three-node B32R
   double outerSize = 0.0;             // the largest outer dimension (sizes the stiff arms)
-  double width1 = 0.0, width2 = 0.0;  // rectangles: the widths along n1 and n2
-  double area = 0.0;                  // the area of the solver's section
-  std::string note;                   // set when the section is an equivalent, says what differs
+  double width1 = 0.0, width2 = 0.0;  // the outer widths along n1 and n2 (a pipe's diameter)
+  // Wall thicknesses: a pipe's wall (wall1); a box's side walls, normal to
+  // n1 (wall1), and flanges, normal to n2 (wall2). Zero for rectangles.
+  double wall1 = 0.0, wall2 = 0.0;
+  double area = 0.0;  // the area of the solver's section
+  std::string note;   // set when the section is an equivalent, says what differs
 };
 
 // The solver section for `section`. I-profiles and sections given only by

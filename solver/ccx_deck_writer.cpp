@@ -245,11 +245,12 @@ void WriteStepLoads(DeckOut& out, const StaticStep& step) {
 }
 
 // What element results are recovered from: the stresses of EOUT and the
-// displacements of the expanded elements (in the .frd file).
+// displacements of the expanded elements (in the .frd file, which also gets
+// the reactions and stresses for the solver's own viewer).
 void WriteElementOutput(DeckOut& out, const SolverModel& model) {
   if (!model.elementResults) return;
   if (!model.stressElements.empty()) out << "*EL PRINT, ELSET=EOUT\nS\n";
-  out << "*NODE FILE, OUTPUT=3D\nU\n";
+  out << "*NODE FILE, OUTPUT=3D\nU, RF\n*EL FILE, OUTPUT=3D\nS\n";
 }
 
 void WriteStaticStep(DeckOut& out, const SolverModel& model, const StaticStep& step) {
@@ -268,7 +269,11 @@ void WriteStaticStep(DeckOut& out, const SolverModel& model, const StaticStep& s
 
 void WriteFrequencyStep(DeckOut& out, const SolverModel& model) {
   out << "** Eigenfrequencies\n*STEP\n*FREQUENCY\n" << model.frequencyCount << "\n";
-  if (model.elementResults) out << "*NODE PRINT, NSET=NMODEL\nU\n*NODE FILE, OUTPUT=3D\nU\n";
+  if (model.elementResults) {
+    out << "*NODE PRINT, NSET=NMODEL\nU\n";
+    if (!model.stressElements.empty()) out << "*EL PRINT, ELSET=EOUT\nS\n";
+    out << "*NODE FILE, OUTPUT=3D\nU\n";
+  }
   out << "*END STEP\n";
 }
 

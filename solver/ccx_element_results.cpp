@@ -9,12 +9,14 @@
 //    section forces of its brick's nodal forces, integrated from the
 //    stresses at its 2 x 2 x 2 integration points: the face of a node takes
 //    -A/8 sum(sigma t) and the moment of that about the node, which is the
-//    solver's own element equilibrium and so exact for it.
-// Pipes and boxes (B32R) are left out: the solver integrates their sections
-// at points of its own, and the sections of their twenty-node bricks warp
-// under shear, so that neither their stresses nor their fitted rotations
-// give beam quantities to the accuracy of the rest (rotations near a
-// support come out some 5 % small).
+//    solver's own element equilibrium and so exact for it;
+//  * a pipe or box (B32R, a twenty-node brick whose section the solver
+//    integrates at points round its walls, beam_section_points.hpp) likewise:
+//    the shape functions of the nodes of an end face sum to xi (xi -+ 1) / 2
+//    along the element, so the face's nodal force is the integral of sigma
+//    times that function's gradient, and its moment about the beam node the
+//    integral of the same with the face's own shape of the section offsets.
+//    Their middle sections follow from the first end's by statics.
 // Shells (S8R, a layer of twenty-node bricks) have their stresses at their
 // centres from the means of their integration points, and the rotations of
 // their nodes from the top and bottom expanded nodes.
@@ -29,6 +31,7 @@
 #include <optional>
 
 #include "solver/beam_line_load.hpp"
+#include "solver/beam_section_points.hpp"
 #include "solver/load_combination.hpp"
 
 namespace Kestrum::Quilm::Solver::detail {
@@ -152,7 +155,6 @@ class Recovery {
   void Rotations(const std::map<long, vec3d>& u, StepResults& step) const {
     std::map<long, std::pair<vec3d, int>> sums;
     for (const DeckBeam& beam : deck_.beams) {
-      if (beam.recovery != DeckBeam::Recovery::BrickStresses) continue;
       const std::pair<long, pos3d> ends[] = {{beam.first, beam.firstPos}, {beam.last, beam.lastPos}};
       for (const auto& [node, at] : ends) {
         if (node == 0 || !step.displacements.count(node)) continue;
@@ -210,6 +212,20 @@ class Recovery {
     return shell.z.cross(*top - *bottom) * (1.0 / (high - low));
   }
 
+  // The section forces at the model element's first and last node from
+  // what the solver element's first (a) and last (b) node exert on it.
+  static EndSections Oriented(const DeckBeam& beam, const vec3d& fa, const vec3d& ma, const vec3d& fb,
+                              const vec3d& mb) {
+    const bool forward = beam.tangent.dot(beam.x) > 0.0;
+    const Frame frame{beam.x, beam.y, beam.z};
+    const vec3d& f1 = forward ? fa : fb;
+    const vec3d& m1 = forward ? ma : mb;
+    const vec3d& f2 = forward ? fb : fa;
+    const vec3d& m2 = forward ? mb : ma;
+    return {Section(frame.Local(f1) * -1.0, frame.Local(m1) * -1.0),
+            Section(frame.Local(f2), frame.Local(m2))};
+  }
+
   // The section forces of the solver's element (line loads as nodal loads).
   EndSections FromBrickStresses(const DeckBeam& beam, const std::vector<std::array<double, 6>>& points,
                                 const vec3d& gravity) const {
@@ -240,14 +256,46 @@ class Recovery {
     const vec3d weight = gravity * (beam.massPerLength * L / 2.0);
     fa = fa - weight;
     fb = fb - weight;
-    const bool forward = t.dot(beam.x) > 0.0;
-    const Frame frame{beam.x, beam.y, beam.z};
-    const vec3d& f1 = forward ? fa : fb;
-    const vec3d& m1 = forward ? ma : mb;
-    const vec3d& f2 = forward ? fb : fa;
-    const vec3d& m2 = forward ? mb : ma;
-    return {Section(frame.Local(f1) * -1.0, frame.Local(m1) * -1.0),
-            Section(frame.Local(f2), frame.Local(m2))};
+    return Oriented(beam, fa, ma, fb, mb);
+  }
+
+  // The section forces of a pipe's or box's twenty-node brick from the
+  // stresses at its two stations of section points (line loads as nodal
+  // loads). Gravity acts inside the brick: a sixth of its weight goes to
+  // each end face, two thirds to the middle.
+  EndSections FromWallStresses(const DeckBeam& beam, const std::vector<std::array<double, 6>>& points,
+                               const vec3d& gravity) const {
+    const std::vector<SectionPoint> section = SolverSectionPoints(beam);
+    if (points.size() != 2 * section.size()) {
+      throw SolverError("expected " + std::to_string(2 * section.size()) + " integration points of element " +
+                        std::to_string(beam.solverElement) + ", the solver printed " +
+                        std::to_string(points.size()));
+    }
+    const vec3d t = beam.tangent, n1 = beam.n1, n2 = t.cross(n1);
+    const double L = Distance(beam.firstPos, beam.lastPos);
+    vec3d fa, ma, fb, mb;  // the element's nodal forces at its first and last face
+    for (std::size_t station = 0; station < 2; ++station) {
+      const double xi = station == 0 ? -kGauss : kGauss;
+      const double valueA = xi * (xi - 1) / 2, slopeA = (2 * xi - 1) / L;
+      const double valueB = xi * (xi + 1) / 2, slopeB = (2 * xi + 1) / L;
+      for (std::size_t k = 0; k < section.size(); ++k) {
+        const auto& s = points[station * section.size() + k];  // sxx, syy, szz, sxy, sxz, syz
+        auto stress = [&s](const vec3d& v) {
+          return vec3d(s[0] * v.x + s[3] * v.y + s[4] * v.z, s[3] * v.x + s[1] * v.y + s[5] * v.z,
+                       s[4] * v.x + s[5] * v.y + s[2] * v.z);
+        };
+        const double volume = section[k].area * L / 2;  // Gauss weight 1 along the element
+        const vec3d traction = stress(t);
+        const vec3d r = n1 * section[k].along1 + n2 * section[k].along2;
+        const vec3d twist = n1.cross(stress(n1)) + n2.cross(stress(n2));
+        fa += traction * (slopeA * volume);
+        fb += traction * (slopeB * volume);
+        ma += (r.cross(traction) * slopeA + twist * valueA) * volume;
+        mb += (r.cross(traction) * slopeB + twist * valueB) * volume;
+      }
+    }
+    const vec3d weight = gravity * (beam.massPerLength * L / 6.0);
+    return Oriented(beam, fa - weight, ma, fb - weight, mb);
   }
 
   // Section forces of one static step; the solver's end moments of every
@@ -256,12 +304,13 @@ class Recovery {
     endMoments_.assign(deck_.beams.size(), {});
     for (std::size_t i = 0; i < deck_.beams.size(); ++i) {
       const DeckBeam& beam = deck_.beams[i];
-      if (beam.recovery != DeckBeam::Recovery::BrickStresses) continue;
       const auto points = stresses.find(beam.solverElement);
       if (points == stresses.end()) {
         throw SolverError("the solver printed no stresses for element " + std::to_string(beam.solverElement));
       }
-      EndSections sections = FromBrickStresses(beam, points->second, loads.gravity);
+      const bool wall = beam.recovery != DeckBeam::Recovery::BrickStresses;
+      EndSections sections = wall ? FromWallStresses(beam, points->second, loads.gravity)
+                                  : FromBrickStresses(beam, points->second, loads.gravity);
       const Frame frame{beam.x, beam.y, beam.z};
       endMoments_[i] = {frame.Global(MomentOf(sections.first)) * -1.0, frame.Global(MomentOf(sections.last))};
       if (beam.modelElement == 0) continue;
@@ -270,6 +319,7 @@ class Recovery {
       if (beam.half != 2) forces.start = sections.first;
       if (beam.half != 1) forces.end = sections.last;
       if (beam.half == 1) forces.middle = sections.last;
+      if (wall) forces.middle = MiddleFromFirst(beam, loads, sections.first);
     }
   }
 
@@ -314,14 +364,11 @@ class Recovery {
     for (const auto& [node, dofs] : deck_.rotationSupports) {
       if (std::binary_search(deck_.shellNodes.begin(), deck_.shellNodes.end(), node)) continue;
       vec3d moment;
-      bool known = true;
       for (std::size_t i = 0; i < deck_.beams.size(); ++i) {
         const DeckBeam& beam = deck_.beams[i];
         if (beam.first != node && beam.last != node) continue;
-        known = known && beam.recovery == DeckBeam::Recovery::BrickStresses;
         moment += beam.first == node ? endMoments_[i].first : endMoments_[i].second;
       }
-      if (!known) continue;
       if (auto held = loads.heldMoments.find(node); held != loads.heldMoments.end())
         moment = moment - held->second;
       vec3d fixed;
@@ -333,15 +380,48 @@ class Recovery {
  private:
   // From the deck's consistent nodal loads back to the line load along the
   // element: the first node's load joins the section forces from the first
-  // end, the last node's leaves them at the last end.
+  // end, the last node's leaves them at the last end. A three-node model
+  // element took the load as two halves meeting at its middle node.
   static void CorrectForLineLoad(const DeckBeam& beam, const DeckStepLoads& loads, EndSections& sections) {
     const auto line = loads.lineLoads.find(beam.solverElement);
     if (line == loads.lineLoads.end()) return;
-    const EndLoads f0 =
-        ConsistentLineLoads(beam.firstPos, beam.lastPos, line->second.first, line->second.second);
+    const auto& [q1, q2] = line->second;
+    EndLoads first, last;
+    if (beam.middle == 0) {
+      first = last = ConsistentLineLoads(beam.firstPos, beam.lastPos, q1, q2);
+    } else {
+      const pos3d m = Middle(beam);
+      first = ConsistentLineLoads(beam.firstPos, m, q1, (q1 + q2) * 0.5);
+      last = ConsistentLineLoads(m, beam.lastPos, (q1 + q2) * 0.5, q2);
+    }
     const Frame frame{beam.x, beam.y, beam.z};
-    sections.first = Plus(sections.first, frame.Local(f0.force1), frame.Local(f0.moment1));
-    sections.last = Plus(sections.last, frame.Local(f0.force2) * -1.0, frame.Local(f0.moment2) * -1.0);
+    sections.first = Plus(sections.first, frame.Local(first.force1), frame.Local(first.moment1));
+    sections.last = Plus(sections.last, frame.Local(last.force2) * -1.0, frame.Local(last.moment2) * -1.0);
+  }
+
+  static pos3d Middle(const DeckBeam& beam) {
+    return pos3d((beam.firstPos.x + beam.lastPos.x) / 2, (beam.firstPos.y + beam.lastPos.y) / 2,
+                 (beam.firstPos.z + beam.lastPos.z) / 2);
+  }
+
+  // The section forces at the middle of an element, by statics from those
+  // at its first end and the loads on its first half (line load and
+  // weight, varying linearly from q1 to qm over the half h): their
+  // resultant h (q1 + qm) / 2 and their moment about the middle
+  // -h^2 x cross (2 q1 + qm) / 6.
+  static SectionForces MiddleFromFirst(const DeckBeam& beam, const DeckStepLoads& loads,
+                                       const SectionForces& first) {
+    vec3d q1 = loads.gravity * beam.massPerLength, qm = q1;
+    if (const auto line = loads.lineLoads.find(beam.solverElement); line != loads.lineLoads.end()) {
+      q1 += line->second.first;
+      qm += (line->second.first + line->second.second) * 0.5;
+    }
+    const Frame frame{beam.x, beam.y, beam.z};
+    const double h = Distance(beam.firstPos, beam.lastPos) / 2;
+    const vec3d force = frame.Global(ForceOf(first)), moment = frame.Global(MomentOf(first));
+    const vec3d middleForce = force - (q1 + qm) * (h / 2);
+    const vec3d middleMoment = moment - beam.x.cross(force) * h + beam.x.cross(q1 * 2.0 + qm) * (h * h / 6);
+    return Section(frame.Local(middleForce), frame.Local(middleMoment));
   }
 
   const CcxDeck& deck_;
@@ -382,7 +462,7 @@ void RecoverElementResults(const CcxDeck& deck, const FrdResults& frd,
   // buckling mode after the buckling step's preloading.
   const std::size_t statics = results.steps.size(), modes = results.modes.size();
   const std::size_t needed = statics + modes + (results.buckling.empty() ? 0 : 1 + results.buckling.size());
-  if (frd.displacementBlocks.size() != needed || stresses.size() != statics ||
+  if (frd.displacementBlocks.size() != needed || stresses.size() < statics ||
       deck.stepLoads.size() != statics) {
     throw SolverError("the solver's result files do not match the deck (" +
                       std::to_string(frd.displacementBlocks.size()) + " displacement blocks for " +
@@ -396,8 +476,13 @@ void RecoverElementResults(const CcxDeck& deck, const FrdResults& frd,
     recovery.ReactionMoments(deck.stepLoads[i], results.steps[i]);
     recovery.ShellStressesOf(stresses[i], results.steps[i]);
   }
+  // A mode's section forces are those of its shape, which carries no load.
+  const DeckStepLoads unloaded;
   for (std::size_t i = 0; i < modes; ++i) {
     recovery.Rotations(frd.displacementBlocks[statics + i], results.modes[i]);
+    const std::size_t at = statics + static_cast<std::size_t>(results.modes[i].mode) - 1;
+    if (results.modes[i].mode >= 1 && at < stresses.size())
+      recovery.SectionForcesOf(stresses[at], unloaded, results.modes[i]);
     LumpedParticipation(deck, results.modes[i]);
   }
   for (std::size_t i = 0; i < results.buckling.size(); ++i) {

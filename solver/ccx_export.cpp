@@ -30,11 +30,6 @@ SolverModel SolverModelReader::Read(CcxDeck& deck) {
   edges_ = EdgeTable();  // done with: make room for the steps' loads
   ReadSteps();
   problems_.Settle(options_.skipUnsupported, deck_->notes);
-  if (!unrecovered_.empty()) {
-    deck_->notes.push_back("section forces, rotations and reaction moments are not recovered for " +
-                           std::to_string(unrecovered_.size()) + " pipe or box beam element(s), the first " +
-                           unrecovered_.front());
-  }
   ReadModelSets();
   Finish();
   deck_->firstGeneratedNode = firstGeneratedNode_;

@@ -96,23 +96,28 @@ struct SupportSpring {
 // One line element of the deck as the results reader sees it: a model beam,
 // one half of a three-node beam written as two, or a stiff arm.
 struct DeckBeam {
-  // Whether its section forces and rotations can be recovered: solid
-  // rectangles and arms, from the stresses of their expanded eight-node
-  // bricks; pipes and boxes (three-node B32R) cannot (see
-  // ccx_element_results.cpp).
-  enum class Recovery { BrickStresses, None };
+  // How its section forces are recovered from the stresses of its expanded
+  // element: a solid rectangle's (or stiff arm's) eight-node brick, or a
+  // pipe's or box's twenty-node brick, integrated at the solver's own
+  // points round the walls (see ccx_element_results.cpp).
+  enum class Recovery { BrickStresses, PipeStresses, BoxStresses };
   long solverElement = 0;
   long modelElement = 0;  // 0 for a stiff arm
   int half = 0;           // 1 or 2 for the halves of a three-node beam, else 0
   // Solver nodes at the model element's first and last node (geometric order).
   long first = 0, last = 0;
   pos3d firstPos, lastPos;
+  // The model's middle node of a three-node pipe or box, which takes its
+  // line loads as two halves; 0 where the deck generated the middle node
+  // (the load then goes to the end nodes as on a two-node beam).
+  long middle = 0;
   // The model element's local axes (x from first to last).
   vec3d x, y, z;
   // The solver's section axis n1 and tangent (the order it was written in).
   vec3d n1, tangent;
   Recovery recovery = Recovery::BrickStresses;
-  double width1 = 0.0, width2 = 0.0;  // the rectangle's widths along n1 and n2
+  double width1 = 0.0, width2 = 0.0;  // the outer widths along n1 and n2
+  double wall1 = 0.0, wall2 = 0.0;    // pipes and boxes: as SolverBeamSection's
   double massPerLength = 0.0;         // density times area; 0 where gravity does not act
 };
 

@@ -193,7 +193,7 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
   if (options_.elementResults) {
     std::vector<std::vector<long>> rowLists;
     for (std::size_t r = 0; r < rowCount; ++r) rowLists.push_back(rows[r].ToVector());
-    RecordDeckBeams(id, rowLists, group.type, *mapped, *material, tangent, n1);
+    RecordDeckBeams(id, rowLists, *mapped, *material, tangent, n1);
   }
   maxBeamModulus_ = std::max(maxBeamModulus_, material->YoungsModulus());
 
@@ -340,9 +340,13 @@ DeckBeam MakeDeckBeam(long solverElement, long modelElement, int half, long firs
   beam.y = beam.z.cross(beam.x);
   beam.n1 = n1;
   beam.tangent = tangent;
-  beam.recovery = section.needsQuadratic ? DeckBeam::Recovery::None : DeckBeam::Recovery::BrickStresses;
+  beam.recovery = section.sectionType == "PIPE"  ? DeckBeam::Recovery::PipeStresses
+                  : section.sectionType == "BOX" ? DeckBeam::Recovery::BoxStresses
+                                                 : DeckBeam::Recovery::BrickStresses;
   beam.width1 = section.width1;
   beam.width2 = section.width2;
+  beam.wall1 = section.wall1;
+  beam.wall2 = section.wall2;
   beam.massPerLength = massPerLength;
   return beam;
 }
@@ -351,8 +355,8 @@ DeckBeam MakeDeckBeam(long solverElement, long modelElement, int half, long firs
 // halves meeting at the middle node), and the elements whose stresses the
 // deck prints.
 void SolverModelReader::RecordDeckBeams(long id, const std::vector<std::vector<long>>& rows,
-                                        const std::string& type, const SolverBeamSection& section,
-                                        const qlMaterial& material, const vec3d& tangent, const vec3d& n1) {
+                                        const SolverBeamSection& section, const qlMaterial& material,
+                                        const vec3d& tangent, const vec3d& n1) {
   const BeamEnds& ends = beams_.at(id);
   const double massPerLength = material.Density() * section.area;
   if (rows.size() == 2) {
@@ -364,12 +368,9 @@ void SolverModelReader::RecordDeckBeams(long id, const std::vector<std::vector<l
   } else {
     deck_->beams.push_back(MakeDeckBeam(id, id, 0, ends.first, ends.last, ends.firstPos, ends.lastPos,
                                         tangent, n1, section, massPerLength));
+    deck_->beams.back().middle = ends.middle;
   }
-  if (type == "B31") {
-    for (const auto& row : rows) stressElements_.push_back(row[0]);
-  } else {
-    unrecovered_.push_back(ElementLabel(id));
-  }
+  for (const auto& row : rows) stressElements_.push_back(row[0]);
 }
 
 // The solver elements a model element was written as, its own id first.

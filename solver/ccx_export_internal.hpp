@@ -196,9 +196,8 @@ class SolverModelReader {
   vec3d LocalZAxis(const Element& element, const XafElement& record);
   void ReadBeam(const Element& element, const XafElement& record);
   void ReadShell(const Element& element, const XafElement& record);
-  void RecordDeckBeams(long id, const std::vector<std::vector<long>>& rows, const std::string& type,
-                       const SolverBeamSection& section, const qlMaterial& material, const vec3d& tangent,
-                       const vec3d& n1);
+  void RecordDeckBeams(long id, const std::vector<std::vector<long>>& rows, const SolverBeamSection& section,
+                       const qlMaterial& material, const vec3d& tangent, const vec3d& n1);
   std::vector<long> SolverElements(long element) const;
   bool IsShell(long element) const {
     return element >= 0 && static_cast<std::size_t>(element) < shells_.size() &&
@@ -308,8 +307,7 @@ class SolverModelReader {
   // Point masses grouped by their value as the deck writes it -> value, nodes.
   std::map<std::string, std::pair<double, std::vector<long>>> massElements_;
   std::map<long, std::vector<int>> boundaries_;
-  std::vector<long> stressElements_;      // solver elements whose stresses are printed
-  std::vector<std::string> unrecovered_;  // beams whose element results cannot be recovered
+  std::vector<long> stressElements_;  // solver elements whose stresses are printed
 };
 
 // The deck beam record of a solver line element (see DeckBeam).

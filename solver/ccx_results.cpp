@@ -198,8 +198,17 @@ class DatReader {
     }
     // Mode shapes: displacements after a mode's header; in the frequency
     // phase the buckling step's preloading (set NBUCKLE) is not a mode.
-    if (!displacements || mode_ < 1 || phase_ == Phase::Static) return;
+    if (mode_ < 1 || phase_ == Phase::Static) return;
     if ((phase_ == Phase::Frequency) == buckling) return;
+    if (!displacements && !forces && stresses_ && phase_ == Phase::Frequency) {
+      // A mode's stresses follow the static steps' in `stresses`.
+      const std::size_t index = layout_.staticSteps + static_cast<std::size_t>(mode_) - 1;
+      if (stresses_->size() <= index) stresses_->resize(index + 1);
+      stressBlock_ = &(*stresses_)[index];
+      stressBlock_->clear();
+      return;
+    }
+    if (!displacements) return;
     auto& modes = phase_ == Phase::Frequency ? results_.modes : results_.buckling;
     if (static_cast<std::size_t>(mode_) > modes.size()) return;
     vectors_ = &modes[static_cast<std::size_t>(mode_) - 1].displacements;

@@ -25,7 +25,9 @@ using ElementStresses = std::map<long, std::vector<std::array<double, 6>>>;
 // printing displacements and forces (and, when `stresses` is given, element
 // stresses, stored there per static step) once, at step times 1, 2, ...; the
 // frequency step's eigenvalue, participation and effective mass tables and
-// the mode shapes printed after them; the buckling factors and shapes.
+// the mode shapes printed after them (and the modes' element stresses,
+// stored after the static steps' by mode number); the buckling factors and
+// shapes.
 // Throws SolverError when a step's results, the eigenvalue table or the
 // buckling factors are missing or a number cannot be read.
 SolveResults ParseCcxDat(const std::string& text, const DatLayout& layout,

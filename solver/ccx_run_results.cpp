@@ -1,10 +1,9 @@
 // Reading a finished run's result files into the solve results.
-#include "solver/ccx_element_results.hpp"
-
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
+#include "solver/ccx_element_results.hpp"
 #include "solver/ccx_runner.hpp"
 
 namespace Kestrum::Quilm::Solver::detail {

@@ -124,12 +124,21 @@ void FrameHost::WriteMembers() {
 }
 
 // Concepts register their parents first (the structure before its beams,
-// beams before their segments); joints and supports name their nodes.
+// beams before their segments); segments record their elements, joints and
+// supports name their nodes.
 void FrameHost::WriteConcepts() {
+  auto& concepts = model_.GetXafModel()->StructureConcepts();
   structure_->WriteConcept(model_);
   for (const auto& beam : beams_) {
     beam->WriteConcept(model_);
-    for (unsigned s = 0; s < beam->GetSegmentCount(); ++s) beam->GetSegment(s)->WriteConcept(model_);
+    for (unsigned s = 0; s < beam->GetSegmentCount(); ++s) {
+      const auto segment = beam->GetSegment(s);
+      segment->WriteConcept(model_);
+      // Its elements, so that results can be summarised per segment and beam.
+      const auto& elements = segment->GetElements();
+      concepts.SetConceptMembers(segment->GetConceptId(),
+                                 {{}, std::vector<long>(elements.begin(), elements.end())});
+    }
   }
   for (const auto& joint : joints_) {
     joint->WriteConcept(model_);

@@ -153,6 +153,24 @@ TEST_F(ElementResults, ThreeNodeAndEccentricCantilevers) {
   EXPECT_NEAR(re.steps[0].reactionMoments.at(offset.FirstNode()).y, 0.0, 1e-6 * P * e);
 }
 
+// A section of each kind the solver integrates differently, with its Iy
+// (about local y) and Iz.
+struct SectionCase {
+  const char* name;
+  qlSection section;
+  double Iy, Iz, area;
+};
+
+std::vector<SectionCase> SectionCases() {
+  const double D = 0.1, t = 0.005, d = D - 2 * t, h = 0.2, b = 0.1, tw = 0.008, tf = 0.012;
+  const double boxIy = (b * h * h * h - (b - 2 * tw) * std::pow(h - 2 * tf, 3)) / 12;
+  const double boxIz = (h * b * b * b - (h - 2 * tf) * std::pow(b - 2 * tw, 3)) / 12;
+  const double pipeI = kPi * (std::pow(D, 4) - std::pow(d, 4)) / 64;
+  return {{"rectangle", qlSection::Rectangle(h, b), b * h * h * h / 12, h * b * b * b / 12, b * h},
+          {"pipe", qlSection::Pipe(D, t), pipeI, pipeI, kPi * t * (D - t)},
+          {"box", qlSection::Box(h, b, tw, tf), boxIy, boxIz, b * h - (b - 2 * tw) * (h - 2 * tf)}};
+}
+
 // Straight beams along x under a uniform line load q along -z, spans of L
 // with 8 elements each, supported as each case says.
 struct LineLoadCase {
@@ -162,67 +180,105 @@ struct LineLoadCase {
 };
 
 TEST_F(ElementResults, BeamsUnderUniformLineLoads) {
-  const double L = 4.0, q = 2000.0, b = 0.1, h = 0.2;
-  for (const LineLoadCase& c :
-       {LineLoadCase{"fixed-end rectangle", 1, true}, LineLoadCase{"simply supported rectangle", 1, false},
-        LineLoadCase{"two-span rectangle", 2, false}}) {
-    SCOPED_TRACE(c.name);
-    HostModel model;
-    auto steel = model.Material(kE, kNu, 0.0);
-    auto section = model.Section(qlSection::Rectangle(h, b));
-    const std::vector<SegmentSpec> spans(c.spans, SegmentSpec{L, section, 8});
-    const auto beam = model.Beam({0, 0, 0}, {1, 0, 0}, spans, steel, vec3d(0, 0, 1));
-    model.Fix(beam.FirstNode(),
-              c.clamped ? std::array<double, 6>{1, 1, 1, 1, 1, 1} : std::array<double, 6>{1, 1, 1, 1, 0, 0});
-    for (int k = 1; k <= c.spans; ++k)
-      model.Fix(beam.nodes[8 * k], c.clamped ? std::array<double, 6>{1, 1, 1, 1, 1, 1}
-                                             : std::array<double, 6>{0, 1, 1, 0, 0, 0});
-    model.LoadCase(1, "q");
-    model.ElementLoad(1, beam.elements,
-                      boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::LineLoad(vec3d(0, 0, -q))));
-    const auto r = model.Solve(WithElementResults());
-    const auto& forces = r.steps[0].beamForces;
-    const double I = b * h * h * h / 12;
-    const long first = beam.elements.front(), middle = beam.elements[3];
-    const std::string name = c.name;
-    if (c.clamped) {
-      ExpectAll(
-          {{(name + ": end moment qL^2/12").c_str(), forces.at(first).start.My, q * L * L / 12, 0.01},
-           {(name + ": end shear qL/2").c_str(), forces.at(first).start.Vz, -q * L / 2, 0.01},
-           {(name + ": midspan moment qL^2/24").c_str(), forces.at(middle).end.My, -q * L * L / 24, 0.01}});
-    } else if (c.spans == 1) {
-      ExpectAll(
-          {{(name + ": end rotation qL^3/24EI").c_str(), r.steps[0].rotations.at(beam.FirstNode()).y,
-            q * L * L * L / (24 * kE * I), 0.01},
-           {(name + ": midspan moment qL^2/8").c_str(), forces.at(middle).end.My, -q * L * L / 8, 0.01}});
-    } else {
-      ExpectAll({{(name + ": support moment qL^2/8").c_str(), forces.at(beam.elements[7]).end.My,
-                  q * L * L / 8, 0.01},
-                 {(name + ": end reaction 3qL/8").c_str(), r.steps[0].reactions.at(beam.FirstNode()).z,
-                  3 * q * L / 8, 0.01}});
+  const double L = 4.0, q = 2000.0;
+  for (const SectionCase& kind : SectionCases()) {
+    for (const LineLoadCase& c :
+         {LineLoadCase{"fixed-end", 1, true}, LineLoadCase{"simply supported", 1, false},
+          LineLoadCase{"two-span", 2, false}}) {
+      const std::string name = std::string(c.name) + " " + kind.name;
+      SCOPED_TRACE(name);
+      HostModel model;
+      auto steel = model.Material(kE, kNu, 0.0);
+      auto section = model.Section(kind.section);
+      const std::vector<SegmentSpec> spans(c.spans, SegmentSpec{L, section, 8});
+      const auto beam = model.Beam({0, 0, 0}, {1, 0, 0}, spans, steel, vec3d(0, 0, 1));
+      model.Fix(beam.FirstNode(), c.clamped ? std::array<double, 6>{1, 1, 1, 1, 1, 1}
+                                            : std::array<double, 6>{1, 1, 1, 1, 0, 0});
+      for (int k = 1; k <= c.spans; ++k)
+        model.Fix(beam.nodes[8 * k], c.clamped ? std::array<double, 6>{1, 1, 1, 1, 1, 1}
+                                               : std::array<double, 6>{0, 1, 1, 0, 0, 0});
+      model.LoadCase(1, "q");
+      model.ElementLoad(1, beam.elements,
+                        boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::LineLoad(vec3d(0, 0, -q))));
+      const auto r = model.Solve(WithElementResults());
+      const auto& forces = r.steps[0].beamForces;
+      const double I = kind.Iy;
+      const long first = beam.elements.front(), middle = beam.elements[3];
+      if (c.clamped) {
+        // The pipe's and box's twenty-node bricks share the moment between
+        // the ends and the middle within 2 %; statics holds exactly.
+        const double share = kind.section.GetKind() == qlSection::Kind::Rectangle ? 0.01 : 0.02;
+        ExpectAll(
+            {{(name + ": end moment qL^2/12").c_str(), forces.at(first).start.My, q * L * L / 12, share},
+             {(name + ": end shear qL/2").c_str(), forces.at(first).start.Vz, -q * L / 2, 0.01},
+             {(name + ": midspan moment qL^2/24").c_str(), forces.at(middle).end.My, -q * L * L / 24, share},
+             {(name + ": end less midspan moment qL^2/8").c_str(),
+              forces.at(first).start.My - forces.at(middle).end.My, q * L * L / 8, 1e-6}});
+      } else if (c.spans == 1) {
+        ExpectAll(
+            {{(name + ": end rotation qL^3/24EI").c_str(), r.steps[0].rotations.at(beam.FirstNode()).y,
+              q * L * L * L / (24 * kE * I), 0.01},
+             {(name + ": midspan moment qL^2/8").c_str(), forces.at(middle).end.My, -q * L * L / 8, 0.01}});
+      } else {
+        ExpectAll({{(name + ": support moment qL^2/8").c_str(), forces.at(beam.elements[7]).end.My,
+                    q * L * L / 8, 0.01},
+                   {(name + ": end reaction 3qL/8").c_str(), r.steps[0].reactions.at(beam.FirstNode()).z,
+                    3 * q * L / 8, 0.01}});
+      }
     }
   }
 }
 
-// Pipes and boxes get no beam results rather than inaccurate ones, and the
-// deck says so.
-TEST_F(ElementResults, PipeBeamsAreLeftOutWithANote) {
-  auto steel = host.Material(kE, kNu, 0.0);
-  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, host.Section(qlSection::Pipe(0.1, 0.005)), 4}},
-                              steel, std::nullopt);
-  host.Fix(beam.FirstNode());
-  host.LoadCase(1, "tip");
-  host.PointLoad(1, beam.elements.back(), beam.LastNode(), {0, 0, -1000.0});
-  const CcxDeck deck = host.Export(WithElementResults());
-  bool noted = false;
-  for (const auto& note : deck.notes)
-    noted = noted || note.find("not recovered for 4 pipe or box") != std::string::npos;
-  EXPECT_TRUE(noted);
-  const auto r = RunSolver(deck);
-  EXPECT_TRUE(r.steps[0].beamForces.empty());
-  EXPECT_TRUE(r.steps[0].rotations.empty());
-  EXPECT_TRUE(r.steps[0].reactionMoments.empty());
-  ExpectAll({{"pipe cantilever reaction fz", r.steps[0].reactions.at(beam.FirstNode()).z, 1000.0, 1e-6}});
+// Clamped pipe and box cantilevers along x with tip loads along -z and -y
+// and a tip torque: section forces at the root, in the middle of the first
+// element and at the last element, the clamp's reaction moments, and the tip
+// rotations (the solver's twenty-node bricks are stiffer than beam theory:
+// -1.9 % with four elements, -0.9 % with these eight).
+TEST_F(ElementResults, PipeAndBoxCantilevers) {
+  const double L = 2.0, P = 1000.0, T = 100.0, rho = 7850.0, g = 9.81;
+  for (const SectionCase& c : SectionCases()) {
+    if (c.section.GetKind() == qlSection::Kind::Rectangle) continue;
+    SCOPED_TRACE(c.name);
+    HostModel model;
+    const auto beam = model.Beam({0, 0, 0}, {1, 0, 0}, {{L, model.Section(c.section), 8}},
+                                 model.Material(kE, kNu, rho), vec3d(0, 0, 1));
+    model.Fix(beam.FirstNode());
+    model.LoadCase(1, "Pz");
+    model.LoadCase(2, "Py");
+    model.LoadCase(3, "torque");
+    model.LoadCase(4, "weight", vec3d(0, 0, -g));
+    model.PointLoad(1, beam.elements.back(), beam.LastNode(), {0, 0, -P});
+    model.PointLoad(2, beam.elements.back(), beam.LastNode(), {0, -P, 0});
+    model.PointLoad(3, beam.elements.back(), beam.LastNode(), {}, {T, 0, 0});
+    const auto r = model.Solve(WithElementResults());
+    const BeamForces& root = r.steps[0].beamForces.at(beam.elements.front());
+    const BeamForces& rootY = r.steps[1].beamForces.at(beam.elements.front());
+    const long clamp = beam.FirstNode(), tip = beam.LastNode();
+    const std::string name = c.name;
+    ASSERT_TRUE(root.middle.has_value());
+    ExpectAll({
+        {(name + " root My under Pz").c_str(), root.start.My, P * L, 0.01},
+        {(name + " root Vz under Pz").c_str(), root.start.Vz, -P, 0.01},
+        {(name + " My in the first element's middle").c_str(), root.middle->My, P * (L - L / 16), 0.01},
+        {(name + " My at the last element's start").c_str(),
+         r.steps[0].beamForces.at(beam.elements.back()).start.My, P * L / 8, 0.01},
+        {(name + " root Mz under Py").c_str(), rootY.start.Mz, -P * L, 0.01},
+        {(name + " root Vy under Py").c_str(), rootY.start.Vy, -P, 0.01},
+        {(name + " root torque").c_str(), r.steps[2].beamForces.at(beam.elements.front()).start.T, T, 0.01},
+        {(name + " reaction My under Pz").c_str(), r.steps[0].reactionMoments.at(clamp).y, -P * L, 1e-6},
+        {(name + " reaction Mz under Py").c_str(), r.steps[1].reactionMoments.at(clamp).z, P * L, 1e-6},
+        {(name + " torsion reaction").c_str(), r.steps[2].reactionMoments.at(clamp).x, -T, 1e-6},
+        {(name + " root Vz under its weight").c_str(),
+         r.steps[3].beamForces.at(beam.elements.front()).start.Vz, -rho * g * c.area * L, 1e-6},
+        {(name + " My in the first element's middle under its weight").c_str(),
+         r.steps[3].beamForces.at(beam.elements.front()).middle->My,
+         rho * g * c.area * std::pow(L - L / 16, 2) / 2, 1e-6},
+        {(name + " tip rotation ry under Pz").c_str(), r.steps[0].rotations.at(tip).y,
+         P * L * L / (2 * kE * c.Iy), 0.01},
+        {(name + " tip rotation rz under Py").c_str(), r.steps[1].rotations.at(tip).z,
+         -P * L * L / (2 * kE * c.Iz), 0.01},
+    });
+  }
 }
 
 // Euler columns along x under an axial load P: pinned at both ends, and a
@@ -256,8 +312,8 @@ TEST_F(ElementResults, EulerBucklingOfPinnedAndCantileverColumns) {
   }
 }
 
-// The first mode of a simply supported beam: its frequency, and its shape a
-// sine of unit modal mass.
+// The first mode of a simply supported beam: its frequency, its shape a
+// sine of unit modal mass, and that shape's bending moment.
 TEST_F(ElementResults, FirstModeOfASimplySupportedBeam) {
   const double L = 4.0, b = 0.05, h = 0.1, rho = 7850.0;
   auto steel = host.Material(kE, kNu, rho);
@@ -277,7 +333,10 @@ TEST_F(ElementResults, FirstModeOfASimplySupportedBeam) {
       {"first mode frequency", mode.eigenvalue, kPi / (2 * L * L) * std::sqrt(kE * Iweak / mass), 0.01},
       {"first mode midspan amplitude", sign * mode.displacements.at(beam.nodes[8]).y, amplitude, 0.02},
       {"first mode end rotation", sign * mode.rotations.at(beam.FirstNode()).z, amplitude * kPi / L, 0.02},
-      {"first mode effective mass along y", mode.effectiveMass[1], 8 / (kPi * kPi) * mass * L, 0.02}};
+      {"first mode effective mass along y", mode.effectiveMass[1], 8 / (kPi * kPi) * mass * L, 0.02},
+      // Its bending moment Mz = EI v'' at midspan.
+      {"first mode midspan moment", sign * mode.beamForces.at(beam.elements[7]).end.Mz,
+       -kE * Iweak * amplitude * kPi * kPi / (L * L), 0.02}};
   ExpectAll(checks);
   for (std::size_t k = 1; k < 8; ++k) {
     EXPECT_NEAR(sign * mode.displacements.at(beam.nodes[k]).y, amplitude * std::sin(kPi * k / 16.0),

@@ -22,8 +22,8 @@
 #include "results_summary.hpp"
 #include "solver/ccx_export.hpp"
 #include "solver/ccx_runner.hpp"
-#include "terminal_progress.hpp"
 #include "solver/store_results.hpp"
+#include "terminal_progress.hpp"
 
 #ifndef QUILM_VERSION
 #define QUILM_VERSION "unknown"
@@ -129,8 +129,13 @@ int main(int argc, char** argv) {
   app.add_option("--memory-limit", memoryLimit, "cap the solver's memory at MIB mebibytes")
       ->transform(WholeNumber(1, 1LL << 40));
   app.add_option("--work-dir", runOptions.workDirectory, "run the solver in DIR and keep its files");
-  app.add_flag("--element-results", exportOptions.elementResults,
-               "also recover rotations, beam section forces, reaction moments and shell stresses");
+  bool elementResults = false, noElementResults = false;
+  auto* withElements = app.add_flag("--element-results", elementResults,
+                                    "recover rotations, beam section forces, reaction moments and shell "
+                                    "stresses (the default with --solve)");
+  app.add_flag("--no-element-results", noElementResults,
+               "with --solve: displacements and reactions only (a lighter solve of a large model)")
+      ->excludes(withElements);
   std::vector<std::string> combinations;
   app.add_option("--combination", combinations, "also solve NAME=1.35*1+1.5*2 directly (repeatable)")
       ->take_last()
@@ -142,6 +147,7 @@ int main(int argc, char** argv) {
       ->transform(WholeNumber(1, 1000));
   app.add_flag("--quiet", quiet, "no progress display and no notes");
   if (const int status = quilm_tools::Parse(app, argc, argv, "quilm-export"); status >= 0) return status;
+  exportOptions.elementResults = elementResults || (solve && !noElementResults);
   exportOptions.frequencyCount = static_cast<int>(frequencies);
   runOptions.threads = threads > 0 ? static_cast<int>(threads) : Solver::RunOptions::kAutoThreads;
   runOptions.memoryLimitMiB = memoryLimit;

@@ -105,6 +105,7 @@ expect_failure "export with a non-executable solver" "$export_tool" model.qdb -o
 expect_failure "export with a missing solver" "$export_tool" model.qdb -o deck.inp --solve --ccx ./no-ccx --equivalent-sections --quiet
 expect_failure "export with a failing solver" "$export_tool" model.qdb -o out/deck.inp --solve --ccx ./failing_ccx --equivalent-sections --quiet
 expect_failure "export with a silent failing solver" "$export_tool" model.qdb -o out/deck.inp --solve --ccx /bin/false --equivalent-sections --quiet
+expect_failure "export with and without element results" "$export_tool" model.qdb -o deck.inp --element-results --no-element-results --quiet
 expect_failure "export --work-dir a file" "$export_tool" model.qdb -o out/deck.inp --solve --work-dir notes.txt --equivalent-sections --quiet
 
 # A model named like a deck: the default deck name is never the model.
