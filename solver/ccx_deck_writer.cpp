@@ -104,14 +104,18 @@ void WriteHeader(DeckOut& out, const SolverModel& model, const std::vector<std::
 // Every node (NALL), then NMODEL: the nodes whose results are printed.
 void WriteNodes(DeckOut& out, const SolverModel& model) {
   out << "*NODE, NSET=NALL\n";
-  for (const NodeBlock* nodes : {&model.nodes, &model.generatedNodes}) {
-    for (std::size_t i = 0; i < nodes->positions.size(); ++i) {
-      if (!nodes->Has(i)) continue;
-      const pos3d& p = nodes->positions[i];
-      out << nodes->firstId + static_cast<long>(i) << ", " << Num{p.x, "a coordinate"} << ", "
-          << Num{p.y, "a coordinate"} << ", " << Num{p.z, "a coordinate"} << "\n";
-      out.Count();
-    }
+  auto writeNode = [&out](long id, const pos3d& p) {
+    out << id << ", " << Num{p.x, "a coordinate"} << ", " << Num{p.y, "a coordinate"} << ", "
+        << Num{p.z, "a coordinate"} << "\n";
+    out.Count();
+  };
+  const NodeBlock& nodes = model.nodes;
+  for (std::size_t i = 0; i < nodes.positions.size(); ++i) {
+    if (nodes.Has(i)) writeNode(nodes.firstId + static_cast<long>(i), nodes.positions[i]);
+  }
+  const long firstGenerated = model.generatedNodes.firstId;
+  for (std::size_t i = 0; i < model.generatedNodes.Count(); ++i) {
+    writeNode(firstGenerated + static_cast<long>(i), model.PositionOf(firstGenerated + static_cast<long>(i)));
   }
   out << "*NSET, NSET=NMODEL\n";
   WriteIdLines(out, model.printedNodes);

@@ -183,7 +183,12 @@ class SolverModelReader {
     return node >= 0 && static_cast<std::size_t>(node) < anchored_.size() &&
            anchored_[static_cast<std::size_t>(node)];
   }
+  long NextNodeId();
   long NewNode(const pos3d& position);
+  bool IsGenerated(long node) const {
+    return node >= firstGeneratedNode_ &&
+           node < firstGeneratedNode_ + static_cast<long>(generatedNodes_.Count());
+  }
   pos3d PositionOf(long node) const;
   long MidNode(long a, long b, bool shellSide = false);
   long BeamNode(long node, const vec3d& eccentricity, double armSize);
@@ -247,7 +252,7 @@ class SolverModelReader {
   std::vector<long> cases_;        // the load cases to write, in step order
   std::vector<bool> anchored_;     // by node id: an eccentric beam must be joined to it
   std::map<long, long> detached_;  // model node left out -> its beam axis node
-  NodeBlock generatedNodes_;       // numbered from firstGeneratedNode_
+  GeneratedNodes generatedNodes_;  // numbered from firstGeneratedNode_
   long nextNode_ = 1, nextElement_ = 1, firstGeneratedNode_ = 1, firstGeneratedElement_ = 1;
   EdgeTable edges_;
   std::map<std::tuple<long, double, double, double>, long> offsetNodes_;

@@ -14,7 +14,6 @@ namespace Kestrum::Quilm::Solver::detail {
 namespace {
 
 pos3d Offset(const pos3d& p, const vec3d& v) { return {p.x + v.x, p.y + v.y, p.z + v.z}; }
-pos3d Midpoint(const pos3d& a, const pos3d& b) { return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2}; }
 
 }  // namespace
 
@@ -133,10 +132,14 @@ void SolverModelReader::Anchor(long node) {
   anchored_[static_cast<std::size_t>(node)] = true;
 }
 
-long SolverModelReader::NewNode(const pos3d& position) {
+long SolverModelReader::NextNodeId() {
   if (nextNode_ >= INT32_MAX) throw ExportError("the deck would need more node ids than the solver reads");
-  long id = nextNode_++;
-  generatedNodes_.positions.push_back(position);
+  return nextNode_++;
+}
+
+long SolverModelReader::NewNode(const pos3d& position) {
+  const long id = NextNodeId();
+  generatedNodes_.AddPlaced(position);
   return id;
 }
 
@@ -145,17 +148,23 @@ long SolverModelReader::NewNode(const pos3d& position) {
 pos3d SolverModelReader::PositionOf(long node) const {
   if (const pos3d* p = nodes_.Find(node)) return *p;
   const auto at = static_cast<std::size_t>(node - firstGeneratedNode_);
-  if (node < firstGeneratedNode_ || at >= generatedNodes_.positions.size())
+  if (node < firstGeneratedNode_ || at >= generatedNodes_.Count())
     throw std::out_of_range("no node " + std::to_string(node));
-  return generatedNodes_.positions[at];
+  return generatedNodes_.Position(at, [this](long end) { return PositionOf(end); });
 }
 
 // The node midway between two nodes, shared by every element with that
 // edge; `shellSide` counts the edge's use as a side of a shell as well.
+// Only its ends are kept: its position is worked out when it is written.
 long SolverModelReader::MidNode(long a, long b, bool shellSide) {
   EdgeNodes& edge = edges_.At(EdgeKey(a, b));
   if (shellSide) edge.AddShellUse();
-  if (edge.mid == 0) edge.mid = static_cast<std::int32_t>(NewNode(Midpoint(PositionOf(a), PositionOf(b))));
+  if (edge.mid == 0) {
+    if (!nodes_.Find(a) && !IsGenerated(a)) throw std::out_of_range("no node " + std::to_string(a));
+    if (!nodes_.Find(b) && !IsGenerated(b)) throw std::out_of_range("no node " + std::to_string(b));
+    edge.mid = static_cast<std::int32_t>(NextNodeId());
+    generatedNodes_.AddMidpoint(a, b);
+  }
   return edge.mid;
 }
 

@@ -175,12 +175,58 @@ struct NodeBlock {
   }
 };
 
+// The nodes generated for the solver, numbered consecutively from `firstId`:
+// each either the midpoint of two nodes, kept as their ids (8 bytes; its
+// position is worked out when asked for), or placed at a position of its
+// own (offset beam ends, centroids, spring ends).
+class GeneratedNodes {
+ public:
+  long firstId = 1;
+
+  std::size_t Count() const { return sources_.size(); }
+  // Adds the node midway between nodes `a` and `b` (ids below 2^31).
+  void AddMidpoint(long a, long b) {
+    sources_.push_back((static_cast<std::uint64_t>(a) << 32) | static_cast<std::uint64_t>(b));
+  }
+  void AddPlaced(const pos3d& position) {
+    sources_.push_back(kPlaced | placed_.size());
+    placed_.push_back(position);
+  }
+  // The position of node `firstId + i` (i < Count()); `position(id)` gives
+  // the position of any node, which a midpoint asks for its two ends (both
+  // numbered before it, so the recursion ends).
+  template <typename Lookup>
+  pos3d Position(std::size_t i, const Lookup& position) const {
+    const std::uint64_t source = sources_[i];
+    if (source & kPlaced) return placed_[static_cast<std::size_t>(source & ~kPlaced)];
+    const pos3d a = position(static_cast<long>(source >> 32));
+    const pos3d b = position(static_cast<long>(source & 0xffffffffu));
+    return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2};
+  }
+
+ private:
+  // Set on a placed node's source, whose other bits index placed_; a
+  // midpoint's first id is below 2^31, so its source never has it.
+  static constexpr std::uint64_t kPlaced = std::uint64_t{1} << 63;
+  BlockVector<std::uint64_t> sources_;
+  BlockVector<pos3d> placed_;
+};
+
 struct SolverModel {
   std::string source;  // the analysis model's file name
   // Nodes in the order written: the model's kept nodes, then the generated
   // ones (apart, so neither list is copied into the other).
   NodeBlock nodes;
-  NodeBlock generatedNodes;
+  GeneratedNodes generatedNodes;
+  // The position of a node of the deck, model node (written or left out)
+  // or generated; `id` must be one of them.
+  pos3d PositionOf(long id) const {
+    if (id >= generatedNodes.firstId) {
+      return generatedNodes.Position(static_cast<std::size_t>(id - generatedNodes.firstId),
+                                     [this](long end) { return PositionOf(end); });
+    }
+    return nodes.positions[static_cast<std::size_t>(id - nodes.firstId)];
+  }
   std::vector<long> printedNodes;  // NMODEL, ascending
   // Beams, then shells, then stiff arms.
   std::vector<ElementGroup> elementGroups;
