@@ -241,10 +241,13 @@ void WriteGravity(DeckOut& out, const Gravity& gravity) {
   out << "\n";
 }
 
-void WriteStepLoads(DeckOut& out, const StaticStep& step) {
-  WriteNodalLoads(out, step.nodalLoads);
+// The step's own loads, or when `reload` is given, its loads read again.
+void WriteStepLoads(DeckOut& out, const StaticStep& step, const StepLoadsSource& reload) {
+  const StepLoads reloaded = reload ? reload(step) : StepLoads();
+  const StepLoads& loads = reload ? reloaded : step.loads;
+  WriteNodalLoads(out, loads.nodalLoads);
   out << "*DLOAD, OP=NEW\n";
-  WritePressures(out, step.pressures);
+  WritePressures(out, loads.pressures);
   if (step.gravity) WriteGravity(out, *step.gravity);
 }
 
@@ -257,7 +260,8 @@ void WriteElementOutput(DeckOut& out, const SolverModel& model) {
   out << "*NODE FILE, OUTPUT=3D\nU, RF\n*EL FILE, OUTPUT=3D\nS\n";
 }
 
-void WriteStaticStep(DeckOut& out, const SolverModel& model, const StaticStep& step) {
+void WriteStaticStep(DeckOut& out, const SolverModel& model, const StaticStep& step,
+                     const StepLoadsSource& reload) {
   if (step.loadCase == 0) {
     out << "** Combination " << CommentText(step.name) << "\n";
   } else {
@@ -265,7 +269,7 @@ void WriteStaticStep(DeckOut& out, const SolverModel& model, const StaticStep& s
         << "\n";
   }
   out << "*STEP\n*STATIC\n";
-  WriteStepLoads(out, step);
+  WriteStepLoads(out, step, reload);
   out << "*NODE PRINT, NSET=NMODEL\nU, RF\n";
   WriteElementOutput(out, model);
   out << "*END STEP\n";
@@ -281,9 +285,10 @@ void WriteFrequencyStep(DeckOut& out, const SolverModel& model) {
   out << "*END STEP\n";
 }
 
-void WriteBucklingStep(DeckOut& out, const SolverModel& model, const StaticStep& step) {
+void WriteBucklingStep(DeckOut& out, const SolverModel& model, const StaticStep& step,
+                       const StepLoadsSource& reload) {
   out << "** Buckling of load case " << step.loadCase << "\n*STEP\n*BUCKLE\n" << model.bucklingModes << "\n";
-  WriteStepLoads(out, step);
+  WriteStepLoads(out, step, reload);
   out << "*NODE PRINT, NSET=NBUCKLE\nU\n";
   if (model.elementResults) out << "*NODE FILE, OUTPUT=3D\nU\n";
   out << "*END STEP\n";
@@ -293,14 +298,14 @@ void WriteBucklingStep(DeckOut& out, const SolverModel& model, const StaticStep&
 std::uint64_t RecordCount(const SolverModel& model) {
   std::uint64_t n = model.nodes.Count() + model.generatedNodes.Count();
   for (const ElementGroup& group : model.elementGroups) n += group.RowCount();
-  for (const StaticStep& step : model.steps) n += step.nodalLoads.size() + step.pressures.size();
+  for (const StaticStep& step : model.steps) n += step.loadCount;
   return n;
 }
 
 }  // namespace
 
 void WriteDeck(std::ostream& stream, const SolverModel& model, const std::vector<std::string>& notes,
-               const AnalysisModel::ProgressCallback& progress) {
+               const AnalysisModel::ProgressCallback& progress, const StepLoadsSource& reload) {
   AnalysisModel::ProgressMeter meter(progress, "write deck", RecordCount(model));
   // On the heap: the buffer is larger than a stack frame should be.
   const auto deckOut = std::make_unique<DeckOut>(stream, meter);
@@ -315,9 +320,9 @@ void WriteDeck(std::ostream& stream, const SolverModel& model, const std::vector
   WriteModelSets(out, model);
   WriteOutputSets(out, model);
   WriteBoundaries(out, model);
-  for (const StaticStep& step : model.steps) WriteStaticStep(out, model, step);
+  for (const StaticStep& step : model.steps) WriteStaticStep(out, model, step, reload);
   if (model.frequencyCount > 0) WriteFrequencyStep(out, model);
-  if (model.buckling) WriteBucklingStep(out, model, *model.buckling);
+  if (model.buckling) WriteBucklingStep(out, model, *model.buckling, reload);
   out.Flush();
   meter.Finish();
 }

@@ -150,7 +150,9 @@ class NodeTable {
   // Hands the nodes over, leaving the table empty.
   NodeBlock Release() {
     size_ = 0;
-    return std::move(block_);
+    NodeBlock released = std::move(block_);
+    block_ = NodeBlock();  // a moved-from block may still report its old size
+    return released;
   }
 
  private:
@@ -168,6 +170,11 @@ class SolverModelReader {
   // needs (everything but the text) and returns the solver model; throws
   // ExportError naming every record that cannot be exported.
   SolverModel Read(CcxDeck& deck);
+
+  // The loads of a step that Read returned in `written`, read again as
+  // they were first read (Read drops them). `written` must be what Read
+  // returned, unchanged.
+  StepLoads ReloadStepLoads(const StaticStep& step, const SolverModel& written);
 
  private:
   // ---- order of reading (ccx_export.cpp) ---------------------------------------
@@ -190,6 +197,13 @@ class SolverModelReader {
            node < firstGeneratedNode_ + static_cast<long>(generatedNodes_.Count());
   }
   pos3d PositionOf(long node) const;
+  // Whether the model has the node (in the solver model, once handed over).
+  bool HasModelNode(long node) const {
+    if (!written_) return nodes_.count(node) > 0;
+    const NodeBlock& nodes = written_->nodes;
+    return node >= nodes.firstId && static_cast<std::size_t>(node - nodes.firstId) < nodes.positions.size() &&
+           nodes.Has(static_cast<std::size_t>(node - nodes.firstId));
+  }
   long MidNode(long a, long b, bool shellSide = false);
   long BeamNode(long node, const vec3d& eccentricity, double armSize);
   void FinishNodes();
@@ -246,6 +260,10 @@ class SolverModelReader {
   const ExportOptions& options_;
   CcxDeck* deck_ = nullptr;  // not owned: the deck being read for, during Read
   SolverModel solver_;
+  // Not owned: the solver model Read handed over, while a step's loads are
+  // read again; its nodes are then looked up there.
+  const SolverModel* written_ = nullptr;
+  bool reread_ = false;  // a step's loads are being read again
   Problems problems_;
 
   NodeTable nodes_;                // the model's nodes

@@ -147,6 +147,7 @@ long SolverModelReader::NewNode(const pos3d& position) {
 // their list is indexed by id.
 pos3d SolverModelReader::PositionOf(long node) const {
   if (const pos3d* p = nodes_.Find(node)) return *p;
+  if (written_) return written_->PositionOf(node);
   const auto at = static_cast<std::size_t>(node - firstGeneratedNode_);
   if (node < firstGeneratedNode_ || at >= generatedNodes_.Count())
     throw std::out_of_range("no node " + std::to_string(node));

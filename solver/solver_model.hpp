@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -121,14 +122,28 @@ struct Gravity {
   vec3d direction;
 };
 
-// The static step of one load case.
-struct StaticStep {
-  long loadCase = 0;
-  std::string name;  // "" for an unnamed case
+// The nodal loads and pressures of a static step.
+struct StepLoads {
   std::vector<NodalLoad> nodalLoads;
   std::vector<Pressure> pressures;
+  std::size_t Count() const { return nodalLoads.size() + pressures.size(); }
+};
+
+// The static step of one load case, or of a combination of load cases.
+struct StaticStep {
+  long loadCase = 0;
+  std::string name;                              // "" for an unnamed case
+  std::vector<std::pair<long, double>> factors;  // the load cases summed, with their factors
+  // The step's loads, unless they are read again when the step is written
+  // (see StepLoadsSource); `loadCount` counts them either way.
+  StepLoads loads;
+  std::size_t loadCount = 0;
   std::optional<Gravity> gravity;
 };
+
+// Gives a step's loads again, as they were first read: a large model's
+// steps are not held all at once, only the one being written.
+using StepLoadsSource = std::function<StepLoads(const StaticStep&)>;
 
 // A growing array kept in blocks of a fixed size: growing never copies what
 // it holds nor needs room for twice of it, as a vector's doubling does.
