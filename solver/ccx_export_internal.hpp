@@ -184,6 +184,7 @@ class SolverModelReader {
   // ---- nodes (ccx_export_nodes.cpp) -------------------------------------------
   void ReadNodes();
   std::optional<vec3d> LookupEccentricity(const XafElement& record, long wide, unsigned storedIndex);
+  std::optional<vec3d> EccentricityById(long id);
   void FindAnchoredNodes();
   void Anchor(long node);
   bool IsAnchored(long node) const {
@@ -247,6 +248,8 @@ class SolverModelReader {
   StaticStep ReadStaticStep(const std::vector<std::pair<long, double>>& factors, const std::string& name);
   void ReadLoadCase(long lc, NodalSums& nodal, std::vector<Pressure>& pressures,
                     std::map<long, std::pair<vec3d, vec3d>>& lineLoads, vec3d& pressureResultant);
+  void ReadLoad(long lc, const LoadEntry& entry, NodalSums& nodal, std::vector<Pressure>& pressures,
+                std::map<long, std::pair<vec3d, vec3d>>& lineLoads, vec3d& pressureResultant);
   void ReadNodeLoad(long lc, const LoadEntry& entry, NodalSums& nodal);
   void ReadLineLoad(long lc, const LoadEntry& entry, NodalSums& nodal,
                     std::map<long, std::pair<vec3d, vec3d>>& lineLoads);

@@ -158,30 +158,41 @@ StepLoads SolverModelReader::ReloadStepLoads(const StaticStep& step, const Solve
 void SolverModelReader::ReadLoadCase(long lc, NodalSums& nodal, std::vector<Pressure>& pressures,
                                      std::map<long, std::pair<vec3d, vec3d>>& lineLoads,
                                      vec3d& pressureResultant) {
-  const std::vector<LoadEntry> entries = model_.Loads().GetLoads(lc);
-  nodal.Reserve(entries.size());
-  for (const LoadEntry& entry : entries) {
-    if (!entry.record) continue;
-    const bool onNode = entry.kind == LoadKind::Point || entry.kind == LoadKind::NodeAcceleration;
-    if (!onNode && refused_.count(entry.target)) continue;
-    if (entry.kind == LoadKind::InitialStrain || entry.record->loadType() == LoadType::InitialStrain) {
-      problems_.Add("initial strain loads are not supported", LoadLabel(lc, entry), true);
-      continue;
-    }
-    switch (entry.kind) {
-      case LoadKind::Point:
-      case LoadKind::NodeAcceleration:
-        ReadNodeLoad(lc, entry, nodal);
-        break;
-      case LoadKind::Line:
-        ReadLineLoad(lc, entry, nodal, lineLoads);
-        break;
-      case LoadKind::Surface:
-        ReadPressure(lc, entry, pressures, pressureResultant);
-        break;
-      case LoadKind::InitialStrain:
-        break;  // reported above
-    }
+  // Visited in place, not copied: a large model's load case may hold a
+  // load on every node. Counted first, so that the sums are sized once.
+  std::size_t count = 0;
+  model_.Loads().ForEachLoad(lc, [&count](const LoadEntry&) { ++count; });
+  nodal.Reserve(count);
+  model_.Loads().ForEachLoad(lc, [&](const LoadEntry& entry) {
+    ReadLoad(lc, entry, nodal, pressures, lineLoads, pressureResultant);
+  });
+}
+
+// One load of a load case, by its kind.
+void SolverModelReader::ReadLoad(long lc, const LoadEntry& entry, NodalSums& nodal,
+                                 std::vector<Pressure>& pressures,
+                                 std::map<long, std::pair<vec3d, vec3d>>& lineLoads,
+                                 vec3d& pressureResultant) {
+  if (!entry.record) return;
+  const bool onNode = entry.kind == LoadKind::Point || entry.kind == LoadKind::NodeAcceleration;
+  if (!onNode && refused_.count(entry.target)) return;
+  if (entry.kind == LoadKind::InitialStrain || entry.record->loadType() == LoadType::InitialStrain) {
+    problems_.Add("initial strain loads are not supported", LoadLabel(lc, entry), true);
+    return;
+  }
+  switch (entry.kind) {
+    case LoadKind::Point:
+    case LoadKind::NodeAcceleration:
+      ReadNodeLoad(lc, entry, nodal);
+      break;
+    case LoadKind::Line:
+      ReadLineLoad(lc, entry, nodal, lineLoads);
+      break;
+    case LoadKind::Surface:
+      ReadPressure(lc, entry, pressures, pressureResultant);
+      break;
+    case LoadKind::InitialStrain:
+      break;  // reported above
   }
 }
 

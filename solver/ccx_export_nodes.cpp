@@ -36,8 +36,12 @@ void SolverModelReader::ReadNodes() {
 // when the record is missing (reported where the element is read).
 std::optional<vec3d> SolverModelReader::LookupEccentricity(const XafElement& record, long wide,
                                                            unsigned storedIndex) {
-  long id = wide;
-  if (id == -1) id = record.GetNodeEccentricity(storedIndex);
+  return EccentricityById(wide == -1 ? record.GetNodeEccentricity(storedIndex) : wide);
+}
+
+// The eccentricity with the id (none for ids of 0 or below); nullopt when
+// the record is missing.
+std::optional<vec3d> SolverModelReader::EccentricityById(long id) {
   if (id <= 0) return vec3d();
   // Fetched once per id: elements share a few eccentricities, and each
   // fetch hands out a new record.
@@ -71,16 +75,15 @@ void SolverModelReader::FindAnchoredNodes() {
     enum : char { None, One, Several } seen = None;
   };
   std::vector<Attachment> attachments(nodes_.empty() ? 0 : static_cast<std::size_t>(nodes_.LastId()) + 1);
-  for (long id : model_.Elements().GetElementIds()) {
-    Element element = model_.GetConnectivityManager().GetElementById(id);
-    if (element.GetElementType().Shape() == qlElementType::Point) continue;
-    auto record = model_.Elements().GetElement(id);
+  model_.Elements().ForEachElement([&](const AnalysisModel::ElementView& element) {
+    if (element.type->Shape() == qlElementType::Point) return;
     // Most elements have one eccentricity (or none) for all their nodes.
-    const long wide = record->GetEccentricity();
-    const vec3d wideVector = wide == -1 ? vec3d() : LookupEccentricity(*record, wide, 0).value_or(vec3d());
-    for (unsigned k = 0; k < element.NodeCount(); ++k) {
-      const vec3d e = wide == -1 ? LookupEccentricity(*record, wide, k).value_or(vec3d()) : wideVector;
-      const auto node = static_cast<std::size_t>(element.GetNodeIds()[k]);
+    const long wide = element.eccentricity;
+    const vec3d wideVector = wide == -1 ? vec3d() : EccentricityById(wide).value_or(vec3d());
+    for (unsigned k = 0; k < element.nodeCount; ++k) {
+      const vec3d e =
+          wide == -1 ? EccentricityById(element.NodeEccentricity(k)).value_or(vec3d()) : wideVector;
+      const auto node = static_cast<std::size_t>(element.nodes[k]);
       if (node >= attachments.size()) attachments.resize(node + 1);
       Attachment& a = attachments[node];
       if (a.seen == Attachment::None) {
@@ -89,7 +92,7 @@ void SolverModelReader::FindAnchoredNodes() {
         a.seen = Attachment::Several;
       }
     }
-  }
+  });
   for (std::size_t node = 0; node < attachments.size(); ++node) {
     const Attachment& a = attachments[node];
     if (a.seen == Attachment::Several || (a.seen == Attachment::One && isZero(a.first)))
@@ -119,9 +122,9 @@ void SolverModelReader::FindAnchoredNodes() {
   const auto known = model_.Loads().GetLoadCaseIds();
   for (long lc : loaded) {
     if (!std::binary_search(known.begin(), known.end(), lc)) continue;  // reported with the steps
-    for (const LoadEntry& load : model_.Loads().GetLoads(lc)) {
+    model_.Loads().ForEachLoad(lc, [this](const LoadEntry& load) {
       if (load.kind == LoadKind::Point || load.kind == LoadKind::NodeAcceleration) Anchor(load.target);
-    }
+    });
   }
 }
 
