@@ -104,14 +104,18 @@ void WriteHeader(DeckOut& out, const SolverModel& model, const std::vector<std::
 // Every node (NALL), then NMODEL: the nodes whose results are printed.
 void WriteNodes(DeckOut& out, const SolverModel& model) {
   out << "*NODE, NSET=NALL\n";
-  for (const NodeBlock* nodes : {&model.nodes, &model.generatedNodes}) {
-    for (std::size_t i = 0; i < nodes->positions.size(); ++i) {
-      if (!nodes->Has(i)) continue;
-      const pos3d& p = nodes->positions[i];
-      out << nodes->firstId + static_cast<long>(i) << ", " << Num{p.x, "a coordinate"} << ", "
-          << Num{p.y, "a coordinate"} << ", " << Num{p.z, "a coordinate"} << "\n";
-      out.Count();
-    }
+  auto writeNode = [&out](long id, const pos3d& p) {
+    out << id << ", " << Num{p.x, "a coordinate"} << ", " << Num{p.y, "a coordinate"} << ", "
+        << Num{p.z, "a coordinate"} << "\n";
+    out.Count();
+  };
+  const NodeBlock& nodes = model.nodes;
+  for (std::size_t i = 0; i < nodes.positions.size(); ++i) {
+    if (nodes.Has(i)) writeNode(nodes.firstId + static_cast<long>(i), nodes.positions[i]);
+  }
+  const long firstGenerated = model.generatedNodes.firstId;
+  for (std::size_t i = 0; i < model.generatedNodes.Count(); ++i) {
+    writeNode(firstGenerated + static_cast<long>(i), model.PositionOf(firstGenerated + static_cast<long>(i)));
   }
   out << "*NSET, NSET=NMODEL\n";
   WriteIdLines(out, model.printedNodes);
@@ -237,10 +241,13 @@ void WriteGravity(DeckOut& out, const Gravity& gravity) {
   out << "\n";
 }
 
-void WriteStepLoads(DeckOut& out, const StaticStep& step) {
-  WriteNodalLoads(out, step.nodalLoads);
+// The step's own loads, or when `reload` is given, its loads read again.
+void WriteStepLoads(DeckOut& out, const StaticStep& step, const StepLoadsSource& reload) {
+  const StepLoads reloaded = reload ? reload(step) : StepLoads();
+  const StepLoads& loads = reload ? reloaded : step.loads;
+  WriteNodalLoads(out, loads.nodalLoads);
   out << "*DLOAD, OP=NEW\n";
-  WritePressures(out, step.pressures);
+  WritePressures(out, loads.pressures);
   if (step.gravity) WriteGravity(out, *step.gravity);
 }
 
@@ -253,7 +260,8 @@ void WriteElementOutput(DeckOut& out, const SolverModel& model) {
   out << "*NODE FILE, OUTPUT=3D\nU, RF\n*EL FILE, OUTPUT=3D\nS\n";
 }
 
-void WriteStaticStep(DeckOut& out, const SolverModel& model, const StaticStep& step) {
+void WriteStaticStep(DeckOut& out, const SolverModel& model, const StaticStep& step,
+                     const StepLoadsSource& reload) {
   if (step.loadCase == 0) {
     out << "** Combination " << CommentText(step.name) << "\n";
   } else {
@@ -261,7 +269,7 @@ void WriteStaticStep(DeckOut& out, const SolverModel& model, const StaticStep& s
         << "\n";
   }
   out << "*STEP\n*STATIC\n";
-  WriteStepLoads(out, step);
+  WriteStepLoads(out, step, reload);
   out << "*NODE PRINT, NSET=NMODEL\nU, RF\n";
   WriteElementOutput(out, model);
   out << "*END STEP\n";
@@ -277,9 +285,10 @@ void WriteFrequencyStep(DeckOut& out, const SolverModel& model) {
   out << "*END STEP\n";
 }
 
-void WriteBucklingStep(DeckOut& out, const SolverModel& model, const StaticStep& step) {
+void WriteBucklingStep(DeckOut& out, const SolverModel& model, const StaticStep& step,
+                       const StepLoadsSource& reload) {
   out << "** Buckling of load case " << step.loadCase << "\n*STEP\n*BUCKLE\n" << model.bucklingModes << "\n";
-  WriteStepLoads(out, step);
+  WriteStepLoads(out, step, reload);
   out << "*NODE PRINT, NSET=NBUCKLE\nU\n";
   if (model.elementResults) out << "*NODE FILE, OUTPUT=3D\nU\n";
   out << "*END STEP\n";
@@ -289,14 +298,14 @@ void WriteBucklingStep(DeckOut& out, const SolverModel& model, const StaticStep&
 std::uint64_t RecordCount(const SolverModel& model) {
   std::uint64_t n = model.nodes.Count() + model.generatedNodes.Count();
   for (const ElementGroup& group : model.elementGroups) n += group.RowCount();
-  for (const StaticStep& step : model.steps) n += step.nodalLoads.size() + step.pressures.size();
+  for (const StaticStep& step : model.steps) n += step.loadCount;
   return n;
 }
 
 }  // namespace
 
 void WriteDeck(std::ostream& stream, const SolverModel& model, const std::vector<std::string>& notes,
-               const AnalysisModel::ProgressCallback& progress) {
+               const AnalysisModel::ProgressCallback& progress, const StepLoadsSource& reload) {
   AnalysisModel::ProgressMeter meter(progress, "write deck", RecordCount(model));
   // On the heap: the buffer is larger than a stack frame should be.
   const auto deckOut = std::make_unique<DeckOut>(stream, meter);
@@ -311,9 +320,9 @@ void WriteDeck(std::ostream& stream, const SolverModel& model, const std::vector
   WriteModelSets(out, model);
   WriteOutputSets(out, model);
   WriteBoundaries(out, model);
-  for (const StaticStep& step : model.steps) WriteStaticStep(out, model, step);
+  for (const StaticStep& step : model.steps) WriteStaticStep(out, model, step, reload);
   if (model.frequencyCount > 0) WriteFrequencyStep(out, model);
-  if (model.buckling) WriteBucklingStep(out, model, *model.buckling);
+  if (model.buckling) WriteBucklingStep(out, model, *model.buckling, reload);
   out.Flush();
   meter.Finish();
 }

@@ -14,11 +14,12 @@
 namespace Kestrum::Quilm::Solver::detail {
 
 // Writes the whole deck to `out` as it goes, through a small buffer: the
-// header with `notes`, the model data, then the steps. Reports the step
-// "write deck" to `progress`, one unit per node, element and load. Throws
-// ExportError for a number that cannot be written (the reader has checked
-// those of the steps); `out` then holds a partial deck.
+// header with `notes`, the model data, then the steps, each with the loads
+// `reload` gives for it (with none, the loads the step holds). Reports the
+// step "write deck" to `progress`, one unit per node, element and load.
+// Throws ExportError for a number that cannot be written (the reader has
+// checked those of the steps); `out` then holds a partial deck.
 void WriteDeck(std::ostream& out, const SolverModel& model, const std::vector<std::string>& notes,
-               const AnalysisModel::ProgressCallback& progress = {});
+               const AnalysisModel::ProgressCallback& progress = {}, const StepLoadsSource& reload = {});
 
 }  // namespace Kestrum::Quilm::Solver::detail

@@ -79,7 +79,7 @@ void SolverModelReader::Finish() {
   FinishMaterials();  // before the element groups move: it asks whether there are arms
   FinishElements();
   FinishMasses();
-  solver_.boundaries = std::move(boundaries_);
+  solver_.boundaries = boundaries_;  // a copy: reading a step's loads again needs them
   solver_.frequencyCount = options_.frequencyCount;
   solver_.elementResults = deck_->elementResults = options_.elementResults;
   std::sort(stressElements_.begin(), stressElements_.end());
@@ -99,8 +99,11 @@ CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, std::ostream& out, const E
   {
     // Dropped before returning: the solver model is the largest thing the
     // export holds, and the caller may go on to solve.
-    const detail::SolverModel solverModel = detail::SolverModelReader(model, options).Read(deck);
-    detail::WriteDeck(out, solverModel, deck.notes, options.progress);
+    detail::SolverModelReader reader(model, options);
+    const detail::SolverModel solverModel = reader.Read(deck);
+    detail::WriteDeck(out, solverModel, deck.notes, options.progress, [&](const detail::StaticStep& step) {
+      return reader.ReloadStepLoads(step, solverModel);
+    });
   }
   if (!out) throw ExportError("cannot write the deck: the output stream failed");
   return deck;

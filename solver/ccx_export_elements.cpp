@@ -22,12 +22,14 @@ bool RunsBackwards(const vec3d& t) {
 }  // namespace
 
 void SolverModelReader::ReadElements() {
-  const std::vector<long> ids = model_.Elements().GetElementIds();
-  AnalysisModel::ProgressMeter meter(options_.progress, "export", ids.size());
-  for (long id : ids) {
+  AnalysisModel::ProgressMeter meter(options_.progress, "export", model_.Elements().Count());
+  // The rows are visited in place and the record handle lives on the stack:
+  // asking the model for each element would hand out two new objects.
+  model_.Elements().ForEachElement([&](const AnalysisModel::ElementView& view) {
     meter.Advance();
-    Element element = model_.GetConnectivityManager().GetElementById(id);
-    auto record = model_.Elements().GetElement(id);
+    const long id = view.id;
+    const Element element(id, *view.type, std::vector<long>(view.nodes, view.nodes + view.nodeCount));
+    const XafElement record(model_, id);
     const std::size_t fatalBefore = problems_.FatalCount();
     switch (element.GetElementType().Shape()) {
       case qlElementType::Point:
@@ -35,17 +37,17 @@ void SolverModelReader::ReadElements() {
                                " has no stiffness in the deck and is left out (node masses are exported)");
         break;
       case qlElementType::Line:
-        ReadBeam(element, *record);
+        ReadBeam(element, record);
         break;
       case qlElementType::Surface:
-        ReadShell(element, *record);
+        ReadShell(element, record);
         break;
       default:
         problems_.Add("solid elements are not supported", ElementLabel(id), false);
     }
     // Loads on a refused element would only repeat its refusal.
     if (problems_.FatalCount() != fatalBefore) refused_.insert(id);
-  }
+  });
   meter.Finish();
 }
 

@@ -150,7 +150,9 @@ class NodeTable {
   // Hands the nodes over, leaving the table empty.
   NodeBlock Release() {
     size_ = 0;
-    return std::move(block_);
+    NodeBlock released = std::move(block_);
+    block_ = NodeBlock();  // a moved-from block may still report its old size
+    return released;
   }
 
  private:
@@ -169,6 +171,11 @@ class SolverModelReader {
   // ExportError naming every record that cannot be exported.
   SolverModel Read(CcxDeck& deck);
 
+  // The loads of a step that Read returned in `written`, read again as
+  // they were first read (Read drops them). `written` must be what Read
+  // returned, unchanged.
+  StepLoads ReloadStepLoads(const StaticStep& step, const SolverModel& written);
+
  private:
   // ---- order of reading (ccx_export.cpp) ---------------------------------------
   void ReadModelSets();
@@ -177,14 +184,27 @@ class SolverModelReader {
   // ---- nodes (ccx_export_nodes.cpp) -------------------------------------------
   void ReadNodes();
   std::optional<vec3d> LookupEccentricity(const XafElement& record, long wide, unsigned storedIndex);
+  std::optional<vec3d> EccentricityById(long id);
   void FindAnchoredNodes();
   void Anchor(long node);
   bool IsAnchored(long node) const {
     return node >= 0 && static_cast<std::size_t>(node) < anchored_.size() &&
            anchored_[static_cast<std::size_t>(node)];
   }
+  long NextNodeId();
   long NewNode(const pos3d& position);
+  bool IsGenerated(long node) const {
+    return node >= firstGeneratedNode_ &&
+           node < firstGeneratedNode_ + static_cast<long>(generatedNodes_.Count());
+  }
   pos3d PositionOf(long node) const;
+  // Whether the model has the node (in the solver model, once handed over).
+  bool HasModelNode(long node) const {
+    if (!written_) return nodes_.count(node) > 0;
+    const NodeBlock& nodes = written_->nodes;
+    return node >= nodes.firstId && static_cast<std::size_t>(node - nodes.firstId) < nodes.positions.size() &&
+           nodes.Has(static_cast<std::size_t>(node - nodes.firstId));
+  }
   long MidNode(long a, long b, bool shellSide = false);
   long BeamNode(long node, const vec3d& eccentricity, double armSize);
   void FinishNodes();
@@ -228,6 +248,8 @@ class SolverModelReader {
   StaticStep ReadStaticStep(const std::vector<std::pair<long, double>>& factors, const std::string& name);
   void ReadLoadCase(long lc, NodalSums& nodal, std::vector<Pressure>& pressures,
                     std::map<long, std::pair<vec3d, vec3d>>& lineLoads, vec3d& pressureResultant);
+  void ReadLoad(long lc, const LoadEntry& entry, NodalSums& nodal, std::vector<Pressure>& pressures,
+                std::map<long, std::pair<vec3d, vec3d>>& lineLoads, vec3d& pressureResultant);
   void ReadNodeLoad(long lc, const LoadEntry& entry, NodalSums& nodal);
   void ReadLineLoad(long lc, const LoadEntry& entry, NodalSums& nodal,
                     std::map<long, std::pair<vec3d, vec3d>>& lineLoads);
@@ -241,13 +263,17 @@ class SolverModelReader {
   const ExportOptions& options_;
   CcxDeck* deck_ = nullptr;  // not owned: the deck being read for, during Read
   SolverModel solver_;
+  // Not owned: the solver model Read handed over, while a step's loads are
+  // read again; its nodes are then looked up there.
+  const SolverModel* written_ = nullptr;
+  bool reread_ = false;  // a step's loads are being read again
   Problems problems_;
 
   NodeTable nodes_;                // the model's nodes
   std::vector<long> cases_;        // the load cases to write, in step order
   std::vector<bool> anchored_;     // by node id: an eccentric beam must be joined to it
   std::map<long, long> detached_;  // model node left out -> its beam axis node
-  NodeBlock generatedNodes_;       // numbered from firstGeneratedNode_
+  GeneratedNodes generatedNodes_;  // numbered from firstGeneratedNode_
   long nextNode_ = 1, nextElement_ = 1, firstGeneratedNode_ = 1, firstGeneratedElement_ = 1;
   EdgeTable edges_;
   std::map<std::tuple<long, double, double, double>, long> offsetNodes_;

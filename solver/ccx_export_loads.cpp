@@ -39,6 +39,9 @@ void SolverModelReader::AddLineLoad(NodalSums& loads, const BeamEnds& beam, cons
   loads.Add(beam.last, ends.force2, ends.moment2);
 }
 
+// Reads every step once, for its problems and what the results reader
+// needs; its loads are dropped and read again when it is written
+// (ReloadStepLoads), so that only one step's loads are held at a time.
 void SolverModelReader::ReadSteps() {
   for (long lc : cases_) {
     solver_.steps.push_back(ReadStaticStep({{lc, 1.0}}, LoadCaseName(lc)));
@@ -78,6 +81,7 @@ StaticStep SolverModelReader::ReadStaticStep(const std::vector<std::pair<long, d
   StaticStep step;
   step.loadCase = factors.front().first;
   step.name = name;
+  step.factors = factors;
   NodalSums nodal;
   DeckStepLoads loads;
   vec3d gravity, applied;
@@ -93,13 +97,14 @@ StaticStep SolverModelReader::ReadStaticStep(const std::vector<std::pair<long, d
     ReadLoadCase(lc, caseNodal, pressures, lineLoads, pressureResultant);
     applied += pressureResultant * factor;
     nodal.AddScaled(std::move(caseNodal), factor);
-    if (step.pressures.empty()) {
-      step.pressures = std::move(pressures);
-      for (Pressure& p : step.pressures) p.value *= factor;
+    auto& stepPressures = step.loads.pressures;
+    if (stepPressures.empty()) {
+      stepPressures = std::move(pressures);
+      for (Pressure& p : stepPressures) p.value *= factor;
     } else {
       for (Pressure p : pressures) {
         p.value *= factor;
-        step.pressures.push_back(p);
+        stepPressures.push_back(p);
       }
     }
     for (const auto& [element, q] : lineLoads) {
@@ -116,10 +121,35 @@ StaticStep SolverModelReader::ReadStaticStep(const std::vector<std::pair<long, d
   if (step.gravity) applied += step.gravity->direction * (step.gravity->magnitude * structuralMass_);
   for (const auto& entry : nodal.Entries()) applied += vec3d(entry.dofs[0], entry.dofs[1], entry.dofs[2]);
   deck_->appliedForces.push_back(applied);
-  step.nodalLoads = NodalLoadsOf(nodal, &loads.heldMoments);
+  step.loads.nodalLoads = NodalLoadsOf(nodal, &loads.heldMoments);
+  step.loadCount = step.loads.Count();
   loads.gravity = gravity;
   if (options_.elementResults) deck_->stepLoads.push_back(std::move(loads));
+  if (reread_) return step;
+  step.loads = StepLoads();  // read again when written
   return step;
+}
+
+StepLoads SolverModelReader::ReloadStepLoads(const StaticStep& step, const SolverModel& written) {
+  // What the first reading recorded (problems, notes, the results reader's
+  // data) goes to scratch copies this time.
+  CcxDeck scratchDeck;
+  Problems scratchProblems;
+  struct Restore {
+    SolverModelReader& reader;
+    Problems& scratch;
+    ~Restore() {
+      std::swap(reader.problems_, scratch);
+      reader.deck_ = nullptr;
+      reader.written_ = nullptr;
+      reader.reread_ = false;
+    }
+  } restore{*this, scratchProblems};
+  std::swap(problems_, scratchProblems);
+  deck_ = &scratchDeck;
+  written_ = &written;
+  reread_ = true;
+  return ReadStaticStep(step.factors, step.name).loads;
 }
 
 // The loads of one load case: nodal loads (point loads, line loads as
@@ -128,30 +158,41 @@ StaticStep SolverModelReader::ReadStaticStep(const std::vector<std::pair<long, d
 void SolverModelReader::ReadLoadCase(long lc, NodalSums& nodal, std::vector<Pressure>& pressures,
                                      std::map<long, std::pair<vec3d, vec3d>>& lineLoads,
                                      vec3d& pressureResultant) {
-  const std::vector<LoadEntry> entries = model_.Loads().GetLoads(lc);
-  nodal.Reserve(entries.size());
-  for (const LoadEntry& entry : entries) {
-    if (!entry.record) continue;
-    const bool onNode = entry.kind == LoadKind::Point || entry.kind == LoadKind::NodeAcceleration;
-    if (!onNode && refused_.count(entry.target)) continue;
-    if (entry.kind == LoadKind::InitialStrain || entry.record->loadType() == LoadType::InitialStrain) {
-      problems_.Add("initial strain loads are not supported", LoadLabel(lc, entry), true);
-      continue;
-    }
-    switch (entry.kind) {
-      case LoadKind::Point:
-      case LoadKind::NodeAcceleration:
-        ReadNodeLoad(lc, entry, nodal);
-        break;
-      case LoadKind::Line:
-        ReadLineLoad(lc, entry, nodal, lineLoads);
-        break;
-      case LoadKind::Surface:
-        ReadPressure(lc, entry, pressures, pressureResultant);
-        break;
-      case LoadKind::InitialStrain:
-        break;  // reported above
-    }
+  // Visited in place, not copied: a large model's load case may hold a
+  // load on every node. Counted first, so that the sums are sized once.
+  std::size_t count = 0;
+  model_.Loads().ForEachLoad(lc, [&count](const LoadEntry&) { ++count; });
+  nodal.Reserve(count);
+  model_.Loads().ForEachLoad(lc, [&](const LoadEntry& entry) {
+    ReadLoad(lc, entry, nodal, pressures, lineLoads, pressureResultant);
+  });
+}
+
+// One load of a load case, by its kind.
+void SolverModelReader::ReadLoad(long lc, const LoadEntry& entry, NodalSums& nodal,
+                                 std::vector<Pressure>& pressures,
+                                 std::map<long, std::pair<vec3d, vec3d>>& lineLoads,
+                                 vec3d& pressureResultant) {
+  if (!entry.record) return;
+  const bool onNode = entry.kind == LoadKind::Point || entry.kind == LoadKind::NodeAcceleration;
+  if (!onNode && refused_.count(entry.target)) return;
+  if (entry.kind == LoadKind::InitialStrain || entry.record->loadType() == LoadType::InitialStrain) {
+    problems_.Add("initial strain loads are not supported", LoadLabel(lc, entry), true);
+    return;
+  }
+  switch (entry.kind) {
+    case LoadKind::Point:
+    case LoadKind::NodeAcceleration:
+      ReadNodeLoad(lc, entry, nodal);
+      break;
+    case LoadKind::Line:
+      ReadLineLoad(lc, entry, nodal, lineLoads);
+      break;
+    case LoadKind::Surface:
+      ReadPressure(lc, entry, pressures, pressureResultant);
+      break;
+    case LoadKind::InitialStrain:
+      break;  // reported above
   }
 }
 
@@ -159,7 +200,7 @@ void SolverModelReader::ReadLoadCase(long lc, NodalSums& nodal, std::vector<Pres
 // force of the node's mass).
 void SolverModelReader::ReadNodeLoad(long lc, const LoadEntry& entry, NodalSums& nodal) {
   auto point = dynamic_cast<const AnalysisModel::PointLoad*>(entry.record.get());
-  if (!point || !nodes_.count(entry.target)) {
+  if (!point || !HasModelNode(entry.target)) {
     problems_.Add("node loads on a missing node or without a point record", LoadLabel(lc, entry), false);
     return;
   }
@@ -228,6 +269,7 @@ void SolverModelReader::ReadPressure(long lc, const LoadEntry& entry, std::vecto
   const double pressure = surface->Pressure();
   CheckWritable(pressure, "a pressure");
   extra_.ForEach(entry.target, [&](long part) { pressures.push_back({part, pressure}); });
+  if (reread_) return;  // the resultant was added up the first time
   const Element shell = model_.GetConnectivityManager().GetElementById(entry.target);
   const unsigned count = shell.NodeCount();
   // The vector area: half the sum of the cross products of the corners

@@ -14,7 +14,6 @@ namespace Kestrum::Quilm::Solver::detail {
 namespace {
 
 pos3d Offset(const pos3d& p, const vec3d& v) { return {p.x + v.x, p.y + v.y, p.z + v.z}; }
-pos3d Midpoint(const pos3d& a, const pos3d& b) { return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2}; }
 
 }  // namespace
 
@@ -37,8 +36,12 @@ void SolverModelReader::ReadNodes() {
 // when the record is missing (reported where the element is read).
 std::optional<vec3d> SolverModelReader::LookupEccentricity(const XafElement& record, long wide,
                                                            unsigned storedIndex) {
-  long id = wide;
-  if (id == -1) id = record.GetNodeEccentricity(storedIndex);
+  return EccentricityById(wide == -1 ? record.GetNodeEccentricity(storedIndex) : wide);
+}
+
+// The eccentricity with the id (none for ids of 0 or below); nullopt when
+// the record is missing.
+std::optional<vec3d> SolverModelReader::EccentricityById(long id) {
   if (id <= 0) return vec3d();
   // Fetched once per id: elements share a few eccentricities, and each
   // fetch hands out a new record.
@@ -72,16 +75,15 @@ void SolverModelReader::FindAnchoredNodes() {
     enum : char { None, One, Several } seen = None;
   };
   std::vector<Attachment> attachments(nodes_.empty() ? 0 : static_cast<std::size_t>(nodes_.LastId()) + 1);
-  for (long id : model_.Elements().GetElementIds()) {
-    Element element = model_.GetConnectivityManager().GetElementById(id);
-    if (element.GetElementType().Shape() == qlElementType::Point) continue;
-    auto record = model_.Elements().GetElement(id);
+  model_.Elements().ForEachElement([&](const AnalysisModel::ElementView& element) {
+    if (element.type->Shape() == qlElementType::Point) return;
     // Most elements have one eccentricity (or none) for all their nodes.
-    const long wide = record->GetEccentricity();
-    const vec3d wideVector = wide == -1 ? vec3d() : LookupEccentricity(*record, wide, 0).value_or(vec3d());
-    for (unsigned k = 0; k < element.NodeCount(); ++k) {
-      const vec3d e = wide == -1 ? LookupEccentricity(*record, wide, k).value_or(vec3d()) : wideVector;
-      const auto node = static_cast<std::size_t>(element.GetNodeIds()[k]);
+    const long wide = element.eccentricity;
+    const vec3d wideVector = wide == -1 ? vec3d() : EccentricityById(wide).value_or(vec3d());
+    for (unsigned k = 0; k < element.nodeCount; ++k) {
+      const vec3d e =
+          wide == -1 ? EccentricityById(element.NodeEccentricity(k)).value_or(vec3d()) : wideVector;
+      const auto node = static_cast<std::size_t>(element.nodes[k]);
       if (node >= attachments.size()) attachments.resize(node + 1);
       Attachment& a = attachments[node];
       if (a.seen == Attachment::None) {
@@ -90,7 +92,7 @@ void SolverModelReader::FindAnchoredNodes() {
         a.seen = Attachment::Several;
       }
     }
-  }
+  });
   for (std::size_t node = 0; node < attachments.size(); ++node) {
     const Attachment& a = attachments[node];
     if (a.seen == Attachment::Several || (a.seen == Attachment::One && isZero(a.first)))
@@ -120,9 +122,9 @@ void SolverModelReader::FindAnchoredNodes() {
   const auto known = model_.Loads().GetLoadCaseIds();
   for (long lc : loaded) {
     if (!std::binary_search(known.begin(), known.end(), lc)) continue;  // reported with the steps
-    for (const LoadEntry& load : model_.Loads().GetLoads(lc)) {
+    model_.Loads().ForEachLoad(lc, [this](const LoadEntry& load) {
       if (load.kind == LoadKind::Point || load.kind == LoadKind::NodeAcceleration) Anchor(load.target);
-    }
+    });
   }
 }
 
@@ -133,10 +135,14 @@ void SolverModelReader::Anchor(long node) {
   anchored_[static_cast<std::size_t>(node)] = true;
 }
 
-long SolverModelReader::NewNode(const pos3d& position) {
+long SolverModelReader::NextNodeId() {
   if (nextNode_ >= INT32_MAX) throw ExportError("the deck would need more node ids than the solver reads");
-  long id = nextNode_++;
-  generatedNodes_.positions.push_back(position);
+  return nextNode_++;
+}
+
+long SolverModelReader::NewNode(const pos3d& position) {
+  const long id = NextNodeId();
+  generatedNodes_.AddPlaced(position);
   return id;
 }
 
@@ -144,18 +150,25 @@ long SolverModelReader::NewNode(const pos3d& position) {
 // their list is indexed by id.
 pos3d SolverModelReader::PositionOf(long node) const {
   if (const pos3d* p = nodes_.Find(node)) return *p;
+  if (written_) return written_->PositionOf(node);
   const auto at = static_cast<std::size_t>(node - firstGeneratedNode_);
-  if (node < firstGeneratedNode_ || at >= generatedNodes_.positions.size())
+  if (node < firstGeneratedNode_ || at >= generatedNodes_.Count())
     throw std::out_of_range("no node " + std::to_string(node));
-  return generatedNodes_.positions[at];
+  return generatedNodes_.Position(at, [this](long end) { return PositionOf(end); });
 }
 
 // The node midway between two nodes, shared by every element with that
 // edge; `shellSide` counts the edge's use as a side of a shell as well.
+// Only its ends are kept: its position is worked out when it is written.
 long SolverModelReader::MidNode(long a, long b, bool shellSide) {
   EdgeNodes& edge = edges_.At(EdgeKey(a, b));
   if (shellSide) edge.AddShellUse();
-  if (edge.mid == 0) edge.mid = static_cast<std::int32_t>(NewNode(Midpoint(PositionOf(a), PositionOf(b))));
+  if (edge.mid == 0) {
+    if (!nodes_.Find(a) && !IsGenerated(a)) throw std::out_of_range("no node " + std::to_string(a));
+    if (!nodes_.Find(b) && !IsGenerated(b)) throw std::out_of_range("no node " + std::to_string(b));
+    edge.mid = static_cast<std::int32_t>(NextNodeId());
+    generatedNodes_.AddMidpoint(a, b);
+  }
   return edge.mid;
 }
 

@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -121,14 +122,28 @@ struct Gravity {
   vec3d direction;
 };
 
-// The static step of one load case.
-struct StaticStep {
-  long loadCase = 0;
-  std::string name;  // "" for an unnamed case
+// The nodal loads and pressures of a static step.
+struct StepLoads {
   std::vector<NodalLoad> nodalLoads;
   std::vector<Pressure> pressures;
+  std::size_t Count() const { return nodalLoads.size() + pressures.size(); }
+};
+
+// The static step of one load case, or of a combination of load cases.
+struct StaticStep {
+  long loadCase = 0;
+  std::string name;                              // "" for an unnamed case
+  std::vector<std::pair<long, double>> factors;  // the load cases summed, with their factors
+  // The step's loads, unless they are read again when the step is written
+  // (see StepLoadsSource); `loadCount` counts them either way.
+  StepLoads loads;
+  std::size_t loadCount = 0;
   std::optional<Gravity> gravity;
 };
+
+// Gives a step's loads again, as they were first read: a large model's
+// steps are not held all at once, only the one being written.
+using StepLoadsSource = std::function<StepLoads(const StaticStep&)>;
 
 // A growing array kept in blocks of a fixed size: growing never copies what
 // it holds nor needs room for twice of it, as a vector's doubling does.
@@ -175,12 +190,58 @@ struct NodeBlock {
   }
 };
 
+// The nodes generated for the solver, numbered consecutively from `firstId`:
+// each either the midpoint of two nodes, kept as their ids (8 bytes; its
+// position is worked out when asked for), or placed at a position of its
+// own (offset beam ends, centroids, spring ends).
+class GeneratedNodes {
+ public:
+  long firstId = 1;
+
+  std::size_t Count() const { return sources_.size(); }
+  // Adds the node midway between nodes `a` and `b` (ids below 2^31).
+  void AddMidpoint(long a, long b) {
+    sources_.push_back((static_cast<std::uint64_t>(a) << 32) | static_cast<std::uint64_t>(b));
+  }
+  void AddPlaced(const pos3d& position) {
+    sources_.push_back(kPlaced | placed_.size());
+    placed_.push_back(position);
+  }
+  // The position of node `firstId + i` (i < Count()); `position(id)` gives
+  // the position of any node, which a midpoint asks for its two ends (both
+  // numbered before it, so the recursion ends).
+  template <typename Lookup>
+  pos3d Position(std::size_t i, const Lookup& position) const {
+    const std::uint64_t source = sources_[i];
+    if (source & kPlaced) return placed_[static_cast<std::size_t>(source & ~kPlaced)];
+    const pos3d a = position(static_cast<long>(source >> 32));
+    const pos3d b = position(static_cast<long>(source & 0xffffffffu));
+    return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2};
+  }
+
+ private:
+  // Set on a placed node's source, whose other bits index placed_; a
+  // midpoint's first id is below 2^31, so its source never has it.
+  static constexpr std::uint64_t kPlaced = std::uint64_t{1} << 63;
+  BlockVector<std::uint64_t> sources_;
+  BlockVector<pos3d> placed_;
+};
+
 struct SolverModel {
   std::string source;  // the analysis model's file name
   // Nodes in the order written: the model's kept nodes, then the generated
   // ones (apart, so neither list is copied into the other).
   NodeBlock nodes;
-  NodeBlock generatedNodes;
+  GeneratedNodes generatedNodes;
+  // The position of a node of the deck, model node (written or left out)
+  // or generated; `id` must be one of them.
+  pos3d PositionOf(long id) const {
+    if (id >= generatedNodes.firstId) {
+      return generatedNodes.Position(static_cast<std::size_t>(id - generatedNodes.firstId),
+                                     [this](long end) { return PositionOf(end); });
+    }
+    return nodes.positions[static_cast<std::size_t>(id - nodes.firstId)];
+  }
   std::vector<long> printedNodes;  // NMODEL, ascending
   // Beams, then shells, then stiff arms.
   std::vector<ElementGroup> elementGroups;

@@ -177,6 +177,13 @@ std::vector<LoadEntry> XafLoadManager::GetLoads(long loadCase) const {
   return row ? row->loads : std::vector<LoadEntry>();
 }
 
+void XafLoadManager::ForEachLoad(long loadCase, const std::function<void(const LoadEntry&)>& visit) const {
+  Trace(model_, "Loads.ForEachLoad", loadCase);
+  const LoadCaseRow* row = FindCase(DataOf(model_), loadCase);
+  if (!row) return;
+  for (const LoadEntry& entry : row->loads) visit(entry);
+}
+
 std::vector<long> XafLoadManager::GetLoadCaseIds() const {
   Trace(model_, "Loads.GetLoadCaseIds");
   std::vector<long> ids;

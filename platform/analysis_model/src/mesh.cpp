@@ -208,6 +208,26 @@ std::vector<long> XafElementManager::GetElementIds() const {
   return ids;
 }
 
+void XafElementManager::ForEachElement(const std::function<void(const ElementView&)>& visit) const {
+  Trace(model_, "Elements.ForEachElement");
+  const ModelData& d = DataOf(model_);
+  for (std::size_t i = 0; i < d.elements.size(); ++i) {
+    const ElementRow& row = d.elements[i];
+    if (!row.Exists()) continue;
+    const ElementView view{static_cast<long>(i) + 1,
+                           &ElementTypeOf(row),
+                           row.nodeCount,
+                           row.nodes,
+                           row.section,
+                           row.material,
+                           row.eccentricity,
+                           row.transformation,
+                           row.fixation,
+                           row.eccentricity == -1 ? d.perNodeIds[row.perNode].eccentricity.data() : nullptr};
+    visit(view);
+  }
+}
+
 // ---- connectivity -----------------------------------------------------------
 
 Element XafConnectivityManager::GetElementById(long element) const {

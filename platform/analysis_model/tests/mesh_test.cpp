@@ -186,6 +186,43 @@ TEST_F(MeshTest, PerNodeIdsAndElementWideIds) {
   EXPECT_EQ(x->GetNodeTransformation(0), t2);
 }
 
+// The bulk reads give what the per-element getters and GetLoads give,
+// removed elements left out.
+TEST_F(MeshTest, BulkReadsAgreeWithTheGetters) {
+  const long first = AddBeamChain(3);
+  const long ecc = model->Eccentricities().AddEccentricity(vec3d(0, 0, 1), -1);
+  model->Elements().GetElement(first)->SetEccentricity(ecc);
+  model->Elements().GetElement(first + 1)->SetNodeEccentricity(1, ecc);
+  model->Elements().GetElement(first + 1)->SetSection(0);
+  model->Elements().RemoveElement(first + 2, true);
+  std::vector<long> visited;
+  model->Elements().ForEachElement([&](const ElementView& view) {
+    visited.push_back(view.id);
+    const Element element = model->GetConnectivityManager().GetElementById(view.id);
+    auto record = model->Elements().GetElement(view.id);
+    EXPECT_EQ(view.type, &element.GetElementType());
+    EXPECT_EQ(std::vector<long>(view.nodes, view.nodes + view.nodeCount), element.GetNodeIds());
+    EXPECT_EQ(view.section, record->GetSection());
+    EXPECT_EQ(view.material, record->GetMaterial());
+    EXPECT_EQ(view.eccentricity, record->GetEccentricity());
+    for (unsigned k = 0; k < view.nodeCount; ++k)
+      EXPECT_EQ(view.NodeEccentricity(k), record->GetNodeEccentricity(k));
+  });
+  EXPECT_EQ(visited, model->Elements().GetElementIds());
+
+  model->Loads().AddLineLoad(4, first, LineLoad(vec3d(0, 0, -1)));
+  model->Loads().AddPointLoad(4, 2, PointLoad(pos3d(0, 0, 0), vec3d(1, 0, 0), vec3d()));
+  std::vector<std::pair<long, const Load*>> loads;
+  model->Loads().ForEachLoad(4, [&](const LoadEntry& e) { loads.emplace_back(e.target, e.record.get()); });
+  const auto copies = model->Loads().GetLoads(4);
+  ASSERT_EQ(loads.size(), copies.size());
+  for (std::size_t i = 0; i < loads.size(); ++i) {
+    EXPECT_EQ(loads[i].first, copies[i].target);
+    EXPECT_EQ(loads[i].second, copies[i].record.get());
+  }
+  model->Loads().ForEachLoad(99, [](const LoadEntry&) { ADD_FAILURE() << "no load case 99"; });
+}
+
 TEST_F(MeshTest, RemoveElementTakesItsLoadsAndSetMembership) {
   const long e1 = AddBeamChain(2);
   const long e2 = e1 + 1;

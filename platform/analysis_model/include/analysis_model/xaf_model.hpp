@@ -31,6 +31,8 @@
 
 #include <boost/optional.hpp>
 #include <boost/shared_ptr.hpp>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -245,6 +247,25 @@ class XafNodePropertyManager {
 
 class XafElement;
 
+// One element's row as XafElementManager::ForEachElement hands it out,
+// without a copy: valid only during the call that receives it.
+struct ElementView {
+  long id;
+  const qlElementType* type;
+  unsigned nodeCount;
+  const std::int32_t* nodes;  // node ids, stored order
+  // Element-wide ids as XafElement's getters give them (-1: per node).
+  long section, material, eccentricity, transformation, fixation;
+  // By stored node index, where the element-wide id is -1 (null otherwise).
+  const std::int32_t* nodeEccentricities;
+
+  // The eccentricity id at stored node index `k` (< nodeCount), as
+  // XafElement::GetNodeEccentricity gives it.
+  long NodeEccentricity(unsigned k) const {
+    return eccentricity != -1 ? eccentricity : nodeEccentricities[k];
+  }
+};
+
 class XafElementManager {
  public:
   virtual ~XafElementManager() = default;
@@ -267,6 +288,11 @@ class XafElementManager {
   std::size_t Count() const;
   // Ids of all elements, ascending.
   std::vector<long> GetElementIds() const;
+  // Calls `visit` with every element's row, in ascending id order, with no
+  // allocation per element: the bulk read of large models, which
+  // GetElementById and GetElement each answer with a new object. The model
+  // must not change during the visit; what `visit` throws propagates.
+  void ForEachElement(const std::function<void(const ElementView&)>& visit) const;
 
  private:
   friend class XafModel;
@@ -360,6 +386,10 @@ class XafLoadManager {
   boost::optional<vec3d> GetGravityLoad(long loadCase) const;
   // The loads of the load case in the order they were added.
   std::vector<LoadEntry> GetLoads(long loadCase) const;
+  // Calls `visit` with the loads of the load case (none for an unknown
+  // one), in GetLoads's order, without copying them. The model must not
+  // change during the visit; what `visit` throws propagates.
+  void ForEachLoad(long loadCase, const std::function<void(const LoadEntry&)>& visit) const;
   // Ids of all load cases, ascending.
   std::vector<long> GetLoadCaseIds() const;
 
