@@ -62,8 +62,9 @@ void SolverModelReader::HoldSupportsBySprings() {
       deck_->rotationSupports[node] = rotations;
     }
     if (!nodes_.count(node)) {
+      const long mid = node;  // a structured binding cannot be captured before C++20
       edges_.ForEach([&](std::uint64_t key, const EdgeNodes& nodes) {
-        if (nodes.mid == node) deck_->supportedMidNodes[node] = EdgeEnds(key);
+        if (nodes.mid == mid) deck_->supportedMidNodes[mid] = EdgeEnds(key);
       });
     }
   }
