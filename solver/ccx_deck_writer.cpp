@@ -220,12 +220,16 @@ void WriteBoundaries(DeckOut& out, const SolverModel& model) {
 
 // ---- loads of a static step --------------------------------------------------
 
-void WriteNodalLoads(DeckOut& out, const std::vector<NodalLoad>& loads) {
+// Every non-zero component of the sums, by node and dof.
+void WriteNodalLoads(DeckOut& out, const StepLoads& loads) {
   out << "*CLOAD, OP=NEW\n";
-  for (const NodalLoad& load : loads) {
-    out << load.node << ", " << load.dof << ", " << Num{load.value, "a nodal load"} << "\n";
-  }
-  out.Count(loads.size());
+  loads.nodal.ForEachSum([&out](long node, const Dofs& dofs) {
+    for (int k = 0; k < 6; ++k) {
+      if (dofs[k] == 0.0) continue;
+      out << node << ", " << k + 1 << ", " << Num{dofs[k], "a nodal load"} << "\n";
+    }
+  });
+  out.Count(loads.nodalCount);
 }
 
 void WritePressures(DeckOut& out, const std::vector<Pressure>& pressures) {
@@ -245,7 +249,7 @@ void WriteGravity(DeckOut& out, const Gravity& gravity) {
 void WriteStepLoads(DeckOut& out, const StaticStep& step, const StepLoadsSource& reload) {
   const StepLoads reloaded = reload ? reload(step) : StepLoads();
   const StepLoads& loads = reload ? reloaded : step.loads;
-  WriteNodalLoads(out, loads.nodalLoads);
+  WriteNodalLoads(out, loads);
   out << "*DLOAD, OP=NEW\n";
   WritePressures(out, loads.pressures);
   if (step.gravity) WriteGravity(out, *step.gravity);

@@ -23,6 +23,14 @@ bool RunsBackwards(const vec3d& t) {
 
 void SolverModelReader::ReadElements() {
   AnalysisModel::ProgressMeter meter(options_.progress, "export", model_.Elements().Count());
+  // The edges foreseen: about two sides per shell are its own (the others
+  // are its neighbours'), and a beam has one span.
+  std::size_t edges = 0;
+  model_.Elements().ForEachElement([&edges](const AnalysisModel::ElementView& view) {
+    const auto shape = view.type->Shape();
+    edges += shape == qlElementType::Surface ? 2 : shape == qlElementType::Line ? 1 : 0;
+  });
+  edges_.Reserve(edges, firstGeneratedNode_);
   // The rows are visited in place and the record handle lives on the stack:
   // asking the model for each element would hand out two new objects.
   model_.Elements().ForEachElement([&](const AnalysisModel::ElementView& view) {
@@ -201,7 +209,7 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
 
   const double mass = material->Density() * section.Properties().area * length;
   if (material->Density() > 0.0) {
-    denseElements_.push_back(id);
+    AddDenseElement(id);
     if (rowCount == 2) denseExtras_.push_back(rows[1][0]);
     structuralMass_ += mass;
     if (count == 2) {
@@ -308,7 +316,7 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
   }
 
   if (material->Density() > 0.0) {
-    denseElements_.push_back(id);
+    AddDenseElement(id);
     for (std::size_t q = 1; q < quadCount; ++q) denseExtras_.push_back(rows[q][0]);
     const pos3d p0 = PositionOf(corners[0]), p1 = PositionOf(corners[1]), p2 = PositionOf(corners[2]);
     double area;

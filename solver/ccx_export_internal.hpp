@@ -255,7 +255,7 @@ class SolverModelReader {
                     std::map<long, std::pair<vec3d, vec3d>>& lineLoads);
   void ReadPressure(long lc, const LoadEntry& entry, std::vector<Pressure>& pressures, vec3d& resultant);
   std::optional<Gravity> ReadGravity(const vec3d& g, NodalSums& nodal);
-  std::vector<NodalLoad> NodalLoadsOf(const NodalSums& nodal, std::map<long, vec3d>* held) const;
+  std::size_t LeaveOutHeldMoments(NodalSums& nodal, std::map<long, vec3d>* held) const;
   void AddLineLoad(NodalSums& loads, const BeamEnds& beam, const vec3d& q1, const vec3d& q2);
   void AddInertiaForce(NodalSums& nodal, long node, const vec3d& a, const vec3d& alpha, long lc);
 
@@ -297,6 +297,7 @@ class SolverModelReader {
   std::vector<bool> eccentricityRead_;
   std::map<long, SolverBeamSection> sections_;
   std::map<std::string, ElementGroup> beamGroups_, shellGroups_, armGroups_;
+  std::map<std::tuple<bool, long, long, double, double, double>, ElementGroup*> beamGroupsByChoice_;
   ElementGroup springGroup_;
   BeamTable beams_{[this](long node) { return PositionOf(node); }};
   std::vector<bool> shells_;  // by element id: written as shells
@@ -306,12 +307,18 @@ class SolverModelReader {
   // Elements whose material has a density: model elements, ascending, and
   // the parts generated for them (numbered after every model element).
   std::vector<long> denseElements_, denseExtras_;
+  void AddDenseElement(long id) {
+    // Room for every element at once: they come in runs of one material.
+    if (denseElements_.empty()) denseElements_.reserve(model_.Elements().Count());
+    denseElements_.push_back(id);
+  }
   double maxBeamModulus_ = 0.0;
 
   std::vector<double> lumpedMass_;  // by model node id: structural mass lumped there
   void LumpMass(long node, double mass) {
+    // Sized for every model node at once, rather than grown node by node.
     if (static_cast<std::size_t>(node) >= lumpedMass_.size())
-      lumpedMass_.resize(static_cast<std::size_t>(node) + 1);
+      lumpedMass_.resize(std::max(static_cast<std::size_t>(node), static_cast<std::size_t>(firstGeneratedNode_)) + 1);
     lumpedMass_[static_cast<std::size_t>(node)] += mass;
   }
   double structuralMass_ = 0.0;  // of the elements gravity acts on

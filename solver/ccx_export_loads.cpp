@@ -119,9 +119,10 @@ StaticStep SolverModelReader::ReadStaticStep(const std::vector<std::pair<long, d
   // What the step applies in all: pressures, the elements' weight and every
   // nodal force (point loads, line loads, inertia, the masses' weight).
   if (step.gravity) applied += step.gravity->direction * (step.gravity->magnitude * structuralMass_);
-  for (const auto& entry : nodal.Entries()) applied += vec3d(entry.dofs[0], entry.dofs[1], entry.dofs[2]);
+  for (const auto& force : nodal.Forces()) applied += vec3d(force.value[0], force.value[1], force.value[2]);
   deck_->appliedForces.push_back(applied);
-  step.loads.nodalLoads = NodalLoadsOf(nodal, &loads.heldMoments);
+  step.loads.nodalCount = LeaveOutHeldMoments(nodal, &loads.heldMoments);
+  step.loads.nodal = std::move(nodal);
   step.loadCount = step.loads.Count();
   loads.gravity = gravity;
   if (options_.elementResults) deck_->stepLoads.push_back(std::move(loads));
@@ -159,10 +160,18 @@ void SolverModelReader::ReadLoadCase(long lc, NodalSums& nodal, std::vector<Pres
                                      std::map<long, std::pair<vec3d, vec3d>>& lineLoads,
                                      vec3d& pressureResultant) {
   // Visited in place, not copied: a large model's load case may hold a
-  // load on every node. Counted first, so that the sums are sized once.
-  std::size_t count = 0;
-  model_.Loads().ForEachLoad(lc, [&count](const LoadEntry&) { ++count; });
-  nodal.Reserve(count);
+  // load on every node. Counted first, so that the sums and the pressures
+  // are sized once (a line load adds to at most four nodes).
+  std::size_t nodalAdds = 0, surfaceLoads = 0;
+  model_.Loads().ForEachLoad(lc, [&](const LoadEntry& entry) {
+    if (entry.kind == LoadKind::Surface) {
+      ++surfaceLoads;
+    } else {
+      nodalAdds += entry.kind == LoadKind::Line ? 4 : 1;
+    }
+  });
+  nodal.Reserve(nodalAdds);
+  pressures.reserve(pressures.size() + surfaceLoads);
   model_.Loads().ForEachLoad(lc, [&](const LoadEntry& entry) {
     ReadLoad(lc, entry, nodal, pressures, lineLoads, pressureResultant);
   });
@@ -300,37 +309,38 @@ std::optional<Gravity> SolverModelReader::ReadGravity(const vec3d& g, NodalSums&
   return gravity;
 }
 
-// The non-zero components of the summed nodal loads, by node and dof. A
-// moment on a rotation fixed at the node itself (a support held directly)
-// goes straight into the support, and the solver rejects it; it is left out.
-std::vector<NodalLoad> SolverModelReader::NodalLoadsOf(const NodalSums& nodal,
-                                                       std::map<long, vec3d>* held) const {
-  std::vector<NodalLoad> loads;
-  std::size_t nonZero = 0;  // room for every component, without growing past it
-  for (const auto& entry : nodal.Entries()) {
-    for (double d : entry.dofs) nonZero += d != 0.0 ? 1 : 0;
-  }
-  loads.reserve(nonZero);
-  for (const auto& [node, order, dofs] : nodal.Entries()) {
-    (void)order;
-    // Without a moment the node's supports do not matter: spare the look-up.
-    const bool moment = dofs[3] != 0.0 || dofs[4] != 0.0 || dofs[5] != 0.0;
-    const auto fixed = moment ? boundaries_.find(node) : boundaries_.end();
-    for (int k = 0; k < 6; ++k) {
-      if (k >= 3 && fixed != boundaries_.end() &&
-          std::count(fixed->second.begin(), fixed->second.end(), k + 1)) {
-        if (held && dofs[k] != 0.0) {
-          vec3d& m = (*held)[node];
-          (k == 3 ? m.x : k == 4 ? m.y : m.z) += dofs[k];
-        }
-        continue;
-      }
-      if (dofs[k] == 0.0) continue;
-      CheckWritable(dofs[k], "a nodal load");
-      loads.push_back({node, k + 1, dofs[k]});
+// Leaves out of the summed nodal loads every moment on a rotation fixed at
+// the node itself (a support held directly): it goes straight into the
+// support, and the solver rejects it; `held` gets those moments. Checks the
+// rest can be written and returns how many are not zero (the deck lists
+// those, by node and dof).
+std::size_t SolverModelReader::LeaveOutHeldMoments(NodalSums& nodal, std::map<long, vec3d>* held) const {
+  std::size_t nonZero = 0;
+  for (const auto& force : nodal.Forces()) {
+    for (double d : force.value) {
+      if (d == 0.0) continue;
+      CheckWritable(d, "a nodal load");
+      ++nonZero;
     }
   }
-  return loads;
+  for (auto& [node, order, moment] : nodal.Moments()) {
+    (void)order;
+    const auto fixed = boundaries_.find(node);
+    for (int k = 0; k < 3; ++k) {
+      if (fixed != boundaries_.end() && std::count(fixed->second.begin(), fixed->second.end(), k + 4)) {
+        if (held && moment[k] != 0.0) {
+          vec3d& m = (*held)[node];
+          (k == 0 ? m.x : k == 1 ? m.y : m.z) += moment[k];
+        }
+        moment[k] = 0.0;
+        continue;
+      }
+      if (moment[k] == 0.0) continue;
+      CheckWritable(moment[k], "a nodal load");
+      ++nonZero;
+    }
+  }
+  return nonZero;
 }
 
 // The inertia force of the node's lumped mass under acceleration `a` (and

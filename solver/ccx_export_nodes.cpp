@@ -99,21 +99,22 @@ void SolverModelReader::FindAnchoredNodes() {
       Anchor(static_cast<long>(node));
   }
   auto& properties = model_.NodeProperties();
-  // The node properties are fetched here once for ReadNodeProperties too:
-  // one look-up per node of a large model is a good part of the export.
-  nodes_.ForEach([&](long node, const pos3d&) {
-    NodeProperties found;
-    found.node = node;
-    for (const auto& mass : properties.GetMasses(node)) {
-      for (int k = 0; k < 6; ++k) found.mass[k] += mass.Values()[k];
-      found.hasMass = true;
-    }
-    if (auto support = properties.GetBoundaryCondition(node)) found.support = *support;
-    if (found.hasMass || found.support) {
-      Anchor(node);
-      nodeProperties_.push_back(found);
-    }
-  });
+  // The node properties are read here once for ReadNodeProperties too,
+  // only those of the few nodes that have any.
+  properties.ForEachMassOrSupport(
+      [&](long node, const std::vector<AnalysisModel::Mass>& masses, const boost::optional<AnalysisModel::Hinge>& support) {
+        NodeProperties found;
+        found.node = node;
+        for (const auto& mass : masses) {
+          for (int k = 0; k < 6; ++k) found.mass[k] += mass.Values()[k];
+          found.hasMass = true;
+        }
+        if (support) found.support = *support;
+        if (found.hasMass || found.support) {
+          Anchor(node);
+          nodeProperties_.push_back(found);
+        }
+      });
   std::set<long> loaded(cases_.begin(), cases_.end());
   for (const LoadCombination& combination : options_.combinations) {
     for (const auto& term : combination.factors) loaded.insert(term.first);

@@ -57,6 +57,13 @@ ElementGroup& SolverModelReader::BeamGroup(bool quadratic, long sectionId, long 
   if (last.group && last.quadratic == quadratic && last.section == sectionId && last.material == materialId &&
       last.axis.x == n1.x && last.axis.y == n1.y && last.axis.z == n1.z)
     return *last.group;
+  // Groups met before, by exactly what chose them: beams of two or three
+  // directions often alternate, and the key below takes formatting.
+  const auto choice = std::make_tuple(quadratic, sectionId, materialId, n1.x, n1.y, n1.z);
+  if (const auto known = beamGroupsByChoice_.find(choice); known != beamGroupsByChoice_.end()) {
+    last = {quadratic, sectionId, materialId, n1, 0.0, known->second};
+    return *known->second;
+  }
   const char* type = quadratic ? "B32R" : "B31";
   // type|section|material|x, y, z, built in a buffer kept for it
   std::string& key = groupKey_;
@@ -85,6 +92,7 @@ ElementGroup& SolverModelReader::BeamGroup(bool quadratic, long sectionId, long 
     group = beamGroups_.emplace(key, g).first;
   }
   last = {quadratic, sectionId, materialId, n1, 0.0, &group->second};
+  beamGroupsByChoice_.emplace(choice, &group->second);
   return group->second;
 }
 

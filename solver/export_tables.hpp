@@ -92,7 +92,8 @@ struct EdgeNodes {
 
 // The edges met so far, by EdgeKey: an open-addressing hash table of 16-byte
 // slots, about a third of what a node-based map takes per edge, and no
-// allocation per edge.
+// allocation per edge; sized ahead (Reserve) to a load of at most three
+// quarters, it grows only past what was foreseen.
 class EdgeTable {
  public:
   // The edge's entry, added empty when it is new. The reference holds until
@@ -112,6 +113,12 @@ class EdgeTable {
     if (!slots_.empty()) __builtin_prefetch(&slots_[Start(key, slots_.size())]);
   }
   std::size_t size() const { return size_; }
+  // Makes room for `edges` edges, spread by their smaller node over model
+  // node ids below `nodeRange` (ids are below 2^31).
+  void Reserve(std::size_t edges, long nodeRange) {
+    nodeRange_ = static_cast<std::uint64_t>(std::max(0L, nodeRange));
+    Resize(std::max({std::size_t{1024}, edges + edges / 3 + 1, slots_.size()}));
+  }
   // Calls f(key, nodes) for every edge, in no particular order.
   template <typename F>
   void ForEach(F&& f) const {
@@ -129,26 +136,43 @@ class EdgeTable {
   };
   static_assert(sizeof(Slot) == 16, "an edge slot should take 16 bytes");
 
-  // The slot of `key`, or the empty one where it belongs (linear probing
-  // from a multiplicative hash; the table is never full).
-  static std::size_t Start(std::uint64_t key, std::size_t size) {
-    const int shift = 64 - __builtin_ctzll(size);  // the size is a power of two
-    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift);
+  // Where the search for `key` begins. An edge whose smaller node is a
+  // model node begins in that node's own stretch of the table, so that the
+  // edges of elements read one after another, which share nodes of nearby
+  // ids, lie near each other in memory; other edges begin at a
+  // multiplicative hash. Any table size works: the hash is scaled to it.
+  std::size_t Start(std::uint64_t key, std::size_t size) const {
+    const std::uint64_t lo = key >> 32;
+    if (lo < nodeRange_) {
+      const std::size_t at = static_cast<std::size_t>(((lo * stretch_) >> 32) + (key & 3));
+      return at < size ? at : at - size;
+    }
+    // The hash's top 32 bits scaled to the size (tables stay below 2^32 slots).
+    const std::uint64_t hash = (key * 0x9E3779B97F4A7C15ull) >> 32;
+    return static_cast<std::size_t>((hash * size) >> 32);
   }
-  static Slot& Probe(std::vector<Slot>& slots, std::uint64_t key) {
-    const std::size_t mask = slots.size() - 1;
+  // The slot of `key`, or the empty one where it belongs (linear probing;
+  // the table is never full).
+  Slot& Probe(std::vector<Slot>& slots, std::uint64_t key) const {
     std::size_t at = Start(key, slots.size());
-    while (slots[at].key != kEmpty && slots[at].key != key) at = (at + 1) & mask;
+    while (slots[at].key != kEmpty && slots[at].key != key) {
+      if (++at == slots.size()) at = 0;
+    }
     return slots[at];
   }
-  void Grow() {
-    std::vector<Slot> bigger(slots_.empty() ? 1024 : 2 * slots_.size());
+  void Resize(std::size_t size) {
+    std::vector<Slot> bigger(size);
+    // Each model node's stretch: the table shared out over the node ids.
+    stretch_ = nodeRange_ > 0 ? (static_cast<std::uint64_t>(size) << 32) / nodeRange_ : 0;
     for (const Slot& slot : slots_) {
       if (slot.key != kEmpty) Probe(bigger, slot.key) = slot;
     }
     slots_ = std::move(bigger);
   }
+  void Grow() { Resize(slots_.empty() ? 1024 : 2 * slots_.size()); }
 
+  std::uint64_t nodeRange_ = 0;  // model node ids are below this
+  std::uint64_t stretch_ = 0;    // slots per model node id, times 2^32
   std::vector<Slot> slots_;
   std::size_t size_ = 0;
 };

@@ -21,6 +21,7 @@
 
 #include "definitions/material.hpp"
 #include "geometry/geometry.hpp"
+#include "solver/nodal_sums.hpp"
 
 namespace Kestrum::Quilm::Solver::detail {
 
@@ -103,13 +104,6 @@ struct ModelSet {
   std::vector<long> elements;  // ascending, solver elements included
 };
 
-// One nodal force or moment component (*CLOAD); dof 1..6.
-struct NodalLoad {
-  std::int32_t node;  // ids are below 2^31
-  int dof;
-  double value;
-};
-
 // A pressure on one solver shell element (*DLOAD P).
 struct Pressure {
   long element;
@@ -124,9 +118,13 @@ struct Gravity {
 
 // The nodal loads and pressures of a static step.
 struct StepLoads {
-  std::vector<NodalLoad> nodalLoads;
+  // The nodal loads summed per node, ascending; the deck lists each
+  // non-zero component (*CLOAD node, dof, value). Written straight from the
+  // sums: a list of its own would hold every component once more.
+  NodalSums nodal;
+  std::size_t nodalCount = 0;  // the non-zero components
   std::vector<Pressure> pressures;
-  std::size_t Count() const { return nodalLoads.size() + pressures.size(); }
+  std::size_t Count() const { return nodalCount + pressures.size(); }
 };
 
 // The static step of one load case, or of a combination of load cases.

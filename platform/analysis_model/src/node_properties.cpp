@@ -99,6 +99,14 @@ boost::optional<Hinge> XafNodePropertyManager::GetBoundaryCondition(long node) c
   return row ? row->boundaryCondition : boost::none;
 }
 
+void XafNodePropertyManager::ForEachMassOrSupport(
+    const std::function<void(long, const std::vector<Mass>&, const boost::optional<Hinge>&)>& visit) const {
+  Trace(model_, "NodeProperties.ForEachMassOrSupport");
+  for (const auto& [node, row] : DataOf(model_).nodeProperties) {
+    if (!row.masses.empty() || row.boundaryCondition) visit(node, row.masses, row.boundaryCondition);
+  }
+}
+
 void XafNodePropertyManager::RemoveBoundaryCondition(long node) {
   Trace(model_, "NodeProperties.RemoveBoundaryCondition", node);
   ModelData& d = DataOf(model_);

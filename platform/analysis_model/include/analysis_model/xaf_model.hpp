@@ -238,6 +238,14 @@ class XafNodePropertyManager {
   void SetBoundaryCondition(long node, const Hinge& fixation);
   boost::optional<Hinge> GetBoundaryCondition(long node) const;
   void RemoveBoundaryCondition(long node);
+  // Calls `visit(node, masses, support)` for every node that has a mass or a
+  // support, in ascending node order, without copies: the bulk read of
+  // large models, where asking each node in turn costs a look-up per node
+  // though few have either. The model must not change during the visit;
+  // what `visit` throws propagates.
+  void ForEachMassOrSupport(
+      const std::function<void(long node, const std::vector<Mass>& masses, const boost::optional<Hinge>& support)>&
+          visit) const;
 
  private:
   friend class XafModel;
