@@ -204,6 +204,18 @@ TEST_F(PropertyTablesTest, NodePropertiesNamesMassesTransnodAndSupports) {
     EXPECT_THROW(p.GetMasses(bad), ModelError);
     EXPECT_THROW(p.GetTransnod(bad), ModelError);
   }
+  // The bulk read: only nodes with a mass or a support (node 1 has a name
+  // only), ascending, as the getters give them.
+  AddNode(2, 0, 0);
+  p.SetBoundaryCondition(2, fixed);
+  p.AddMass(3, Mass(7.0));
+  std::vector<long> visited;
+  p.ForEachMassOrSupport([&](long node, const std::vector<Mass>& masses, const boost::optional<Hinge>& support) {
+    visited.push_back(node);
+    EXPECT_EQ(masses, p.GetMasses(node));
+    EXPECT_TRUE(support == p.GetBoundaryCondition(node));
+  });
+  EXPECT_EQ(visited, (std::vector<long>{2, 3}));
 }
 
 TEST_F(PropertyTablesTest, TransformationMatrixIsARightHandedRotation) {
