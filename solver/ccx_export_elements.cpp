@@ -23,14 +23,7 @@ bool RunsBackwards(const vec3d& t) {
 
 void SolverModelReader::ReadElements() {
   AnalysisModel::ProgressMeter meter(options_.progress, "export", model_.Elements().Count());
-  // The edges foreseen: about two sides per shell are its own (the others
-  // are its neighbours'), and a beam has one span.
-  std::size_t edges = 0;
-  model_.Elements().ForEachElement([&edges](const AnalysisModel::ElementView& view) {
-    const auto shape = view.type->Shape();
-    edges += shape == qlElementType::Surface ? 2 : shape == qlElementType::Line ? 1 : 0;
-  });
-  edges_.Reserve(edges, firstGeneratedNode_);
+  edges_.Reserve(expectedEdges_, firstGeneratedNode_);
   // The rows are visited in place and the record handle lives on the stack:
   // asking the model for each element would hand out two new objects.
   model_.Elements().ForEachElement([&](const AnalysisModel::ElementView& view) {

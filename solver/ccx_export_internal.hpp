@@ -276,6 +276,7 @@ class SolverModelReader {
   GeneratedNodes generatedNodes_;  // numbered from firstGeneratedNode_
   long nextNode_ = 1, nextElement_ = 1, firstGeneratedNode_ = 1, firstGeneratedElement_ = 1;
   EdgeTable edges_;
+  std::size_t expectedEdges_ = 0;  // counted by FindAnchoredNodes, for edges_
   std::map<std::tuple<long, double, double, double>, long> offsetNodes_;
 
   std::map<long, qlMaterial> materials_;

@@ -76,7 +76,11 @@ void SolverModelReader::FindAnchoredNodes() {
   };
   std::vector<Attachment> attachments(nodes_.empty() ? 0 : static_cast<std::size_t>(nodes_.LastId()) + 1);
   model_.Elements().ForEachElement([&](const AnalysisModel::ElementView& element) {
-    if (element.type->Shape() == qlElementType::Point) return;
+    const auto shape = element.type->Shape();
+    if (shape == qlElementType::Point) return;
+    // The edges foreseen: about two sides per shell are its own (the others
+    // are its neighbours'), and a beam has one span.
+    expectedEdges_ += shape == qlElementType::Surface ? 2 : shape == qlElementType::Line ? 1 : 0;
     // Most elements have one eccentricity (or none) for all their nodes.
     const long wide = element.eccentricity;
     const vec3d wideVector = wide == -1 ? vec3d() : EccentricityById(wide).value_or(vec3d());
