@@ -245,10 +245,12 @@ void WriteGravity(DeckOut& out, const Gravity& gravity) {
   out << "\n";
 }
 
-// The step's own loads, or when `reload` is given, its loads read again.
+// The step's own loads, or when it holds none and `reload` is given, its
+// loads read again.
 void WriteStepLoads(DeckOut& out, const StaticStep& step, const StepLoadsSource& reload) {
-  const StepLoads reloaded = reload ? reload(step) : StepLoads();
-  const StepLoads& loads = reload ? reloaded : step.loads;
+  const bool again = reload && !step.loadsHeld;
+  const StepLoads reloaded = again ? reload(step) : StepLoads();
+  const StepLoads& loads = again ? reloaded : step.loads;
   WriteNodalLoads(out, loads);
   out << "*DLOAD, OP=NEW\n";
   WritePressures(out, loads.pressures);

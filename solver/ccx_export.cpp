@@ -27,6 +27,7 @@ SolverModel SolverModelReader::Read(CcxDeck& deck) {
   ReadNodeProperties();
   InheritFixities();
   HoldSupportsBySprings();
+  stepRoom_ = edges_.MemoryBytes();
   edges_ = EdgeTable();  // done with: make room for the steps' loads
   ReadSteps();
   problems_.Settle(options_.skipUnsupported, deck_->notes);

@@ -267,6 +267,7 @@ class SolverModelReader {
   // read again; its nodes are then looked up there.
   const SolverModel* written_ = nullptr;
   bool reread_ = false;  // a step's loads are being read again
+  std::size_t stepRoom_ = 0;  // bytes the steps' loads may still take while held
   Problems problems_;
 
   NodeTable nodes_;                // the model's nodes

@@ -127,7 +127,15 @@ StaticStep SolverModelReader::ReadStaticStep(const std::vector<std::pair<long, d
   loads.gravity = gravity;
   if (options_.elementResults) deck_->stepLoads.push_back(std::move(loads));
   if (reread_) return step;
-  step.loads = StepLoads();  // read again when written
+  // Held until written while the steps held fit where the edge table was
+  // (memory the export has used already); otherwise read again then.
+  const std::size_t bytes = step.loads.MemoryBytes();
+  if (bytes <= stepRoom_) {
+    stepRoom_ -= bytes;
+    step.loadsHeld = true;
+  } else {
+    step.loads = StepLoads();
+  }
   return step;
 }
 

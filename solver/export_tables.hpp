@@ -113,6 +113,7 @@ class EdgeTable {
     if (!slots_.empty()) __builtin_prefetch(&slots_[Start(key, slots_.size())]);
   }
   std::size_t size() const { return size_; }
+  std::size_t MemoryBytes() const { return slots_.capacity() * sizeof(Slot); }
   // Makes room for `edges` edges, spread by their smaller node over model
   // node ids below `nodeRange` (ids are below 2^31).
   void Reserve(std::size_t edges, long nodeRange) {

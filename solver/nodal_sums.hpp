@@ -84,6 +84,7 @@ class NodalSums {
   const std::vector<Entry>& Forces() const { return forces_; }
   const std::vector<Entry>& Moments() const { return moments_; }
   std::vector<Entry>& Moments() { return moments_; }
+  std::size_t MemoryBytes() const { return (forces_.capacity() + moments_.capacity()) * sizeof(Entry); }
 
   // Calls f(node, dofs) for every node, ascending, with its six summed
   // components (the moment's zero where it has none); only after Settle.

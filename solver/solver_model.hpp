@@ -125,6 +125,7 @@ struct StepLoads {
   std::size_t nodalCount = 0;  // the non-zero components
   std::vector<Pressure> pressures;
   std::size_t Count() const { return nodalCount + pressures.size(); }
+  std::size_t MemoryBytes() const { return nodal.MemoryBytes() + pressures.capacity() * sizeof(Pressure); }
 };
 
 // The static step of one load case, or of a combination of load cases.
@@ -132,9 +133,10 @@ struct StaticStep {
   long loadCase = 0;
   std::string name;                              // "" for an unnamed case
   std::vector<std::pair<long, double>> factors;  // the load cases summed, with their factors
-  // The step's loads, unless they are read again when the step is written
-  // (see StepLoadsSource); `loadCount` counts them either way.
+  // The step's loads when held (`loadsHeld`), else read again when the
+  // step is written (see StepLoadsSource); `loadCount` counts them either way.
   StepLoads loads;
+  bool loadsHeld = false;
   std::size_t loadCount = 0;
   std::optional<Gravity> gravity;
 };

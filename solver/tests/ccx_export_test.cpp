@@ -10,6 +10,8 @@
 #include <set>
 #include <sstream>
 
+#include "solver/ccx_deck_writer.hpp"
+#include "solver/ccx_export_internal.hpp"
 #include "solver/tests/host_model.hpp"
 
 namespace Kestrum::Quilm::Solver {
@@ -408,6 +410,59 @@ TEST_F(DeckTest, StreamedDeckMatchesTextAndFailsWithItsStream) {
   EXPECT_EQ(streamed.str(), deck.text);
   std::ofstream failed;  // never opened: every write fails
   EXPECT_THROW(Solver::ExportCcxDeck(reader, failed), ExportError);
+}
+
+// A step's loads are held until written while they fit, else read again
+// when written: both give the same deck, byte for byte, for every load kind
+// (point, line, pressure, gravity, rotation, point mass), a combination and
+// a buckling step, with the element results' corrections.
+TEST_F(DeckTest, StepLoadsReadAgainWriteTheDeckTheyWriteWhenHeld) {
+  host.shareNodes = true;
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto rect = host.Section(qlSection::Rectangle(0.2, 0.1));
+  std::vector<long> shells;
+  const auto grid = host.Plate(4.0, 4, host.Thickness(0.01), steel, shells);
+  const auto edge = host.Beam({0, 0, 0}, {1, 0, 0}, {{4.0, rect, 4}}, steel, vec3d(0, 0, 1));
+  host.Fix(grid[0][0]);
+  host.Fix(grid[0][4], {1, 1, 1, 0, 0, 0});
+  host.Fix(grid[4][4]);
+  host.LoadCase(1, "everything", vec3d(0, 0, -9.81));
+  host.PointLoad(1, edge.elements.back(), edge.LastNode(), {1000, 0, -500}, {0, 300, 0});
+  host.PointLoad(1, edge.elements.front(), edge.FirstNode(), {0, 0, -100}, {50, 0, 0});  // moment held
+  host.ElementLoad(1, edge.elements,
+                   boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::LineLoad({0, 0, -2000}, {0, 0, -500})));
+  host.ElementLoad(1, shells, boost::shared_ptr<AnalysisModel::Load>(new AnalysisModel::SurfaceLoad(1500.0)));
+  host.PointMass(grid[4][0], 200.0);
+  host.RotationLoad(1, {0, 0, 0}, {0, 0, 1}, 2.0, 1.0);
+  host.LoadCase(2, "point", {});
+  host.PointLoad(2, edge.elements[1], edge.nodes[2], {0, 0, -800});
+  host.Export();
+  ExportOptions options;
+  options.elementResults = true;
+  options.combinations.push_back({"both", {{1, 1.35}, {2, -1.5}}});
+  options.bucklingCase = 1;
+
+  AnalysisModel::XafModel model(host.file, 0, 1, false);
+  detail::SolverModelReader reader(model, options);
+  CcxDeck deck;
+  detail::SolverModel solver = reader.Read(deck);
+  auto reload = [&](const detail::StaticStep& step) { return reader.ReloadStepLoads(step, solver); };
+  auto write = [&] {
+    std::ostringstream out;
+    detail::WriteDeck(out, solver, deck.notes, {}, reload);
+    return out.str();
+  };
+  std::vector<detail::StaticStep*> steps;
+  for (auto& step : solver.steps) steps.push_back(&step);
+  steps.push_back(&*solver.buckling);
+  for (const auto* step : steps) ASSERT_TRUE(step->loadsHeld) << "a small model's steps are held";
+  const std::string held = write();
+  for (auto* step : steps) {
+    step->loadsHeld = false;
+    step->loads = {};
+  }
+  EXPECT_EQ(write(), held);
+  for (int step = 1; step <= 4; ++step) EXPECT_FALSE(Block(held, "*CLOAD", step).empty()) << step;
 }
 
 }  // namespace
