@@ -29,19 +29,19 @@ void SolverModelReader::ReadElements() {
   model_.Elements().ForEachElement([&](const AnalysisModel::ElementView& view) {
     meter.Advance();
     const long id = view.id;
-    const Element element(id, *view.type, std::vector<long>(view.nodes, view.nodes + view.nodeCount));
     const XafElement record(model_, id);
+    const ElementRead element(view, record, GeometricOrder(*view.type, view.nodeCount));
     const std::size_t fatalBefore = problems_.FatalCount();
-    switch (element.GetElementType().Shape()) {
+    switch (view.type->Shape()) {
       case qlElementType::Point:
         deck_->notes.push_back("point element " + std::to_string(id) +
                                " has no stiffness in the deck and is left out (node masses are exported)");
         break;
       case qlElementType::Line:
-        ReadBeam(element, record);
+        ReadBeam(element);
         break;
       case qlElementType::Surface:
-        ReadShell(element, record);
+        ReadShell(element);
         break;
       default:
         problems_.Add("solid elements are not supported", ElementLabel(id), false);
@@ -52,13 +52,33 @@ void SolverModelReader::ReadElements() {
   meter.Finish();
 }
 
+// The stored node index of each geometric position for elements of the type
+// with `count` nodes, as the model's own connectivity orders them.
+const unsigned* SolverModelReader::GeometricOrder(const qlElementType& type, unsigned count) {
+  const std::pair<const qlElementType*, unsigned> key{&type, count};
+  if (key == lastOrderKey_) return lastOrder_;
+  auto found = geometricOrders_.find(key);
+  if (found == geometricOrders_.end()) {
+    const Element element(0, type, std::vector<long>(count, 0));
+    std::vector<unsigned> order(count);
+    // Positions beyond the type's own nodes (a row the readers refuse) stay
+    // in stored order.
+    for (unsigned i = 0; i < count; ++i)
+      order[i] = i < type.NodeCount() ? element.GetNodeIndex(i, Element::Geometric) : i;
+    found = geometricOrders_.emplace(key, std::move(order)).first;
+  }
+  lastOrderKey_ = key;
+  lastOrder_ = found->second.data();
+  return lastOrder_;
+}
+
 // True when every end of the element is rigidly connected.
-void SolverModelReader::CheckFixations(const Element& element, const XafElement& record) {
-  std::array<long, 4> ids{record.GetFixation()};
+void SolverModelReader::CheckFixations(const ElementRead& element) {
+  std::array<long, 4> ids{element.View().fixation};
   std::size_t count = 1;
   if (ids[0] == -1) {
     count = std::min<std::size_t>(element.NodeCount(), ids.size());
-    for (unsigned k = 0; k < count; ++k) ids[k] = record.GetNodeFixation(k);
+    for (unsigned k = 0; k < count; ++k) ids[k] = element.Record().GetNodeFixation(k);
   }
   for (std::size_t k = 0; k < count; ++k) {
     const long hingeId = ids[k];
@@ -78,10 +98,10 @@ void SolverModelReader::CheckFixations(const Element& element, const XafElement&
   }
 }
 
-vec3d SolverModelReader::EccentricityAt(const XafElement& record, long wide, unsigned storedIndex) {
-  auto eccentricity = LookupEccentricity(record, wide, storedIndex);
+vec3d SolverModelReader::EccentricityAt(const ElementRead& element, unsigned storedIndex) {
+  auto eccentricity = LookupEccentricity(element, storedIndex);
   if (!eccentricity) {
-    problems_.Add("elements referring to a missing eccentricity", ElementLabel(record.GetId()), false);
+    problems_.Add("elements referring to a missing eccentricity", ElementLabel(element.GetId()), false);
     return {};
   }
   return *eccentricity;
@@ -89,12 +109,12 @@ vec3d SolverModelReader::EccentricityAt(const XafElement& record, long wide, uns
 
 // The element's stored local z axis; per-node axes are averaged; zero when
 // the element has none.
-vec3d SolverModelReader::LocalZAxis(const Element& element, const XafElement& record) {
-  std::array<long, 4> ids{record.GetTransformation()};
+vec3d SolverModelReader::LocalZAxis(const ElementRead& element) {
+  std::array<long, 4> ids{element.View().transformation};
   std::size_t count = 1;
   if (ids[0] == -1) {
     count = std::min<std::size_t>(element.NodeCount(), ids.size());
-    for (unsigned k = 0; k < count; ++k) ids[k] = record.GetNodeTransformation(k);
+    for (unsigned k = 0; k < count; ++k) ids[k] = element.Record().GetNodeTransformation(k);
   }
   vec3d sum;
   for (std::size_t k = 0; k < count; ++k) {
@@ -111,15 +131,15 @@ vec3d SolverModelReader::LocalZAxis(const Element& element, const XafElement& re
   return sum;
 }
 
-void SolverModelReader::ReadBeam(const Element& element, const XafElement& record) {
+void SolverModelReader::ReadBeam(const ElementRead& element) {
   const long id = element.GetId();
   const unsigned count = element.NodeCount();
   if (count != 2 && count != 3) {
     problems_.Add("beam elements need two or three nodes", ElementLabel(id), false);
     return;
   }
-  const long sectionId = record.GetSection();
-  const long materialId = record.GetMaterial();
+  const long sectionId = element.View().section;
+  const long materialId = element.View().material;
   const qlMaterial* material = MaterialOf(id, materialId);
   const AnalysisModel::XafSection* sectionRow = SectionRowOf(sectionId);
   if (!sectionRow || !sectionRow->GetSection()) {
@@ -132,15 +152,14 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
   const SolverBeamSection* mapped = BeamSectionOf(id, sectionId, section);
   if (!mapped) return;
   if (!material) return;
-  CheckFixations(element, record);
+  CheckFixations(element);
 
   // Geometric order: first end, [middle,] last end.
   std::array<long, 3> nodes{};
   std::array<vec3d, 3> eccentricities;
-  const long wideEccentricity = record.GetEccentricity();
   for (unsigned i = 0; i < count; ++i) {
-    nodes[i] = element.GetNode(i, Element::Geometric);
-    eccentricities[i] = EccentricityAt(record, wideEccentricity, element.GetNodeIndex(i, Element::Geometric));
+    nodes[i] = element.GeometricNode(i);
+    eccentricities[i] = EccentricityAt(element, element.GeometricIndex(i));
   }
   const double armSize = mapped->outerSize;
   const long first = BeamNode(nodes[0], eccentricities[0], armSize);
@@ -161,7 +180,7 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
   if (backwards) tangent = -tangent;
   vec3d n1;
   try {
-    n1 = SectionAxisN1(tangent, LocalZAxis(element, record));
+    n1 = SectionAxisN1(tangent, LocalZAxis(element));
   } catch (const ExportError& e) {
     problems_.Add(e.what(), ElementLabel(id), false);
     return;
@@ -216,15 +235,15 @@ void SolverModelReader::ReadBeam(const Element& element, const XafElement& recor
   }
 }
 
-void SolverModelReader::ReadShell(const Element& element, const XafElement& record) {
+void SolverModelReader::ReadShell(const ElementRead& element) {
   const long id = element.GetId();
   const unsigned count = element.NodeCount();
   if (count != 3 && count != 4) {
     problems_.Add("shell elements need three or four corner nodes", ElementLabel(id), false);
     return;
   }
-  const long sectionId = record.GetSection();
-  const long materialId = record.GetMaterial();
+  const long sectionId = element.View().section;
+  const long materialId = element.View().material;
   const qlMaterial* material = MaterialOf(id, materialId);
   const AnalysisModel::XafSection* sectionRow = SectionRowOf(sectionId);
   if (!sectionRow || !sectionRow->GetThickness()) {
@@ -239,17 +258,16 @@ void SolverModelReader::ReadShell(const Element& element, const XafElement& reco
     return;
   }
   if (!material) return;
-  CheckFixations(element, record);
-  const long wideEccentricity = record.GetEccentricity();
+  CheckFixations(element);
   for (unsigned k = 0; k < count; ++k) {
-    if (!isZero(EccentricityAt(record, wideEccentricity, k))) {
+    if (!isZero(EccentricityAt(element, k))) {
       problems_.Add("shell eccentricities are not supported", ElementLabel(id), true);
       break;
     }
   }
 
   std::array<long, 4> corners{};
-  for (unsigned i = 0; i < count; ++i) corners[i] = element.GetNode(i, Element::Geometric);
+  for (unsigned i = 0; i < count; ++i) corners[i] = element.GeometricNode(i);
   for (unsigned i = 0; i < count; ++i) edges_.Prefetch(EdgeKey(corners[i], corners[(i + 1) % count]));
   // A quadrilateral's sides are counted below, with their middle nodes.
   if (count == 3) {

@@ -160,6 +160,28 @@ class NodeTable {
   std::size_t size_ = 0;
 };
 
+// An element as the readers take it: the model's row in place (see
+// ElementView), its nodes in geometric order (along a beam, around a shell),
+// and the record handle for the per-node transformations and fixations the
+// row view leaves out.
+class ElementRead {
+ public:
+  ElementRead(const AnalysisModel::ElementView& view, const XafElement& record, const unsigned* geometric)
+      : view_(view), record_(record), geometric_(geometric) {}
+  long GetId() const { return view_.id; }
+  unsigned NodeCount() const { return view_.nodeCount; }
+  // The node at `index` in geometric order, and its stored index.
+  long GeometricNode(unsigned index) const { return view_.nodes[geometric_[index]]; }
+  unsigned GeometricIndex(unsigned index) const { return geometric_[index]; }
+  const AnalysisModel::ElementView& View() const { return view_; }
+  const XafElement& Record() const { return record_; }
+
+ private:
+  const AnalysisModel::ElementView& view_;
+  const XafElement& record_;
+  const unsigned* geometric_;
+};
+
 // Reads an analysis model into a solver model; one reader per export. The
 // model and the options are not owned and must outlive the reader.
 class SolverModelReader {
@@ -183,7 +205,7 @@ class SolverModelReader {
 
   // ---- nodes (ccx_export_nodes.cpp) -------------------------------------------
   void ReadNodes();
-  std::optional<vec3d> LookupEccentricity(const XafElement& record, long wide, unsigned storedIndex);
+  std::optional<vec3d> LookupEccentricity(const ElementRead& element, unsigned storedIndex);
   std::optional<vec3d> EccentricityById(long id);
   void FindAnchoredNodes();
   void Anchor(long node);
@@ -211,11 +233,12 @@ class SolverModelReader {
 
   // ---- elements (ccx_export_elements.cpp) -------------------------------------
   void ReadElements();
-  void CheckFixations(const Element& element, const XafElement& record);
-  vec3d EccentricityAt(const XafElement& record, long wide, unsigned storedIndex);
-  vec3d LocalZAxis(const Element& element, const XafElement& record);
-  void ReadBeam(const Element& element, const XafElement& record);
-  void ReadShell(const Element& element, const XafElement& record);
+  const unsigned* GeometricOrder(const qlElementType& type, unsigned count);
+  void CheckFixations(const ElementRead& element);
+  vec3d EccentricityAt(const ElementRead& element, unsigned storedIndex);
+  vec3d LocalZAxis(const ElementRead& element);
+  void ReadBeam(const ElementRead& element);
+  void ReadShell(const ElementRead& element);
   void RecordDeckBeams(long id, const std::vector<std::vector<long>>& rows, const SolverBeamSection& section,
                        const qlMaterial& material, const vec3d& tangent, const vec3d& n1);
   std::vector<long> SolverElements(long element) const;
@@ -277,6 +300,11 @@ class SolverModelReader {
   GeneratedNodes generatedNodes_;  // numbered from firstGeneratedNode_
   long nextNode_ = 1, nextElement_ = 1, firstGeneratedNode_ = 1, firstGeneratedElement_ = 1;
   EdgeTable edges_;
+  // Stored node index by geometric position, per element type and node
+  // count met (elements come in runs of one type: the last is kept at hand).
+  std::map<std::pair<const qlElementType*, unsigned>, std::vector<unsigned>> geometricOrders_;
+  std::pair<const qlElementType*, unsigned> lastOrderKey_{nullptr, 0};
+  const unsigned* lastOrder_ = nullptr;
   std::size_t expectedEdges_ = 0;  // counted by FindAnchoredNodes, for edges_
   std::map<std::tuple<long, double, double, double>, long> offsetNodes_;
 

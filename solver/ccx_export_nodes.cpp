@@ -31,12 +31,12 @@ void SolverModelReader::ReadNodes() {
   eccentricityRead_.assign(eccentricities_.size(), false);
 }
 
-// The eccentricity of an element at a stored node index, given the
-// element's own eccentricity id `wide` (read once per element); nullopt
-// when the record is missing (reported where the element is read).
-std::optional<vec3d> SolverModelReader::LookupEccentricity(const XafElement& record, long wide,
-                                                           unsigned storedIndex) {
-  return EccentricityById(wide == -1 ? record.GetNodeEccentricity(storedIndex) : wide);
+// The eccentricity of an element at a stored node index (its own, or the
+// node's where it has none of its own); nullopt when the record is missing
+// (reported where the element is read).
+std::optional<vec3d> SolverModelReader::LookupEccentricity(const ElementRead& element, unsigned storedIndex) {
+  const long wide = element.View().eccentricity;
+  return EccentricityById(wide == -1 ? element.View().NodeEccentricity(storedIndex) : wide);
 }
 
 // The eccentricity with the id (none for ids of 0 or below); nullopt when

@@ -205,6 +205,8 @@ TEST_F(MeshTest, BulkReadsAgreeWithTheGetters) {
     EXPECT_EQ(view.section, record->GetSection());
     EXPECT_EQ(view.material, record->GetMaterial());
     EXPECT_EQ(view.eccentricity, record->GetEccentricity());
+    EXPECT_EQ(view.transformation, record->GetTransformation());
+    EXPECT_EQ(view.fixation, record->GetFixation());
     for (unsigned k = 0; k < view.nodeCount; ++k)
       EXPECT_EQ(view.NodeEccentricity(k), record->GetNodeEccentricity(k));
   });
