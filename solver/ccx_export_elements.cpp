@@ -120,12 +120,7 @@ vec3d SolverModelReader::LocalZAxis(const ElementRead& element) {
   for (std::size_t k = 0; k < count; ++k) {
     const long id = ids[k];
     if (id <= 0) continue;
-    auto transformation = model_.Transformations().GetTransformation(id);
-    if (!transformation) {
-      problems_.Add("elements referring to a missing transformation", ElementLabel(element.GetId()), false);
-      return {};
-    }
-    vec3d z = transformation->GetTransformationVector();
+    vec3d z = model_.Transformations().GetZAxis(id);
     sum += z.normalise();
   }
   return sum;

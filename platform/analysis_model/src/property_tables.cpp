@@ -291,6 +291,13 @@ boost::shared_ptr<XafTransformation> XafTransformationManager::GetTransformation
   return boost::make_shared<XafTransformation>(row.vector, row.matrix);
 }
 
+vec3d XafTransformationManager::GetZAxis(long id) const {
+  Trace(model_, "Transformations.GetZAxis", id);
+  const ModelData& d = DataOf(model_);
+  d.CheckTransformation(id);
+  return d.transformations[id - 1].vector;
+}
+
 std::size_t XafTransformationManager::Count() const {
   Trace(model_, "Transformations.Count");
   return DataOf(model_).transformations.size();

@@ -244,9 +244,11 @@ TEST_F(PropertyTablesTest, TransformationMatrixIsARightHandedRotation) {
   EXPECT_THROW(model->Transformations().AddTransformation(vec3d(0, 0, 0), -1), ModelError);
   EXPECT_THROW(model->Transformations().AddTransformation(vec3d(0, 0, 1), 77), ModelError);
   EXPECT_THROW(model->Transformations().GetTransformation(0), ModelError);
+  EXPECT_THROW(model->Transformations().GetZAxis(0), ModelError);
   // Replacing keeps the id.
   EXPECT_EQ(model->Transformations().AddTransformation(vec3d(0, 1, 0), 1), 1);
   EXPECT_EQ(model->Transformations().GetTransformation(1)->GetTransformationVector(), vec3d(0, 1, 0));
+  EXPECT_EQ(model->Transformations().GetZAxis(1), vec3d(0, 1, 0));
   const long fromSystem =
       model->Transformations().AddTransformation(locsys3d(vec3d(0, 1, 0), vec3d(0, 0, 1)));
   const std::array<double, 9> m =

@@ -332,6 +332,10 @@ class XafTransformationManager {
   // Adds a transformation given by a whole local system (vector: its z axis).
   long AddTransformation(const locsys3d& system);
   boost::shared_ptr<XafTransformation> GetTransformation(long id) const;
+  // The transformation's local z axis as stored (GetTransformationVector of
+  // its record), without handing out a record: for bulk reads. Throws as
+  // GetTransformation does for an id not in use.
+  vec3d GetZAxis(long id) const;
   std::size_t Count() const;
 
  private:
