@@ -2,10 +2,13 @@
 // and, inside a step, per load kind, in the order the deck lists them.
 #include "solver/ccx_deck_writer.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "solver/deck_format.hpp"
 
@@ -61,6 +64,13 @@ class DeckOut {
   // Counts `n` records (nodes, elements, loads) written, for the progress.
   void Count(std::uint64_t n = 1) { meter_.Advance(n); }
 
+  // Text formatted elsewhere (a ChunkOut's), as it stands.
+  void Append(std::string_view text) { *this << text; }
+  // Threads that format runs of records, and the records in a run (see
+  // WriteRecords).
+  int threads = 1;
+  std::size_t run = kDefaultRun;
+
   // Sends what is buffered to the stream.
   void Flush() {
     if (used_ == 0) return;
@@ -82,9 +92,85 @@ class DeckOut {
   char buffer_[kSize];
 };
 
+// A run of records formatted into memory, as DeckOut would format them,
+// by a thread of its own (see WriteRecords). Its buffer is kept from run to
+// run, so it grows only over the first few.
+class ChunkOut {
+ public:
+  ChunkOut& operator<<(std::string_view text) {
+    Room(text.size());
+    std::memcpy(text_.get() + used_, text.data(), text.size());
+    used_ += text.size();
+    return *this;
+  }
+  ChunkOut& operator<<(const char* text) { return *this << std::string_view(text); }
+  ChunkOut& operator<<(char c) {
+    Room(1);
+    text_[used_++] = c;
+    return *this;
+  }
+  ChunkOut& operator<<(long value) {
+    Room(kNumberBufferSize);
+    used_ = static_cast<std::size_t>(std::to_chars(text_.get() + used_, text_.get() + size_, value).ptr -
+                                     text_.get());
+    return *this;
+  }
+  ChunkOut& operator<<(Num number) {
+    Room(kNumberBufferSize);
+    used_ = static_cast<std::size_t>(FormatNumberTo(text_.get() + used_, number.value, number.what) - text_.get());
+    return *this;
+  }
+  void Clear() { used_ = 0; }
+  std::string_view Text() const { return {text_.get(), used_}; }
+
+ private:
+  void Room(std::size_t n) {
+    if (size_ - used_ >= n) return;
+    const std::size_t size = std::max(2 * size_, used_ + n + (std::size_t{1} << 16));
+    auto bigger = std::make_unique<char[]>(size);
+    if (used_ > 0) std::memcpy(bigger.get(), text_.get(), used_);
+    text_ = std::move(bigger);
+    size_ = size;
+  }
+
+  std::unique_ptr<char[]> text_;
+  std::size_t size_ = 0, used_ = 0;
+};
+
+// Writes records 0..count-1, each by `emit(sink, i)` (which writes nothing
+// for a record that is absent), counting `count` records. With two threads,
+// runs of records are formatted in pairs, the second run by a thread of its
+// own, and written in their order: the same bytes, in about half the time
+// on two cores.
+template <typename Emit>
+void WriteRecords(DeckOut& out, std::size_t count, const Emit& emit) {
+  const std::size_t kRun = std::max<std::size_t>(out.run, 1);
+  if (out.threads < 2 || count < 2 * kRun) {
+    for (std::size_t i = 0; i < count; ++i) emit(out, i);
+    out.Count(count);
+    return;
+  }
+  ChunkOut first, second;
+  for (std::size_t begin = 0; begin < count; begin += 2 * kRun) {
+    const std::size_t middle = std::min(begin + kRun, count), end = std::min(begin + 2 * kRun, count);
+    // The future waits for its thread when it goes, also when this one
+    // throws, so nothing it refers to goes before it.
+    auto other = std::async(std::launch::async, [&] {
+      second.Clear();
+      for (std::size_t i = middle; i < end; ++i) emit(second, i);
+    });
+    first.Clear();
+    for (std::size_t i = begin; i < middle; ++i) emit(first, i);
+    other.get();
+    out.Append(first.Text());
+    out.Append(second.Text());
+    out.Count(end - begin);
+  }
+}
+
 // Ids as comma-separated data lines of at most kMaxEntriesPerLine entries.
-template <typename Id>
-void WriteIdLines(DeckOut& out, const Id* ids, std::size_t count) {
+template <typename Out, typename Id>
+void WriteIdLines(Out& out, const Id* ids, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     out << static_cast<long>(ids[i]);
     const bool lineEnd = i + 1 == count || (i + 1) % kMaxEntriesPerLine == 0;
@@ -104,19 +190,19 @@ void WriteHeader(DeckOut& out, const SolverModel& model, const std::vector<std::
 // Every node (NALL), then NMODEL: the nodes whose results are printed.
 void WriteNodes(DeckOut& out, const SolverModel& model) {
   out << "*NODE, NSET=NALL\n";
-  auto writeNode = [&out](long id, const pos3d& p) {
-    out << id << ", " << Num{p.x, "a coordinate"} << ", " << Num{p.y, "a coordinate"} << ", "
-        << Num{p.z, "a coordinate"} << "\n";
-    out.Count();
+  auto writeNode = [](auto& sink, long id, const pos3d& p) {
+    sink << id << ", " << Num{p.x, "a coordinate"} << ", " << Num{p.y, "a coordinate"} << ", "
+         << Num{p.z, "a coordinate"} << "\n";
   };
   const NodeBlock& nodes = model.nodes;
-  for (std::size_t i = 0; i < nodes.positions.size(); ++i) {
-    if (nodes.Has(i)) writeNode(nodes.firstId + static_cast<long>(i), nodes.positions[i]);
-  }
+  WriteRecords(out, nodes.positions.size(), [&](auto& sink, std::size_t i) {
+    if (nodes.Has(i)) writeNode(sink, nodes.firstId + static_cast<long>(i), nodes.positions[i]);
+  });
   const long firstGenerated = model.generatedNodes.firstId;
-  for (std::size_t i = 0; i < model.generatedNodes.Count(); ++i) {
-    writeNode(firstGenerated + static_cast<long>(i), model.PositionOf(firstGenerated + static_cast<long>(i)));
-  }
+  WriteRecords(out, model.generatedNodes.Count(), [&](auto& sink, std::size_t i) {
+    const long id = firstGenerated + static_cast<long>(i);
+    writeNode(sink, id, model.PositionOf(id));
+  });
   out << "*NSET, NSET=NMODEL\n";
   WriteIdLines(out, model.printedNodes);
 }
@@ -124,9 +210,9 @@ void WriteNodes(DeckOut& out, const SolverModel& model) {
 void WriteElements(DeckOut& out, const SolverModel& model) {
   for (const ElementGroup& group : model.elementGroups) {
     out << "*ELEMENT, TYPE=" << group.type << ", ELSET=" << CheckSetName(group.name) << "\n";
-    for (std::size_t i = 0; i < group.rows.Count(); ++i)
-      WriteIdLines(out, group.rows.Row(i), group.rows.Width());
-    out.Count(group.RowCount());
+    WriteRecords(out, group.rows.Count(), [&group](auto& sink, std::size_t i) {
+      WriteIdLines(sink, group.rows.Row(i), group.rows.Width());
+    });
   }
 }
 
@@ -311,11 +397,14 @@ std::uint64_t RecordCount(const SolverModel& model) {
 }  // namespace
 
 void WriteDeck(std::ostream& stream, const SolverModel& model, const std::vector<std::string>& notes,
-               const AnalysisModel::ProgressCallback& progress, const StepLoadsSource& reload) {
+               const AnalysisModel::ProgressCallback& progress, const StepLoadsSource& reload, int threads,
+               std::size_t run) {
   AnalysisModel::ProgressMeter meter(progress, "write deck", RecordCount(model));
   // On the heap: the buffer is larger than a stack frame should be.
   const auto deckOut = std::make_unique<DeckOut>(stream, meter);
   DeckOut& out = *deckOut;
+  out.threads = threads;
+  out.run = run;
   WriteHeader(out, model, notes);
   WriteNodes(out, model);
   WriteElements(out, model);

@@ -18,8 +18,12 @@ namespace Kestrum::Quilm::Solver::detail {
 // `reload` gives for it (with none, the loads the step holds). Reports the
 // step "write deck" to `progress`, one unit per node, element and load.
 // Throws ExportError for a number that cannot be written (the reader has
-// checked those of the steps); `out` then holds a partial deck.
+// checked those of the steps); `out` then holds a partial deck. With two
+// `threads` or more, nodes and element rows are formatted on two threads,
+// `run` records at a time each.
+constexpr std::size_t kDefaultRun = std::size_t{1} << 13;
 void WriteDeck(std::ostream& out, const SolverModel& model, const std::vector<std::string>& notes,
-               const AnalysisModel::ProgressCallback& progress = {}, const StepLoadsSource& reload = {});
+               const AnalysisModel::ProgressCallback& progress = {}, const StepLoadsSource& reload = {},
+               int threads = 1, std::size_t run = kDefaultRun);
 
 }  // namespace Kestrum::Quilm::Solver::detail

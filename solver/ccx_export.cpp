@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <thread>
 
 #include "solver/ccx_deck_writer.hpp"
 #include "solver/ccx_export_internal.hpp"
@@ -96,6 +97,8 @@ CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, std::ostream& out, const E
   if (options.frequencyCount < 0) throw ExportError("the number of eigenfrequencies cannot be negative");
   if (!(options.armStiffnessFactor > 0.0)) throw ExportError("the arm stiffness factor must be positive");
   if (options.bucklingCase < 0) throw ExportError("the buckling load case must be positive");
+  if (options.threads < 0) throw ExportError("the number of threads cannot be negative");
+  const int threads = options.threads > 0 ? options.threads : std::thread::hardware_concurrency() >= 2 ? 2 : 1;
   CcxDeck deck;
   {
     // Dropped before returning: the solver model is the largest thing the
@@ -104,7 +107,7 @@ CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, std::ostream& out, const E
     const detail::SolverModel solverModel = reader.Read(deck);
     detail::WriteDeck(out, solverModel, deck.notes, options.progress, [&](const detail::StaticStep& step) {
       return reader.ReloadStepLoads(step, solverModel);
-    });
+    }, threads);
   }
   if (!out) throw ExportError("cannot write the deck: the output stream failed");
   return deck;

@@ -70,6 +70,10 @@ struct ExportOptions {
   // "export" counts the model's elements as they are read, then "write deck"
   // the deck's nodes, elements and loads as they are written. Empty: none.
   AnalysisModel::ProgressCallback progress;
+  // Threads that format the deck's nodes and element rows (the deck's bytes
+  // are the same whatever the number): 0 for two on a machine with two
+  // cores or more, else one; 1 for none besides the caller's.
+  int threads = 0;
   // Also print what rotations, beam section forces, reaction moments and
   // shell stresses are recovered from (element stresses and the expanded
   // elements' displacements), and the mode shapes of the frequency step.

@@ -46,7 +46,9 @@ void BindOptions(py::module_& m) {
       .def_readwrite("combinations", &ExportOptions::combinations, "Combinations solved directly.")
       .def_readwrite("bucklingCase", &ExportOptions::bucklingCase,
                      "Above 0: a buckling step for this load case.")
-      .def_readwrite("bucklingModes", &ExportOptions::bucklingModes);
+      .def_readwrite("bucklingModes", &ExportOptions::bucklingModes)
+      .def_readwrite("threads", &ExportOptions::threads,
+                     "Threads that format the deck (0: two on a machine with two cores or more).");
 
   py::class_<LoadCombination>(m, "LoadCombination", "A named combination of load cases with factors.")
       .def(py::init<>())

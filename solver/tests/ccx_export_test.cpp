@@ -416,7 +416,7 @@ TEST_F(DeckTest, StreamedDeckMatchesTextAndFailsWithItsStream) {
 // when written: both give the same deck, byte for byte, for every load kind
 // (point, line, pressure, gravity, rotation, point mass), a combination and
 // a buckling step, with the element results' corrections.
-TEST_F(DeckTest, StepLoadsReadAgainWriteTheDeckTheyWriteWhenHeld) {
+TEST_F(DeckTest, TheDeckIsTheSameWithStepsReadAgainOrFormattedOnTwoThreads) {
   host.shareNodes = true;
   auto steel = host.Material(2.1e11, 0.3, 7850);
   auto rect = host.Section(qlSection::Rectangle(0.2, 0.1));
@@ -463,6 +463,15 @@ TEST_F(DeckTest, StepLoadsReadAgainWriteTheDeckTheyWriteWhenHeld) {
   }
   EXPECT_EQ(write(), held);
   for (int step = 1; step <= 4; ++step) EXPECT_FALSE(Block(held, "*CLOAD", step).empty()) << step;
+
+  // Nodes and element rows formatted on two threads, in runs of a few
+  // records (whole, cut short at the end, and one record long), write the
+  // same bytes as one thread.
+  for (std::size_t run : {1u, 5u, 7u, 64u}) {
+    std::ostringstream out;
+    detail::WriteDeck(out, solver, deck.notes, {}, reload, 2, run);
+    EXPECT_EQ(out.str(), held) << "runs of " << run;
+  }
 }
 
 }  // namespace

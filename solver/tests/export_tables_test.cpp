@@ -104,7 +104,9 @@ TEST(NodalSums, SumBitForBitAsAMapInTheOrderAdded) {
       EXPECT_EQ(node, want->first);
       for (int k = 0; k < 6; ++k) {
         EXPECT_EQ(dofs[k], want->second[k]) << "node " << node;
-        if (dofs[k] == 0.0) EXPECT_FALSE(std::signbit(dofs[k])) << "node " << node;
+        if (dofs[k] == 0.0) {
+          EXPECT_FALSE(std::signbit(dofs[k])) << "node " << node;
+        }
       }
       ++want;
     });
