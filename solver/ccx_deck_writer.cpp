@@ -23,22 +23,28 @@ struct Num {
 
 // The deck's output: text and numbers are formatted straight into a fixed
 // buffer that goes to the stream whenever it fills, so no card and no line is
-// ever held as a string of its own.
+// ever held as a string of its own. Without a stream, it keeps what is
+// written in memory instead, growing as needed: a run of records formatted
+// by a thread of its own (see WriteRecords); the buffer is kept from run to
+// run, so it grows only over the first few.
 class DeckOut {
  public:
-  DeckOut(std::ostream& out, AnalysisModel::ProgressMeter& meter) : out_(out), meter_(meter) {}
+  DeckOut(std::ostream& out, AnalysisModel::ProgressMeter& meter)
+      : out_(&out), meter_(&meter), buffer_(std::make_unique<char[]>(kSize)), size_(kSize) {}
+  DeckOut() = default;
   DeckOut(const DeckOut&) = delete;
   DeckOut& operator=(const DeckOut&) = delete;
 
   DeckOut& operator<<(std::string_view text) {
-    if (text.size() > kSize - used_) {
+    if (out_ && text.size() > size_ - used_) {
       Flush();
-      if (text.size() > kSize) {
+      if (text.size() > size_) {
         Put(text.data(), text.size());
         return *this;
       }
     }
-    std::memcpy(buffer_ + used_, text.data(), text.size());
+    Room(text.size());
+    std::memcpy(buffer_.get() + used_, text.data(), text.size());
     used_ += text.size();
     return *this;
   }
@@ -51,21 +57,27 @@ class DeckOut {
   }
   DeckOut& operator<<(long value) {
     Room(kNumberBufferSize);
-    used_ = static_cast<std::size_t>(std::to_chars(buffer_ + used_, buffer_ + kSize, value).ptr - buffer_);
+    char* at = buffer_.get() + used_;
+    used_ += static_cast<std::size_t>(std::to_chars(at, at + kNumberBufferSize, value).ptr - at);
     return *this;
   }
   DeckOut& operator<<(int value) { return *this << static_cast<long>(value); }
   DeckOut& operator<<(Num number) {
     Room(kNumberBufferSize);
-    used_ = static_cast<std::size_t>(FormatNumberTo(buffer_ + used_, number.value, number.what) - buffer_);
+    char* at = buffer_.get() + used_;
+    used_ += static_cast<std::size_t>(FormatNumberTo(at, number.value, number.what) - at);
     return *this;
   }
 
   // Counts `n` records (nodes, elements, loads) written, for the progress.
-  void Count(std::uint64_t n = 1) { meter_.Advance(n); }
+  void Count(std::uint64_t n = 1) {
+    if (meter_) meter_->Advance(n);
+  }
 
-  // Text formatted elsewhere (a ChunkOut's), as it stands.
-  void Append(std::string_view text) { *this << text; }
+  // What is held in memory (without a stream), and a fresh start.
+  std::string_view Text() const { return {buffer_.get(), used_}; }
+  void Clear() { used_ = 0; }
+
   // Threads that format runs of records, and the records in a run (see
   // WriteRecords).
   int threads = 1;
@@ -73,8 +85,8 @@ class DeckOut {
 
   // Sends what is buffered to the stream.
   void Flush() {
-    if (used_ == 0) return;
-    Put(buffer_, used_);
+    if (!out_ || used_ == 0) return;
+    Put(buffer_.get(), used_);
     used_ = 0;
   }
 
@@ -82,58 +94,22 @@ class DeckOut {
   static constexpr std::size_t kSize = 1 << 16;
 
   void Room(std::size_t n) {
-    if (kSize - used_ < n) Flush();
-  }
-  void Put(const char* data, std::size_t n) { out_.write(data, static_cast<std::streamsize>(n)); }
-
-  std::ostream& out_;
-  AnalysisModel::ProgressMeter& meter_;
-  std::size_t used_ = 0;
-  char buffer_[kSize];
-};
-
-// A run of records formatted into memory, as DeckOut would format them,
-// by a thread of its own (see WriteRecords). Its buffer is kept from run to
-// run, so it grows only over the first few.
-class ChunkOut {
- public:
-  ChunkOut& operator<<(std::string_view text) {
-    Room(text.size());
-    std::memcpy(text_.get() + used_, text.data(), text.size());
-    used_ += text.size();
-    return *this;
-  }
-  ChunkOut& operator<<(const char* text) { return *this << std::string_view(text); }
-  ChunkOut& operator<<(char c) {
-    Room(1);
-    text_[used_++] = c;
-    return *this;
-  }
-  ChunkOut& operator<<(long value) {
-    Room(kNumberBufferSize);
-    used_ = static_cast<std::size_t>(std::to_chars(text_.get() + used_, text_.get() + size_, value).ptr -
-                                     text_.get());
-    return *this;
-  }
-  ChunkOut& operator<<(Num number) {
-    Room(kNumberBufferSize);
-    used_ = static_cast<std::size_t>(FormatNumberTo(text_.get() + used_, number.value, number.what) - text_.get());
-    return *this;
-  }
-  void Clear() { used_ = 0; }
-  std::string_view Text() const { return {text_.get(), used_}; }
-
- private:
-  void Room(std::size_t n) {
     if (size_ - used_ >= n) return;
-    const std::size_t size = std::max(2 * size_, used_ + n + (std::size_t{1} << 16));
+    if (out_) {
+      Flush();
+      return;
+    }
+    const std::size_t size = std::max(2 * size_, used_ + n + kSize);
     auto bigger = std::make_unique<char[]>(size);
-    if (used_ > 0) std::memcpy(bigger.get(), text_.get(), used_);
-    text_ = std::move(bigger);
+    if (used_ > 0) std::memcpy(bigger.get(), buffer_.get(), used_);
+    buffer_ = std::move(bigger);
     size_ = size;
   }
+  void Put(const char* data, std::size_t n) { out_->write(data, static_cast<std::streamsize>(n)); }
 
-  std::unique_ptr<char[]> text_;
+  std::ostream* out_ = nullptr;
+  AnalysisModel::ProgressMeter* meter_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
   std::size_t size_ = 0, used_ = 0;
 };
 
@@ -150,7 +126,7 @@ void WriteRecords(DeckOut& out, std::size_t count, const Emit& emit) {
     out.Count(count);
     return;
   }
-  ChunkOut first, second;
+  DeckOut first, second;
   for (std::size_t begin = 0; begin < count; begin += 2 * kRun) {
     const std::size_t middle = std::min(begin + kRun, count), end = std::min(begin + 2 * kRun, count);
     // The future waits for its thread when it goes, also when this one
@@ -162,8 +138,7 @@ void WriteRecords(DeckOut& out, std::size_t count, const Emit& emit) {
     first.Clear();
     for (std::size_t i = begin; i < middle; ++i) emit(first, i);
     other.get();
-    out.Append(first.Text());
-    out.Append(second.Text());
+    out << first.Text() << second.Text();
     out.Count(end - begin);
   }
 }
@@ -400,9 +375,7 @@ void WriteDeck(std::ostream& stream, const SolverModel& model, const std::vector
                const AnalysisModel::ProgressCallback& progress, const StepLoadsSource& reload, int threads,
                std::size_t run) {
   AnalysisModel::ProgressMeter meter(progress, "write deck", RecordCount(model));
-  // On the heap: the buffer is larger than a stack frame should be.
-  const auto deckOut = std::make_unique<DeckOut>(stream, meter);
-  DeckOut& out = *deckOut;
+  DeckOut out(stream, meter);
   out.threads = threads;
   out.run = run;
   WriteHeader(out, model, notes);
