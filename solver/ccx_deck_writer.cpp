@@ -36,6 +36,7 @@ class DeckOut {
   DeckOut& operator=(const DeckOut&) = delete;
 
   DeckOut& operator<<(std::string_view text) {
+    if (text.empty()) return *this;  // perhaps a run that wrote nothing, with no buffer yet
     if (out_ && text.size() > size_ - used_) {
       Flush();
       if (text.size() > size_) {
