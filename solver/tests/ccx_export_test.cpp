@@ -467,10 +467,22 @@ TEST_F(DeckTest, TheDeckIsTheSameWithStepsReadAgainOrFormattedOnTwoThreads) {
   // Nodes and element rows formatted on two threads, in runs of a few
   // records (whole, cut short at the end, and one record long), write the
   // same bytes as one thread.
+  // The progress counts every record once, up to its total.
   for (std::size_t run : {1u, 5u, 7u, 64u}) {
     std::ostringstream out;
-    detail::WriteDeck(out, solver, deck.notes, {}, reload, 2, run);
+    std::uint64_t total = 0, last = 0;
+    bool beyond = false;
+    detail::WriteDeck(
+        out, solver, deck.notes,
+        [&](const AnalysisModel::ProgressReport& report) {
+          beyond = beyond || report.done > report.total;
+          total = report.total;
+          last = report.done;
+        },
+        reload, 2, run);
     EXPECT_EQ(out.str(), held) << "runs of " << run;
+    EXPECT_FALSE(beyond);
+    EXPECT_EQ(last, total);
   }
 }
 
