@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "analysis_model/xaf_model.hpp"
-#include "solver/ccx_export.hpp"
+#include "solver/ccx/ccx_export.hpp"
 
 using namespace Kestrum::Quilm;
 

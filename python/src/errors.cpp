@@ -8,8 +8,8 @@
 #include "analysis_model/xaf_model.hpp"
 #include "bindings.hpp"
 #include "geometry/geometry.hpp"
-#include "solver/ccx_results.hpp"
-#include "solver/deck_format.hpp"
+#include "solver/ccx/ccx_results.hpp"
+#include "solver/ccx/deck_format.hpp"
 #include "storage/database_handle.hpp"
 
 namespace Kestrum::Quilm::Python {

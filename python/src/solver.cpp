@@ -5,9 +5,9 @@
 
 #include "bindings.hpp"
 #include "holders.hpp"
-#include "solver/ccx_export.hpp"
-#include "solver/ccx_runner.hpp"
-#include "solver/load_combination.hpp"
+#include "solver/ccx/ccx_export.hpp"
+#include "solver/ccx/ccx_runner.hpp"
+#include "solver/shared/load_combination.hpp"
 
 namespace Kestrum::Quilm::Python {
 

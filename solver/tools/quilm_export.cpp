@@ -20,9 +20,9 @@
 #include "input_file.hpp"
 #include "output_file.hpp"
 #include "results_summary.hpp"
-#include "solver/ccx_export.hpp"
-#include "solver/ccx_runner.hpp"
-#include "solver/store_results.hpp"
+#include "solver/ccx/ccx_export.hpp"
+#include "solver/ccx/ccx_runner.hpp"
+#include "solver/shared/store_results.hpp"
 #include "terminal_progress.hpp"
 
 #ifndef QUILM_VERSION

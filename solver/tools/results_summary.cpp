@@ -64,7 +64,7 @@ void Header(std::ostream& out, const char* first, const char* a, const char* b, 
 
 }  // namespace
 
-void PrintSummary(const Solver::SolveResults& results, const Solver::CcxDeck& deck,
+void PrintSummary(const Solver::SolveResults& results, const Solver::SolvedModel& deck,
                   const SummaryOptions& options, std::ostream& out) {
   std::map<long, long> modelNodeOf;  // printed beam axis node -> the model node it stands for
   for (const auto& [node, axis] : deck.axisNodes) modelNodeOf[axis] = node;

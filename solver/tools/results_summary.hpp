@@ -6,8 +6,8 @@
 #include <iosfwd>
 #include <set>
 
-#include "solver/ccx_export.hpp"
-#include "solver/ccx_results.hpp"
+#include "solver/shared/solve_results.hpp"
+#include "solver/shared/solved_model.hpp"
 
 namespace quilm_export {
 
@@ -21,7 +21,7 @@ struct SummaryOptions {
   std::set<long> usedNodes;
 };
 
-void PrintSummary(const Solver::SolveResults& results, const Solver::CcxDeck& deck,
+void PrintSummary(const Solver::SolveResults& results, const Solver::SolvedModel& deck,
                   const SummaryOptions& options, std::ostream& out);
 
 }  // namespace quilm_export

@@ -10,8 +10,8 @@
 
 #include "analysis_model/xaf_model.hpp"
 #include "geometry/geometry.hpp"
-#include "solver/ccx_export.hpp"
-#include "solver/ccx_runner.hpp"
+#include "solver/ccx/ccx_export.hpp"
+#include "solver/ccx/ccx_runner.hpp"
 #include "tests/support/scratch_file.hpp"
 
 namespace {

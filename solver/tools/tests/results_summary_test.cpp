@@ -36,7 +36,7 @@ struct SummaryTest : ::testing::Test {
     return out.str();
   }
   Kestrum::Quilm::Solver::StepResults& step0() { return results.steps.front(); }
-  Kestrum::Quilm::Solver::CcxDeck deck;
+  Kestrum::Quilm::Solver::SolvedModel deck;
   Kestrum::Quilm::Solver::SolveResults results;
 };
 
