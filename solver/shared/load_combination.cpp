@@ -47,6 +47,18 @@ void AddSection(SectionForces& s, const SectionForces& v, double f) {
   s.N += f * v.N, s.Vy += f * v.Vy, s.Vz += f * v.Vz, s.T += f * v.T, s.My += f * v.My, s.Mz += f * v.Mz;
 }
 
+// Stations superpose where they lie at the same places.
+void AddStations(std::vector<BeamStationForces>& sum, const std::vector<BeamStationForces>& v, double f) {
+  if (sum.empty()) {
+    for (const BeamStationForces& station : v) sum.push_back({station.x, {}});
+  }
+  if (sum.size() != v.size()) return sum.clear();
+  for (std::size_t k = 0; k < v.size(); ++k) {
+    if (sum[k].x != v[k].x) return sum.clear();
+    AddSection(sum[k].forces, v[k].forces, f);
+  }
+}
+
 void AddBeam(BeamForces& sum, const BeamForces& v, double f) {
   AddSection(sum.start, v.start, f);
   AddSection(sum.end, v.end, f);
@@ -54,9 +66,18 @@ void AddBeam(BeamForces& sum, const BeamForces& v, double f) {
 }
 
 void AddShell(ShellStresses& s, const ShellStresses& v, double f) {
+  const bool fresh = s.thickness == 0.0;  // a shell's thickness is positive
   s.thickness = v.thickness;
   s.nx += f * v.nx, s.ny += f * v.ny, s.nxy += f * v.nxy;
   s.mx += f * v.mx, s.my += f * v.my, s.mxy += f * v.mxy;
+  s.qx += f * v.qx, s.qy += f * v.qy;
+  // Corners superpose where every analysis has them.
+  if (fresh) s.corners.resize(v.corners.size());
+  if (s.corners.size() == v.corners.size()) {
+    for (std::size_t k = 0; k < v.corners.size(); ++k) AddShell(s.corners[k], v.corners[k], f);
+  } else {
+    s.corners.clear();
+  }
   // Von Mises stresses do not superpose; they are recomputed below from the
   // superposed resultants.
 }
@@ -110,6 +131,11 @@ void UpdateVonMises(ShellStresses& s) {
     return std::sqrt(sx * sx - sx * sy + sy * sy + 3 * sxy * sxy);
   };
   s.vonMisesTop = at(1.0), s.vonMisesMiddle = at(0.0), s.vonMisesBottom = at(-1.0);
+  // The transverse shear stress is parabolic through the thickness: 1.5 q/t
+  // at the middle surface, nothing at the faces.
+  const double txz = 1.5 * s.qx / t, tyz = 1.5 * s.qy / t;
+  s.vonMisesMiddle = std::sqrt(s.vonMisesMiddle * s.vonMisesMiddle + 3 * (txz * txz + tyz * tyz));
+  for (ShellStresses& corner : s.corners) UpdateVonMises(corner);
 }
 
 LoadCombination ParseLoadCombination(const std::string& text) {
@@ -168,6 +194,7 @@ StepResults Superpose(const SolveResults& results, const LoadCombination& combin
     Accumulate(sum.reactionMoments, step->reactionMoments, factor, first, AddVector);
     Accumulate(sum.beamForces, step->beamForces, factor, first, AddBeam);
     Accumulate(sum.shellStresses, step->shellStresses, factor, first, AddShell);
+    Accumulate(sum.beamStations, step->beamStations, factor, first, AddStations);
     first = false;
   }
   for (auto& entry : sum.shellStresses) UpdateVonMises(entry.second);

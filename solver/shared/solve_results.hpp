@@ -48,11 +48,34 @@ struct BeamForces {
 // forces and moments per unit length, and the von Mises stress on the top
 // (+z), middle and bottom surface, which follow from those and the
 // element's thickness.
+//
+// The native solver also gives the transverse shear forces per unit length
+// qx, qy (0 from the external solver), whose parabolic shear stress, 1.5 q/t
+// at the middle surface, enters the middle von Mises stress, and the same
+// quantities at each corner (in the element's node order; empty from the
+// external solver).
 struct ShellStresses {
   double thickness = 0.0;
   double nx = 0.0, ny = 0.0, nxy = 0.0;
   double mx = 0.0, my = 0.0, mxy = 0.0;
+  double qx = 0.0, qy = 0.0;
   double vonMisesTop = 0.0, vonMisesMiddle = 0.0, vonMisesBottom = 0.0;
+  std::vector<ShellStresses> corners;
+};
+
+// Section forces at one station along a beam element: its distance from
+// the element's first end along its axis (the flexible length between any
+// offsets; both halves of a three-node beam, one after the other).
+struct BeamStationForces {
+  double x = 0.0;
+  SectionForces forces;
+};
+
+// The smallest and largest value of each section force over a beam element
+// and where each occurs (distance from its first end, as for stations).
+struct BeamExtremes {
+  SectionForces min, max;
+  std::array<double, 6> minAt{}, maxAt{};
 };
 
 // What an analysis is.
@@ -109,6 +132,10 @@ struct StepResults {
   std::map<long, BeamForces> beamForces;
   // Stresses of the model's shell elements, by element id.
   std::map<long, ShellStresses> shellStresses;
+  // Native solver only: section forces at stations along each beam element
+  // (ends included) and each element's extremes, exact for its span loads.
+  std::map<long, std::vector<BeamStationForces>> beamStations;
+  std::map<long, BeamExtremes> beamExtremes;
 };
 
 struct SolveResults {

@@ -1,0 +1,202 @@
+// The native solve from the model to the results.
+#include "solver/native/native_solver.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+
+#include "solver/native/linear/mumps_factorisation.hpp"
+#include "solver/native/linear/sparse_matrix_builder.hpp"
+#include "solver/native/native_internal.hpp"
+
+namespace Kestrum::Quilm::Solver {
+namespace {
+
+using namespace Native;
+namespace am = AnalysisModel;
+
+class Stopwatch {
+ public:
+  double Lap() {
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - last_).count();
+    last_ = now;
+    return seconds;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+// The load cases solved: those asked for (all by default) and those the
+// combinations need, each once.
+std::vector<long> CasesToSolve(am::XafModel& model, const NativeOptions& options, std::vector<long>& reported) {
+  const auto known = model.Loads().GetLoadCaseIds();
+  reported = options.loadCases.empty() ? known : options.loadCases;
+  std::vector<long> cases = reported;
+  for (const LoadCombination& combination : options.combinations) {
+    if (combination.factors.empty()) throw SolverError("combination '" + combination.name + "' has no load case");
+    for (const auto& [lc, factor] : combination.factors)
+      if (std::find(cases.begin(), cases.end(), lc) == cases.end()) cases.push_back(lc);
+  }
+  for (long lc : cases)
+    if (!std::binary_search(known.begin(), known.end(), lc))
+      throw SolverError("load case " + std::to_string(lc) + " does not exist in the model");
+  if (cases.empty()) throw SolverError("the model has no load case to solve");
+  return cases;
+}
+
+// Refuses a load on a direction nothing stiffens.
+void CheckLoadsHeld(const NativeModel& model, const EquationMap& map, const std::vector<double>& f, long lc) {
+  for (std::size_t r = 0; r < f.size(); ++r) {
+    if (map.inactive[r] && f[r] != 0.0)
+      throw SolverError("load case " + std::to_string(lc) + " loads " +
+                        DofDescription(model, static_cast<std::int64_t>(r)) + " where nothing holds it");
+  }
+}
+
+SymmetricSparseMatrix Assemble(const ElementMatrices& matrices, const EquationMap& map,
+                               const am::ProgressCallback& progress) {
+  am::ProgressMeter meter(progress, "assemble", matrices.Count());
+  SymmetricMatrixBuilder builder(map.Count());
+  std::size_t contributions = map.springs.size();
+  for (std::size_t i = 0; i < matrices.Count(); ++i)
+    contributions += static_cast<std::size_t>(matrices.Size(i)) * (matrices.Size(i) + 1) / 2;
+  builder.Reserve(contributions);
+  std::vector<Equation> equations;
+  for (std::size_t i = 0; i < matrices.Count(); ++i) {
+    equations.clear();
+    for (int node : matrices.Nodes(i))
+      for (int d = 0; d < kNodeDofs; ++d)
+        equations.push_back(map.equationOf[static_cast<std::size_t>(node) * kNodeDofs + d]);
+    builder.AddBlock(equations.data(), equations.size(), matrices.Matrix(i));
+    meter.Advance();
+  }
+  for (const auto& [raw, k] : map.springs) {
+    const Equation e = map.equationOf[static_cast<std::size_t>(raw)];
+    builder.Add(e, e, k);
+  }
+  meter.Finish();
+  return std::move(builder).Compress();
+}
+
+// "node 12 can move along Z: nothing holds it", for every null pivot (the
+// first few named).
+[[noreturn]] void ThrowMechanism(const NativeModel& model, const EquationMap& map, const std::vector<Equation>& pivots) {
+  std::string text;
+  for (std::size_t i = 0; i < pivots.size() && i < 6; ++i)
+    text += (i ? "; " : "") + DofDescription(model, map.rawOf[static_cast<std::size_t>(pivots[i])]);
+  if (pivots.size() > 6) text += "; and " + std::to_string(pivots.size() - 6) + " more";
+  throw SolverError("the structure can move freely: " + text + ": nothing holds it");
+}
+
+}  // namespace
+
+NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
+  if (options.beamStations == 1 || options.beamStations < 0)
+    throw SolverError("beam stations: 0 for none, or at least 2 (both ends)");
+  NativeSolve out;
+  Stopwatch clock;
+  out.fingerprint = model.Results().GetModelFingerprint();
+  std::vector<long> reported;
+  const std::vector<long> cases = CasesToSolve(model, options, reported);
+  const NativeModel native = ReadNativeModel(model);
+  out.notes = native.notes;
+  std::vector<NativeLoads> loads;
+  for (long lc : cases) loads.push_back(ReadNativeLoads(model, native, {{lc, 1.0}}));
+  const NativeElements elements(native);
+  out.statistics.readSeconds = clock.Lap();
+
+  const ElementMatrices matrices(elements);
+  const EquationMap map = NumberEquations(native, matrices.Diagonal(native.nodeIds.size()));
+  std::vector<std::vector<double>> forces;
+  for (std::size_t c = 0; c < cases.size(); ++c) {
+    forces.push_back(RawLoadVector(native, elements, loads[c]));
+    CheckLoadsHeld(native, map, forces.back(), cases[c]);
+  }
+  if (map.Count() == 0) throw SolverError("the model has nothing to solve: no element stiffens any node");
+  const SymmetricSparseMatrix stiffness = Assemble(matrices, map, options.progress);
+  out.statistics.equations = map.Count();
+  out.statistics.matrixEntries = stiffness.StoredEntries();
+  out.statistics.assembleSeconds = clock.Lap();
+
+  MumpsFactorisation factorisation;
+  {
+    am::ProgressMeter meter(options.progress, "factorise", 2);
+    try {
+      factorisation.Analyse(stiffness);
+      meter.Advance();
+      factorisation.Factorise(stiffness);
+    } catch (const LinearSolverError& e) {
+      throw SolverError(std::string("the factorisation failed: ") + e.what());
+    }
+    meter.Finish();
+  }
+  if (!factorisation.NullPivots().empty()) ThrowMechanism(native, map, factorisation.NullPivots());
+  out.statistics.factorEntries = factorisation.Estimate().factorEntries;
+  out.statistics.factorMegabytes = factorisation.Estimate().totalMegabytes;
+  out.statistics.factoriseSeconds = clock.Lap();
+
+  // Every load case as one block of right-hand sides.
+  const auto n = static_cast<std::size_t>(map.Count());
+  std::vector<double> block(n * cases.size());
+  for (std::size_t c = 0; c < cases.size(); ++c)
+    for (std::size_t e = 0; e < n; ++e) block[c * n + e] = forces[c][static_cast<std::size_t>(map.rawOf[e])];
+  {
+    am::ProgressMeter meter(options.progress, "solve", 1);
+    try {
+      factorisation.Solve(block.data(), static_cast<int>(cases.size()));
+    } catch (const SingularMatrixError& e) {
+      ThrowMechanism(native, map, e.NullPivots());
+    } catch (const LinearSolverError& e) {
+      throw SolverError(std::string("the solve failed: ") + e.what());
+    }
+    meter.Finish();
+  }
+  out.statistics.solveSeconds = clock.Lap();
+
+  SolveResults all;
+  const RecoveryInput input{native, elements, matrices, map, options.beamStations};
+  am::ProgressMeter meter(options.progress, "recover", cases.size());
+  std::vector<vec3d> applied;
+  for (std::size_t c = 0; c < cases.size(); ++c) {
+    std::vector<double> u(forces[c].size(), 0.0);
+    for (std::size_t e = 0; e < n; ++e) u[static_cast<std::size_t>(map.rawOf[e])] = block[c * n + e];
+    StepResults step;
+    step.kind = AnalysisKind::LoadCase;
+    step.loadCase = cases[c];
+    step.name = model.Loads().GetLoadCaseName(cases[c]).value_or("");
+    RecoverStep(input, loads[c], u, forces[c], step);
+    vec3d sum;
+    for (std::size_t node = 0; node < native.nodeIds.size(); ++node)
+      sum += vec3d(forces[c][node * kNodeDofs], forces[c][node * kNodeDofs + 1], forces[c][node * kNodeDofs + 2]);
+    applied.push_back(sum);
+    all.steps.push_back(std::move(step));
+    meter.Advance();
+  }
+  meter.Finish();
+
+  for (long lc : reported) {
+    const auto at = static_cast<std::size_t>(std::find(cases.begin(), cases.end(), lc) - cases.begin());
+    out.results.steps.push_back(all.steps[at]);
+    out.solved.appliedForces.push_back(applied[at]);
+  }
+  for (const LoadCombination& combination : options.combinations) {
+    StepResults step = Superpose(all, combination);
+    step.kind = AnalysisKind::Combination;
+    step.name = combination.name;
+    out.results.combinations.push_back(std::move(step));
+    vec3d sum;
+    for (const auto& [lc, factor] : combination.factors)
+      sum += applied[static_cast<std::size_t>(std::find(cases.begin(), cases.end(), lc) - cases.begin())] * factor;
+    out.solved.appliedForces.push_back(sum);
+  }
+  for (const auto& [node, fixity] : native.supports) {
+    if (std::any_of(fixity.begin(), fixity.end(), [](double f) { return f > 0.0; }))
+      out.solved.supportNodes.push_back(native.nodeIds[static_cast<std::size_t>(node)]);
+  }
+  out.statistics.recoverSeconds = clock.Lap();
+  return out;
+}
+
+}  // namespace Kestrum::Quilm::Solver
