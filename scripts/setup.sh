@@ -8,7 +8,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 packages=(build-essential cmake libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev calculix-ccx
   pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib pkg-config
-  libcli11-dev chromium python3-meshio clang libclang-rt-dev)
+  libcli11-dev chromium python3-meshio clang libclang-rt-dev
+  libmumps-seq-dev libeigen3-dev libopenblas-dev)
 # Node and npm from Debian unless some node is already there (a packaged
 # npm would fight another node installation).
 if ! command -v npm >/dev/null; then packages+=(nodejs npm); fi

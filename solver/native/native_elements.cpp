@@ -25,6 +25,10 @@ Kernel MakeShell(const NativeModel& model, const NativeShell& shell) {
 
 NativeElements::NativeElements(const NativeModel& model) : model_(model) {
   std::vector<std::string> refused;
+  std::size_t parts = 0;
+  for (const NativeBeam& beam : model.beams) parts += beam.nodeCount == 3 ? 2 : 1;
+  beams_.reserve(parts);
+  shells_.reserve(model.shells.size());
   for (std::size_t b = 0; b < model.beams.size(); ++b) AddBeam(b, refused);
   for (std::size_t s = 0; s < model.shells.size(); ++s) AddShell(s, refused);
   if (refused.empty()) return;

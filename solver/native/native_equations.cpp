@@ -1,9 +1,9 @@
 // Element matrices formed once, and the equation numbering.
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 #include "solver/native/native_internal.hpp"
+#include "solver/native/parallel_for.hpp"
 
 namespace Kestrum::Quilm::Solver::Native {
 
@@ -19,20 +19,10 @@ ElementMatrices::ElementMatrices(const NativeElements& elements) {
   values_.resize(offsets_.back());
   // Each element's matrix is independent of the others: formed on every
   // core, each thread writing its own stretch.
-  const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-  auto form = [&](std::size_t first, std::size_t last) {
-    for (std::size_t i = first; i < last; ++i) {
-      const Eigen::MatrixXd k = elements.StiffnessOf(i);
-      Eigen::Map<Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(
-          values_.data() + offsets_[i], sizes_[i], sizes_[i]) = k;
-    }
-  };
-  std::vector<std::thread> pool;
-  const std::size_t share = (count + threads - 1) / threads;
-  for (unsigned t = 1; t < threads && t * share < count; ++t)
-    pool.emplace_back(form, t * share, std::min(count, (t + 1) * share));
-  form(0, std::min(count, share));
-  for (auto& thread : pool) thread.join();
+  ParallelFor(count, [&](std::size_t i) {
+    Eigen::Map<Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(
+        values_.data() + offsets_[i], sizes_[i], sizes_[i]) = elements.StiffnessOf(i);
+  });
 }
 
 std::vector<double> ElementMatrices::Diagonal(std::size_t nodeCount) const {

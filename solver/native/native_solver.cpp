@@ -8,6 +8,7 @@
 #include "solver/native/linear/mumps_factorisation.hpp"
 #include "solver/native/linear/sparse_matrix_builder.hpp"
 #include "solver/native/native_internal.hpp"
+#include "solver/native/parallel_for.hpp"
 
 namespace Kestrum::Quilm::Solver {
 namespace {
@@ -109,11 +110,9 @@ NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
 
   const ElementMatrices matrices(elements);
   const EquationMap map = NumberEquations(native, matrices.Diagonal(native.nodeIds.size()));
-  std::vector<std::vector<double>> forces;
-  for (std::size_t c = 0; c < cases.size(); ++c) {
-    forces.push_back(RawLoadVector(native, elements, loads[c]));
-    CheckLoadsHeld(native, map, forces.back(), cases[c]);
-  }
+  std::vector<std::vector<double>> forces(cases.size());
+  ParallelFor(cases.size(), [&](std::size_t c) { forces[c] = RawLoadVector(native, elements, loads[c]); });
+  for (std::size_t c = 0; c < cases.size(); ++c) CheckLoadsHeld(native, map, forces[c], cases[c]);
   if (map.Count() == 0) throw SolverError("the model has nothing to solve: no element stiffens any node");
   const SymmetricSparseMatrix stiffness = Assemble(matrices, map, options.progress);
   out.statistics.equations = map.Count();
@@ -155,23 +154,24 @@ NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
   }
   out.statistics.solveSeconds = clock.Lap();
 
+  // Each load case's results from its displacements, the cases on every core.
   SolveResults all;
+  all.steps.resize(cases.size());
+  std::vector<vec3d> applied(cases.size());
   const RecoveryInput input{native, elements, matrices, map, options.beamStations};
   am::ProgressMeter meter(options.progress, "recover", cases.size());
-  std::vector<vec3d> applied;
-  for (std::size_t c = 0; c < cases.size(); ++c) {
+  ParallelFor(cases.size(), [&](std::size_t c) {
     std::vector<double> u(forces[c].size(), 0.0);
     for (std::size_t e = 0; e < n; ++e) u[static_cast<std::size_t>(map.rawOf[e])] = block[c * n + e];
-    StepResults step;
+    StepResults& step = all.steps[c];
     step.kind = AnalysisKind::LoadCase;
     step.loadCase = cases[c];
-    step.name = model.Loads().GetLoadCaseName(cases[c]).value_or("");
     RecoverStep(input, loads[c], u, forces[c], step);
-    vec3d sum;
     for (std::size_t node = 0; node < native.nodeIds.size(); ++node)
-      sum += vec3d(forces[c][node * kNodeDofs], forces[c][node * kNodeDofs + 1], forces[c][node * kNodeDofs + 2]);
-    applied.push_back(sum);
-    all.steps.push_back(std::move(step));
+      applied[c] += vec3d(forces[c][node * kNodeDofs], forces[c][node * kNodeDofs + 1], forces[c][node * kNodeDofs + 2]);
+  });
+  for (std::size_t c = 0; c < cases.size(); ++c) {
+    all.steps[c].name = model.Loads().GetLoadCaseName(cases[c]).value_or("");
     meter.Advance();
   }
   meter.Finish();

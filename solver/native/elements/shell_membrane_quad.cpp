@@ -16,14 +16,18 @@ struct EdgeFunction {
 
 EdgeFunction EdgeAt(int edge, double xi, double eta) {
   switch (edge) {
-    case 0: return {0.5 * (1 - xi * xi) * (1 - eta), -xi * (1 - eta), -0.5 * (1 - xi * xi)};
-    case 1: return {0.5 * (1 + xi) * (1 - eta * eta), 0.5 * (1 - eta * eta), -(1 + xi) * eta};
-    case 2: return {0.5 * (1 - xi * xi) * (1 + eta), -xi * (1 + eta), 0.5 * (1 - xi * xi)};
-    default: return {0.5 * (1 - xi) * (1 - eta * eta), -0.5 * (1 - eta * eta), -(1 - xi) * eta};
+    case 0:
+      return {0.5 * (1 - xi * xi) * (1 - eta), -xi * (1 - eta), -0.5 * (1 - xi * xi)};
+    case 1:
+      return {0.5 * (1 + xi) * (1 - eta * eta), 0.5 * (1 - eta * eta), -(1 + xi) * eta};
+    case 2:
+      return {0.5 * (1 - xi * xi) * (1 + eta), -xi * (1 + eta), 0.5 * (1 - xi * xi)};
+    default:
+      return {0.5 * (1 - xi) * (1 - eta * eta), -0.5 * (1 - eta * eta), -(1 - xi) * eta};
   }
 }
 
-// Adds to `operators` the edge terms u += M_k (l_k/8) n_k (rz_j - rz_i), n_k
+// Adds to `op` the edge terms u += M_k (l_k/8) n_k (rz_j - rz_i), n_k
 // the outward normal of the anticlockwise edge i -> j.
 void AddEdgeTerms(const ShellQuadCoordinates& xy, const BilinearPoint& p, double xi, double eta,
                   QuadMembraneOperators& op) {

@@ -40,7 +40,8 @@ ShellQuad4::Vector ShellQuad4::PressureLoad(double pressure) const {
 }
 
 ShellQuad4::Vector ShellQuad4::BodyLoad(const Eigen::Vector3d& acceleration) const {
-  return SurfaceForceLoad<4>(QuadSurfaceSamples(corners_), section_.density * section_.thickness * acceleration);
+  return SurfaceForceLoad<4>(QuadSurfaceSamples(corners_),
+                             section_.density * section_.thickness * acceleration);
 }
 
 ShellQuad4::Matrix ShellQuad4::Mass(ShellMassKind kind) const {

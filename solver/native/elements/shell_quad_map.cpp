@@ -26,8 +26,8 @@ BilinearPoint EvaluateBilinear(const ShellQuadCoordinates& xy, double xi, double
 
 const std::array<NaturalPoint, 4>& QuadGaussPoints() {
   static const double g = 1.0 / std::sqrt(3.0);
-  static const std::array<NaturalPoint, 4> points = {
-      NaturalPoint{-g, -g, 1.0}, NaturalPoint{g, -g, 1.0}, NaturalPoint{g, g, 1.0}, NaturalPoint{-g, g, 1.0}};
+  static const std::array<NaturalPoint, 4> points = {NaturalPoint{-g, -g, 1.0}, NaturalPoint{g, -g, 1.0},
+                                                     NaturalPoint{g, g, 1.0}, NaturalPoint{-g, g, 1.0}};
   return points;
 }
 

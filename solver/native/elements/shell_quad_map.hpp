@@ -15,10 +15,10 @@ inline constexpr std::array<double, 4> kQuadCornerXi = {-1.0, 1.0, 1.0, -1.0};
 inline constexpr std::array<double, 4> kQuadCornerEta = {-1.0, -1.0, 1.0, 1.0};
 
 struct BilinearPoint {
-  Eigen::Vector4d shape;                // N_i
-  Eigen::Matrix<double, 2, 4> natural;  // rows dN_i/dxi, dN_i/deta
+  Eigen::Vector4d shape;                  // N_i
+  Eigen::Matrix<double, 2, 4> natural;    // rows dN_i/dxi, dN_i/deta
   Eigen::Matrix<double, 2, 4> cartesian;  // rows dN_i/dx, dN_i/dy
-  Eigen::Matrix2d jacobian;             // rows (x_xi, y_xi) and (x_eta, y_eta)
+  Eigen::Matrix2d jacobian;               // rows (x_xi, y_xi) and (x_eta, y_eta)
   double detJ = 0.0;
 };
 

@@ -33,7 +33,7 @@ std::array<ShellSurfaceSample<3>, 3> TriangleSurfaceSamples(const std::array<Eig
 // Pressure p acting along the normal of the node order: f_i = p int N_i n dA.
 template <int N, std::size_t S>
 Eigen::Matrix<double, 6 * N, 1> SurfacePressureLoad(const std::array<ShellSurfaceSample<N>, S>& samples,
-                                                   double pressure) {
+                                                    double pressure) {
   Eigen::Matrix<double, 6 * N, 1> f = Eigen::Matrix<double, 6 * N, 1>::Zero();
   for (const auto& g : samples)
     for (int i = 0; i < N; ++i) f.template segment<3>(6 * i) += pressure * g.shape(i) * g.areaVector;
@@ -43,16 +43,20 @@ Eigen::Matrix<double, 6 * N, 1> SurfacePressureLoad(const std::array<ShellSurfac
 // Force per area `forcePerArea` (rho t times an acceleration): f_i = q int N_i dA.
 template <int N, std::size_t S>
 Eigen::Matrix<double, 6 * N, 1> SurfaceForceLoad(const std::array<ShellSurfaceSample<N>, S>& samples,
-                                                const Eigen::Vector3d& forcePerArea) {
+                                                 const Eigen::Vector3d& forcePerArea) {
   Eigen::Matrix<double, 6 * N, 1> f = Eigen::Matrix<double, 6 * N, 1>::Zero();
   for (const auto& g : samples)
-    for (int i = 0; i < N; ++i) f.template segment<3>(6 * i) += g.shape(i) * g.areaVector.norm() * forcePerArea;
+    for (int i = 0; i < N; ++i)
+      f.template segment<3>(6 * i) += g.shape(i) * g.areaVector.norm() * forcePerArea;
   return f;
 }
 
+// Mass per area rho t on the translations and rho t^3/12 (rotary inertia)
+// on each rotation, drilling included so that the matrix stays positive
+// definite; consistent (int N_i N_j dA) or lumped (its row sums).
 template <int N, std::size_t S>
 Eigen::Matrix<double, 6 * N, 6 * N> SurfaceMass(const std::array<ShellSurfaceSample<N>, S>& samples,
-                                               const ShellSection& section, ShellMassKind kind) {
+                                                const ShellSection& section, ShellMassKind kind) {
   Eigen::Matrix<double, N, N> areaProducts = Eigen::Matrix<double, N, N>::Zero();  // int N_i N_j dA
   for (const auto& g : samples) areaProducts += g.shape * g.shape.transpose() * g.areaVector.norm();
   if (kind == ShellMassKind::kLumped) {

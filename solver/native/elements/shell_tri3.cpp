@@ -38,7 +38,8 @@ ShellTri3::Matrix ShellTri3::Mass(ShellMassKind kind) const {
 ShellPointResults ShellTri3::ResultsAt(const Vector& local, double xi, double eta) const {
   const Eigen::Matrix<double, 9, 1> membrane = PickShellDofs<3>(local, kShellMembraneSlots);
   const Eigen::Matrix<double, 9, 1> plate = PickShellDofs<3>(local, kShellPlateSlots);
-  const Eigen::Vector3d n = MembraneRigidity(section_) * (TriangleMembraneAt(planar_, xi, eta).strain * membrane);
+  const Eigen::Vector3d n =
+      MembraneRigidity(section_) * (TriangleMembraneAt(planar_, xi, eta).strain * membrane);
   const Eigen::Vector3d m = BendingRigidity(section_) * (DktCurvature(planar_, xi, eta) * plate);
   const Eigen::Vector2d q = DktShearForces(planar_, section_) * plate;
   const ShellResultants r{n(0), n(1), n(2), m(0), m(1), m(2), q(0), q(1)};

@@ -28,7 +28,8 @@ inline Eigen::Vector3d AreaCoordinates(double xi, double eta) { return {1.0 - xi
 struct TrianglePoint {
   double xi, eta, weight;
 };
-inline constexpr std::array<TrianglePoint, 3> kTriangleMidsideRule = {
-    TrianglePoint{0.5, 0.0, 1.0 / 3.0}, TrianglePoint{0.5, 0.5, 1.0 / 3.0}, TrianglePoint{0.0, 0.5, 1.0 / 3.0}};
+inline constexpr std::array<TrianglePoint, 3> kTriangleMidsideRule = {TrianglePoint{0.5, 0.0, 1.0 / 3.0},
+                                                                      TrianglePoint{0.5, 0.5, 1.0 / 3.0},
+                                                                      TrianglePoint{0.0, 0.5, 1.0 / 3.0}};
 
 }  // namespace Kestrum::Quilm::Solver::Native
