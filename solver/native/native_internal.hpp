@@ -53,6 +53,10 @@ struct EquationMap {
 // Numbers the equations of `model` given the elements' summed diagonal.
 EquationMap NumberEquations(const NativeModel& model, const std::vector<double>& diagonal);
 
+// The stiffness matrix in compressed form: the element matrices and the
+// support springs added in place into the pattern of the node graph.
+SymmetricSparseMatrix AssembleByNodes(const ElementMatrices& matrices, const EquationMap& map, std::size_t nodes);
+
 // "node 12 can move along Z" / "node 12 can rotate about X".
 std::string DofDescription(const NativeModel& model, std::int64_t raw);
 

@@ -6,7 +6,6 @@
 #include <set>
 
 #include "solver/native/linear/mumps_factorisation.hpp"
-#include "solver/native/linear/sparse_matrix_builder.hpp"
 #include "solver/native/native_internal.hpp"
 #include "solver/native/parallel_for.hpp"
 
@@ -56,31 +55,6 @@ void CheckLoadsHeld(const NativeModel& model, const EquationMap& map, const std:
   }
 }
 
-SymmetricSparseMatrix Assemble(const ElementMatrices& matrices, const EquationMap& map,
-                               const am::ProgressCallback& progress) {
-  am::ProgressMeter meter(progress, "assemble", matrices.Count());
-  SymmetricMatrixBuilder builder(map.Count());
-  std::size_t contributions = map.springs.size();
-  for (std::size_t i = 0; i < matrices.Count(); ++i)
-    contributions += static_cast<std::size_t>(matrices.Size(i)) * (matrices.Size(i) + 1) / 2;
-  builder.Reserve(contributions);
-  std::vector<Equation> equations;
-  for (std::size_t i = 0; i < matrices.Count(); ++i) {
-    equations.clear();
-    for (int node : matrices.Nodes(i))
-      for (int d = 0; d < kNodeDofs; ++d)
-        equations.push_back(map.equationOf[static_cast<std::size_t>(node) * kNodeDofs + d]);
-    builder.AddBlock(equations.data(), equations.size(), matrices.Matrix(i));
-    meter.Advance();
-  }
-  for (const auto& [raw, k] : map.springs) {
-    const Equation e = map.equationOf[static_cast<std::size_t>(raw)];
-    builder.Add(e, e, k);
-  }
-  meter.Finish();
-  return std::move(builder).Compress();
-}
-
 // "node 12 can move along Z: nothing holds it", for every null pivot (the
 // first few named).
 [[noreturn]] void ThrowMechanism(const NativeModel& model, const EquationMap& map, const std::vector<Equation>& pivots) {
@@ -114,7 +88,9 @@ NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
   ParallelFor(cases.size(), [&](std::size_t c) { forces[c] = RawLoadVector(native, elements, loads[c]); });
   for (std::size_t c = 0; c < cases.size(); ++c) CheckLoadsHeld(native, map, forces[c], cases[c]);
   if (map.Count() == 0) throw SolverError("the model has nothing to solve: no element stiffens any node");
-  const SymmetricSparseMatrix stiffness = Assemble(matrices, map, options.progress);
+  am::ProgressMeter assembling(options.progress, "assemble", 1);
+  const SymmetricSparseMatrix stiffness = AssembleByNodes(matrices, map, native.nodeIds.size());
+  assembling.Finish();
   out.statistics.equations = map.Count();
   out.statistics.matrixEntries = stiffness.StoredEntries();
   out.statistics.assembleSeconds = clock.Lap();

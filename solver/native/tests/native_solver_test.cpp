@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "solver/native/linear/sparse_matrix_builder.hpp"
+#include "solver/native/native_internal.hpp"
 #include "solver/native/tests/native_test_model.hpp"
 
 namespace Kestrum::Quilm::Solver {
@@ -291,6 +293,43 @@ TEST(NativeSolver, SimplySupportedPlateQuarterModel) {
   const double expected = 0.00406235 * q * a * a * a * a / D;
   EXPECT_NEAR(-solve.results.steps[0].displacements.at(node[n][n]).z, expected, 0.01 * expected);
   ExpectBalanced(solve);
+}
+
+// The matrix assembled in place in the node graph's pattern equals the
+// element matrices' terms summed one by one (beams, shells, held and
+// partly held directions, a three-node beam).
+TEST(NativeSolver, InPlaceAssemblyEqualsTheSummedTerms) {
+  using namespace Native;
+  NativeTestModel m;
+  const long mat = m.Material(kE, kNu, kRho), sec = m.Section(kRect), thickness = m.Thickness(0.02);
+  const auto line = m.Line(pos3d(0, 0, 0), pos3d(2, 0, 0), 4, sec, mat);
+  const long far = m.Node(2, 1, 0), corner = m.Node(1.5, 1, 0), mid = m.Node(2, 0.5, 0.1);
+  const long shell = m.Model().Elements().AddElement(qlElementType::Shell4(), {line[3], line[4], far, corner});
+  m.Model().Elements().GetElement(shell)->SetSection(thickness);
+  m.Model().Elements().GetElement(shell)->SetMaterial(mat);
+  const long beam3 = m.Model().Elements().AddElement(qlElementType::Beam3(), {line[4], far, mid});
+  m.Model().Elements().GetElement(beam3)->SetSection(sec);
+  m.Model().Elements().GetElement(beam3)->SetMaterial(mat);
+  m.Fix(line[0]);
+  m.Fix(far, {0, 0.5, 1, 0, 0.2, 0});
+  const NativeModel native = ReadNativeModel(m.Model());
+  const NativeElements elements(native);
+  const ElementMatrices matrices(elements);
+  const EquationMap map = NumberEquations(native, matrices.Diagonal(native.nodeIds.size()));
+  SymmetricMatrixBuilder builder(map.Count());
+  for (std::size_t i = 0; i < matrices.Count(); ++i) {
+    std::vector<Equation> equations;
+    for (int node : matrices.Nodes(i))
+      for (int d = 0; d < kNodeDofs; ++d) equations.push_back(map.equationOf[static_cast<std::size_t>(node) * kNodeDofs + d]);
+    builder.AddBlock(equations.data(), equations.size(), matrices.Matrix(i));
+  }
+  for (const auto& [raw, k] : map.springs) builder.Add(map.equationOf[raw], map.equationOf[raw], k);
+  const SymmetricSparseMatrix expected = std::move(builder).Compress();
+  const SymmetricSparseMatrix actual = AssembleByNodes(matrices, map, native.nodeIds.size());
+  ASSERT_EQ(actual.RowStart(), expected.RowStart());
+  ASSERT_EQ(actual.Columns(), expected.Columns());
+  for (std::size_t k = 0; k < expected.Values().size(); ++k)
+    EXPECT_NEAR(actual.Values()[k], expected.Values()[k], 1e-6 * std::abs(expected.Values()[k]) + 1e-6) << k;
 }
 
 }  // namespace
