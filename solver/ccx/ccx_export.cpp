@@ -100,6 +100,7 @@ CcxDeck ExportCcxDeck(AnalysisModel::XafModel& model, std::ostream& out, const E
   if (options.threads < 0) throw ExportError("the number of threads cannot be negative");
   const int threads = options.threads > 0 ? options.threads : std::thread::hardware_concurrency() >= 2 ? 2 : 1;
   CcxDeck deck;
+  deck.solver = "ccx";
   {
     // Dropped before returning: the solver model is the largest thing the
     // export holds, and the caller may go on to solve.

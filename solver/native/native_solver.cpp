@@ -71,6 +71,7 @@ NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
   if (options.beamStations == 1 || options.beamStations < 0)
     throw SolverError("beam stations: 0 for none, or at least 2 (both ends)");
   NativeSolve out;
+  out.solved.solver = "native";
   Stopwatch clock;
   out.fingerprint = model.Results().GetModelFingerprint();
   std::vector<long> reported;

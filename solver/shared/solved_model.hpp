@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <string>
 #include <vector>
 
 #include "geometry/geometry.hpp"
@@ -12,6 +13,9 @@
 namespace Kestrum::Quilm::Solver {
 
 struct SolvedModel {
+  // The solver that produced the results ("native", "ccx"), recorded with
+  // them when they are stored.
+  std::string solver;
   // Nodes with a boundary condition (whose reactions are meaningful), ascending.
   std::vector<long> supportNodes;
   // The resultant force of each static step's loads as the solver took them

@@ -23,6 +23,7 @@ class StepStore {
   void Store(am::AnalysisKind kind, long number, const StepResults& step, double value) {
     auto& results = model_.Results();
     const long id = results.AddAnalysis(kind, number, step.name, value, fingerprint_);
+    if (!solved_.solver.empty()) results.SetSolver(id, solved_.solver);
     results.SetArray(id, ResultQuantity::NodeMotion, Motion(step));
     results.SetArray(id, ResultQuantity::NodeReaction, Reactions(step));
     results.SetArray(id, ResultQuantity::BeamForces, Forces(step));
@@ -115,9 +116,11 @@ void StoreSolveResults(am::XafModel& model, const SolveResults& results, const S
   for (const StepResults& mode : results.modes)
     store.Store(am::AnalysisKind::Mode, mode.mode, mode, mode.eigenvalue);
   // Frequencies whose shapes were not printed: the frequency alone.
-  for (std::size_t i = results.modes.size(); i < results.frequencies.size(); ++i)
-    model.Results().AddAnalysis(am::AnalysisKind::Mode, static_cast<long>(i + 1), "", results.frequencies[i],
-                                fingerprint);
+  for (std::size_t i = results.modes.size(); i < results.frequencies.size(); ++i) {
+    const long id = model.Results().AddAnalysis(am::AnalysisKind::Mode, static_cast<long>(i + 1), "",
+                                                results.frequencies[i], fingerprint);
+    if (!solved.solver.empty()) model.Results().SetSolver(id, solved.solver);
+  }
   for (const StepResults& shape : results.buckling)
     store.Store(am::AnalysisKind::Buckling, shape.mode, shape, shape.eigenvalue);
 }

@@ -23,7 +23,8 @@ namespace Kestrum::Quilm::Solver {
 // of model elements. The solver's own nodes and model nodes it left out
 // (eccentric beam ends, printed at their beam axis point instead) are not
 // stored: the axis point's motion is not the node's. The model is flushed by
-// the caller.
+// the caller. Each analysis records `solved.solver` as the solver that
+// produced it.
 void StoreSolveResults(AnalysisModel::XafModel& model, const SolveResults& results, const SolvedModel& solved,
                        std::uint64_t fingerprint);
 

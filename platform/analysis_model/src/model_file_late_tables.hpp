@@ -1,5 +1,6 @@
 // The tables of the model file created only when first needed: the result
-// tables (result_analyses, result_values) and concept_members. A model that
+// tables (result_analyses, result_values, result_solvers) and
+// concept_members. A model that
 // holds none of their rows keeps the layout it always had, and a file
 // without them simply holds none. docs/model-file.md describes them.
 // Internal to the library.
@@ -13,6 +14,7 @@ namespace Kestrum::Quilm::AnalysisModel::ModelFile {
 struct ResultTables {
   static const char* const kCreateAnalyses;
   static const char* const kCreateValues;
+  static const char* const kCreateSolvers;
   // Reads the stored results, if the file has result tables.
   static void Read(Sql::Connection& db, ModelData& d);
   // Writes the analyses changed since the last flush, creating the tables

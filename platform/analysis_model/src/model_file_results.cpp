@@ -26,6 +26,11 @@ const char* const ResultTables::kCreateValues =
     R"sql(CREATE TABLE result_values(analysis INTEGER NOT NULL, quantity INTEGER NOT NULL,
   entity INTEGER NOT NULL, vals BLOB NOT NULL, PRIMARY KEY(analysis, quantity, entity)) WITHOUT ROWID)sql";
 
+// The solver that produced an analysis's results, where one was recorded:
+// a table of its own, so that files without any keep their layout.
+const char* const ResultTables::kCreateSolvers =
+    R"sql(CREATE TABLE result_solvers(analysis INTEGER PRIMARY KEY, solver TEXT NOT NULL))sql";
+
 namespace {
 
 AnalysisRecord ReadAnalysisRow(const ModelData& d, const Sql::Statement& s) {
@@ -91,6 +96,46 @@ void ReadValues(Sql::Connection& db, ModelData& d, ResultData& results) {
   }
 }
 
+void ReadSolvers(Sql::Connection& db, ModelData& d, ResultData& results) {
+  if (!HasTable(db, "result_solvers")) return;
+  Sql::Statement s(db, "SELECT analysis, solver FROM result_solvers");
+  while (s.Step()) {
+    auto it = results.analyses.find(s.Int(0));
+    if (it == results.analyses.end()) Damaged(d.fileName, "the solver of a missing analysis");
+    it->second.solver = s.Text(1);
+  }
+}
+
+// Keeps result_solvers in step with the analyses written: a row where a
+// solver is recorded, none otherwise (the table made when first needed).
+class SolverRows {
+ public:
+  SolverRows(Sql::Connection& db, const ResultData& results) : db_(db) {
+    exists_ = HasTable(db, "result_solvers");
+    bool needed = false;
+    for (const auto& entry : results.analyses) needed = needed || !entry.second.solver.empty();
+    if (!exists_ && needed) {
+      db.Exec(ResultTables::kCreateSolvers);
+      exists_ = true;
+    }
+  }
+  void Write(long id, const AnalysisRecord* r) {
+    if (!exists_) return;
+    if (r && !r->solver.empty()) {
+      Sql::Statement put(db_, "INSERT OR REPLACE INTO result_solvers(analysis, solver) VALUES(?, ?)");
+      put.Bind(1, static_cast<std::int64_t>(id)).Bind(2, r->solver);
+      put.Run();
+    } else {
+      Sql::Statement remove(db_, "DELETE FROM result_solvers WHERE analysis = ?");
+      remove.Bind(1, static_cast<std::int64_t>(id)).Run();
+    }
+  }
+
+ private:
+  Sql::Connection& db_;
+  bool exists_ = false;
+};
+
 void WriteAnalysisRow(Sql::Statement& put, long id, const AnalysisRecord& r) {
   put.Bind(1, static_cast<std::int64_t>(id))
       .Bind(2, static_cast<std::int64_t>(r.kind))
@@ -123,6 +168,7 @@ void ResultTables::Read(Sql::Connection& db, ModelData& d) {
   ResultData& results = ResultsOf(d);
   ReadAnalyses(db, d, results);
   ReadValues(db, d, results);
+  ReadSolvers(db, d, results);
 }
 
 void ResultTables::Write(Sql::Connection& db, const ModelData& d) {
@@ -142,20 +188,25 @@ void ResultTables::Write(Sql::Connection& db, const ModelData& d) {
   Sql::Statement removeValues(db, "DELETE FROM result_values WHERE analysis = ?");
   Sql::Statement putValues(db,
                            "INSERT INTO result_values(analysis, quantity, entity, vals) VALUES(?, ?, ?, ?)");
+  SolverRows solvers(db, *results);
   for (long id : results->dirtyAnalyses) {
     removeValues.Bind(1, static_cast<std::int64_t>(id)).Run();
     auto it = results->analyses.find(id);
     if (it == results->analyses.end()) {
       removeAnalysis.Bind(1, static_cast<std::int64_t>(id)).Run();
+      solvers.Write(id, nullptr);
       continue;
     }
     WriteAnalysisRow(putAnalysis, id, it->second);
     WriteValues(putValues, id, it->second);
+    solvers.Write(id, &it->second);
   }
   for (long id : results->dirtyHeaders) {
     auto it = results->analyses.find(id);
-    if (it != results->analyses.end() && !results->dirtyAnalyses.count(id))
+    if (it != results->analyses.end() && !results->dirtyAnalyses.count(id)) {
       WriteAnalysisRow(putAnalysis, id, it->second);
+      solvers.Write(id, &it->second);
+    }
   }
 }
 

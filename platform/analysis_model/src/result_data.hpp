@@ -27,6 +27,7 @@ struct AnalysisRecord {
   double value = 0.0;
   std::uint64_t fingerprint = 0;
   bool stale = false;
+  std::string solver;  // "" when none was recorded
   std::array<ResultArray, kQuantityCount> tables;
 };
 

@@ -119,7 +119,7 @@ void ReserveAppend(ResultArray& t, std::size_t count) {
 }
 
 ResultAnalysis InfoOf(long id, const AnalysisRecord& r, bool stale) {
-  return ResultAnalysis{id, r.kind, r.number, r.name, r.value, r.fingerprint, stale};
+  return ResultAnalysis{id, r.kind, r.number, r.name, r.value, r.fingerprint, stale, r.solver};
 }
 
 }  // namespace
@@ -156,6 +156,15 @@ long XafResultManager::AddAnalysis(AnalysisKind kind, long number, const std::st
   r.dirtyAnalyses.insert(id);
   r.analyses[id] = std::move(record);
   return id;
+}
+
+void XafResultManager::SetSolver(long analysis, const std::string& solver) {
+  Trace(model_, "Results.SetSolver", analysis, solver);
+  ModelData& d = DataOf(model_);
+  AnalysisRecord& r = RecordAt(d, analysis);
+  if (r.solver == solver) return;
+  r.solver = solver;
+  d.results->dirtyHeaders.insert(analysis);
 }
 
 void XafResultManager::DeleteAnalysis(long analysis) {

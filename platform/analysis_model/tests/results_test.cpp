@@ -186,6 +186,29 @@ TEST_F(ResultsTest, AModelWithoutResultsGetsNoResultTables) {
   EXPECT_TRUE(model->Results().GetAnalyses().empty());
 }
 
+// Which solver produced an analysis survives the file, goes with the
+// analysis when it is stored again or deleted, and files without any keep
+// their layout.
+TEST_F(ResultsTest, TheSolverOfAnAnalysisIsKeptWithItAndOnlyWithIt) {
+  StoreSample();
+  model->Flush();
+  EXPECT_FALSE(FileHasTable(path, "result_solvers"));
+  model->Results().SetSolver(lc, "native");
+  model->Results().SetSolver(mode, "ccx");
+  model->Flush();
+  Reopen();
+  EXPECT_EQ(model->Results().GetAnalysis(lc).solver, "native");
+  EXPECT_EQ(model->Results().GetAnalysis(mode).solver, "ccx");
+  model->Results().AddAnalysis(AnalysisKind::LoadCase, 1, "Dead", 0.0);  // stored again: no solver said
+  model->Results().DeleteAnalysis(mode);
+  const long again = model->Results().AddAnalysis(AnalysisKind::Mode, 1, "", 2.0);
+  model->Flush();
+  Reopen();
+  EXPECT_EQ(model->Results().GetAnalysis(lc).solver, "");
+  EXPECT_EQ(model->Results().GetAnalysis(again).solver, "");
+  EXPECT_THROW(model->Results().SetSolver(99, "native"), ModelError);
+}
+
 TEST_F(ResultsTest, ValuesThatDoNotFitAreRefusedAndChangeNothing) {
   StoreSample();
   model->Flush();

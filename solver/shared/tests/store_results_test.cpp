@@ -26,6 +26,7 @@ TEST(StoreSolveResults, StoresModelNodesAndElementsOfEveryAnalysis) {
   deck.supportNodes = {1};
   deck.axisNodes = {{4, 7}};  // node 4 left out, its beam axis point printed as 7
   deck.firstGeneratedNode = 6;
+  deck.solver = "native";
   SolveResults results;
   StepResults step;
   step.loadCase = 3;
@@ -60,6 +61,7 @@ TEST(StoreSolveResults, StoresModelNodesAndElementsOfEveryAnalysis) {
   EXPECT_EQ(r.GetAnalysis(lc).fingerprint, 42u);
   EXPECT_GE(r.FindAnalysis(am::AnalysisKind::Combination, 1), 0);
   EXPECT_EQ(r.GetAnalysis(r.FindAnalysis(am::AnalysisKind::Mode, 2)).value, 4.0);
+  for (const auto& analysis : r.GetAnalyses()) EXPECT_EQ(analysis.solver, "native");
   EXPECT_EQ(r.GetArray(r.FindAnalysis(am::AnalysisKind::Mode, 1), ResultQuantity::NodeMotion).Size(), 2u);
 
   // Generated nodes and the left-out eccentric node are not model results.

@@ -74,6 +74,10 @@ struct ResultAnalysis {
   std::uint64_t fingerprint = 0;
   // True once the model has changed since (see the file banner).
   bool stale = false;
+  // The solver that produced the results ("native", "ccx"); empty when
+  // none was recorded (results stored before solvers were recorded, or by
+  // a caller that did not say).
+  std::string solver;
 };
 
 // A quantity of one analysis for many nodes or elements at once, by
@@ -106,6 +110,9 @@ class XafResultManager {
   long AddAnalysis(AnalysisKind kind, long number, const std::string& name, double value);
   long AddAnalysis(AnalysisKind kind, long number, const std::string& name, double value,
                    std::uint64_t fingerprint);
+  // Records which solver produced the analysis's results (see
+  // ResultAnalysis::solver); AddAnalysis clears it. An empty name clears it.
+  void SetSolver(long analysis, const std::string& solver);
   // Removes an analysis and all its values.
   void DeleteAnalysis(long analysis);
   // Removes every analysis.
