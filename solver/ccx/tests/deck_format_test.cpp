@@ -34,6 +34,24 @@ TEST(DeckFormat, NumbersStayWithinTheReadersLimitAndRoundTrip) {
   EXPECT_EQ(FormatNumber(-0.0), "0");
 }
 
+// Whole, huge, tiny and signed zero values all come out as reals, and
+// read back as the value.
+TEST(DeckFormat, RealsAlwaysCarryAPointOrAnExponent) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {{5000.0, "5000."},           {0.0, "0."},    {-0.0, "0."},  {-3.0, "-3."},
+               {999999999999.0, "999999999999."}, {1e12, "1e+12"}, {2.5e-300, "2.5e-300"},
+               {0.125, "0.125"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    const std::string text = FormatReal(c.value);
+    EXPECT_EQ(text, c.text);
+    EXPECT_LE(text.size(), kMaxNumberLength);
+    EXPECT_EQ(std::strtod(text.c_str(), nullptr), c.value);
+  }
+}
+
 TEST(DeckFormat, NonFiniteNumbersAreRefusedWithTheirName) {
   try {
     FormatNumber(std::nan(""), "a density");

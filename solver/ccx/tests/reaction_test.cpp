@@ -21,6 +21,15 @@ void ExpectClose(const char* what, double computed, double analytic, double rela
   EXPECT_NEAR(computed, analytic, std::abs(analytic) * relativeTolerance) << what;
 }
 
+// Largest difference between the summed reactions and minus the applied
+// load, relative to the applied load.
+double Imbalance(const StepResults& step, const vec3d& applied) {
+  vec3d sum = applied;
+  for (const auto& entry : step.reactions) sum += entry.second;
+  return sum.length() / applied.length();
+}
+
+
 class Reactions : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,6 +72,20 @@ TEST_F(Reactions, LoadsAtAClampedNodeReachItsReaction) {
               1e-6);
 }
 
+// A 0.3 m cantilever of E = 2.1e11: its support springs' stiffness is a
+// whole number (1000 E times 1 % of the model's size), which the solver
+// must still read as a stiffness.
+TEST_F(Reactions, WholeSpringStiffnessIsReadAsAReal) {
+  auto steel = host.Material(kE, 0.3, 0.0);
+  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{0.3, host.Section(qlSection::Pipe(0.1, 0.005)), 2}},
+                              steel, std::nullopt);
+  host.Fix(beam.FirstNode());
+  host.LoadCase(1, "tip");
+  host.PointLoad(1, beam.elements.back(), beam.LastNode(), {0, 0, 1000.0});
+  const auto r = host.Solve();
+  ExpectClose("short cantilever clamp fz", r.steps[0].reactions.at(beam.FirstNode()).z, -1000.0, 1e-6);
+}
+
 // A portal frame in the x-z plane under its own weight, symmetric: equal
 // vertical reactions, and none out of its plane.
 TEST_F(Reactions, SymmetricPortalFrameHasEqualInPlaneReactions) {
@@ -82,14 +105,6 @@ TEST_F(Reactions, SymmetricPortalFrameHasEqualInPlaneReactions) {
   ExpectClose("portal right foot fz", b.z, weight / 2, 1e-6);
   EXPECT_NEAR(a.x, -b.x, 1e-6 * weight);
   EXPECT_LT(std::abs(a.y) + std::abs(b.y), 1e-6 * weight);
-}
-
-// Largest difference between the summed reactions and minus the applied
-// load, relative to the applied load.
-double Imbalance(const StepResults& step, const vec3d& applied) {
-  vec3d sum = applied;
-  for (const auto& entry : step.reactions) sum += entry.second;
-  return sum.length() / applied.length();
 }
 
 // A table on four columns clamped at their feet: a plate top, an edge beam
