@@ -227,7 +227,9 @@ void WriteMaterials(DeckOut& out, const SolverModel& model) {
 
 void WriteSectionCard(DeckOut& out, const std::string& set, const SectionCard& card) {
   if (card.kind == SectionCard::Kind::Spring) {
-    out << "*SPRING, ELSET=" << set << "\n" << FormatReal(card.stiffness, "a spring stiffness") << "\n";
+    out << "*SPRING, ELSET=" << set << "\n"
+        << card.dof << ", " << card.dof << "\n"
+        << FormatReal(card.stiffness, "a spring stiffness") << "\n";
     return;
   }
   if (card.kind == SectionCard::Kind::Shell) {

@@ -402,7 +402,9 @@ void SolverModelReader::FinishElements() {
   for (auto* groups : {&beamGroups_, &shellGroups_, &armGroups_}) {
     for (auto& entry : *groups) solver_.elementGroups.push_back(std::move(entry.second));
   }
-  if (!springGroup_.rows.Empty()) solver_.elementGroups.push_back(std::move(springGroup_));
+  for (ElementGroup& springs : springGroups_) {
+    if (!springs.rows.Empty()) solver_.elementGroups.push_back(std::move(springs));
+  }
   // Model elements in the order read (ascending), then the parts generated
   // for them, numbered after every model element: ascending as a whole.
   denseElements_.insert(denseElements_.end(), denseExtras_.begin(), denseExtras_.end());

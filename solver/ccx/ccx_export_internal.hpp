@@ -328,7 +328,8 @@ class SolverModelReader {
   std::map<long, SolverBeamSection> sections_;
   std::map<std::string, ElementGroup> beamGroups_, shellGroups_, armGroups_;
   std::map<std::tuple<bool, long, long, double, double, double>, ElementGroup*> beamGroupsByChoice_;
-  ElementGroup springGroup_;
+  // The support springs along x, y and z: one group per direction.
+  std::array<ElementGroup, 3> springGroups_;
   BeamTable beams_{[this](long node) { return PositionOf(node); }};
   std::vector<bool> shells_;  // by element id: written as shells
   std::set<long> refused_;    // elements that cannot be exported
