@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <set>
 #include <sstream>
+#include <tuple>
 
 namespace Kestrum::Quilm::Solver {
 namespace {
@@ -200,6 +202,12 @@ class DatReader {
     // phase the buckling step's preloading (set NBUCKLE) is not a mode.
     if (mode_ < 1 || phase_ == Phase::Static) return;
     if ((phase_ == Phase::Frequency) == buckling) return;
+    // Each mode prints each kind of block once; a second one is a print the
+    // mode cannot own (a later step's, carried over), not the mode's.
+    const int kind = displacements ? 0 : forces ? 1 : 2;
+    if (!placed_.insert({phase_ == Phase::Frequency, mode_, kind}).second) {
+      throw SolverError("cannot tell which step this block of the solver's results belongs to: " + line);
+    }
     if (!displacements && !forces && stresses_ && phase_ == Phase::Frequency) {
       // A mode's stresses follow the static steps' in `stresses`.
       const std::size_t index = layout_.staticSteps + static_cast<std::size_t>(mode_) - 1;
@@ -268,6 +276,8 @@ class DatReader {
   std::size_t rows_ = 0;
   int mode_ = 0;
   bool eigenvaluesSeen_ = false;
+  // The (frequency phase, mode, block kind) of every mode block read.
+  std::set<std::tuple<bool, int, int>> placed_;
   std::map<long, vec3d>* vectors_ = nullptr;
   ElementStresses* stressBlock_ = nullptr;
 };

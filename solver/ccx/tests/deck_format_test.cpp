@@ -324,5 +324,26 @@ TEST(SolverResults, ModesBucklingFactorsShapesAndStressesAreRead) {
   EXPECT_THROW(ParseCcxDat(kDat, DatLayout{2, true, true}), SolverError);  // no buckling factors
 }
 
+// A mode's stresses are read as the mode's; a second stress block before
+// the buckling factors (the buckling step's preloading printed through a
+// request carried over from the frequency step) cannot be the same mode's
+// and is an error, not the last mode's stresses.
+TEST(SolverResults, ABlockNoModeCanOwnIsAnError) {
+  const auto block = [](const char* time, const char* sxx) {
+    return std::string(" stresses (elem, integ.pnt.,sxx,syy,szz,sxy,sxz,syz) for set EOUT and time  ") + time +
+           "\n\n         1   1  " + sxx + "  0.0E+00  0.0E+00  0.0E+00  0.0E+00  0.0E+00\n\n";
+  };
+  std::string dat = kModesDat;
+  const std::size_t preload = dat.find(" displacements (vx,vy,vz) for set NBUCKLE");
+  dat.insert(preload, block("0.2000000E+01", "7.0E+00"));
+  DatLayout layout{1, true, true};
+  std::vector<ElementStresses> stresses;
+  ParseCcxDat(dat, layout, &stresses);
+  ASSERT_EQ(stresses.size(), 2u);
+  EXPECT_DOUBLE_EQ(stresses[1].at(1)[0][0], 7.0);
+  dat.insert(dat.find(" displacements (vx,vy,vz) for set NBUCKLE"), block("0.1000000E+01", "9.0E+00"));
+  EXPECT_THROW(ParseCcxDat(dat, layout, &stresses), SolverError);
+}
+
 }  // namespace
 }  // namespace Kestrum::Quilm::Solver
