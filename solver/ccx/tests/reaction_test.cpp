@@ -208,5 +208,30 @@ TEST_F(Reactions, EveryLoadCaseRightOnAPinnedBeam) {
   }
 }
 
+// The reactions balance the load to the solver's printed precision (seven
+// significant digits), whatever its size: a cantilever under 1 N, and a
+// fixed-ended girder under a vertical 800 kN with no net horizontal
+// reaction (the axial springs gave 1.000025 N and 0.85 N).
+TEST_F(Reactions, ResidualIsProportionalToTheLoad) {
+  auto steel = host.Material(kE, 0.3, 0.0);
+  auto rect = host.Section(qlSection::Rectangle(0.6, 0.3));
+  const auto cantilever = host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 4}}, steel, vec3d(0, 0, 1));
+  const auto girder = host.Beam({0, 5, 0}, {1, 0, 0}, {{12.0, rect, 8}}, steel, vec3d(0, 0, 1));
+  host.Fix(cantilever.FirstNode());
+  host.Fix(girder.FirstNode());
+  host.Fix(girder.LastNode());
+  host.LoadCase(1, "unit tip load");
+  host.PointLoad(1, cantilever.elements.back(), cantilever.LastNode(), {0, 0, -1.0});
+  host.LoadCase(2, "girder midspan load");
+  host.PointLoad(2, girder.elements[3], girder.nodes[4], {0, 0, -8e5});
+  const auto r = host.Solve();
+  const double tip = r.steps[0].reactions.at(cantilever.FirstNode()).z;
+  const vec3d a = r.steps[1].reactions.at(girder.FirstNode()), b = r.steps[1].reactions.at(girder.LastNode());
+  std::printf("[ value    ] unit load's reaction %.9f, girder's net horizontal reaction %.3e N\n", tip, a.x + b.x);
+  EXPECT_NEAR(tip, 1.0, 1e-6);
+  EXPECT_LT(std::abs(a.x + b.x), 1e-9 * 8e5);
+  EXPECT_LT(Imbalance(r.steps[1], vec3d(0, 0, -8e5)), 1e-6);
+}
+
 }  // namespace
 }  // namespace Kestrum::Quilm::Solver
