@@ -263,6 +263,7 @@ void SolverModelReader::ReadShell(const ElementRead& element) {
 
   std::array<long, 4> corners{};
   for (unsigned i = 0; i < count; ++i) corners[i] = element.GeometricNode(i);
+  CheckShellLimits(corners, count, thickness);
   for (unsigned i = 0; i < count; ++i) edges_.Prefetch(EdgeKey(corners[i], corners[(i + 1) % count]));
   // A quadrilateral's sides are counted below, with their middle nodes.
   if (count == 3) {
