@@ -184,9 +184,10 @@ TEST_F(Reactions, EveryLoadCaseRightOnAPartlyHeldQuarterPlate) {
               kPi / (L * L) * std::sqrt(D / (rho * t)), 0.03);
 }
 
-// A simply supported beam on a pin and a roller, its roller free to move
-// along the beam across the spring that holds it: the second load case is
-// twice the first, and so are its deflection and reactions.
+// A simply supported beam on a pin and a roller, held sideways at midspan
+// where it deflects across the spring that holds it: the second load case
+// is twice the first, and so are its deflection and reactions, and the
+// sideways hold takes nothing.
 TEST_F(Reactions, EveryLoadCaseRightOnAPinnedBeam) {
   const double L = 4.0, P = 1000.0;
   auto steel = host.Material(kE, 0.3, 0.0);
@@ -194,6 +195,7 @@ TEST_F(Reactions, EveryLoadCaseRightOnAPinnedBeam) {
                               steel, vec3d(0, 0, 1));
   host.Fix(beam.FirstNode(), {1, 1, 1, 1, 0, 0});
   host.Fix(beam.LastNode(), {0, 1, 1, 0, 0, 0});
+  host.Fix(beam.nodes[5], {0, 1, 0, 0, 0, 0});
   for (long c : {1, 2}) {
     host.LoadCase(c, "midspan load");
     host.PointLoad(c, beam.elements[4], beam.nodes[5], {0, 0, -c * P});
@@ -205,6 +207,7 @@ TEST_F(Reactions, EveryLoadCaseRightOnAPinnedBeam) {
   for (std::size_t s = 0; s < 2; ++s) {
     EXPECT_LT(Imbalance(r.steps[s], vec3d(0, 0, -(s + 1.0) * P)), 1e-6);
     EXPECT_NEAR(r.steps[s].reactions.at(beam.LastNode()).z, (s + 1.0) * P / 2, 1e-6 * P);
+    EXPECT_NEAR(r.steps[s].reactions.at(beam.nodes[5]).y, 0.0, 1e-6 * P);
   }
 }
 
