@@ -13,7 +13,7 @@
 // order, which at this stiffness gives reactions wrong by orders of
 // magnitude, and the next step starts from that stretched state, whose
 // stiffness across the spring holds the node (a later load case's
-// deflection came back a thousand times too small, a frequency step's
+// deflection came back at about 1e-5 of the right one, a frequency step's
 // first eigenvalue negative).
 #include <algorithm>
 #include <cmath>
