@@ -74,16 +74,24 @@ TEST_F(Reactions, LoadsAtAClampedNodeReachItsReaction) {
 
 // A 0.3 m cantilever of E = 2.1e11: its support springs' stiffness is a
 // whole number (1000 E times 1 % of the model's size), which the solver
-// must still read as a stiffness.
+// must still read as a stiffness; whole, tiny and signed zero numbers in the
+// other cards (coordinates, modulus, density, loads, gravity) are read as
+// written too.
 TEST_F(Reactions, WholeSpringStiffnessIsReadAsAReal) {
-  auto steel = host.Material(kE, 0.3, 0.0);
-  const auto beam = host.Beam({0, 0, 0}, {1, 0, 0}, {{0.3, host.Section(qlSection::Pipe(0.1, 0.005)), 2}},
+  auto steel = host.Material(kE, 0.3, 7850.0);
+  const auto beam = host.Beam({-0.0, 0, 0}, {1, 0, 0}, {{0.3, host.Section(qlSection::Pipe(0.1, 0.005)), 2}},
                               steel, std::nullopt);
   host.Fix(beam.FirstNode());
   host.LoadCase(1, "tip");
-  host.PointLoad(1, beam.elements.back(), beam.LastNode(), {0, 0, 1000.0});
+  host.PointLoad(1, beam.elements.back(), beam.LastNode(), {-0.0, 1e-30, 1000.0});
+  host.LoadCase(2, "weight", vec3d(-0.0, 0, -10));
   const auto r = host.Solve();
-  ExpectClose("short cantilever clamp fz", r.steps[0].reactions.at(beam.FirstNode()).z, -1000.0, 1e-6);
+  const vec3d tip = r.steps[0].reactions.at(beam.FirstNode());
+  ExpectClose("short cantilever clamp fz", tip.z, -1000.0, 1e-6);
+  EXPECT_NEAR(tip.y, 0.0, 1e-9 * 1000.0);  // 1e-30 is below the solution's noise
+  const double weight = 7850.0 * 10 * 0.3 * kPi / 4 * (0.1 * 0.1 - 0.09 * 0.09);
+  ExpectClose("short cantilever clamp fz under its weight", r.steps[1].reactions.at(beam.FirstNode()).z, weight,
+              1e-6);
 }
 
 // A portal frame in the x-z plane under its own weight, symmetric: equal
