@@ -326,9 +326,9 @@ TEST(SolverResults, ModesBucklingFactorsShapesAndStressesAreRead) {
 
 // A mode's stresses are read as the mode's; a second stress block before
 // the buckling factors (the buckling step's preloading printed through a
-// request carried over from the frequency step) cannot be the same mode's
-// and is an error, not the last mode's stresses.
-TEST(SolverResults, ABlockNoModeCanOwnIsAnError) {
+// request carried over from an earlier step) cannot be the same mode's or
+// static step's and is an error, not the last mode's or step's stresses.
+TEST(SolverResults, ABlockNoStepOrModeCanOwnIsAnError) {
   const auto block = [](const char* time, const char* sxx) {
     return std::string(" stresses (elem, integ.pnt.,sxx,syy,szz,sxy,sxz,syz) for set EOUT and time  ") + time +
            "\n\n         1   1  " + sxx + "  0.0E+00  0.0E+00  0.0E+00  0.0E+00  0.0E+00\n\n";
@@ -343,6 +343,11 @@ TEST(SolverResults, ABlockNoModeCanOwnIsAnError) {
   EXPECT_DOUBLE_EQ(stresses[1].at(1)[0][0], 7.0);
   dat.insert(dat.find(" displacements (vx,vy,vz) for set NBUCKLE"), block("0.1000000E+01", "9.0E+00"));
   EXPECT_THROW(ParseCcxDat(dat, layout, &stresses), SolverError);
+  // The same for a static step: without a frequency step, the buckling
+  // step's carried-over print comes at the last static step's time.
+  std::string statics = kModesDat;
+  statics.insert(statics.find("     E I G E N V A L U E   O U T P U T"), block("0.1000000E+01", "9.0E+00"));
+  EXPECT_THROW(ParseCcxDat(statics, layout, &stresses), SolverError);
 }
 
 }  // namespace
