@@ -2,6 +2,7 @@
 // expansion (measured; the README's solver section gives the figures): it
 // expands each beam and shell into bricks, and those bricks are stiffer or
 // softer than the beam or shell theory in three known places.
+#include <algorithm>
 #include <cmath>
 
 #include "solver/ccx/ccx_export_internal.hpp"
@@ -14,7 +15,8 @@ namespace {
 constexpr double kFlatTolerance = 1e-6;
 
 vec3d ShellNormal(const std::array<pos3d, 4>& p, unsigned count) {
-  vec3d n = count == 4 ? vec3d(p[0], p[2]).cross(vec3d(p[1], p[3])) : vec3d(p[0], p[1]).cross(vec3d(p[0], p[2]));
+  vec3d n =
+      count == 4 ? vec3d(p[0], p[2]).cross(vec3d(p[1], p[3])) : vec3d(p[0], p[1]).cross(vec3d(p[0], p[2]));
   if (n.length() > 0.0) n.normalise();
   return n;
 }
@@ -32,11 +34,13 @@ void SolverModelReader::FindRotationHeldNodes() {
   }
 }
 
-void SolverModelReader::CheckShellLimits(const std::array<long, 4>& corners, unsigned count, double thickness) {
+void SolverModelReader::CheckShellLimits(const std::array<long, 4>& corners, unsigned count,
+                                         double thickness) {
   std::array<pos3d, 4> p;
   double shortest = INFINITY;
   for (unsigned i = 0; i < count; ++i) p[i] = PositionOf(corners[i]);
-  for (unsigned i = 0; i < count; ++i) shortest = std::min(shortest, vec3d(p[i], p[(i + 1) % count]).length());
+  for (unsigned i = 0; i < count; ++i)
+    shortest = std::min(shortest, vec3d(p[i], p[(i + 1) % count]).length());
   if (shortest < 2.0 * thickness) ++thickShells_;
   if (heldShellNormals_.empty()) return;
   const vec3d normal = ShellNormal(p, count);
@@ -63,10 +67,11 @@ void SolverModelReader::NoteExpansionLimits() {
                            "+5 % at 10:1)");
   }
   if (!curvedHeldNodes_.empty()) {
-    deck_->notes.push_back(std::to_string(curvedHeldNodes_.size()) +
-                           " supported node(s) of curved shells with a fixed rotation: the solver holds such "
-                           "nodes too stiffly (a pinched cylinder's octant with symmetry conditions deflects "
-                           "a quarter of the right amount); model curved shells whole rather than by symmetry");
+    deck_->notes.push_back(
+        std::to_string(curvedHeldNodes_.size()) +
+        " supported node(s) of curved shells with a fixed rotation: the solver holds such "
+        "nodes too stiffly (a pinched cylinder's octant with symmetry conditions deflects "
+        "a quarter of the right amount); model curved shells whole rather than by symmetry");
   }
   if (thickShells_ > 0) {
     deck_->notes.push_back(std::to_string(thickShells_) +

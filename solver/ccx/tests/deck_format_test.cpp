@@ -40,8 +40,13 @@ TEST(DeckFormat, RealsAlwaysCarryAPointOrAnExponent) {
   const struct {
     double value;
     const char* text;
-  } cases[] = {{5000.0, "5000."},           {0.0, "0."},    {-0.0, "0."},  {-3.0, "-3."},
-               {999999999999.0, "999999999999."}, {1e12, "1e+12"}, {2.5e-300, "2.5e-300"},
+  } cases[] = {{5000.0, "5000."},
+               {0.0, "0."},
+               {-0.0, "0."},
+               {-3.0, "-3."},
+               {999999999999.0, "999999999999."},
+               {1e12, "1e+12"},
+               {2.5e-300, "2.5e-300"},
                {0.125, "0.125"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
@@ -330,8 +335,8 @@ TEST(SolverResults, ModesBucklingFactorsShapesAndStressesAreRead) {
 // static step's and is an error, not the last mode's or step's stresses.
 TEST(SolverResults, ABlockNoStepOrModeCanOwnIsAnError) {
   const auto block = [](const char* time, const char* sxx) {
-    return std::string(" stresses (elem, integ.pnt.,sxx,syy,szz,sxy,sxz,syz) for set EOUT and time  ") + time +
-           "\n\n         1   1  " + sxx + "  0.0E+00  0.0E+00  0.0E+00  0.0E+00  0.0E+00\n\n";
+    return std::string(" stresses (elem, integ.pnt.,sxx,syy,szz,sxy,sxz,syz) for set EOUT and time  ") +
+           time + "\n\n         1   1  " + sxx + "  0.0E+00  0.0E+00  0.0E+00  0.0E+00  0.0E+00\n\n";
   };
   std::string dat = kModesDat;
   const std::size_t preload = dat.find(" displacements (vx,vy,vz) for set NBUCKLE");

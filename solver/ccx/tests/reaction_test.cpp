@@ -29,7 +29,6 @@ double Imbalance(const StepResults& step, const vec3d& applied) {
   return sum.length() / applied.length();
 }
 
-
 class Reactions : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -90,8 +89,8 @@ TEST_F(Reactions, WholeSpringStiffnessIsReadAsAReal) {
   ExpectClose("short cantilever clamp fz", tip.z, -1000.0, 1e-6);
   EXPECT_NEAR(tip.y, 0.0, 1e-9 * 1000.0);  // 1e-30 is below the solution's noise
   const double weight = 7850.0 * 10 * 0.3 * kPi / 4 * (0.1 * 0.1 - 0.09 * 0.09);
-  ExpectClose("short cantilever clamp fz under its weight", r.steps[1].reactions.at(beam.FirstNode()).z, weight,
-              1e-6);
+  ExpectClose("short cantilever clamp fz under its weight", r.steps[1].reactions.at(beam.FirstNode()).z,
+              weight, 1e-6);
 }
 
 // A portal frame in the x-z plane under its own weight, symmetric: equal
@@ -166,8 +165,8 @@ TEST_F(Reactions, EveryLoadCaseRightOnAPartlyHeldQuarterPlate) {
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     for (std::size_t j = 0; j < nodes[i].size(); ++j) {
       std::array<double, 6> fixed{};
-      if (j == 0) fixed[0] = fixed[4] = fixed[5] = 1;  // symmetry about x = 0
-      if (i == 0) fixed[1] = fixed[3] = fixed[5] = 1;  // symmetry about y = 0
+      if (j == 0) fixed[0] = fixed[4] = fixed[5] = 1;                       // symmetry about x = 0
+      if (i == 0) fixed[1] = fixed[3] = fixed[5] = 1;                       // symmetry about y = 0
       if (i + 1 == nodes.size() || j + 1 == nodes[i].size()) fixed[2] = 1;  // simple support
       if (fixed != std::array<double, 6>{}) host.Fix(nodes[i][j], fixed);
     }
@@ -179,7 +178,8 @@ TEST_F(Reactions, EveryLoadCaseRightOnAPartlyHeldQuarterPlate) {
   options.frequencyCount = 1;
   const auto r = host.Solve(options);
   const double D = kE * t * t * t / (12 * (1 - nu * nu)), L = 2 * a, weight = rho * g * t * a * a;
-  const double w1 = r.steps[0].displacements.at(nodes[0][0]).z, w2 = r.steps[1].displacements.at(nodes[0][0]).z;
+  const double w1 = r.steps[0].displacements.at(nodes[0][0]).z,
+               w2 = r.steps[1].displacements.at(nodes[0][0]).z;
   // Navier's series: w = 0.00406 q L^4 / D at the centre.
   ExpectClose("quarter plate centre under pressure", std::abs(w1), 0.00406 * p * L * L * L * L / D, 0.03);
   // Gravity acts through the layer of bricks the solver expands the shell
@@ -188,8 +188,8 @@ TEST_F(Reactions, EveryLoadCaseRightOnAPartlyHeldQuarterPlate) {
   EXPECT_LT(Imbalance(r.steps[0], vec3d(0, 0, p * a * a)), 1e-6);
   EXPECT_LT(Imbalance(r.steps[1], vec3d(0, 0, -weight)), 1e-6);
   ASSERT_FALSE(r.frequencies.empty());
-  ExpectClose("quarter plate first frequency", r.frequencies[0],
-              kPi / (L * L) * std::sqrt(D / (rho * t)), 0.03);
+  ExpectClose("quarter plate first frequency", r.frequencies[0], kPi / (L * L) * std::sqrt(D / (rho * t)),
+              0.03);
 }
 
 // A simply supported beam on a pin and a roller, held sideways at midspan
@@ -209,7 +209,8 @@ TEST_F(Reactions, EveryLoadCaseRightOnAPinnedBeam) {
     host.PointLoad(c, beam.elements[4], beam.nodes[5], {0, 0, -c * P});
   }
   const auto r = host.Solve();
-  const double w1 = r.steps[0].displacements.at(beam.nodes[5]).z, w2 = r.steps[1].displacements.at(beam.nodes[5]).z;
+  const double w1 = r.steps[0].displacements.at(beam.nodes[5]).z,
+               w2 = r.steps[1].displacements.at(beam.nodes[5]).z;
   ExpectClose("pinned beam midspan deflection", w1, -P * L * L * L / (48 * kE * 0.05 * 0.001 / 12), 0.02);
   ExpectClose("second load case's deflection over the first's", w2 / w1, 2.0, 1e-6);
   for (std::size_t s = 0; s < 2; ++s) {
@@ -238,7 +239,8 @@ TEST_F(Reactions, ResidualIsProportionalToTheLoad) {
   const auto r = host.Solve();
   const double tip = r.steps[0].reactions.at(cantilever.FirstNode()).z;
   const vec3d a = r.steps[1].reactions.at(girder.FirstNode()), b = r.steps[1].reactions.at(girder.LastNode());
-  std::printf("[ value    ] unit load's reaction %.9f, girder's net horizontal reaction %.3e N\n", tip, a.x + b.x);
+  std::printf("[ value    ] unit load's reaction %.9f, girder's net horizontal reaction %.3e N\n", tip,
+              a.x + b.x);
   EXPECT_NEAR(tip, 1.0, 1e-6);
   EXPECT_LT(std::abs(a.x + b.x), 1e-9 * 8e5);
   EXPECT_LT(Imbalance(r.steps[1], vec3d(0, 0, -8e5)), 1e-6);
