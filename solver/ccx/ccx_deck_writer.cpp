@@ -227,7 +227,9 @@ void WriteMaterials(DeckOut& out, const SolverModel& model) {
 
 void WriteSectionCard(DeckOut& out, const std::string& set, const SectionCard& card) {
   if (card.kind == SectionCard::Kind::Spring) {
-    out << "*SPRING, ELSET=" << set << "\n" << FormatNumber(card.stiffness, "a spring stiffness") << "\n";
+    out << "*SPRING, ELSET=" << set << "\n"
+        << card.dof << ", " << card.dof << "\n"
+        << FormatReal(card.stiffness, "a spring stiffness") << "\n";
     return;
   }
   if (card.kind == SectionCard::Kind::Shell) {
@@ -366,7 +368,14 @@ void WriteBucklingStep(DeckOut& out, const SolverModel& model, const StaticStep&
   out << "** Buckling of load case " << step.loadCase << "\n*STEP\n*BUCKLE\n" << model.bucklingModes << "\n";
   WriteStepLoads(out, step, reload);
   out << "*NODE PRINT, NSET=NBUCKLE\nU\n";
-  if (model.elementResults) out << "*NODE FILE, OUTPUT=3D\nU\n";
+  if (model.elementResults) {
+    // The solver carries a step's output requests into the next step until
+    // that step makes its own: the earlier steps' element stresses would be
+    // printed for the buckling step's preloading and its shapes, so they
+    // are asked for here with no output.
+    if (!model.stressElements.empty()) out << "*EL PRINT, ELSET=EOUT, FREQUENCY=0\nS\n";
+    out << "*NODE FILE, OUTPUT=3D\nU\n*EL FILE, FREQUENCY=0\nS\n";
+  }
   out << "*END STEP\n";
 }
 

@@ -18,6 +18,7 @@ SolverModel SolverModelReader::Read(CcxDeck& deck) {
   ReadNodes();
   SelectLoadCases();
   FindAnchoredNodes();
+  FindRotationHeldNodes();
   ReadElements();
   if (!detached_.empty()) {
     deck_->notes.push_back(std::to_string(detached_.size()) +
@@ -31,6 +32,7 @@ SolverModel SolverModelReader::Read(CcxDeck& deck) {
   stepRoom_ = edges_.MemoryBytes();
   edges_ = EdgeTable();  // done with: make room for the steps' loads
   ReadSteps();
+  NoteExpansionLimits();
   problems_.Settle(options_.skipUnsupported, deck_->notes);
   ReadModelSets();
   Finish();

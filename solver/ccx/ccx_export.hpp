@@ -21,7 +21,8 @@
 //    three S8R quadrilaterals each, one per corner, meeting at a generated
 //    centroid node (the solver's quadratic triangle is far too stiff);
 //  * point masses: MASS elements; boundary conditions: fixed translations
-//    through stiff springs to fixed generated nodes (the solver's printed
+//    through stiff linear springs (SPRING2, one element set per direction)
+//    to fixed generated nodes (the solver's printed
 //    nodal forces include the loads at the node and, at beam and shell nodes
 //    with fixed rotations, miss the forces of the rotation constraints), so
 //    the springs' forces are the support reactions; fixed rotations on the

@@ -263,6 +263,7 @@ void SolverModelReader::ReadShell(const ElementRead& element) {
 
   std::array<long, 4> corners{};
   for (unsigned i = 0; i < count; ++i) corners[i] = element.GeometricNode(i);
+  CheckShellLimits(corners, count, thickness);
   for (unsigned i = 0; i < count; ++i) edges_.Prefetch(EdgeKey(corners[i], corners[(i + 1) % count]));
   // A quadrilateral's sides are counted below, with their middle nodes.
   if (count == 3) {
@@ -402,7 +403,9 @@ void SolverModelReader::FinishElements() {
   for (auto* groups : {&beamGroups_, &shellGroups_, &armGroups_}) {
     for (auto& entry : *groups) solver_.elementGroups.push_back(std::move(entry.second));
   }
-  if (!springGroup_.rows.Empty()) solver_.elementGroups.push_back(std::move(springGroup_));
+  for (ElementGroup& springs : springGroups_) {
+    if (!springs.rows.Empty()) solver_.elementGroups.push_back(std::move(springs));
+  }
   // Model elements in the order read (ascending), then the parts generated
   // for them, numbered after every model element: ascending as a whole.
   denseElements_.insert(denseElements_.end(), denseExtras_.begin(), denseExtras_.end());

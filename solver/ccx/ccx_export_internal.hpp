@@ -209,6 +209,14 @@ class SolverModelReader {
   std::optional<vec3d> EccentricityById(long id);
   void FindAnchoredNodes();
   void Anchor(long node);
+
+  // ---- limits of the solver's expansion (ccx_export_limits.cpp) ---------------
+  void FindRotationHeldNodes();
+  // Counts a shell with a side under twice its thickness, and finds the
+  // rotation-held nodes where shells of different planes meet.
+  void CheckShellLimits(const std::array<long, 4>& corners, unsigned count, double thickness);
+  // One note per limit the model meets.
+  void NoteExpansionLimits();
   bool IsAnchored(long node) const {
     return node >= 0 && static_cast<std::size_t>(node) < anchored_.size() &&
            anchored_[static_cast<std::size_t>(node)];
@@ -328,7 +336,8 @@ class SolverModelReader {
   std::map<long, SolverBeamSection> sections_;
   std::map<std::string, ElementGroup> beamGroups_, shellGroups_, armGroups_;
   std::map<std::tuple<bool, long, long, double, double, double>, ElementGroup*> beamGroupsByChoice_;
-  ElementGroup springGroup_;
+  // The support springs along x, y and z: one group per direction.
+  std::array<ElementGroup, 3> springGroups_;
   BeamTable beams_{[this](long node) { return PositionOf(node); }};
   std::vector<bool> shells_;  // by element id: written as shells
   std::set<long> refused_;    // elements that cannot be exported
@@ -371,6 +380,11 @@ class SolverModelReader {
   std::map<std::string, std::pair<double, std::vector<long>>> massElements_;
   std::map<long, std::vector<int>> boundaries_;
   std::vector<long> stressElements_;  // solver elements whose stresses are printed
+  // Supported nodes with a fixed rotation -> the normal of the first shell
+  // met there (zero until then); those where shells of other planes meet.
+  std::map<long, vec3d> heldShellNormals_;
+  std::set<long> curvedHeldNodes_;
+  std::size_t thickShells_ = 0;  // shells with a side under twice their thickness
 };
 
 // The deck beam record of a solver line element (see DeckBeam).

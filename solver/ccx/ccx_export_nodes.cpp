@@ -61,7 +61,7 @@ std::optional<vec3d> SolverModelReader::EccentricityById(long id) {
 
 // Finds the model nodes that must stay joined to the beams that reach them
 // through an eccentricity: nodes with a support, a point mass or a node
-// load, and nodes where elements attach directly or with different
+// load (in any load case), and nodes where elements attach directly or with different
 // eccentricities. A stiff arm joins such a node to its offset beam end.
 // Every other eccentric node would hang on its arm alone, and each arm
 // makes the solver hold the beam's cross-section rigid there, which
@@ -119,14 +119,11 @@ void SolverModelReader::FindAnchoredNodes() {
           nodeProperties_.push_back(found);
         }
       });
-  std::set<long> loaded(cases_.begin(), cases_.end());
-  for (const LoadCombination& combination : options_.combinations) {
-    for (const auto& term : combination.factors) loaded.insert(term.first);
-  }
-  if (options_.bucklingCase > 0) loaded.insert(options_.bucklingCase);
-  const auto known = model_.Loads().GetLoadCaseIds();
-  for (long lc : loaded) {
-    if (!std::binary_search(known.begin(), known.end(), lc)) continue;  // reported with the steps
+  // Every load case's node loads anchor their nodes, not only the exported
+  // cases': the model is then written the same way whichever cases are
+  // chosen, so a case solved alone gives what it gives among all of them,
+  // and results stored from different runs belong to one model.
+  for (long lc : model_.Loads().GetLoadCaseIds()) {
     model_.Loads().ForEachLoad(lc, [this](const LoadEntry& load) {
       if (load.kind == LoadKind::Point || load.kind == LoadKind::NodeAcceleration) Anchor(load.target);
     });

@@ -5,6 +5,16 @@
 // each fixed translation of a node is held by a stiff spring along it to a
 // fixed generated node: that node carries no load, and its printed force is
 // the support reaction. Fixed rotations stay on the node itself.
+//
+// The springs are SPRING2 elements, which join one fixed direction of their
+// two nodes linearly. The solver's axial spring (SPRINGA) follows its
+// deformed length instead: a node free to move across its spring (a
+// symmetry edge's node moving out of the plane) stretches it to second
+// order, which at this stiffness gives reactions wrong by orders of
+// magnitude, and the next step starts from that stretched state, whose
+// stiffness across the spring holds the node (a later load case's
+// deflection came back at about 1e-5 of the right one, a frequency step's
+// first eigenvalue negative).
 #include <algorithm>
 #include <cmath>
 
@@ -37,10 +47,14 @@ void SolverModelReader::HoldSupportsBySprings() {
   // Stiff against any member of the model, and no stiffer (the reactions
   // are the springs' forces, read from their tiny elongations): the arm
   // factor times a cube of the stiffest material as large as the spring.
-  springGroup_.name = "SUPPORTS";
-  springGroup_.type = "SPRINGA";
-  springGroup_.section.kind = SectionCard::Kind::Spring;
-  springGroup_.section.stiffness = options_.armStiffnessFactor * (modulus > 0.0 ? modulus : 1.0) * d;
+  for (int k = 0; k < 3; ++k) {
+    ElementGroup& springs = springGroups_[static_cast<std::size_t>(k)];
+    springs.name = "SUPPORTS" + std::to_string(k + 1);
+    springs.type = "SPRING2";
+    springs.section.kind = SectionCard::Kind::Spring;
+    springs.section.dof = k + 1;
+    springs.section.stiffness = options_.armStiffnessFactor * (modulus > 0.0 ? modulus : 1.0) * d;
+  }
   std::map<long, std::vector<int>> fixities;
   for (const auto& [node, fixed] : boundaries_) {
     std::vector<int> rotations;
@@ -53,7 +67,7 @@ void SolverModelReader::HoldSupportsBySprings() {
       (dof == 1 ? offset.x : dof == 2 ? offset.y : offset.z) = d;
       const pos3d at = PositionOf(node);
       const long end = NewNode(pos3d(at.x + offset.x, at.y + offset.y, at.z + offset.z));
-      springGroup_.AddRow({nextElement_++, node, end});
+      springGroups_[static_cast<std::size_t>(dof - 1)].AddRow({nextElement_++, node, end});
       fixities[end] = {1, 2, 3};
       deck_->supportSprings.push_back({end, node, offset});
     }

@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <set>
 #include <sstream>
+#include <tuple>
 
 namespace Kestrum::Quilm::Solver {
 namespace {
@@ -184,7 +186,7 @@ class DatReader {
       const auto index = static_cast<std::size_t>(step) - 1;
       StepResults& target = results_.steps[index];
       seen_[index] = true;
-      // A later print of the same step replaces an earlier one.
+      Place(static_cast<int>(index) + 1, displacements, forces, line);
       if (displacements) {
         vectors_ = &target.displacements;
       } else if (forces) {
@@ -200,6 +202,7 @@ class DatReader {
     // phase the buckling step's preloading (set NBUCKLE) is not a mode.
     if (mode_ < 1 || phase_ == Phase::Static) return;
     if ((phase_ == Phase::Frequency) == buckling) return;
+    Place(mode_, displacements, forces, line);
     if (!displacements && !forces && stresses_ && phase_ == Phase::Frequency) {
       // A mode's stresses follow the static steps' in `stresses`.
       const std::size_t index = layout_.staticSteps + static_cast<std::size_t>(mode_) - 1;
@@ -213,6 +216,17 @@ class DatReader {
     if (static_cast<std::size_t>(mode_) > modes.size()) return;
     vectors_ = &modes[static_cast<std::size_t>(mode_) - 1].displacements;
     vectors_->clear();
+  }
+
+  // Each static step and each mode prints each kind of block once; a second
+  // one is a later step's print (a request carried over into it, printed at
+  // the same time or under the same mode), which it cannot be told from:
+  // an error, never the step's or the mode's results.
+  void Place(int number, bool displacements, bool forces, const std::string& line) {
+    const int kind = displacements ? 0 : forces ? 1 : 2;
+    if (!placed_.insert({static_cast<int>(phase_), number, kind}).second) {
+      throw SolverError("cannot tell which step this block of the solver's results belongs to: " + line);
+    }
   }
 
   void TableRow(const std::vector<std::string>& tokens) {
@@ -268,6 +282,8 @@ class DatReader {
   std::size_t rows_ = 0;
   int mode_ = 0;
   bool eigenvaluesSeen_ = false;
+  // The (phase, step or mode number, block kind) of every block read.
+  std::set<std::tuple<int, int, int>> placed_;
   std::map<long, vec3d>* vectors_ = nullptr;
   ElementStresses* stressBlock_ = nullptr;
 };

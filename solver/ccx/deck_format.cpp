@@ -30,6 +30,12 @@ std::string FormatNumber(double value, const std::string& what) {
   return std::string(buffer, FormatNumberTo(buffer, value, what.c_str()));
 }
 
+std::string FormatReal(double value, const std::string& what) {
+  std::string text = FormatNumber(value, what);
+  if (text.find_first_of(".e") == std::string::npos) text += '.';
+  return text;
+}
+
 void WriteEntryLines(std::ostream& out, const std::vector<std::string>& entries) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     out << entries[i];

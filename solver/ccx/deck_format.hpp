@@ -35,6 +35,13 @@ inline constexpr std::size_t kNumberBufferSize = 32;
 // (kNumberBufferSize characters, not terminated) and returns its end.
 char* FormatNumberTo(char* buffer, double value, const char* what);
 
+// The number as a real that the solver cannot take for an integer:
+// FormatNumber's text with a decimal point added where it has neither one
+// nor an exponent ("5000" becomes "5000.", -0 "0."). The spring card needs
+// it: the solver tells its degree-of-freedom line from its stiffness line by
+// that point, and refuses a whole stiffness. Throws as FormatNumber.
+std::string FormatReal(double value, const std::string& what = "value");
+
 // Writes `entries` as comma-separated data lines of at most
 // kMaxEntriesPerLine entries each.
 void WriteEntryLines(std::ostream& out, const std::vector<std::string>& entries);

@@ -35,6 +35,7 @@ struct SectionCard {
   vec3d axis;               // beams: the section's first axis
   double thickness = 0.0;   // shells
   double stiffness = 0.0;   // springs: force per length
+  int dof = 0;              // springs: the direction they act in (1 to 3), at both ends
 };
 
 // Element rows (element id, then the nodes) of one width, one after another

@@ -105,7 +105,7 @@ TEST_F(DeckTest, IProfilesAreRefusedByNameUnlessEquivalentSectionsAreAllowed) {
   options.allowEquivalentSections = true;
   const auto deck = host.Export(options);
   EXPECT_TRUE(Contains(deck.text, "SECTION=BOX\n0.15, 0.3, 0.0035, 0.011, 0.0035, 0.011\n"));
-  ASSERT_EQ(deck.notes.size(), 1u);
+  ASSERT_EQ(deck.notes.size(), 2u);  // and the rectangle's torsion
   EXPECT_TRUE(Contains(deck.notes[0], "I-profile"));
 }
 
@@ -277,6 +277,67 @@ TEST_F(DeckTest, EccentricNodesGetArmsOnlyWhereTheyAreNeeded) {
     EXPECT_GE(deck.axisNodes.at(beam.nodes[k]), deck.firstGeneratedNode);
   }
   EXPECT_TRUE(Contains(deck.text, "*MATERIAL, NAME=MARM\n*ELASTIC\n2.1e+14, 0\n"));
+}
+
+// The model part of the deck (up to the first step) is the same whichever
+// load cases are exported: a node loaded only in a case left out keeps its
+// stiff arm.
+TEST_F(DeckTest, TheModelIsWrittenTheSameWhateverCasesAreChosen) {
+  auto steel = host.Material(2.1e11, 0.3, 7850);
+  auto rect = host.Section(qlSection::Rectangle(0.1, 0.05));
+  const auto beam =
+      host.Beam({0, 0, 0}, {1, 0, 0}, {{2.0, rect, 4}}, steel, vec3d(0, 0, 1), vec3d(0, 0, 0.2));
+  host.Fix(beam.FirstNode());
+  host.LoadCase(1, "at midspan");
+  host.PointLoad(1, beam.elements[1], beam.nodes[2], {0, 0, -1000});
+  host.LoadCase(2, "self weight", vec3d(0, 0, -9.81));
+  const auto modelPart = [](const std::string& deck) { return deck.substr(0, deck.find("** Load case")); };
+  const std::string all = modelPart(host.Export().text);
+  for (std::vector<long> cases : {std::vector<long>{1}, std::vector<long>{2}}) {
+    ExportOptions options;
+    options.loadCases = cases;
+    EXPECT_EQ(modelPart(host.Export(options).text), all) << "load case " << cases[0];
+  }
+}
+
+// Where a model meets the limits of the solver's brick expansion, the deck
+// says so: solid rectangles (torsion), rotation-held nodes of a curved shell
+// (not of a flat one), and shells with sides under twice their thickness.
+TEST_F(DeckTest, ModelsMeetingTheExpansionLimitsAreNoted) {
+  const auto notesOf = [](HostModel& model) {
+    std::string all;
+    for (const auto& note : model.Export().notes) all += note + "\n";
+    return all;
+  };
+  struct Case {
+    const char* name;
+    bool rectangle, curved;
+    double thickness;
+    const char* expected;  // the notes' telling words, "" for none
+  };
+  const Case cases[] = {{"rectangle beam", true, false, 0.01, "torsion"},
+                        {"flat plate held by symmetry", false, false, 0.01, ""},
+                        {"curved shell held by symmetry", false, true, 0.01, "curved shells"},
+                        {"thick plate", false, false, 0.3, "shorter than twice their thickness"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HostModel model;
+    auto steel = model.Material(2.1e11, 0.3, 0.0);
+    if (c.curved) model.plateHeight = [](double x, double y) { return 0.2 * (x * x + y * y); };
+    std::vector<long> shells;
+    const auto nodes = model.Plate(1.0, 4, model.Thickness(c.thickness), steel, shells);
+    for (const auto& row : nodes) model.Fix(row[0], {1, 0, 0, 0, 1, 1});
+    if (c.rectangle) {
+      model.Beam({0, 0, 0}, {0, 0, -1}, {{1.0, model.Section(qlSection::Rectangle(0.1, 0.05)), 2}}, steel,
+                 vec3d(1, 0, 0));
+    }
+    const std::string notes = notesOf(model);
+    if (*c.expected) {
+      EXPECT_TRUE(Contains(notes, c.expected)) << notes;
+    } else {
+      EXPECT_EQ(notes, "");
+    }
+  }
 }
 
 TEST_F(DeckTest, VerticalMembersAndSelectedLoadCases) {

@@ -34,6 +34,29 @@ TEST(DeckFormat, NumbersStayWithinTheReadersLimitAndRoundTrip) {
   EXPECT_EQ(FormatNumber(-0.0), "0");
 }
 
+// Whole, huge, tiny and signed zero values all come out as reals, and
+// read back as the value.
+TEST(DeckFormat, RealsAlwaysCarryAPointOrAnExponent) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {{5000.0, "5000."},
+               {0.0, "0."},
+               {-0.0, "0."},
+               {-3.0, "-3."},
+               {999999999999.0, "999999999999."},
+               {1e12, "1e+12"},
+               {2.5e-300, "2.5e-300"},
+               {0.125, "0.125"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    const std::string text = FormatReal(c.value);
+    EXPECT_EQ(text, c.text);
+    EXPECT_LE(text.size(), kMaxNumberLength);
+    EXPECT_EQ(std::strtod(text.c_str(), nullptr), c.value);
+  }
+}
+
 TEST(DeckFormat, NonFiniteNumbersAreRefusedWithTheirName) {
   try {
     FormatNumber(std::nan(""), "a density");
@@ -304,6 +327,32 @@ TEST(SolverResults, ModesBucklingFactorsShapesAndStressesAreRead) {
   layout.buckling = false;
   EXPECT_NO_THROW(ParseCcxDat(kModesDat, layout));
   EXPECT_THROW(ParseCcxDat(kDat, DatLayout{2, true, true}), SolverError);  // no buckling factors
+}
+
+// A mode's stresses are read as the mode's; a second stress block before
+// the buckling factors (the buckling step's preloading printed through a
+// request carried over from an earlier step) cannot be the same mode's or
+// static step's and is an error, not the last mode's or step's stresses.
+TEST(SolverResults, ABlockNoStepOrModeCanOwnIsAnError) {
+  const auto block = [](const char* time, const char* sxx) {
+    return std::string(" stresses (elem, integ.pnt.,sxx,syy,szz,sxy,sxz,syz) for set EOUT and time  ") +
+           time + "\n\n         1   1  " + sxx + "  0.0E+00  0.0E+00  0.0E+00  0.0E+00  0.0E+00\n\n";
+  };
+  std::string dat = kModesDat;
+  const std::size_t preload = dat.find(" displacements (vx,vy,vz) for set NBUCKLE");
+  dat.insert(preload, block("0.2000000E+01", "7.0E+00"));
+  DatLayout layout{1, true, true};
+  std::vector<ElementStresses> stresses;
+  ParseCcxDat(dat, layout, &stresses);
+  ASSERT_EQ(stresses.size(), 2u);
+  EXPECT_DOUBLE_EQ(stresses[1].at(1)[0][0], 7.0);
+  dat.insert(dat.find(" displacements (vx,vy,vz) for set NBUCKLE"), block("0.1000000E+01", "9.0E+00"));
+  EXPECT_THROW(ParseCcxDat(dat, layout, &stresses), SolverError);
+  // The same for a static step: without a frequency step, the buckling
+  // step's carried-over print comes at the last static step's time.
+  std::string statics = kModesDat;
+  statics.insert(statics.find("     E I G E N V A L U E   O U T P U T"), block("0.1000000E+01", "9.0E+00"));
+  EXPECT_THROW(ParseCcxDat(statics, layout, &stresses), SolverError);
 }
 
 }  // namespace

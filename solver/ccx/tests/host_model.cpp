@@ -86,7 +86,10 @@ std::vector<std::vector<long>> HostModel::Plate(double a, int n, boost::intrusiv
                                                 std::vector<long>& elements) {
   std::vector<std::vector<long>> nodes(n + 1, std::vector<long>(n + 1));
   for (int i = 0; i <= n; ++i) {
-    for (int j = 0; j <= n; ++j) nodes[i][j] = Node(pos3d(a * j / n, a * i / n, 0.0));
+    for (int j = 0; j <= n; ++j) {
+      const double x = a * j / n, y = a * i / n;
+      nodes[i][j] = Node(pos3d(x, y, plateHeight ? plateHeight(x, y) : 0.0));
+    }
   }
   boost::intrusive_ptr<HostPlate> plate(new HostPlate(t, m));
   for (int i = 0; i < n; ++i) {

@@ -7,6 +7,7 @@
 
 #include <boost/intrusive_ptr.hpp>
 #include <boost/shared_ptr.hpp>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -91,6 +92,8 @@ class HostModel {
   bool threeNodeBeams = false;
   // Plate() meshes each square as two three-node shells when set.
   bool triangularShells = false;
+  // Plate() lifts its node at (x, y) to this height when set (a curved shell).
+  std::function<double(double, double)> plateHeight;
   // Node() returns the node already at a position when set, so that beams
   // and plates join there.
   bool shareNodes = false;
