@@ -21,7 +21,6 @@
 #include "solver/ccx/ccx_export.hpp"
 #include "solver/ccx/ccx_runner.hpp"
 #include "solver/native/linear/mumps_factorisation.hpp"
-#include "solver/native/linear/sparse_matrix_builder.hpp"
 #include "solver/native/native_internal.hpp"
 #include "solver/native/native_solver.hpp"
 #include "solver/shared/store_results.hpp"
@@ -83,19 +82,9 @@ void BM_BareFactorisation(benchmark::State& state) {
   const NativeElements elements(native);
   const ElementMatrices matrices(elements);
   const EquationMap map = NumberEquations(native, matrices.Diagonal(native.nodeIds.size()));
-  SymmetricMatrixBuilder builder(map.Count());
-  std::vector<Equation> equations;
-  for (std::size_t i = 0; i < matrices.Count(); ++i) {
-    equations.clear();
-    for (int node : matrices.Nodes(i))
-      for (int d = 0; d < kNodeDofs; ++d) equations.push_back(map.equationOf[static_cast<std::size_t>(node) * kNodeDofs + d]);
-    builder.AddBlock(equations.data(), equations.size(), matrices.Matrix(i));
-  }
-  for (const auto& [raw, k] : map.springs)
-    builder.Add(map.equationOf[static_cast<std::size_t>(raw)], map.equationOf[static_cast<std::size_t>(raw)], k);
-  const SymmetricSparseMatrix matrix = std::move(builder).Compress();
+  const SymmetricSparseMatrix matrix = AssembleByNodes(matrices, map, native.nodeIds.size());
   for (auto _ : state) {
-    MumpsFactorisation factorisation;
+    MumpsFactorisation factorisation(StiffnessFactorisationOptions(matrix));
     factorisation.Analyse(matrix);
     factorisation.Factorise(matrix);
     benchmark::DoNotOptimize(factorisation.NegativePivots());

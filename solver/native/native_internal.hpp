@@ -9,6 +9,7 @@
 
 #include "solver/native/native_elements.hpp"
 #include "solver/native/native_model.hpp"
+#include "solver/native/linear/factorisation.hpp"
 #include "solver/native/linear/sparse_matrix.hpp"
 #include "solver/shared/solve_results.hpp"
 
@@ -56,6 +57,10 @@ EquationMap NumberEquations(const NativeModel& model, const std::vector<double>&
 // The stiffness matrix in compressed form: the element matrices and the
 // support springs added in place into the pattern of the node graph.
 SymmetricSparseMatrix AssembleByNodes(const ElementMatrices& matrices, const EquationMap& map, std::size_t nodes);
+
+// How the stiffness is factorised: with pivoting (null pivots found), in a
+// reproducible ordering.
+FactorisationOptions StiffnessFactorisationOptions(const SymmetricSparseMatrix& stiffness);
 
 // "node 12 can move along Z" / "node 12 can rotate about X".
 std::string DofDescription(const NativeModel& model, std::int64_t raw);

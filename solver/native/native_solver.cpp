@@ -96,7 +96,7 @@ NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
   out.statistics.matrixEntries = stiffness.StoredEntries();
   out.statistics.assembleSeconds = clock.Lap();
 
-  MumpsFactorisation factorisation;
+  MumpsFactorisation factorisation(StiffnessFactorisationOptions(stiffness));
   {
     am::ProgressMeter meter(options.progress, "factorise", 2);
     try {
