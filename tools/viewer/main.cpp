@@ -8,6 +8,7 @@
 // analysis and a .pvd collection over them, the page offers them in its
 // menus, and --deformed shows one analysis' deformed shape from the start.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -118,6 +119,13 @@ int Run(const Options& o) {
       throw std::runtime_error("no stored analysis \"" + o.deformed + "\" (stored: " + known + ")");
     }
   }
+  if (page.loadCase > 0 && std::none_of(arrays.loadCases.begin(), arrays.loadCases.end(),
+                                        [&](const auto& lc) { return lc.id == page.loadCase; })) {
+    std::string known;
+    for (const auto& lc : arrays.loadCases) known += (known.empty() ? "" : ", ") + std::to_string(lc.id);
+    throw std::runtime_error("--loads " + std::to_string(page.loadCase) + ": no such load case (the model has " +
+                             (known.empty() ? std::string("none") : known) + ")");
+  }
   std::vector<std::string> written;
   if (!o.vtu.empty()) WriteVtuFiles(arrays, results.analyses, o.vtu, o.model, written);
   if (!o.html.empty()) {
@@ -155,6 +163,8 @@ int main(int argc, char** argv) {
   app.add_option("--deformed", o.deformed,
                  "show the deformed shape of a stored analysis: \"load case N\", \"combination N\", \"mode N\", "
                  "\"buckling N\" or its name");
+  app.add_option("--loads", o.page.loadCase, "draw the loads of this load case (its id)")
+      ->check(CLI::Range(1L, 2147483647L));
   app.add_option("--scale", o.page.scale, "deformation scale (default: the largest displacement drawn as 5 % of the model)")
       ->check(CLI::Validator(
           [](std::string& s) {

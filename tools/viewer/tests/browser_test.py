@@ -122,6 +122,7 @@ def main():
     state = body_state(args.chromium, page, f"view=plan&pick={shell}", args.work, netlog)
     check(state.get("state") == "ready", f"the page did not get ready: {state}")
     check(int(state["drawn-elements"]) == elements, f"drew {state['drawn-elements']} of {elements} elements")
+    check(state.get("title") == "frame.qdb", f"caption {state.get('title')!r}")
     check((int(state["legend-min"]), int(state["legend-max"]), int(state["legend-entries"]))
           == (sections[0], sections[-1], len(sections)), f"section legend {state} for sections {sections}")
     check((state.get("picked-kind"), state.get("picked-id")) == ("element", str(shell)), f"pick of {shell}: {state}")
