@@ -78,7 +78,8 @@ def runnable(line):
     if "--png" in command and not (shutil.which("chromium") or os.environ.get("QUILM_CHROMIUM")):
         print(f"skipped (no chromium): {command}")
         return None
-    return line.replace("/opt/quilm", prefix).replace("/usr/local", prefix).replace("/tmp/", work + "/tmp/")
+    # /tmp/ first: the scratch folder itself may lie under /tmp.
+    return line.replace("/tmp/", work + "/tmp/").replace("/opt/quilm", prefix).replace("/usr/local", prefix)
 
 
 def run_shell_block(number, body):
