@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -92,6 +93,24 @@ std::string DefaultDeckName(const std::string& modelFile) {
   const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
   const bool isDeck = hasExtension && modelFile.compare(dot, std::string::npos, ".inp") == 0;
   return (hasExtension && !isDeck ? modelFile.substr(0, dot) : modelFile) + ".inp";
+}
+
+// "" when every load case asked for (--load-case, --buckling) is in the
+// model; otherwise one line naming the first one missing and those the
+// model has, so that the user can pick one.
+std::string MissingLoadCase(AnalysisModel::XafModel& model, const Solver::ExportOptions& options) {
+  const std::vector<long> known = model.Loads().GetLoadCaseIds();
+  std::vector<std::pair<const char*, long>> asked;
+  for (long id : options.loadCases) asked.emplace_back("--load-case", id);
+  if (options.bucklingCase > 0) asked.emplace_back("--buckling", options.bucklingCase);
+  for (const auto& [option, id] : asked) {
+    if (std::find(known.begin(), known.end(), id) != known.end()) continue;
+    std::string list;
+    for (long k : known) list += (list.empty() ? "" : ", ") + std::to_string(k);
+    return std::string(option) + " " + std::to_string(id) + ": no such load case (the model has " +
+           (list.empty() ? std::string("none") : list) + ")";
+  }
+  return {};
 }
 
 // "9 steps: 5 load cases, 2 combinations, a frequency step, a buckling
@@ -205,6 +224,10 @@ int main(int argc, char** argv) {
     // Taken as the deck is written: results are stamped with it, so that a
     // change to the model made during the solve marks them stale.
     const std::uint64_t fingerprint = solve ? model.Results().GetModelFingerprint() : 0;
+    if (const std::string missing = MissingLoadCase(model, exportOptions); !missing.empty()) {
+      std::cerr << "quilm-export: " << missing << "\n";
+      return 2;
+    }
     if (!exportOptions.allowEquivalentSections) {
       const std::string refused = quilm_export::SectionsNeedingEquivalents(model);
       if (!refused.empty()) {

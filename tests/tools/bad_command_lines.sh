@@ -124,6 +124,8 @@ expect_failure "export with a silent failing solver" "$export_tool" model.qdb -o
 expect_failure "export with and without element results" "$export_tool" model.qdb -o deck.inp --element-results --no-element-results --quiet
 expect_failure_naming "--equivalent-sections" "export I-profiles without --equivalent-sections" "$export_tool" model.qdb -o out/deck.inp --quiet
 if ! grep -q '"' out/stderr; then echo "FAIL export without --equivalent-sections: no section named"; failures=$((failures + 1)); fi
+expect_failure_naming "the model has 1, 2, 3, 4, 5" "export an unknown load case" "$export_tool" model.qdb -o out/deck.inp --load-case 9 --equivalent-sections --quiet
+expect_failure_naming "the model has 1, 2, 3, 4, 5" "export a buckling step of an unknown load case" "$export_tool" model.qdb -o out/deck.inp --buckling 9 --equivalent-sections --quiet
 expect_failure_naming "--buckling" "export --buckling-modes without --buckling" "$export_tool" model.qdb -o out/deck.inp --buckling-modes 3 --equivalent-sections --quiet
 for option in --full --no-element-results "--threads 2" "--memory-limit 100" "--work-dir out" "--ccx ccx"; do
   # shellcheck disable=SC2086
