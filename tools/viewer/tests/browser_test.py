@@ -132,6 +132,7 @@ def main():
     # A column seen from the front, and a quantity legend with its range.
     state = body_state(args.chromium, page, f"view=front&colour=thickness&pick={column}", args.work)
     check((state.get("picked-kind"), state.get("picked-id")) == ("element", str(column)), f"pick of {column}: {state}")
+    check(state.get("projection") == "orthographic", f"an elevation in perspective: {state}")
     thickness = [t for (t,) in db.execute("SELECT thickness FROM sections WHERE id IN (SELECT section FROM elements)") if t]
     values = [struct.unpack("<d", t)[0] for t in thickness]
     check(np.isclose(float(state["legend-min"]), min(values)) and np.isclose(float(state["legend-max"]), max(values))

@@ -7,8 +7,9 @@
 // data-frame-ms (see #frames), data-antialias, and for stored results
 // data-analysis (the shown analysis' number, from 1 as the tools count
 // them, empty for none), data-deformed-scale and data-max-displacement (m);
-// data-title (the caption over the drawing) and data-load-case (the load
-// case whose loads are drawn, empty for none).
+// data-title (the caption over the drawing), data-load-case (the load
+// case whose loads are drawn, empty for none) and data-projection
+// ("perspective" for iso, "orthographic" for plan and elevations).
 // The page's address may carry
 // #view=…&colour=…&analysis=N&loads=LOAD_CASE&scale=S&pick=KIND:ID&frames=N;
 // a pick (element:ID, node:ID, or a bare element id) shows that record once
@@ -50,12 +51,19 @@ function start() {
   container.appendChild(renderer.domElement);
 
   const scene = new THREE.Scene();
-  const camera = new THREE.PerspectiveCamera(35, container.clientWidth / container.clientHeight, 0.01, 1000);
-  camera.up.set(0, 0, 1);
+  // Iso in perspective, which reads as depth; plan and elevations through an
+  // orthographic camera, as an engineer's drawings are (parallel lines stay
+  // parallel, equal members look equal). The light rides with the camera in use.
+  const perspective = new THREE.PerspectiveCamera(35, container.clientWidth / container.clientHeight, 0.01, 1000);
+  const orthographic = new THREE.OrthographicCamera(-1, 1, 1, -1, 0.01, 1000);
+  let camera = perspective;
   scene.add(new THREE.AmbientLight(0xffffff, 1.6));
   const light = new THREE.DirectionalLight(0xffffff, 1.6);
+  for (const c of [perspective, orthographic]) {
+    c.up.set(0, 0, 1);
+    scene.add(c);
+  }
   camera.add(light);
-  scene.add(camera);
 
   const mesh = new ModelMesh(model);
   scene.add(mesh.group);
@@ -75,11 +83,25 @@ function start() {
   const render = () => { if (live) renderer.render(scene, camera); };
   controls.addEventListener('change', render);
 
+  const aspect = () => container.clientWidth / container.clientHeight;
+  // The orthographic frustum: `halfHeight` of the model above and below the
+  // centre, as wide as the window's shape asks.
+  function frame(halfHeight) {
+    orthographic.top = halfHeight;
+    orthographic.bottom = -halfHeight;
+    orthographic.right = halfHeight * aspect();
+    orthographic.left = -orthographic.right;
+  }
   function fit(direction) {
     const sphere = new THREE.Sphere(mesh.origin.clone(), 0.5 * mesh.size);
     const dir = new THREE.Vector3(...(direction || camera.position.clone().sub(controls.target).toArray())).normalize();
-    const distance = sphere.radius / Math.sin(THREE.MathUtils.degToRad(camera.fov / 2)) /
-      Math.min(1, camera.aspect) * 1.05;
+    let distance = sphere.radius / Math.sin(THREE.MathUtils.degToRad(perspective.fov / 2)) /
+      Math.min(1, perspective.aspect) * 1.05;
+    if (camera === orthographic) {
+      frame(sphere.radius * 1.05 / Math.min(1, aspect()));
+      orthographic.zoom = 1;
+      distance = 3 * sphere.radius;  // outside the model; the frustum sets the size
+    }
     camera.position.copy(sphere.center).addScaledVector(dir, distance);
     camera.near = distance / 1000;
     camera.far = distance * 10;
@@ -88,14 +110,17 @@ function start() {
     controls.update();
     render();
   }
-  // Plan and elevations are drawn through a field of view of one degree, from
-  // far enough to fit: parallel lines stay parallel (less than 1 % of
-  // perspective across the model), as an engineer's drawing has them; iso
-  // keeps the perspective that reads as depth.
+  function useCamera(next) {
+    if (next === camera) return;
+    camera.remove(light);
+    next.add(light);
+    camera = next;
+    controls.object = camera;
+  }
   function setView(name) {
     body.dataset.view = name;
-    camera.fov = name === 'iso' || !kViews[name] ? 35 : 1;
-    camera.updateProjectionMatrix();
+    useCamera(name === 'iso' || !kViews[name] ? perspective : orthographic);
+    body.dataset.projection = camera === orthographic ? 'orthographic' : 'perspective';
     fit(kViews[name] || kViews.iso);
   }
 
@@ -202,8 +227,9 @@ function start() {
     const rect = renderer.domElement.getBoundingClientRect();
     const ndc = new THREE.Vector2(((clientX - rect.left) / rect.width) * 2 - 1, -((clientY - rect.top) / rect.height) * 2 + 1);
     raycaster.setFromCamera(ndc, camera);
-    const worldPerPixel = 2 * camera.position.distanceTo(controls.target) *
-      Math.tan(THREE.MathUtils.degToRad(camera.fov / 2)) / rect.height;
+    const worldPerPixel = camera === orthographic
+      ? (orthographic.top - orthographic.bottom) / orthographic.zoom / rect.height
+      : 2 * camera.position.distanceTo(controls.target) * Math.tan(THREE.MathUtils.degToRad(camera.fov / 2)) / rect.height;
     raycaster.params.Line.threshold = 4 * worldPerPixel;
     raycaster.params.Points.threshold = 4 * worldPerPixel;
     const hits = raycaster.intersectObjects([mesh.surfaces, mesh.lines, mesh.points, supports], false);
@@ -320,8 +346,10 @@ function start() {
   $('search').addEventListener('input', (e) => search(e.target.value));
   window.addEventListener('resize', () => {
     renderer.setSize(container.clientWidth, container.clientHeight);
-    camera.aspect = container.clientWidth / container.clientHeight;
-    camera.updateProjectionMatrix();
+    perspective.aspect = aspect();
+    perspective.updateProjectionMatrix();
+    frame(orthographic.top);
+    orthographic.updateProjectionMatrix();
     render();
   });
 
