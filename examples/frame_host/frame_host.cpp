@@ -45,6 +45,7 @@ void FrameHost::CreateMirrors() {
     boost::intrusive_ptr<HostPlate> plate(new HostPlate(concept_, properties_, d));
     for (long element : mesh_.deckElements[d]) plate->AddElement(element);
     plates_.push_back(plate);
+    deckConcepts_.push_back(new HostDeck(concept_.decks[d].name, structure_));
   }
   unsigned number = 0;
   for (const NodePointDef& j : concept_.joints) {
@@ -124,8 +125,8 @@ void FrameHost::WriteMembers() {
 }
 
 // Concepts register their parents first (the structure before its beams,
-// beams before their segments); segments record their elements, joints and
-// supports name their nodes.
+// beams before their segments); segments and decks record their elements,
+// joints and supports name their nodes.
 void FrameHost::WriteConcepts() {
   auto& concepts = model_.GetXafModel()->StructureConcepts();
   structure_->WriteConcept(model_);
@@ -139,6 +140,12 @@ void FrameHost::WriteConcepts() {
       concepts.SetConceptMembers(segment->GetConceptId(),
                                  {{}, std::vector<long>(elements.begin(), elements.end())});
     }
+  }
+  for (std::size_t d = 0; d < plates_.size(); ++d) {
+    deckConcepts_[d]->WriteConcept(model_);
+    const auto& elements = plates_[d]->GetElements();
+    concepts.SetConceptMembers(deckConcepts_[d]->GetConceptId(),
+                               {{}, std::vector<long>(elements.begin(), elements.end())});
   }
   for (const auto& joint : joints_) {
     joint->WriteConcept(model_);

@@ -48,6 +48,8 @@ class FrameHost {
   PropertyMirrors& Properties() { return properties_; }
   const std::vector<boost::intrusive_ptr<HostBeam>>& Beams() const { return beams_; }
   const std::vector<boost::intrusive_ptr<HostPlate>>& Plates() const { return plates_; }
+  // The deck concepts, one per plate in the same order.
+  const std::vector<boost::intrusive_ptr<HostDeck>>& DeckConcepts() const { return deckConcepts_; }
   const std::vector<boost::intrusive_ptr<HostJoint>>& Joints() const { return joints_; }
   const std::vector<boost::intrusive_ptr<HostSupportPoint>>& Supports() const { return supports_; }
   const std::vector<boost::intrusive_ptr<HostFixedBase>>& FixedBases() const { return fixedBases_; }
@@ -89,6 +91,7 @@ class FrameHost {
   boost::intrusive_ptr<HostStructure> structure_;
   std::vector<boost::intrusive_ptr<HostBeam>> beams_;
   std::vector<boost::intrusive_ptr<HostPlate>> plates_;
+  std::vector<boost::intrusive_ptr<HostDeck>> deckConcepts_;  // one per plate, same order
   std::vector<boost::intrusive_ptr<HostJoint>> joints_;
   std::vector<boost::intrusive_ptr<HostSupportPoint>> supports_;
   std::vector<boost::intrusive_ptr<HostFixedBase>> fixedBases_;

@@ -20,7 +20,7 @@ namespace mirror = Kestrum::Quilm::Mirror;
 
 // Structure-concept types of this host (type ids of the analysis model's
 // concept table; 1 is taken by joints and support points).
-enum ConceptTypeId : long { kStructureType = 10, kBeamType = 11, kSegmentType = 12, kFixedBaseType = 13 };
+enum ConceptTypeId : long { kStructureType = 10, kBeamType = 11, kSegmentType = 12, kFixedBaseType = 13, kDeckType = 14 };
 // Roles of beams within kBeamType.
 enum BeamRole : long { kColumnRole = 1, kGirderRole = 2, kBraceRole = 3 };
 
@@ -86,6 +86,25 @@ class HostStructure final : public mirror::IMirrorConcept {
 
  private:
   std::string name_;
+};
+
+// A deck as a concept of the structure. The plate mirror writes the deck's
+// elements but is no concept itself; this one is registered beside it and
+// records the plate's elements as its members, so that results are
+// summarised per deck as they are per beam.
+class HostDeck final : public mirror::IMirrorConcept {
+ public:
+  HostDeck(std::string name, boost::intrusive_ptr<HostStructure> structure)
+      : name_(std::move(name)), structure_(std::move(structure)) {}
+  std::string GetName() const override { return name_; }
+  void Write(mirror::IMirrorModel&) override {}
+  void Delete(mirror::IMirrorModel&) override {}
+  boost::intrusive_ptr<mirror::IMirrorConcept> GetParentConcept() const override { return structure_; }
+  mirror::ConceptType GetConceptType() const override { return {kDeckType, 0, 0}; }
+
+ private:
+  std::string name_;
+  boost::intrusive_ptr<HostStructure> structure_;
 };
 
 class HostBeam;

@@ -75,11 +75,14 @@ int ParseOptions(int argc, char** argv, Options& o) {
       "frame_host"};
   app.set_version_flag("--version", std::string("frame_host ") + QUILM_VERSION);
   long long bays = o.size.bays, storeys = o.size.storeys, divisions = o.size.divisions, elements = 0;
-  app.add_option("--bays", bays, "bays along each side of the square footprint (default 10)")
+  auto* baysOption = app.add_option("--bays", bays, "bays along each side of the square footprint (default 10)")
       ->transform(WholeNumber(1, 200));
-  app.add_option("--storeys", storeys, "storeys (default 8)")->transform(WholeNumber(1, 200));
+  auto* storeysOption = app.add_option("--storeys", storeys, "storeys (default 8)")->transform(WholeNumber(1, 200));
+  // --elements chooses bays and storeys itself: given beside them, one would be ignored.
   app.add_option("--elements", elements, "choose bays = storeys for at least N elements (e.g. 1000000)")
-      ->transform(WholeNumber(1, 1000000000000LL));
+      ->transform(WholeNumber(1, 1000000000000LL))
+      ->excludes(baysOption)
+      ->excludes(storeysOption);
   app.add_option("--divisions", divisions, "elements per span, a multiple of 4 from 4 to 32 (default 4)")
       ->transform(WholeNumber(4, 32));
   app.add_option("--file", o.file,

@@ -26,11 +26,18 @@ class QUILM_MIRROR_API IntrusiveClass {
 
   friend void intrusive_ptr_add_ref(const IntrusiveClass* p) noexcept { ++p->refCount_; }
   friend void intrusive_ptr_release(const IntrusiveClass* p) noexcept {
-    if (--p->refCount_ == 0) delete static_cast<const T*>(p);
+    if (--p->refCount_ == 0) Destroy(p);
   }
 
  protected:
   ~IntrusiveClass() = default;
+
+ private:
+  // Kept out of line: where two releases of one object are inlined one after
+  // the other, the compiler would otherwise follow the first one's possible
+  // deletion into the second and warn of a use after free (-Wuse-after-free)
+  // in every program that holds a mirror object twice.
+  [[gnu::noinline]] static void Destroy(const IntrusiveClass* p) noexcept { delete static_cast<const T*>(p); }
 
  private:
   mutable std::int32_t refCount_ = 0;

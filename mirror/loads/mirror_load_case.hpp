@@ -35,7 +35,9 @@ class QUILM_MIRROR_API IMirrorLoadCase : public IMirrorObject {
   // On the first call (id -1) takes the id from GetLoadCase and keeps it.
   // Names the load case with GetName as given, then replaces its gravity load:
   // DeleteGravityLoad always, AddGravityLoad(id, 0, x, y, z) unless the
-  // vector is zero. Exceptions propagate; calls already made keep their effect.
+  // vector is zero. A gravity that is not finite is refused with ModelError
+  // before any call that changes the model, so the old name and gravity stay.
+  // Other exceptions propagate; calls already made keep their effect.
   void Write(IMirrorModel& model) override;
   // Unless never written: removes every load of the load case (whoever wrote
   // it) and then its name. The id is kept, so a later Write restores the load
@@ -57,7 +59,7 @@ class QUILM_MIRROR_API IMirrorLoadCase : public IMirrorObject {
   const AuxiliaryMap& GetSecondAuxiliaryMap() const noexcept { return secondMap_; }
 
  private:
-  void WriteGravity(IMirrorModel& model);
+  void WriteGravity(IMirrorModel& model, const vec3d& gravity);
 
   AuxiliaryMap firstMap_;
   AuxiliaryMap secondMap_;

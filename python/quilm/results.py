@@ -1,12 +1,11 @@
 """Results as numpy arrays.
 
-Today the results of a solve exist only in memory, as the ``SolveResults``
-that ``RunSolver`` returns; ``step_table`` turns one step into arrays.
+The results of a solve come back in memory as the ``SolveResults`` that
+``RunSolver`` returns; ``step_table`` turns one step into arrays.
 
-Results stored in the model file are not part of the analysis model yet.
-When they are, their readers belong in this module, returning arrays shaped
-like the mesh tables of ``XafModel`` (one row per node id of
-``XafModel.node_ids()``).
+Results stored in the model file are read through ``XafModel.Results()``:
+``GetAnalyses()`` lists them and ``GetArrays(analysis, quantity)`` gives
+(ids, values) arrays for the whole model.
 """
 
 import numpy as np

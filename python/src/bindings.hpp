@@ -21,5 +21,8 @@ void BindMirrorProperties(py::module_& m);
 void BindMirrorBeams(py::module_& m);
 void BindMirrorPlatesAndLoads(py::module_& m);
 void BindSolver(py::module_& m);
+// The native solver, storing a solve's results and keying them by model
+// nodes; called by BindSolver once the shared results types are bound.
+void BindNativeSolver(py::module_& m);
 
 }  // namespace Kestrum::Quilm::Python

@@ -13,6 +13,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <string>
 #include <unordered_map>
 #include <utility>
 
@@ -78,7 +79,32 @@ py::object CallOverride(const Base* object, OverrideSite& site, Args&&... args) 
   return py::reinterpret_steal<py::object>(answer);
 }
 
+// Raises NotImplementedError in one line naming the host's Python class, the
+// bound class it derives from and the operation it must define: what a
+// forgotten override of a pure operation reports.
+template <class Base>
+[[noreturn]] void MissingOverride(const Base* object, const char* operation) {
+  py::gil_scoped_acquire gil;
+  static const py::detail::type_info* info = py::detail::get_type_info(typeid(Base));
+  std::string base = info ? info->type->tp_name : "a bound class";
+  if (const auto dot = base.rfind('.'); dot != std::string::npos) base.erase(0, dot + 1);
+  py::handle self = PythonObjectOf(object);
+  const std::string host = self ? Py_TYPE(self.ptr())->tp_name : base;
+  const std::string message = host + "." + operation + " is not defined: a subclass of quilm." + base +
+                              " must override " + operation;
+  PyErr_SetString(PyExc_NotImplementedError, message.c_str());
+  throw py::error_already_set();
+}
+
 }  // namespace Kestrum::Quilm::Python
+
+// pybind11's override of a pure operation, with a missing override reported
+// by MissingOverride instead of "Tried to call pure virtual function".
+#define QUILM_PYTHON_PURE(ret_type, cname, name, ...)                                        \
+  do {                                                                                       \
+    PYBIND11_OVERRIDE_IMPL(PYBIND11_TYPE(ret_type), PYBIND11_TYPE(cname), #name, __VA_ARGS__); \
+    ::Kestrum::Quilm::Python::MissingOverride(static_cast<const cname*>(this), #name);       \
+  } while (false)
 
 // The body of a trampoline's pure operation `name` of class `cname`.
 #define QUILM_OVERRIDE_PURE(ret_type, cname, name, ...)                                     \
@@ -90,5 +116,5 @@ py::object CallOverride(const Base* object, OverrideSite& site, Args&&... args) 
                                                     std::forward<decltype(args)>(args)...); \
     }(__VA_ARGS__);                                                                         \
     if (answer) return pybind11::detail::cast_safe<ret_type>(std::move(answer));            \
-    PYBIND11_OVERRIDE_PURE(PYBIND11_TYPE(ret_type), cname, name, __VA_ARGS__);              \
+    QUILM_PYTHON_PURE(PYBIND11_TYPE(ret_type), cname, name, __VA_ARGS__);                   \
   } while (false)

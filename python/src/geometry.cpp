@@ -27,6 +27,57 @@ std::array<double, 3> ThreeNumbers(const py::sequence& s, const char* what) {
   return {Number(s[0]), Number(s[1]), Number(s[2])};
 }
 
+// The implicit conversion of a point or vector from a tuple, a list or a
+// NumPy row of three numbers. A tuple or a NumPy row that is no such thing
+// is refused in one line naming the type; a list that is not may be
+// another parameter's (a list of ids), so it is left to the other overloads.
+template <class T>
+struct FromSequence {
+  static const char* name;
+
+  static PyObject* Convert(PyObject* object, PyTypeObject*) {
+    static bool busy = false;  // the conversion below must not come back here
+    if (busy) return nullptr;
+    const bool strict = PyTuple_Check(object) || IsArray(object);
+    if (!strict && !PyList_Check(object)) return nullptr;
+    busy = true;
+    struct Reset {
+      ~Reset() { busy = false; }
+    } reset;
+    const Py_ssize_t size = PySequence_Size(object);
+    std::array<double, 3> v{};
+    bool ok = size == 3;
+    for (Py_ssize_t i = 0; ok && i < 3; ++i) {
+      py::object item = py::reinterpret_steal<py::object>(PySequence_GetItem(object, i));
+      v[i] = item ? PyFloat_AsDouble(item.ptr()) : -1.0;
+      ok = !PyErr_Occurred();
+    }
+    if (ok) return py::cast(T(v[0], v[1], v[2])).release().ptr();
+    PyErr_Clear();
+    if (!strict) return nullptr;
+    throw py::type_error(std::string(name) + " needs three numbers (x, y, z), got " + OneLine(object));
+  }
+
+  // The object's repr on one line (a NumPy array's spans several), cut short.
+  static std::string OneLine(PyObject* object) {
+    std::string text;
+    for (char c : py::repr(py::handle(object)).cast<std::string>()) {
+      if (c == '\n' || c == ' ') {
+        if (!text.empty() && text.back() != ' ') text += ' ';
+      } else {
+        text += c;
+      }
+    }
+    return text.size() > 80 ? text.substr(0, 77) + "..." : text;
+  }
+
+  static bool IsArray(PyObject* object) {
+    return PySequence_Check(object) && PyObject_HasAttrString(object, "__array_interface__");
+  }
+};
+template <class T>
+const char* FromSequence<T>::name = "";
+
 template <class T>
 std::string Repr(const char* name, const T& v) {
   std::ostringstream out;
@@ -65,8 +116,8 @@ void BindTriple(py::class_<T>& c, const char* name) {
                       [](const py::tuple& t) {
                         return T(t[0].cast<double>(), t[1].cast<double>(), t[2].cast<double>());
                       }));
-  py::implicitly_convertible<py::tuple, T>();
-  py::implicitly_convertible<py::list, T>();
+  FromSequence<T>::name = name;
+  py::detail::get_type_info(typeid(T))->implicit_conversions.push_back(&FromSequence<T>::Convert);
 }
 
 }  // namespace

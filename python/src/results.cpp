@@ -2,6 +2,9 @@
 // whole quantities as NumPy arrays (ids, offsets and values, with the values
 // also as a 2-D array when every entity has the same number of them).
 #include <pybind11/numpy.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -19,6 +22,14 @@ py::array_t<T> ArrayOf(const std::vector<T>& v) {
   return py::array_t<T>(static_cast<py::ssize_t>(v.size()), v.data());
 }
 
+// Ids as int64, like every id array of the module (the mesh tables'
+// included), whatever width the model stores them in.
+py::array_t<std::int64_t> IdsOf(const std::vector<std::int32_t>& ids) {
+  py::array_t<std::int64_t> out(static_cast<py::ssize_t>(ids.size()));
+  std::copy(ids.begin(), ids.end(), out.mutable_data());
+  return out;
+}
+
 // (ids, values): values shaped (entities, values per entity) when every
 // entity has as many, else the flat values with the offsets as a third item.
 py::tuple ArraysOf(const ResultArray& a) {
@@ -29,9 +40,9 @@ py::tuple ArraysOf(const ResultArray& a) {
   py::array_t<double> values = ArrayOf(a.values);
   if (uniform) {
     const py::ssize_t width = n ? static_cast<py::ssize_t>(a.offsets[1]) : 0;
-    return py::make_tuple(ArrayOf(a.ids), values.reshape({static_cast<py::ssize_t>(n), width}));
+    return py::make_tuple(IdsOf(a.ids), values.reshape({static_cast<py::ssize_t>(n), width}));
   }
-  return py::make_tuple(ArrayOf(a.ids), values, ArrayOf(a.offsets));
+  return py::make_tuple(IdsOf(a.ids), values, ArrayOf(a.offsets));
 }
 
 }  // namespace
@@ -68,6 +79,8 @@ void BindResults(py::module_& m) {
       .def("FindAnalysis", &XafResultManager::FindAnalysis, py::arg("kind"), py::arg("number"),
            "The id of the analysis of this kind and number; -1 for none.")
       .def("IsStale", &XafResultManager::IsStale, py::arg("analysis"))
+      .def("GetModelFingerprint", &XafResultManager::GetModelFingerprint,
+           "The model's fingerprint now: take it when a solver reads the model and store its results with it.")
       .def("GetValues", &XafResultManager::GetValues, py::arg("analysis"), py::arg("quantity"), py::arg("entity"))
       .def(
           "GetArrays", [](const XafResultManager& r, long analysis, ResultQuantity q) { return ArraysOf(r.GetArray(analysis, q)); },

@@ -34,6 +34,7 @@ py::tuple NodeVectors(const std::map<long, vec3d>& values) {
 void BindOptions(py::module_& m) {
   py::class_<ExportOptions>(m, "ExportOptions", "What the deck holds and how unsupported records are met.")
       .def(py::init<>())
+      .def(py::init<const ExportOptions&>(), py::arg("other"), "A copy.")
       .def_readwrite("loadCases", &ExportOptions::loadCases,
                      "Load cases in step order; empty: all, ascending.")
       .def_readwrite("frequencyCount", &ExportOptions::frequencyCount,
@@ -64,16 +65,22 @@ void BindOptions(py::module_& m) {
 }
 
 void BindDeckAndResults(py::module_& m) {
-  py::class_<CcxDeck>(m, "CcxDeck", "A written solver deck and what reading its results needs.")
+  py::class_<SolvedModel>(m, "SolvedModel",
+                          "What storing and summarising a solve's results need of the model as it was solved.")
+      .def(py::init<>())
+      .def_readwrite("supportNodes", &SolvedModel::supportNodes)
+      .def_readwrite("appliedForces", &SolvedModel::appliedForces)
+      .def_readwrite("axisNodes", &SolvedModel::axisNodes,
+                     "{model node: the solver's node that stands for it} (eccentric beam ends)")
+      .def_readwrite("firstGeneratedNode", &SolvedModel::firstGeneratedNode,
+                     "Nodes from this id on are the solver's own (0: none).");
+  py::class_<CcxDeck, SolvedModel>(m, "CcxDeck", "A written solver deck and what reading its results needs.")
       .def(py::init<>())
       .def_readwrite("text", &CcxDeck::text)
       .def_readwrite("loadCaseSteps", &CcxDeck::loadCaseSteps)
       .def_readwrite("loadCaseNames", &CcxDeck::loadCaseNames)
       .def_readwrite("frequencyCount", &CcxDeck::frequencyCount)
       .def_readwrite("notes", &CcxDeck::notes)
-      .def_readwrite("supportNodes", &CcxDeck::supportNodes)
-      .def_readwrite("axisNodes", &CcxDeck::axisNodes)
-      .def_readwrite("firstGeneratedNode", &CcxDeck::firstGeneratedNode)
       .def_readwrite("firstGeneratedElement", &CcxDeck::firstGeneratedElement);
 
   py::enum_<AnalysisKind>(m, "AnalysisKind")
@@ -134,6 +141,7 @@ void BindDeckAndResults(py::module_& m) {
       .def_readonly("buckling", &SolveResults::buckling)
       .def_readonly("combinations", &SolveResults::combinations)
       .def_readonly("solverOutput", &SolveResults::solverOutput);
+  BindNativeSolver(m);
 }
 
 }  // namespace

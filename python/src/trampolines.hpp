@@ -64,8 +64,8 @@ py::function OverrideOf(const Base* self, const char* name) {
 
 #define QUILM_OBJECT_OVERRIDES_PURE(Base)                                                        \
   std::string GetName() const override { PYBIND11_OVERRIDE(std::string, Base, GetName, ); }      \
-  void Write(IMirrorModel& model) override { PYBIND11_OVERRIDE_PURE(void, Base, Write, model); } \
-  void Delete(IMirrorModel& model) override { PYBIND11_OVERRIDE_PURE(void, Base, Delete, model); }
+  void Write(IMirrorModel& model) override { QUILM_PYTHON_PURE(void, Base, Write, model); } \
+  void Delete(IMirrorModel& model) override { QUILM_PYTHON_PURE(void, Base, Delete, model); }
 
 // Concepts: parent, type and registration.
 #define QUILM_CONCEPT_OVERRIDES_PURE(Base)                                                                  \
@@ -116,7 +116,7 @@ class PyMirrorBoundaryCondition : public IMirrorBoundaryCondition, public Python
     PYBIND11_OVERRIDE(void, IMirrorBoundaryCondition, Write, model);
   }
   void Delete(IMirrorModel& model) override {
-    PYBIND11_OVERRIDE_PURE(void, IMirrorBoundaryCondition, Delete, model);
+    QUILM_PYTHON_PURE(void, IMirrorBoundaryCondition, Delete, model);
   }
   QUILM_CONCEPT_OVERRIDES_PURE(IMirrorBoundaryCondition)
 };

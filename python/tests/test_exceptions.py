@@ -72,6 +72,21 @@ def test_model_error_raised_inside_an_override_travels_as_itself(model, xaf):
     assert section.IsModified()
 
 
+def test_a_missing_override_names_the_host_class_and_the_operation(model):
+    class Forgetful(quilm.MirrorSection):
+        def __init__(self):
+            super().__init__()
+
+        def GetName(self):
+            return "F"
+
+    section = Forgetful()
+    section.SetModified(True)
+    with pytest.raises(NotImplementedError, match=r"^Forgetful\.GetSection is not defined: a subclass of "
+                                                  r"quilm\.MirrorSection must override GetSection$"):
+        section.Write(model)
+
+
 def test_wrong_answer_types_raise_type_errors(model, xaf):
     class Confused(Section):
         def GetSection(self):

@@ -38,6 +38,17 @@ def test_bad_sequences_raise_instead_of_converting(bad):
         quilm.pos3d(bad)
 
 
+def test_a_point_from_numpy_converts_and_a_wrong_one_is_refused_in_one_line(xaf):
+    import numpy as np
+
+    node = xaf.Nodes().AddNode(np.array([1.0, 2.0, 3.0]))
+    assert tuple(xaf.GetConnectivityManager().GetNodeById(node).GetPos()) == (1.0, 2.0, 3.0)
+    for bad in [(1, 2), np.array([1.0, 2.0]), np.zeros((3, 3))]:
+        with pytest.raises(TypeError) as info:
+            xaf.Nodes().AddNode(bad)
+        assert "pos3d needs three numbers" in str(info.value) and "\n" not in str(info.value)
+
+
 def test_local_system_is_orthonormal_and_right_handed():
     s = quilm.locsys3d((1, 1, 0), (0, 0, 5))
     assert s.x().length() == pytest.approx(1.0)

@@ -90,3 +90,27 @@ def test_a_failing_solver_raises_solver_error(xaf):
     options.executable = "/bin/false"
     with pytest.raises(quilm.SolverError):
         quilm.RunSolver(deck, options)
+
+
+def test_native_solve_stores_its_results_keyed_by_every_model_node(tmp_path):
+    frame, _, _ = portal_frame.main(["--out", str(tmp_path), "--elements", "4", "--no-plot"])
+    xaf = frame.xaf
+    solved, results = quilm.solve(xaf, solver="native", store=True)
+    node_ids = [int(n) for n in xaf.node_ids()]
+    for step in results.steps:
+        assert sorted(step.displacements) == node_ids  # model nodes only, every one
+    stored = xaf.Results().GetAnalyses()
+    assert [a.number for a in stored] == [step.loadCase for step in results.steps]
+    assert not any(a.stale for a in stored)
+    ids, _ = xaf.Results().GetArrays(stored[0].id, quilm.ResultQuantity.NodeMotion)
+    assert ids.dtype == np.int64  # as the mesh tables' ids
+
+
+def test_options_given_twice_are_refused_and_left_unchanged(xaf):
+    options = quilm.ExportOptions()
+    options.loadCases = [1]
+    with pytest.raises(ValueError, match="load_cases"):
+        quilm.solve(xaf, load_cases=[2], options=options)
+    with pytest.raises(TypeError, match="NativeOptions"):
+        quilm.solve(xaf, options=options, solver="native")
+    assert list(options.loadCases) == [1]

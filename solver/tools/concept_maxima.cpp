@@ -16,7 +16,6 @@ namespace quilm_export {
 namespace {
 
 namespace am = Kestrum::Quilm::AnalysisModel;
-using quilm_tools::Si;
 
 // The name cut to `width` characters (bytes of a UTF-8 sequence kept whole).
 std::string Fit(const std::string& name, std::size_t width) {
@@ -68,7 +67,7 @@ void PrintDisplacements(std::ostream& out, const std::vector<const am::ConceptSu
   if (list.empty()) return;
   out << "  largest displacement per concept\n";
   for (const am::ConceptSummary* s : list)
-    out << "    " << Padded(Fit(s->name, 32), 32) << " " << Right(Si(s->maxDisplacement, "m"), 12)
+    out << "    " << Padded(Fit(s->name, 32), 32) << " " << Right(quilm_tools::In(s->maxDisplacement, quilm_tools::kLength), 12)
         << " at node " << s->maxDisplacementNode << "\n";
   More(out, list.size(), all.size());
 }
@@ -80,7 +79,7 @@ void PrintReactions(std::ostream& out, const std::vector<const am::ConceptSummar
   out << "  reaction per support point\n";
   for (const am::ConceptSummary* s : list)
     out << "    " << Padded(Fit(s->name, 32), 32) << " "
-        << quilm_tools::Triple(s->reaction[0] / 1e3, s->reaction[1] / 1e3, s->reaction[2] / 1e3, "kN")
+        << quilm_tools::InAll(s->reaction.data(), 3, quilm_tools::kForce)
         << "\n";
   More(out, list.size(), all.size());
 }
@@ -91,7 +90,7 @@ void PrintForces(std::ostream& out, const std::vector<const am::ConceptSummary*>
   out << "  largest section forces per segment (N, Vy, Vz, T, My, Mz)\n";
   for (const am::ConceptSummary* s : list) {
     out << "    " << Padded(Fit(s->name, 32), 32);
-    for (int k = 0; k < 6; ++k) out << " " << Right(Si(s->maxForce[k], k < 3 ? "N" : "N·m"), 11);
+    for (int k = 0; k < 6; ++k) out << " " << Right(quilm_tools::In(s->maxForce[k], k < 3 ? quilm_tools::kForce : quilm_tools::kMoment), 11);
     out << "\n";
   }
   More(out, list.size(), all.size());

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "input_file.hpp"
 #include "output_file.hpp"
 #include "results_summary.hpp"
+#include "section_check.hpp"
 #include "solver/ccx/ccx_export.hpp"
 #include "solver/ccx/ccx_runner.hpp"
 #include "solver/shared/store_results.hpp"
@@ -93,6 +95,38 @@ std::string DefaultDeckName(const std::string& modelFile) {
   return (hasExtension && !isDeck ? modelFile.substr(0, dot) : modelFile) + ".inp";
 }
 
+// "" when every load case asked for (--load-case, --buckling) is in the
+// model; otherwise one line naming the first one missing and those the
+// model has, so that the user can pick one.
+std::string MissingLoadCase(AnalysisModel::XafModel& model, const Solver::ExportOptions& options) {
+  const std::vector<long> known = model.Loads().GetLoadCaseIds();
+  std::vector<std::pair<const char*, long>> asked;
+  for (long id : options.loadCases) asked.emplace_back("--load-case", id);
+  if (options.bucklingCase > 0) asked.emplace_back("--buckling", options.bucklingCase);
+  for (const auto& [option, id] : asked) {
+    if (std::find(known.begin(), known.end(), id) != known.end()) continue;
+    std::string list;
+    for (long k : known) list += (list.empty() ? "" : ", ") + std::to_string(k);
+    return std::string(option) + " " + std::to_string(id) + ": no such load case (the model has " +
+           (list.empty() ? std::string("none") : list) + ")";
+  }
+  return {};
+}
+
+// "9 steps: 5 load cases, 2 combinations, a frequency step, a buckling
+// step": every step of the deck, counted by kind.
+std::string DescribeSteps(const Solver::CcxDeck& deck) {
+  const std::size_t cases = deck.loadCaseSteps.size(), combinations = deck.combinationNames.size();
+  const bool frequency = deck.frequencyCount > 0, buckling = deck.bucklingModes > 0;
+  const std::size_t total = cases + combinations + (frequency ? 1 : 0) + (buckling ? 1 : 0);
+  std::string text = std::to_string(total) + (total == 1 ? " step: " : " steps: ");
+  text += std::to_string(cases) + (cases == 1 ? " load case" : " load cases");
+  if (combinations > 0) text += ", " + std::to_string(combinations) + (combinations == 1 ? " combination" : " combinations");
+  if (frequency) text += ", a frequency step";
+  if (buckling) text += ", a buckling step";
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,8 +145,8 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("quilm-export ") + QUILM_VERSION);
   app.add_option("MODEL", modelFile, "analysis model file (.qdb)")->required();
   app.add_option("-o,--deck", deckFile, "write the input deck to FILE (default: MODEL with .inp)");
-  app.add_flag("--solve", solve, "run the solver, store its results in MODEL and print a summary of them");
-  app.add_flag("--full", fullTables, "with --solve: also every node's displacement and every reaction");
+  auto* solveFlag = app.add_flag("--solve", solve, "run the solver, store its results in MODEL and print a summary of them");
+  auto* full = app.add_flag("--full", fullTables, "with --solve: also every node's displacement and every reaction");
   app.add_option("--frequencies", frequencies, "add a frequency step for N eigenfrequencies")
       ->transform(WholeNumber(1, 10000));
   app.add_option("--load-case", loadCases, "export this load case (repeatable; default: all)")
@@ -123,28 +157,36 @@ int main(int argc, char** argv) {
                "export I-profiles and property-only sections through equivalent sections instead of failing");
   app.add_flag("--skip-unsupported", exportOptions.skipUnsupported,
                "leave out what the solver cannot take, with a note");
-  app.add_option("--ccx", runOptions.executable, "the solver program (default: ccx in PATH)");
-  app.add_option("--threads", threads, "solver threads (default: 1 for a deck under 1 MB, else every core)")
-      ->transform(WholeNumber(1, 1024));
-  app.add_option("--memory-limit", memoryLimit, "cap the solver's memory at MIB mebibytes")
-      ->transform(WholeNumber(1, 1LL << 40));
-  app.add_option("--work-dir", runOptions.workDirectory, "run the solver in DIR and keep its files");
+  // What only a solve uses is refused without --solve instead of being ignored.
+  app.add_option("--ccx", runOptions.executable, "with --solve: the solver program (default: ccx in PATH)")
+      ->needs(solveFlag);
+  app.add_option("--threads", threads, "with --solve: solver threads (default: 1 for a deck under 1 MB, else every core)")
+      ->transform(WholeNumber(1, 1024))
+      ->needs(solveFlag);
+  app.add_option("--memory-limit", memoryLimit, "with --solve: cap the solver's memory at MIB mebibytes")
+      ->transform(WholeNumber(1, 1LL << 40))
+      ->needs(solveFlag);
+  app.add_option("--work-dir", runOptions.workDirectory, "with --solve: run the solver in DIR and keep its files")
+      ->needs(solveFlag);
   bool elementResults = false, noElementResults = false;
   auto* withElements = app.add_flag("--element-results", elementResults,
                                     "recover rotations, beam section forces, reaction moments and shell "
                                     "stresses (the default with --solve)");
   app.add_flag("--no-element-results", noElementResults,
                "with --solve: displacements and reactions only (a lighter solve of a large model)")
-      ->excludes(withElements);
+      ->excludes(withElements)
+      ->needs(solveFlag);
   std::vector<std::string> combinations;
   app.add_option("--combination", combinations, "also solve NAME=1.35*1+1.5*2 directly (repeatable)")
       ->take_last()
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   long long bucklingCase = 0, bucklingModes = 1;
-  app.add_option("--buckling", bucklingCase, "add a buckling step for load case CASE")
+  auto* buckling = app.add_option("--buckling", bucklingCase, "add a buckling step for load case CASE")
       ->transform(WholeNumber(1, 2147483647));
   app.add_option("--buckling-modes", bucklingModes, "with --buckling: this many load factors (default 1)")
-      ->transform(WholeNumber(1, 1000));
+      ->transform(WholeNumber(1, 1000))
+      ->needs(buckling);
+  full->needs(solveFlag);
   app.add_flag("--quiet", quiet, "no progress display and no notes");
   if (const int status = quilm_tools::Parse(app, argc, argv, "quilm-export"); status >= 0) return status;
   exportOptions.elementResults = elementResults || (solve && !noElementResults);
@@ -182,6 +224,17 @@ int main(int argc, char** argv) {
     // Taken as the deck is written: results are stamped with it, so that a
     // change to the model made during the solve marks them stale.
     const std::uint64_t fingerprint = solve ? model.Results().GetModelFingerprint() : 0;
+    if (const std::string missing = MissingLoadCase(model, exportOptions); !missing.empty()) {
+      std::cerr << "quilm-export: " << missing << "\n";
+      return 2;
+    }
+    if (!exportOptions.allowEquivalentSections) {
+      const std::string refused = quilm_export::SectionsNeedingEquivalents(model);
+      if (!refused.empty()) {
+        std::cerr << "quilm-export: " << refused << "\n";
+        return 1;
+      }
+    }
     auto progress = quilm_tools::TerminalProgress::ForStderr(quiet);
     exportOptions.progress = runOptions.progress = progress.Callback();
     // The deck streams into its file as it is produced; the solver reads
@@ -195,8 +248,7 @@ int main(int argc, char** argv) {
     if (!quiet)
       for (const auto& note : deck.notes) std::cerr << "note: " << note << "\n";
     if (!quiet)
-      std::cerr << "wrote " << deckFile << " (" << deck.loadCaseSteps.size() << " load case step(s)"
-                << (deck.frequencyCount > 0 ? ", a frequency step" : "") << ")\n";
+      std::cerr << "wrote " << deckFile << " (" << DescribeSteps(deck) << ")\n";
     if (solve) {
       Solver::SolveResults results;
       try {
@@ -209,6 +261,11 @@ int main(int argc, char** argv) {
       try {
         Solver::StoreSolveResults(model, results, deck, fingerprint);
         model.Flush();
+        if (!quiet)
+          std::cerr << "stored the results of " << model.Results().GetAnalyses().size() << " analyses in "
+                    << modelFile << (runOptions.workDirectory.empty() ? "" : "; the solver's files are in " +
+                                                                             runOptions.workDirectory)
+                    << "\n";
       } catch (const AnalysisModel::ModelError& e) {
         std::cerr << "quilm-export: the results were not stored: " << e.what() << "\n";
         stored = false;

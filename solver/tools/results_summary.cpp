@@ -14,9 +14,15 @@ namespace quilm_export {
 
 namespace {
 
+using quilm_tools::In;
 using quilm_tools::Si;
 
 double Length(const vec3d& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
+
+std::string Forces(const vec3d& f) {
+  const double v[3] = {f.x, f.y, f.z};
+  return quilm_tools::InAll(v, 3, quilm_tools::kForce);
+}
 
 // `text` right-aligned in `width` characters (not bytes: "µ" is two).
 std::string Right(const std::string& text, std::size_t width) {
@@ -26,11 +32,11 @@ std::string Right(const std::string& text, std::size_t width) {
 }
 
 // One aligned table row: a label column and three values in engineering form.
-void Row(std::ostream& out, const std::string& label, const vec3d& v, const char* unit) {
+void Row(std::ostream& out, const std::string& label, const vec3d& v, const quilm_tools::EngineeringUnit& unit) {
   char first[32];
   std::snprintf(first, sizeof first, "    %-10s", label.c_str());
-  out << first << " " << Right(Si(v.x, unit), 14) << " " << Right(Si(v.y, unit), 14) << " "
-      << Right(Si(v.z, unit), 14) << "\n";
+  out << first << " " << Right(In(v.x, unit), 14) << " " << Right(In(v.y, unit), 14) << " "
+      << Right(In(v.z, unit), 14) << "\n";
 }
 
 // `v` with the components that are rounding noise beside its length
@@ -46,7 +52,7 @@ vec3d WithoutNoise(vec3d v) {
 // million for a model in equilibrium.
 void PrintBalance(std::ostream& out, const vec3d& applied, const vec3d& reactions) {
   const vec3d rest(applied.x + reactions.x, applied.y + reactions.y, applied.z + reactions.z);
-  out << "  out of balance    " << quilm_tools::Triple(rest.x / 1e3, rest.y / 1e3, rest.z / 1e3, "kN");
+  out << "  out of balance    " << Forces(rest);
   if (Length(applied) > 0.0) {
     char share[48];
     std::snprintf(share, sizeof share, ", %.2g %% of the applied loads",
@@ -98,8 +104,9 @@ void PrintSummary(const Solver::SolveResults& results, const Solver::SolvedModel
     }
     if (maxNode >= 0) {
       const vec3d& u = step.displacements.at(maxNode);
-      out << "  max displacement  " << Si(maxLength, "m") << " at " << nodeLabel(maxNode) << " (ux "
-          << Si(u.x, "m") << ", uy " << Si(u.y, "m") << ", uz " << Si(u.z, "m") << ")\n";
+      out << "  max displacement  " << In(maxLength, quilm_tools::kLength) << " at " << nodeLabel(maxNode)
+          << " (ux " << In(u.x, quilm_tools::kLength) << ", uy " << In(u.y, quilm_tools::kLength) << ", uz "
+          << In(u.z, quilm_tools::kLength) << ")\n";
     }
     vec3d sum{0, 0, 0};
     std::size_t supports = 0;
@@ -114,9 +121,9 @@ void PrintSummary(const Solver::SolveResults& results, const Solver::SolvedModel
     const vec3d applied = hasApplied ? WithoutNoise(deck.appliedForces[stepIndex]) : vec3d();
     if (hasApplied)
       out << "  applied loads     "
-          << quilm_tools::Triple(applied.x / 1e3, applied.y / 1e3, applied.z / 1e3, "kN") << "\n";
+          << Forces(applied) << "\n";
     if (supports > 0)
-      out << "  support reactions " << quilm_tools::Triple(sum.x / 1e3, sum.y / 1e3, sum.z / 1e3, "kN")
+      out << "  support reactions " << Forces(sum)
           << " summed over " << supports << " supported node" << (supports == 1 ? "" : "s") << "\n";
     if (hasApplied && supports > 0) PrintBalance(out, applied, sum);
     if (!options.fullTables) continue;
@@ -125,14 +132,14 @@ void PrintSummary(const Solver::SolveResults& results, const Solver::SolvedModel
     for (const auto& [node, u] : step.displacements)
       if (shown(node))
         Row(out, modelNodeOf.count(node) ? std::to_string(modelNodeOf[node]) + "*" : std::to_string(node), u,
-            "m");
+            quilm_tools::kLength);
     if (!modelNodeOf.empty()) out << "    * at the beam axis point of an eccentric node\n";
     if (supports > 0) {
       out << "  reactions\n";
       Header(out, "node", "Fx", "Fy", "Fz");
       for (long node : deck.supportNodes)
         if (auto it = step.reactions.find(node); it != step.reactions.end())
-          Row(out, std::to_string(node), it->second, "N");
+          Row(out, std::to_string(node), it->second, quilm_tools::kForce);
     }
   }
   if (!results.frequencies.empty()) {

@@ -3,9 +3,11 @@
 # on stderr and a non-zero status, and leave every file that was there as it
 # was (contents, names and types).
 #
-#   bad_command_lines.sh FRAME_HOST QUILM_INSPECT QUILM_EXPORT WORK_DIR
+# A refusal that a better command line would avoid also names what helps.
+#
+#   bad_command_lines.sh FRAME_HOST QUILM_INSPECT QUILM_EXPORT WORK_DIR [QUILM_VIEW]
 set -uo pipefail
-frame_host="$1" inspect="$2" export_tool="$3" work="$4"
+frame_host="$1" inspect="$2" export_tool="$3" work="$4" view="${5:-}"
 rm -rf "$work" && mkdir -p "$work/out" && cd "$work" || exit 1
 
 "$frame_host" --bays 2 --storeys 1 --file model.qdb --quiet >/dev/null || { echo "cannot build the model"; exit 1; }
@@ -51,6 +53,18 @@ expect_failure() {
   fi
 }
 
+# expect_failure_naming TEXT NAME COMMAND...: as expect_failure, and the one
+# line names TEXT (the option or value that would help).
+expect_failure_naming() {
+  local text="$1"
+  shift
+  expect_failure "$@"
+  if ! grep -qF -- "$text" out/stderr; then
+    echo "FAIL $1: the message does not name $text"
+    failures=$((failures + 1))
+  fi
+}
+
 full() { "$@" >/dev/full; }
 # A run that fails half-way: SQLite meets a file size limit (the signal it
 # would raise is ignored, so the write fails with EFBIG instead).
@@ -72,6 +86,8 @@ expect_failure "frame_host --divisions 6" "$frame_host" --divisions 6 --file out
 expect_failure "frame_host too large" "$frame_host" --bays 200 --storeys 200 --file out/a.qdb
 expect_failure "frame_host missing value" "$frame_host" --file
 expect_failure "frame_host unknown option" "$frame_host" --bay 3
+expect_failure_naming "--bays" "frame_host --elements with --bays" "$frame_host" --elements 1000 --bays 3 --file out/a.qdb
+expect_failure_naming "--storeys" "frame_host --elements with --storeys" "$frame_host" --elements 1000 --storeys 3 --file out/a.qdb
 expect_failure "frame_host stdout full" full "$frame_host" --bays 1 --storeys 1 --file out/full.qdb --quiet
 
 # quilm-inspect
@@ -106,7 +122,22 @@ expect_failure "export with a missing solver" "$export_tool" model.qdb -o deck.i
 expect_failure "export with a failing solver" "$export_tool" model.qdb -o out/deck.inp --solve --ccx ./failing_ccx --equivalent-sections --quiet
 expect_failure "export with a silent failing solver" "$export_tool" model.qdb -o out/deck.inp --solve --ccx /bin/false --equivalent-sections --quiet
 expect_failure "export with and without element results" "$export_tool" model.qdb -o deck.inp --element-results --no-element-results --quiet
+expect_failure_naming "--equivalent-sections" "export I-profiles without --equivalent-sections" "$export_tool" model.qdb -o out/deck.inp --quiet
+if ! grep -q '"' out/stderr; then echo "FAIL export without --equivalent-sections: no section named"; failures=$((failures + 1)); fi
+expect_failure_naming "the model has 1, 2, 3, 4, 5" "export an unknown load case" "$export_tool" model.qdb -o out/deck.inp --load-case 9 --equivalent-sections --quiet
+expect_failure_naming "the model has 1, 2, 3, 4, 5" "export a buckling step of an unknown load case" "$export_tool" model.qdb -o out/deck.inp --buckling 9 --equivalent-sections --quiet
+expect_failure_naming "--buckling" "export --buckling-modes without --buckling" "$export_tool" model.qdb -o out/deck.inp --buckling-modes 3 --equivalent-sections --quiet
+for option in --full --no-element-results "--threads 2" "--memory-limit 100" "--work-dir out" "--ccx ccx"; do
+  # shellcheck disable=SC2086
+  expect_failure_naming "--solve" "export $option without --solve" "$export_tool" model.qdb -o out/deck.inp $option --equivalent-sections --quiet
+done
 expect_failure "export --work-dir a file" "$export_tool" model.qdb -o out/deck.inp --solve --work-dir notes.txt --equivalent-sections --quiet
+
+# quilm-view
+if [ -n "$view" ]; then
+  expect_failure_naming "--deformed" "view --colour displacement without --deformed" "$view" model.qdb -o out/a.html --colour displacement
+  expect_failure "view with nothing to write" "$view" model.qdb
+fi
 
 # A model named like a deck: the default deck name is never the model.
 if ! "$export_tool" frame.inp --equivalent-sections --quiet 2>out/stderr || [ ! -f frame.inp.inp ] ||

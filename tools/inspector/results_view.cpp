@@ -30,41 +30,52 @@ std::string Label(const am::ResultAnalysis& a) {
   return text;
 }
 
-// Values with a unit, "-" for a component the solver did not give.
-std::string Values(const double* v, int n, const char* unit) {
-  std::string text = "(";
-  for (int i = 0; i < n; ++i)
-    text += (i ? ", " : "") + (std::isnan(v[i]) ? std::string("-") : quilm_tools::Number(v[i]));
-  return text + ") " + unit;
+using quilm_tools::EngineeringUnit;
+using quilm_tools::In;
+using quilm_tools::kForce;
+using quilm_tools::kLength;
+using quilm_tools::kMoment;
+
+// Values in their engineering unit, "-" for a component the solver did not give.
+std::string Values(const double* v, int n, const EngineeringUnit& unit) { return quilm_tools::InAll(v, n, unit); }
+
+// A mode or buckling shape is normalised: its values carry no unit.
+bool IsShape(const am::ResultAnalysis& a) {
+  return a.kind == am::AnalysisKind::Mode || a.kind == am::AnalysisKind::Buckling;
 }
 
-void PrintNodeValues(const std::vector<double>& motion, const std::vector<double>& reaction,
-                     std::ostream& out) {
+void PrintNodeValues(const am::ResultAnalysis& a, const std::vector<double>& motion,
+                     const std::vector<double>& reaction, std::ostream& out) {
+  const bool shape = IsShape(a);
   if (!motion.empty())
-    out << "      u " << Values(motion.data(), 3, "m") << "  r " << Values(motion.data() + 3, 3, "rad")
-        << "\n";
+    out << "      u " << Values(motion.data(), 3, shape ? quilm_tools::kShape : kLength) << "  r "
+        << Values(motion.data() + 3, 3, shape ? quilm_tools::kShape : quilm_tools::kRotation) << "\n";
   if (!reaction.empty())
-    out << "      reaction F " << Values(reaction.data(), 3, "N") << "  M "
-        << Values(reaction.data() + 3, 3, "N·m") << "\n";
+    out << "      reaction F " << Values(reaction.data(), 3, shape ? quilm_tools::kShape : kForce) << "  M "
+        << Values(reaction.data() + 3, 3, shape ? quilm_tools::kShape : kMoment) << "\n";
 }
 
 const char* const kBeamPoints[2][3] = {{"start", "end", ""}, {"start", "middle", "end"}};
 
-void PrintElementValues(am::XafModel& model, long analysis, long element, std::ostream& out) {
+void PrintElementValues(am::XafModel& model, const am::ResultAnalysis& a, long element, std::ostream& out) {
+  const long analysis = a.id;
+  const bool shape = IsShape(a);
+  const EngineeringUnit& force = shape ? quilm_tools::kShape : kForce;
+  const EngineeringUnit& moment = shape ? quilm_tools::kShape : kMoment;
   auto& r = model.Results();
   const auto forces = r.GetValues(analysis, am::ResultQuantity::BeamForces, element);
   const std::size_t points = forces.size() / 6;
   for (std::size_t p = 0; p < points; ++p)
     out << "      " << (points <= 3 ? kBeamPoints[points == 3][p] : std::to_string(p).c_str())
-        << ": N, Vy, Vz " << Values(&forces[6 * p], 3, "N") << "  T, My, Mz "
-        << Values(&forces[6 * p + 3], 3, "N·m") << "\n";
+        << ": N, Vy, Vz " << Values(&forces[6 * p], 3, force) << "  T, My, Mz "
+        << Values(&forces[6 * p + 3], 3, moment) << "\n";
   const auto stress = r.GetValues(analysis, am::ResultQuantity::ShellStress, element);
   if (stress.size() == 3)
-    out << "      von Mises top, middle, bottom " << Values(stress.data(), 3, "Pa") << "\n";
+    out << "      von Mises top, middle, bottom " << Values(stress.data(), 3, shape ? quilm_tools::kShape : quilm_tools::kStress) << "\n";
   const auto shell = r.GetValues(analysis, am::ResultQuantity::ShellForces, element);
   if (shell.size() == 6)
-    out << "      nx, ny, nxy " << Values(shell.data(), 3, "N/m") << "  mx, my, mxy "
-        << Values(shell.data() + 3, 3, "N·m/m") << "\n";
+    out << "      nx, ny, nxy " << Values(shell.data(), 3, shape ? quilm_tools::kShape : quilm_tools::kForcePerLength) << "  mx, my, mxy "
+        << Values(shell.data() + 3, 3, shape ? quilm_tools::kShape : quilm_tools::kMomentPerLength) << "\n";
 }
 
 }  // namespace
@@ -100,7 +111,7 @@ void PrintAnalysis(am::XafModel& model, long analysis, std::ostream& out, std::s
   const std::size_t shown = limit == 0 ? concepts.size() : std::min(limit, concepts.size());
   for (std::size_t i = 0; i < shown; ++i) {
     const am::ConceptSummary& s = concepts[i];
-    out << "    " << s.concept << " " << Quoted(s.name) << ": " << Si(s.maxDisplacement, "m") << " at node "
+    out << "    " << s.concept << " " << Quoted(s.name) << ": " << In(s.maxDisplacement, IsShape(a) ? quilm_tools::kShape : kLength) << " at node "
         << s.maxDisplacementNode << "\n";
   }
   if (concepts.size() > shown) out << "    ... " << concepts.size() - shown << " more (LIMIT 0 lists all)\n";
@@ -114,7 +125,7 @@ void PrintNodeResults(am::XafModel& model, long node, std::ostream& out) {
     const auto reaction = model.Results().GetValues(a.id, am::ResultQuantity::NodeReaction, node);
     if (motion.empty() && reaction.empty()) continue;
     out << "    " << Label(a) << "\n";
-    PrintNodeValues(motion, reaction, out);
+    PrintNodeValues(a, motion, reaction, out);
     ++printed;
   }
   if (printed == 0) out << "    none\n";
@@ -129,7 +140,7 @@ void PrintElementResults(am::XafModel& model, long element, std::ostream& out) {
       any = any || (!am::IsNodeQuantity(q) && !model.Results().GetValues(a.id, q, element).empty());
     if (!any) continue;
     out << "    " << Label(a) << "\n";
-    PrintElementValues(model, a.id, element, out);
+    PrintElementValues(model, a, element, out);
     ++printed;
   }
   if (printed == 0) out << "    none\n";
@@ -151,14 +162,15 @@ void PrintConcept(am::XafModel& model, long concept, std::ostream& out) {
       out << "    " << Label(a) << " (as " << Quoted(s.name) << ", " << s.elements << " elements, " << s.nodes
           << " nodes)\n";
       if (s.maxDisplacementNode >= 0)
-        out << "      largest displacement " << Si(s.maxDisplacement, "m") << " at node "
+        out << "      largest displacement " << In(s.maxDisplacement, IsShape(a) ? quilm_tools::kShape : kLength)
+            << " at node "
             << s.maxDisplacementNode << "\n";
       if (s.reactionNodes > 0)
-        out << "      reaction F " << Values(s.reaction.data(), 3, "N") << "  M "
-            << Values(s.reaction.data() + 3, 3, "N·m") << "\n";
+        out << "      reaction F " << Values(s.reaction.data(), 3, kForce) << "  M "
+            << Values(s.reaction.data() + 3, 3, kMoment) << "\n";
       if (s.maxForceElement[0] >= 0)
-        out << "      largest N, Vy, Vz " << Values(s.maxForce.data(), 3, "N") << "  T, My, Mz "
-            << Values(s.maxForce.data() + 3, 3, "N·m") << "\n";
+        out << "      largest N, Vy, Vz " << Values(s.maxForce.data(), 3, kForce) << "  T, My, Mz "
+            << Values(s.maxForce.data() + 3, 3, kMoment) << "\n";
       ++printed;
     }
   }

@@ -33,4 +33,15 @@ std::string Triple(double x, double y, double z, const std::string& unit) {
   return "(" + Number(x) + ", " + Number(y) + ", " + Number(z) + ") " + unit;
 }
 
+std::string In(double si, const EngineeringUnit& unit) {
+  const std::string number = Number(si * unit.perSi);
+  return *unit.name ? number + " " + unit.name : number;
+}
+
+std::string InAll(const double* si, int n, const EngineeringUnit& unit) {
+  std::string text = "(";
+  for (int i = 0; i < n; ++i) text += (i ? ", " : "") + (std::isnan(si[i]) ? std::string("-") : Number(si[i] * unit.perSi));
+  return *unit.name ? text + ") " + unit.name : text + ")";
+}
+
 }  // namespace quilm_tools

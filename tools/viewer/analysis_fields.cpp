@@ -116,6 +116,9 @@ StoredResults GatherResults(am::XafModel& model, const ModelArrays& a) {
       });
       fields.units.emplace_back("Pa");
     }
+    // A mode or buckling shape is normalised: its values have no unit.
+    if (r.kind == AnalysisKind::Mode || r.kind == AnalysisKind::Buckling)
+      for (std::string& units : fields.units) units.clear();
     out.analyses.push_back(std::move(fields));
   }
   return out;

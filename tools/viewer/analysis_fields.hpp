@@ -28,7 +28,8 @@ struct AnalysisFields {
   bool stale = false;                // the model changed after the solve
   std::vector<DataArray> pointData;  // views into StoredResults::values
   std::vector<DataArray> cellData;
-  std::vector<std::string> units;    // one per array, point arrays first; per-component units separated by spaces
+  std::vector<std::string> units;    // one per array, point arrays first; per-component units separated by
+                                     // spaces; empty for a mode or buckling shape (normalised)
 };
 
 // The stored analyses of a model with the values their fields view.

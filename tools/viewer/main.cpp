@@ -8,6 +8,7 @@
 // analysis and a .pvd collection over them, the page offers them in its
 // menus, and --deformed shows one analysis' deformed shape from the start.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -47,8 +48,10 @@ std::string FileName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Writes the model's grid, one grid per analysis and their collection; adds
+// each file written to `written`.
 void WriteVtuFiles(const quilm_view::ModelArrays& arrays, const std::vector<quilm_view::AnalysisFields>& analyses,
-                   const std::string& vtu, const std::string& model) {
+                   const std::string& vtu, const std::string& model, std::vector<std::string>& written) {
   if (!analyses.empty()) {
     quilm_tools::CheckOutputPath(Beside(vtu, ".pvd"), model);
     for (std::size_t i = 0; i < analyses.size(); ++i)
@@ -58,6 +61,7 @@ void WriteVtuFiles(const quilm_view::ModelArrays& arrays, const std::vector<quil
     quilm_tools::OutputFile file(vtu);
     quilm_view::WriteVtu(arrays, nullptr, file.Stream());
     file.Commit();
+    written.push_back(vtu);
   }
   if (analyses.empty()) return;
   std::vector<std::string> names;
@@ -67,10 +71,35 @@ void WriteVtuFiles(const quilm_view::ModelArrays& arrays, const std::vector<quil
     quilm_view::WriteVtu(arrays, &analyses[i], file.Stream());
     file.Commit();
     names.push_back(FileName(path));
+    written.push_back(path);
   }
   quilm_tools::OutputFile file(Beside(vtu, ".pvd"));
   quilm_view::WritePvd(names, analyses, file.Stream());
   file.Commit();
+  written.push_back(Beside(vtu, ".pvd"));
+}
+
+// "wrote a.vtu, a.1.vtu, a.pvd": every file, the middle of a long list
+// shortened to its count.
+std::string Wrote(const std::vector<std::string>& files) {
+  std::string text = "wrote ";
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (files.size() > 8 && i >= 3 && i + 3 < files.size()) {
+      if (i == 3) text += ", ... (" + std::to_string(files.size() - 6) + " more)";
+      continue;
+    }
+    text += (i ? ", " : "") + files[i];
+  }
+  return text;
+}
+
+// A result colour needs the analysis whose results it shows: refused
+// without --deformed instead of falling back to the section colours.
+void CheckResultColour(const Options& o) {
+  static const char* const kResultColours[] = {"displacement", "rotation", "reaction", "section_force", "von_mises"};
+  for (const char* colour : kResultColours)
+    if (o.page.colour == colour && o.deformed.empty())
+      throw CLI::ValidationError("--colour " + o.page.colour + " needs --deformed ANALYSIS (for instance --deformed \"load case 1\")");
 }
 
 int Run(const Options& o) {
@@ -90,13 +119,26 @@ int Run(const Options& o) {
       throw std::runtime_error("no stored analysis \"" + o.deformed + "\" (stored: " + known + ")");
     }
   }
-  if (!o.vtu.empty()) WriteVtuFiles(arrays, results.analyses, o.vtu, o.model);
+  if (page.loadCase > 0 && std::none_of(arrays.loadCases.begin(), arrays.loadCases.end(),
+                                        [&](const auto& lc) { return lc.id == page.loadCase; })) {
+    std::string known;
+    for (const auto& lc : arrays.loadCases) known += (known.empty() ? "" : ", ") + std::to_string(lc.id);
+    throw std::runtime_error("--loads " + std::to_string(page.loadCase) + ": no such load case (the model has " +
+                             (known.empty() ? std::string("none") : known) + ")");
+  }
+  std::vector<std::string> written;
+  if (!o.vtu.empty()) WriteVtuFiles(arrays, results.analyses, o.vtu, o.model, written);
   if (!o.html.empty()) {
     quilm_tools::OutputFile file(o.html);
     quilm_view::WritePage(arrays, results.analyses, page, file.Stream());
     file.Commit();
+    written.push_back(o.html);
   }
-  if (!o.png.empty()) quilm_view::RenderPng(arrays, results.analyses, page, o.size, o.png);
+  if (!o.png.empty()) {
+    quilm_view::RenderPng(arrays, results.analyses, page, o.size, o.png);
+    written.push_back(o.png);
+  }
+  std::cerr << Wrote(written) << "\n";
   return 0;
 }
 
@@ -121,6 +163,8 @@ int main(int argc, char** argv) {
   app.add_option("--deformed", o.deformed,
                  "show the deformed shape of a stored analysis: \"load case N\", \"combination N\", \"mode N\", "
                  "\"buckling N\" or its name");
+  app.add_option("--loads", o.page.loadCase, "draw the loads of this load case (its id)")
+      ->check(CLI::Range(1L, 2147483647L));
   app.add_option("--scale", o.page.scale, "deformation scale (default: the largest displacement drawn as 5 % of the model)")
       ->check(CLI::Validator(
           [](std::string& s) {
@@ -144,6 +188,7 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
     if (o.vtu.empty() && o.html.empty() && o.png.empty())
       throw CLI::ValidationError("nothing to write: give --vtu, -o or --png");
+    CheckResultColour(o);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
     std::cerr << "quilm-view: " << e.what() << " (see --help)\n";

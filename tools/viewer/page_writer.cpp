@@ -183,7 +183,7 @@ void WriteMeta(std::ostream& out, const ModelArrays& a, const std::vector<Analys
     out << settings.analysis;
   else
     out << "null";
-  out << ",\"scale\":";
+  out << ",\"loadCase\":" << settings.loadCase << ",\"scale\":";
   if (settings.scale >= 0)
     out << Number(settings.scale);
   else

@@ -28,6 +28,7 @@ struct PageSettings {
   bool picture = false;            // a picture for a report: no tool bar, no status line
   int analysis = -1;               // the analysis shown deformed at first (index into the analyses); -1: none
   double scale = -1;               // its deformation scale; negative: the page's automatic scale
+  long loadCase = 0;               // the load case whose loads are drawn at first; 0: none
 };
 
 // Writes the page of `a` with the results of `analyses` (empty until results

@@ -356,6 +356,15 @@ TEST_F(WrittenFrameTest, ConceptTreeHangsSegmentsUnderBeamsUnderTheStructure) {
     for (unsigned s = 0; s < beam->GetSegmentCount(); ++s)
       EXPECT_EQ(beam->GetConceptId(), concepts.GetConcept(beam->GetSegment(s)->GetConceptId()).parent);
   }
+  // Decks are concepts under the structure holding their plate's elements,
+  // so that summaries per concept cover them.
+  ASSERT_EQ(Host().DeckConcepts().size(), Host().Plates().size());
+  for (std::size_t d = 0; d < Host().Plates().size(); ++d) {
+    const long id = Host().DeckConcepts()[d]->GetConceptId();
+    EXPECT_EQ(root, concepts.GetConcept(id).parent);
+    const auto& elements = Host().Plates()[d]->GetElements();
+    EXPECT_EQ(std::vector<long>(elements.begin(), elements.end()), concepts.GetConceptMembers(id).elements);
+  }
   for (const auto& base : Host().FixedBases()) {
     const auto c = concepts.GetConcept(base->GetConceptId());
     EXPECT_EQ(base->GetParentConcept()->GetConceptId(), c.parent);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <boost/optional/optional_io.hpp>
+#include <limits>
 
 #include "mirror/loads/tests/load_test_support.hpp"
 
@@ -114,6 +115,25 @@ TEST_F(LoadCaseTest, FailingAddGravityLeavesTheCaseNamedWithoutGravity) {
   log_.FailAt(-1);
   EXPECT_EQ(xaf_->Loads().GetLoadCaseName(4), std::string("Dead load"));
   EXPECT_FALSE(xaf_->Loads().GetGravityLoad(4));
+}
+
+// A gravity the analysis model refuses is refused before anything changes:
+// the old name and gravity stay (they used to be deleted first and lost).
+TEST_F(LoadCaseTest, GravityThatIsNotFiniteIsRefusedAndTheOldOneStays) {
+  loadCase_.Write(model_);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const vec3d& bad : {vec3d(nan, 0, -9.81), vec3d(0, inf, 0), vec3d(0, 0, -inf)}) {
+    SCOPED_TRACE(::testing::PrintToString(bad));
+    loadCase_.gravity = bad;
+    loadCase_.name = "Renamed";
+    log_.Clear();
+    EXPECT_THROW(loadCase_.Write(model_), AnalysisModel::ModelError);
+    EXPECT_THAT(log_.Calls(), IsEmpty());
+    EXPECT_EQ(xaf_->Loads().GetLoadCaseName(4), std::string("Dead load"));
+    ASSERT_TRUE(xaf_->Loads().GetGravityLoad(4));
+    EXPECT_EQ(*xaf_->Loads().GetGravityLoad(4), vec3d(0, 0, -9.81));
+  }
 }
 
 TEST_F(LoadCaseTest, UnnamedCaseGetsTheEmptyName) {

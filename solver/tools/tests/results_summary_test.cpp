@@ -45,7 +45,7 @@ TEST_F(SummaryTest, LeadsWithMaximumAndReactionSum) {
   // Generated node 102 moves most but is no model node; node 7 is the answer.
   EXPECT_THAT(
       out, HasSubstr(
-               "Load case 4 \"Wind\"\n  max displacement  2.5 mm at node 7 (ux 2 mm, uy 0 m, uz -1.5 mm)\n"));
+               "Load case 4 \"Wind\"\n  max displacement  2.5 mm at node 7 (ux 2 mm, uy 0 mm, uz -1.5 mm)\n"));
   EXPECT_THAT(out, HasSubstr("  applied loads     (2.5, 0, 5e-05) kN\n"
                              "  support reactions (-2.501, 0, 0) kN summed over 2 supported nodes\n"
                              "  out of balance    (-0.0005, 0, 5e-05) kN, 0.02 % of the applied loads\n"));
@@ -56,11 +56,11 @@ TEST_F(SummaryTest, LeadsWithMaximumAndReactionSum) {
 TEST_F(SummaryTest, FullTablesAreAlignedAndLeaveOutUnusedNodes) {
   const std::string out = Print(true);
   EXPECT_THAT(out, HasSubstr("    node                   ux             uy             uz\n"));
-  EXPECT_THAT(out, HasSubstr("    7                    2 mm            0 m        -1.5 mm\n"));
-  EXPECT_THAT(out, HasSubstr("    3*                   1 mm            0 m            0 m\n"));
-  EXPECT_THAT(out, HasSubstr("    2                 -1.5 kN            0 N         -250 N\n"));
+  EXPECT_THAT(out, HasSubstr("    7                    2 mm           0 mm        -1.5 mm\n"));
+  EXPECT_THAT(out, HasSubstr("    3*                   1 mm           0 mm           0 mm\n"));
+  EXPECT_THAT(out, HasSubstr("    2                 -1.5 kN           0 kN       -0.25 kN\n"));
   step0().displacements[7] = {1.5e-6, 0, 0};
-  EXPECT_THAT(Print(true), HasSubstr("    7                  1.5 µm            0 m            0 m\n"));
+  EXPECT_THAT(Print(true), HasSubstr("    7               0.0015 mm           0 mm           0 mm\n"));
   EXPECT_THAT(out, Not(HasSubstr("    9 ")));    // no element uses node 9
   EXPECT_THAT(out, Not(HasSubstr("    102 ")));  // generated
 }

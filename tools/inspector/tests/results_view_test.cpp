@@ -49,14 +49,14 @@ TEST_F(ResultsViewTest, ShowsAnalysesNodesElementsAndConcepts) {
               AllOf(HasSubstr("Stored analyses: 2"), HasSubstr("load case 2 \"Snow\", 2 nodes, 1 elements"),
                     HasSubstr("mode 1 (3.5 Hz)")));
   EXPECT_THAT(Print([&](std::ostream& o) { PrintNodeResults(*model, 1, o); }),
-              HasSubstr("reaction F (0, 0, 500) N  M (-, 0, 0) N·m"));
+              HasSubstr("reaction F (0, 0, 0.5) kN  M (-, 0, 0) kN·m"));
   EXPECT_THAT(
       Print([&](std::ostream& o) { PrintElementResults(*model, beam, o); }),
-      AllOf(HasSubstr("start: N, Vy, Vz (0, 0, 0) N  T, My, Mz (0, 1500, 0) N·m"), HasSubstr("end:")));
+      AllOf(HasSubstr("start: N, Vy, Vz (0, 0, 0) kN  T, My, Mz (0, 1.5, 0) kN·m"), HasSubstr("end:")));
   EXPECT_THAT(
       Print([&](std::ostream& o) { PrintConcept(*model, segment, o); }),
       AllOf(HasSubstr("recorded members: 0 nodes, 1 elements"),
-            HasSubstr("largest displacement 2 mm at node 2"), HasSubstr("T, My, Mz (0, 1500, 0) N·m")));
+            HasSubstr("largest displacement 2 mm at node 2"), HasSubstr("T, My, Mz (0, 1.5, 0) kN·m")));
   EXPECT_THAT(Print([&](std::ostream& o) { PrintAnalysis(*model, lc, o, 10); }),
               HasSubstr(std::to_string(segment) + " \"Span\": 2 mm at node 2"));
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 TEST(QuantityTest, PrefixesAndDigits) {
@@ -25,6 +27,19 @@ TEST(QuantityTest, PrefixesAndDigits) {
   for (const Case& c : cases) EXPECT_EQ(quilm_tools::Si(c.value, c.unit), c.text) << c.value;
   EXPECT_EQ(quilm_tools::Triple(1.0200000000000002, -0.0, 9.81, "m/s²"), "(1.02, 0, 9.81) m/s²");
   EXPECT_EQ(quilm_tools::Plain(2500, "kg/m³"), "2500 kg/m³");
+}
+
+// Each kind of result in its one unit, whatever its size; shapes bare.
+TEST(QuantityTest, EngineeringUnitsPerQuantity) {
+  using namespace quilm_tools;
+  EXPECT_EQ(In(0.3223, kMoment), "0.0003223 kN·m");
+  EXPECT_EQ(In(-6.028e-7, kLength), "-0.0006028 mm");
+  EXPECT_EQ(In(-17658.0, kForce), "-17.66 kN");
+  EXPECT_EQ(In(2.5e8, kStress), "250 MPa");
+  EXPECT_EQ(In(0.3142, kShape), "0.3142");
+  const double v[3] = {1e-3, std::nan(""), -2e-3};
+  EXPECT_EQ(InAll(v, 3, kRotation), "(1, -, -2) mrad");
+  EXPECT_EQ(InAll(v, 3, kShape), "(0.001, -, -0.002)");
 }
 
 }  // namespace

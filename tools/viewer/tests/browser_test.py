@@ -122,6 +122,7 @@ def main():
     state = body_state(args.chromium, page, f"view=plan&pick={shell}", args.work, netlog)
     check(state.get("state") == "ready", f"the page did not get ready: {state}")
     check(int(state["drawn-elements"]) == elements, f"drew {state['drawn-elements']} of {elements} elements")
+    check(state.get("title") == "frame.qdb", f"caption {state.get('title')!r}")
     check((int(state["legend-min"]), int(state["legend-max"]), int(state["legend-entries"]))
           == (sections[0], sections[-1], len(sections)), f"section legend {state} for sections {sections}")
     check((state.get("picked-kind"), state.get("picked-id")) == ("element", str(shell)), f"pick of {shell}: {state}")
@@ -131,6 +132,7 @@ def main():
     # A column seen from the front, and a quantity legend with its range.
     state = body_state(args.chromium, page, f"view=front&colour=thickness&pick={column}", args.work)
     check((state.get("picked-kind"), state.get("picked-id")) == ("element", str(column)), f"pick of {column}: {state}")
+    check(state.get("projection") == "orthographic", f"an elevation in perspective: {state}")
     thickness = [t for (t,) in db.execute("SELECT thickness FROM sections WHERE id IN (SELECT section FROM elements)") if t]
     values = [struct.unpack("<d", t)[0] for t in thickness]
     check(np.isclose(float(state["legend-min"]), min(values)) and np.isclose(float(state["legend-max"]), max(values))

@@ -22,6 +22,7 @@ sys.path.insert(0, os.path.dirname(__file__))
 from browser_test import body_state, check  # noqa: E402
 
 NODE_MOTION, NODE_REACTION, BEAM_FORCES = 1, 2, 3
+MODE = 3  # the stored kind of an eigenmode
 
 
 def stored_results(path):
@@ -34,6 +35,35 @@ def stored_results(path):
             values.setdefault(q, {})[entity] = struct.unpack(f"<{len(blob) // 8}d", blob)
         analyses.append((kind, number, values))
     return analyses
+
+
+def check_page(args, model, analyses):
+    """The page of the solved frame: analyses numbered from 1 as the tools
+    number them, the caption, the legend reaching the largest node value,
+    the loads of the load case asked for, picks by kind and id, and mode
+    shapes without a unit."""
+    page = os.path.join(args.work, "frame.html")
+    subprocess.run([args.view, model, "-o", page], check=True, stderr=subprocess.DEVNULL)
+    db = sqlite3.connect(f"file:{model}?mode=ro", uri=True)
+    shell = db.execute("SELECT min(id) FROM elements WHERE type = 24").fetchone()[0]
+    node = db.execute("SELECT max(id) FROM nodes").fetchone()[0]
+
+    state = body_state(args.chromium, page, f"analysis=2&colour=displacement&loads=2&pick=element:{shell}", args.work)
+    motion = analyses[1][2][NODE_MOTION]
+    largest = max(np.linalg.norm(v[:3]) for v in motion.values())
+    check(state.get("state") == "ready" and state.get("analysis") == "2", f"page state {state}")
+    check(np.isclose(float(state["max-displacement"]), largest, rtol=1e-6), f"largest displacement {state}")
+    check(np.isclose(float(state["legend-max"]), largest, rtol=1e-5), f"legend ends below the peak {largest}: {state}")
+    check(state.get("legend-units") == "m" and float(state["deformed-scale"]) > 0, f"legend {state}")
+    check(state.get("load-case") == "2", f"loads drawn {state}")
+    title = state.get("title", "")
+    check(all(t in title for t in ("frame.qdb", "load case 2", "deformed ×", "loads of load case 2")), f"title {title!r}")
+    check((state.get("picked-kind"), state.get("picked-id")) == ("element", str(shell)), f"pick of {shell}: {state}")
+
+    mode = next(i for i, (kind, _, _) in enumerate(analyses) if kind == MODE)
+    state = body_state(args.chromium, page, f"analysis={mode + 1}&colour=displacement&pick=node:{node}", args.work)
+    check(state.get("legend-units") == "" and "Hz" in state.get("title", ""), f"mode shape legend and title {state}")
+    check((state.get("picked-kind"), state.get("picked-id")) == ("node", str(node)), f"pick of node {node}: {state}")
 
 
 def main():
@@ -79,13 +109,7 @@ def main():
                       f"{name}: section forces of element {e}")
 
     if args.chromium:
-        page = os.path.join(args.work, "frame.html")
-        subprocess.run([args.view, model, "-o", page], check=True)
-        state = body_state(args.chromium, page, "analysis=0&colour=displacement", args.work)
-        largest = max((np.linalg.norm(v[:3]) for v in analyses[0][2][NODE_MOTION].values()), default=0)
-        check(state.get("state") == "ready" and state.get("analysis") == "0", f"page state {state}")
-        check(np.isclose(float(state["max-displacement"]), largest, rtol=1e-6), f"largest displacement {state}")
-        check(state.get("legend-units") == "m" and float(state["deformed-scale"]) > 0, f"legend {state}")
+        check_page(args, model, analyses)
     print(f"ok: {len(analyses)} analyses")
 
 

@@ -53,15 +53,18 @@ export function colourCells(mode, meta, arrays, cellColour) {
   return colourQuantity(mode, arrays.thickness, 'm', cellColour, (v) => v > 0);
 }
 
-// A ramp over `values` (one per cell) between their extremes; cells that
-// `has` rejects are grey. Returns the legend as colourCells does.
-export function colourQuantity(mode, values, units, cellColour, has = () => true) {
+// A ramp over `values` (one per cell) between their extremes, or over
+// `range` ({min, max}) when given (a node quantity's true extremes: a cell
+// shows the mean of its nodes, which never reaches them); cells that `has`
+// rejects are grey. Returns the legend as colourCells does.
+export function colourQuantity(mode, values, units, cellColour, has = () => true, range = null) {
   const n = values.length;
   let min = Infinity, max = -Infinity;
   for (let c = 0; c < n; ++c) if (has(values[c])) {
     min = Math.min(min, values[c]);
     max = Math.max(max, values[c]);
   }
+  if (range && range.min <= range.max) ({ min, max } = range);
   if (!(min <= max)) min = max = 0;
   const span = max > min ? max - min : 1;
   for (let c = 0; c < n; ++c) fill(cellColour, c, has(values[c]) ? rampColour((values[c] - min) / span) : kNone);
@@ -70,15 +73,15 @@ export function colourQuantity(mode, values, units, cellColour, has = () => true
 
 const css = (rgb) => `rgb(${rgb.map((x) => Math.round(255 * x)).join(',')})`;
 
-export function showLegend(element, legend, title) {
+// `note`: a line under the title (what the values are: at nodes, per element).
+export function showLegend(element, legend, title, note = '') {
   const maxRows = 40;
-  let html = `<b>${title}</b>`;
+  let html = `<b>${escapeHtml(title)}</b>` + (note ? `<div class="note">${escapeHtml(note)}</div>` : '');
   if (legend.kind === 'ramp') {
     const ramp = [0, 0.25, 0.5, 0.75, 1].map((t) => `${css(rampColour(t))} ${100 * t}%`).join(',');
-    const [scale, prefix] = siPrefix(Math.max(Math.abs(legend.min), Math.abs(legend.max)), legend.units);
-    const fmt = (x) => `${Number((x / scale).toPrecision(4))} ${prefix}${legend.units}`;
     html += `<div class="ramp" style="background:linear-gradient(to right,${ramp})"></div>` +
-      `<div class="ends"><span>${fmt(legend.min)}</span><span>${fmt(legend.max)}</span></div>`;
+      `<div class="ends"><span>${formatValue(legend.min, legend.units)}</span>` +
+      `<span>${formatValue(legend.max, legend.units)}</span></div>`;
   } else {
     for (const e of legend.entries.slice(0, maxRows)) {
       html += `<div class="row"><span class="swatch" style="background:${css(e.rgb)}"></span>${escapeHtml(e.label)}</div>`;
@@ -88,16 +91,19 @@ export function showLegend(element, legend, title) {
   element.innerHTML = html;
 }
 
-// A decimal prefix that shows `largest` with one to three digits before the
-// point (0.00145 m as 1.45 mm, 2.5e7 Pa as 25 MPa); none without a unit, and
-// lengths stay in metres from 1 m up.
-function siPrefix(largest, units) {
-  if (!units || !(largest > 0)) return [1, ''];
-  const prefixes = [[1e9, 'G'], [1e6, 'M'], [1e3, 'k'], [1, ''], [1e-3, 'm'], [1e-6, 'µ'], [1e-9, 'n']];
-  for (const [scale, prefix] of prefixes) {
-    if (largest >= scale) return units === 'm' && scale > 1 ? [1, ''] : [scale, prefix];
-  }
-  return [1e-9, 'n'];
+// The unit each SI unit is shown in, whatever the size of the value, as the
+// tools' summaries show it: lengths in mm, rotations in mrad, forces in kN,
+// moments in kN·m, stresses in MPa. Values without a unit (normalised mode
+// and buckling shapes) stay bare.
+const kEngineering = {
+  m: [1e3, 'mm'], rad: [1e3, 'mrad'], N: [1e-3, 'kN'], 'N m': [1e-3, 'kN·m'], 'N·m': [1e-3, 'kN·m'],
+  Pa: [1e-6, 'MPa'], 'N/m': [1e-3, 'kN/m'], 'N m/m': [1e-3, 'kN·m/m'],
+};
+
+// `si` (a value in the SI unit `units`) in its engineering unit, four digits.
+export function formatValue(si, units) {
+  const [factor, unit] = kEngineering[units] || [1, units || ''];
+  return `${Number((si * factor).toPrecision(4))}${unit ? ` ${unit}` : ''}`;
 }
 
 export function escapeHtml(s) {

@@ -65,6 +65,20 @@ export class ModelMesh {
 
   // Shows the shape displaced by `scale` times `displacement` (three values
   // per point), or the model as built for null. Moves every vertex in place.
+  // The element lines and shell edges as they are drawn now, before any
+  // deformation, in one pale colour: the undeformed shape under a deformed one.
+  undeformedLines(colour) {
+    const group = new THREE.Group();
+    const material = new THREE.LineBasicMaterial({ color: colour });
+    for (const source of [this.lines, this.edges]) {
+      if (!source) continue;
+      const g = new THREE.BufferGeometry();
+      g.setAttribute('position', source.geometry.getAttribute('position').clone());
+      group.add(new THREE.LineSegments(g, material));
+    }
+    return group;
+  }
+
   setDeformation(displacement, scale) {
     this.displacement = displacement && scale !== 0 ? displacement : null;
     this.scale = scale;

@@ -11,6 +11,8 @@
 // Values that do not apply (section forces of a shell, stresses of a beam)
 // are NaN: such cells are drawn grey and their records leave the field out.
 
+import { formatValue } from './colour.js';
+
 const kLayouts = {
   displacement: { labels: ['ux', 'uy', 'uz'], magnitude: '|u|' },
   rotation: { labels: ['rx', 'ry', 'rz'], magnitude: '|r|' },
@@ -19,7 +21,6 @@ const kLayouts = {
   von_mises: { labels: ['top', 'middle', 'bottom'], largest: 'largest' },
 };
 
-const f = (x) => Number(Number(x).toPrecision(4));
 
 function layoutOf(field, components) {
   const known = kLayouts[field.name];
@@ -83,6 +84,25 @@ function valueAt(field, key, index) {
   return best;
 }
 
+// Whether quantity `key` of an analysis is a node (point) quantity.
+export function onPoints(analysis, key) {
+  return analysis.fields[Number(key.split(':')[0])].on === 'points';
+}
+
+// The extremes of a node quantity over every node with a value: the legend's
+// range, which the cells (means of their nodes) never reach.
+export function pointRange(analysis, key) {
+  const field = analysis.fields[Number(key.split(':')[0])];
+  let min = Infinity, max = -Infinity;
+  for (let p = 0; p < field.values.length / field.components; ++p) {
+    const v = valueAt(field, key, p);
+    if (Number.isNaN(v)) continue;
+    min = Math.min(min, v);
+    max = Math.max(max, v);
+  }
+  return { min, max };
+}
+
 // One value per cell for colouring: a cell field's own value, or the mean of
 // a point field over the cell's nodes.
 export function cellValues(model, analysis, key) {
@@ -104,7 +124,7 @@ export function cellValues(model, analysis, key) {
 function fieldLines(field, index) {
   const { labels, ends } = field.layout;
   const v = field.values, n = field.components, per = n / (ends || 1);
-  const part = (from) => labels.map((label, k) => `${label} ${f(v[index * n + from + k])} ${unitOf(field, k)}`.trim()).join(', ');
+  const part = (from) => labels.map((label, k) => `${label} ${formatValue(v[index * n + from + k], unitOf(field, k))}`).join(', ');
   if (!ends) return [`    ${field.title}: ${part(0)}`];
   return Array.from({ length: ends }, (_, e) => `    ${field.title} ${e === 0 ? 'first end' : 'last end'}: ${part(e * per)}`);
 }

@@ -39,7 +39,10 @@ export function buildLoads(mesh, lc) {
   const vector = (i, out) => {
     const k = kinds[i], v = values.subarray(6 * i, 6 * i + 6);
     if (k === 2) return out.set((v[0] + v[3]) / 2, (v[1] + v[4]) / 2, (v[2] + v[5]) / 2);
-    if (k === 3) return normalOf(mesh, targets[i], out).multiplyScalar(-v[0]);  // pressure pushes against the normal
+    // A pressure acts along the element normal (right-hand rule over its
+    // nodes) when positive: a deck load of -3 kN/m² on an upward normal
+    // pushes down, and is drawn above the deck.
+    if (k === 3) return normalOf(mesh, targets[i], out).multiplyScalar(v[0]);
     if (k === 8) return out.set(0, 0, 0);
     return out.set(v[0], v[1], v[2]);
   };

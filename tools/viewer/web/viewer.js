@@ -5,20 +5,24 @@
 // data-picked-kind/-id, data-search-matches, data-first-frame-ms (since the
 // page was requested), data-timings (ms: page loaded, decoded, built, drawn)
 // data-frame-ms (see #frames), data-antialias, and for stored results
-// data-analysis (the shown analysis' index, empty for none),
-// data-deformed-scale and data-max-displacement (m).
+// data-analysis (the shown analysis' number, from 1 as the tools count
+// them, empty for none), data-deformed-scale and data-max-displacement (m);
+// data-title (the caption over the drawing), data-load-case (the load
+// case whose loads are drawn, empty for none) and data-projection
+// ("perspective" for iso, "orthographic" for plan and elevations).
 // The page's address may carry
-// #view=…&colour=…&analysis=INDEX&scale=S&pick=ELEMENT_ID&frames=N; a pick
-// clicks the element's centre on screen once the first frame is drawn;
-// frames=N then turns the view N times by a degree, as an orbiting drag
-// would, and gives the median time of those frames. A result colour is
-// `result:FIELD:COMPONENT` of the shown analysis (see results.js).
+// #view=…&colour=…&analysis=N&loads=LOAD_CASE&scale=S&pick=KIND:ID&frames=N;
+// a pick (element:ID, node:ID, or a bare element id) shows that record once
+// the first frame is drawn; frames=N then turns the view N times by a
+// degree, as an orbiting drag would, and gives the median time of those
+// frames. A result colour is `result:FIELD:COMPONENT` of the shown analysis
+// (see results.js).
 import * as THREE from 'three';
 import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
 import { readModel } from './data.js';
 import { ModelMesh } from './geometry.js';
 import { colourCells, colourQuantity, showLegend, highlightCells, escapeHtml } from './colour.js';
-import { readAnalyses, displacementOf, quantitiesOf, cellValues, resultLines, autoScale } from './results.js';
+import { readAnalyses, displacementOf, quantitiesOf, cellValues, resultLines, autoScale, onPoints, pointRange } from './results.js';
 import { buildSupports, buildLoads } from './symbols.js';
 import { elementRecord, nodeRecord } from './record.js';
 
@@ -47,15 +51,26 @@ function start() {
   container.appendChild(renderer.domElement);
 
   const scene = new THREE.Scene();
-  const camera = new THREE.PerspectiveCamera(35, container.clientWidth / container.clientHeight, 0.01, 1000);
-  camera.up.set(0, 0, 1);
+  // Iso in perspective, which reads as depth; plan and elevations through an
+  // orthographic camera, as an engineer's drawings are (parallel lines stay
+  // parallel, equal members look equal). The light rides with the camera in use.
+  const perspective = new THREE.PerspectiveCamera(35, container.clientWidth / container.clientHeight, 0.01, 1000);
+  const orthographic = new THREE.OrthographicCamera(-1, 1, 1, -1, 0.01, 1000);
+  let camera = perspective;
   scene.add(new THREE.AmbientLight(0xffffff, 1.6));
   const light = new THREE.DirectionalLight(0xffffff, 1.6);
+  for (const c of [perspective, orthographic]) {
+    c.up.set(0, 0, 1);
+    scene.add(c);
+  }
   camera.add(light);
-  scene.add(camera);
 
   const mesh = new ModelMesh(model);
   scene.add(mesh.group);
+  // The undeformed model in pale lines under a deformed shape.
+  const ghost = mesh.undeformedLines(0xb4bcc4);
+  ghost.visible = false;
+  mesh.group.add(ghost);
   const built = performance.now();
   const supports = buildSupports(mesh);
   let loads = null;
@@ -68,11 +83,25 @@ function start() {
   const render = () => { if (live) renderer.render(scene, camera); };
   controls.addEventListener('change', render);
 
+  const aspect = () => container.clientWidth / container.clientHeight;
+  // The orthographic frustum: `halfHeight` of the model above and below the
+  // centre, as wide as the window's shape asks.
+  function frame(halfHeight) {
+    orthographic.top = halfHeight;
+    orthographic.bottom = -halfHeight;
+    orthographic.right = halfHeight * aspect();
+    orthographic.left = -orthographic.right;
+  }
   function fit(direction) {
     const sphere = new THREE.Sphere(mesh.origin.clone(), 0.5 * mesh.size);
     const dir = new THREE.Vector3(...(direction || camera.position.clone().sub(controls.target).toArray())).normalize();
-    const distance = sphere.radius / Math.sin(THREE.MathUtils.degToRad(camera.fov / 2)) /
-      Math.min(1, camera.aspect) * 1.05;
+    let distance = sphere.radius / Math.sin(THREE.MathUtils.degToRad(perspective.fov / 2)) /
+      Math.min(1, perspective.aspect) * 1.05;
+    if (camera === orthographic) {
+      frame(sphere.radius * 1.05 / Math.min(1, aspect()));
+      orthographic.zoom = 1;
+      distance = 3 * sphere.radius;  // outside the model; the frustum sets the size
+    }
     camera.position.copy(sphere.center).addScaledVector(dir, distance);
     camera.near = distance / 1000;
     camera.far = distance * 10;
@@ -81,8 +110,17 @@ function start() {
     controls.update();
     render();
   }
+  function useCamera(next) {
+    if (next === camera) return;
+    camera.remove(light);
+    next.add(light);
+    camera = next;
+    controls.object = camera;
+  }
   function setView(name) {
     body.dataset.view = name;
+    useCamera(name === 'iso' || !kViews[name] ? perspective : orthographic);
+    body.dataset.projection = camera === orthographic ? 'orthographic' : 'perspective';
     fit(kViews[name] || kViews.iso);
   }
 
@@ -113,9 +151,11 @@ function start() {
     $('scale').disabled = !u;
     $('animate').hidden = !(u && /mode|buckling/.test(analysis.kind));
     Object.assign(body.dataset, {
-      analysis: analysis ? String(index) : '', deformedScale: s, maxDisplacement: auto.max,
+      analysis: analysis ? String(index + 1) : '', deformedScale: s, maxDisplacement: auto.max,
     });
     mesh.setDeformation(u, s);
+    ghost.visible = Boolean(u && s > 0);
+    showCaption();
     if (colourMode && colourMode.startsWith('result:') && !resultQuantity(colourMode)) setColour('section');
     else if (colourMode && (kTitles[colourMode] || resultQuantity(colourMode))) setColour(colourMode);
   }
@@ -123,7 +163,21 @@ function start() {
     if (!(s >= 0)) return;
     body.dataset.deformedScale = s;
     mesh.setDeformation(displacementOf(analysis), s);
+    ghost.visible = Boolean(displacementOf(analysis) && s > 0);
+    showCaption();
     render();
+  }
+
+  // The caption over the drawing, in the page and in pictures: the model,
+  // the analysis with its frequency or load factor, the scale, the loads.
+  function showCaption() {
+    const parts = [meta.modelFile.replace(/^.*\//, '')];
+    if (analysis) {
+      parts.push(`${analysis.kind} ${analysis.name}`);
+      if (displacementOf(analysis)) parts.push(`deformed ×${Number(Number($('scale').value).toPrecision(3))}`);
+    }
+    if (loadCase) parts.push(`loads of load case ${loadCase.id} ${loadCase.name}`.trim());
+    $('caption').textContent = body.dataset.title = parts.join(' · ');
   }
   // A mode swings between its two signs, one period in 1.6 seconds.
   function stopAnimation() {
@@ -151,11 +205,15 @@ function start() {
     colourMode = mode;
     $('colour').value = mode;
     const quantity = resultQuantity(mode);
+    const atNodes = quantity && onPoints(analysis, quantity.key);
     legend = quantity
-      ? colourQuantity(mode, cellValues(model, analysis, quantity.key), quantity.units, mesh.cellColour, (v) => !Number.isNaN(v))
+      ? colourQuantity(mode, cellValues(model, analysis, quantity.key), quantity.units, mesh.cellColour,
+        (v) => !Number.isNaN(v), atNodes ? pointRange(analysis, quantity.key) : null)
       : colourCells(mode, meta, model.arrays, mesh.cellColour);
     mesh.applyColours();
-    showLegend($('legend'), legend, quantity ? quantity.label : kTitles[mode] || mode);
+    const note = !quantity ? (mode === 'thickness' ? 'per element' : '')
+      : atNodes ? 'node values; elements drawn with the mean of their nodes' : 'element values';
+    showLegend($('legend'), legend, quantity ? quantity.label : kTitles[mode] || mode, note);
     Object.assign(body.dataset, {
       legendColour: mode, legendMin: legend.min, legendMax: legend.max,
       legendEntries: legend.kind === 'ramp' ? 0 : legend.entries.length, legendUnits: legend.units,
@@ -169,8 +227,9 @@ function start() {
     const rect = renderer.domElement.getBoundingClientRect();
     const ndc = new THREE.Vector2(((clientX - rect.left) / rect.width) * 2 - 1, -((clientY - rect.top) / rect.height) * 2 + 1);
     raycaster.setFromCamera(ndc, camera);
-    const worldPerPixel = 2 * camera.position.distanceTo(controls.target) *
-      Math.tan(THREE.MathUtils.degToRad(camera.fov / 2)) / rect.height;
+    const worldPerPixel = camera === orthographic
+      ? (orthographic.top - orthographic.bottom) / orthographic.zoom / rect.height
+      : 2 * camera.position.distanceTo(controls.target) * Math.tan(THREE.MathUtils.degToRad(camera.fov / 2)) / rect.height;
     raycaster.params.Line.threshold = 4 * worldPerPixel;
     raycaster.params.Points.threshold = 4 * worldPerPixel;
     const hits = raycaster.intersectObjects([mesh.surfaces, mesh.lines, mesh.points, supports], false);
@@ -201,12 +260,13 @@ function start() {
       ...resultLines(analysis, kind === 'node' ? 'points' : 'cells', index, supported)].join('\n');
     Object.assign(body.dataset, { pickedKind: kind, pickedId: id });
   }
-  function screenOfElement(id) {
-    const cell = binarySearch(model.arrays.elementIds, id);
-    if (cell < 0) return null;
-    const p = mesh.cellCentre(cell, new THREE.Vector3()).project(camera);
-    const rect = renderer.domElement.getBoundingClientRect();
-    return [rect.left + (p.x + 1) / 2 * rect.width, rect.top + (1 - p.y) / 2 * rect.height];
+  // A pick from the address: "element:ID", "node:ID" or a bare element id,
+  // shown by its id (not by a click, which may land on a node nearby).
+  function pickById(text) {
+    const [kind, id] = /^(element|node):/.test(text) ? text.split(':') : ['element', text];
+    const ids = kind === 'node' ? model.arrays.nodeIds : model.arrays.elementIds;
+    const index = binarySearch(ids, Number(id));
+    return index < 0 ? showPick(null) : showPick(kind, index);
   }
   let down = null;
   renderer.domElement.addEventListener('pointerdown', (e) => { down = [e.clientX, e.clientY]; });
@@ -252,23 +312,28 @@ function start() {
     option.textContent = `${lc.id} ${lc.name}`;
     $('loadcase').appendChild(option);
   }
-  $('loadcase').addEventListener('change', (e) => {
+  let loadCase = null;
+  function showLoads(id) {
     if (loads) { mesh.group.remove(loads); loads.geometry.dispose(); loads = null; }
-    const lc = meta.loadCases.find((l) => String(l.id) === e.target.value);
+    loadCase = meta.loadCases.find((l) => String(l.id) === String(id)) || null;
+    $('loadcase').value = loadCase ? String(loadCase.id) : '';
+    body.dataset.loadCase = loadCase ? String(loadCase.id) : '';
     let status = '';
-    if (lc) {
-      loads = buildLoads(mesh, lc);
-      if (lc.gravity) status = `gravity (${lc.gravity.map((x) => Number(x.toPrecision(4))).join(', ')}) m/s²`;
-      if (lc.skipped) status += ` · ${lc.skipped} loads on removed elements or nodes not drawn`;
+    if (loadCase) {
+      loads = buildLoads(mesh, loadCase);
+      if (loadCase.gravity) status = `gravity (${loadCase.gravity.map((x) => Number(x.toPrecision(4))).join(', ')}) m/s²`;
+      if (loadCase.skipped) status += ` · ${loadCase.skipped} loads on removed elements or nodes not drawn`;
     }
     setStatus(status);
+    showCaption();
     render();
-  });
+  }
+  $('loadcase').addEventListener('change', (e) => showLoads(e.target.value));
   $('colour').addEventListener('change', (e) => { $('search').value = ''; search(''); setColour(e.target.value); });
   analyses.forEach((a, i) => {
     const option = document.createElement('option');
     option.value = String(i);
-    option.textContent = `${a.kind} ${a.name}`;
+    option.textContent = `${i + 1}: ${a.kind} ${a.name}`;
     $('analysis').appendChild(option);
   });
   $('analysis').addEventListener('change', (e) => { setAnalysis(e.target.value === '' ? -1 : Number(e.target.value)); render(); });
@@ -281,8 +346,10 @@ function start() {
   $('search').addEventListener('input', (e) => search(e.target.value));
   window.addEventListener('resize', () => {
     renderer.setSize(container.clientWidth, container.clientHeight);
-    camera.aspect = container.clientWidth / container.clientHeight;
-    camera.updateProjectionMatrix();
+    perspective.aspect = aspect();
+    perspective.updateProjectionMatrix();
+    frame(orthographic.top);
+    orthographic.updateProjectionMatrix();
     render();
   });
 
@@ -293,8 +360,10 @@ function start() {
 
   body.dataset.drawnElements = mesh.drawnCells();
   colourMode = meta.colour;
-  const shown = hash.has('analysis') ? Number(hash.get('analysis')) : meta.analysis;
+  // The address counts analyses from 1, as the tools do; the page's own meta from 0.
+  const shown = hash.has('analysis') ? Number(hash.get('analysis')) - 1 : meta.analysis;
   setAnalysis(Number.isInteger(shown) ? shown : -1, hash.has('scale') ? Number(hash.get('scale')) : meta.scale);
+  showLoads(hash.has('loads') ? hash.get('loads') : meta.loadCase || '');
   // A colour is a property, a result quantity's key, or a result field's
   // name (its first quantity: "displacement" colours by |u|, "section_force" by N).
   const resolve = (c) => {
@@ -305,14 +374,8 @@ function start() {
   };
   setColour(resolve(hash.get('colour')) || resolve(meta.colour) || 'section');
   setView(kViews[hash.get('view')] ? hash.get('view') : meta.view);
-  setStatus('');
   const pick = hash.get('pick');
-  if (pick) {
-    scene.updateMatrixWorld();  // nothing is drawn yet, so the matrices are not set
-    const at = screenOfElement(Number(pick));
-    if (at) pickAt(at[0], at[1]);
-    else showPick(null);
-  }
+  if (pick) pickById(pick);
   live = true;
   render();
   waitForFrame();  // the first frame is drawn, not just queued

@@ -1,0 +1,91 @@
+// The native solver, storing a solve's results in the model, and a solve's
+// results keyed by the model's nodes.
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <limits>
+#include <set>
+
+#include "bindings.hpp"
+#include "solver/native/native_solver.hpp"
+#include "solver/shared/store_results.hpp"
+
+namespace Kestrum::Quilm::Python {
+
+using namespace Solver;
+
+namespace {
+
+// `values` with only the nodes in `modelNodes`, and with every one of them:
+// a node the solver gave no value (one it left out, such as an eccentric
+// beam end printed at its axis point) gets NaN components.
+void KeepModelNodes(std::map<long, vec3d>& values, const std::set<long>& modelNodes) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (auto it = values.begin(); it != values.end();) it = modelNodes.count(it->first) ? std::next(it) : values.erase(it);
+  for (const long node : modelNodes) values.emplace(node, vec3d(nan, nan, nan));
+}
+
+// Reactions exist only at supports: the solver's own nodes are dropped,
+// no node is added.
+void DropOtherNodes(std::map<long, vec3d>& values, const std::set<long>& modelNodes) {
+  for (auto it = values.begin(); it != values.end();) it = modelNodes.count(it->first) ? std::next(it) : values.erase(it);
+}
+
+SolveResults KeyByModelNodes(SolveResults results, const std::vector<long>& nodeIds) {
+  const std::set<long> modelNodes(nodeIds.begin(), nodeIds.end());
+  for (auto* steps : {&results.steps, &results.modes, &results.buckling, &results.combinations})
+    for (StepResults& step : *steps) {
+      KeepModelNodes(step.displacements, modelNodes);
+      if (!step.rotations.empty()) KeepModelNodes(step.rotations, modelNodes);
+      DropOtherNodes(step.reactions, modelNodes);
+      DropOtherNodes(step.reactionMoments, modelNodes);
+    }
+  return results;
+}
+
+void BindNative(py::module_& m) {
+  py::class_<NativeOptions>(m, "NativeOptions", "What the native solver solves.")
+      .def(py::init<>())
+      .def(py::init<const NativeOptions&>(), py::arg("other"), "A copy.")
+      .def_readwrite("loadCases", &NativeOptions::loadCases, "Load cases in this order; empty: all, ascending.")
+      .def_readwrite("combinations", &NativeOptions::combinations, "Combinations, superposed from their load cases.")
+      .def_readwrite("beamStations", &NativeOptions::beamStations,
+                     "Stations along each beam for section forces, ends included (0: none, else at least 2).");
+  py::class_<NativeStatistics>(m, "NativeStatistics", "Figures of a native solve.")
+      .def_readonly("equations", &NativeStatistics::equations)
+      .def_readonly("matrixEntries", &NativeStatistics::matrixEntries)
+      .def_readonly("factorEntries", &NativeStatistics::factorEntries)
+      .def_readonly("factorMegabytes", &NativeStatistics::factorMegabytes)
+      .def_readonly("readSeconds", &NativeStatistics::readSeconds)
+      .def_readonly("assembleSeconds", &NativeStatistics::assembleSeconds)
+      .def_readonly("factoriseSeconds", &NativeStatistics::factoriseSeconds)
+      .def_readonly("solveSeconds", &NativeStatistics::solveSeconds)
+      .def_readonly("recoverSeconds", &NativeStatistics::recoverSeconds);
+  py::class_<NativeSolve>(m, "NativeSolve", "The results of a native solve and what storing them needs.")
+      .def_readonly("results", &NativeSolve::results)
+      .def_readonly("solved", &NativeSolve::solved)
+      .def_readonly("fingerprint", &NativeSolve::fingerprint, "The model's fingerprint when it was read.")
+      .def_readonly("notes", &NativeSolve::notes)
+      .def_readonly("statistics", &NativeSolve::statistics);
+  // The model is read with the GIL held: a Python trace sink may be attached.
+  m.def("SolveNative", &SolveNative, py::arg("model"), py::arg("options") = NativeOptions(),
+        "Solves the model (only read) with the native solver; raises SolverError naming what cannot be "
+        "analysed.");
+}
+
+}  // namespace
+
+void BindNativeSolver(py::module_& m) {
+  BindNative(m);
+  m.def("StoreSolveResults", &StoreSolveResults, py::arg("model"), py::arg("results"), py::arg("solved"),
+        py::arg("fingerprint"),
+        "Stores a solve's results in the model (XafModel.Results()), stamped with the fingerprint the model "
+        "had when the solver read it; replaces analyses of the same kind and number. Flush the model to keep "
+        "them.");
+  m.def("KeyByModelNodes", &KeyByModelNodes, py::arg("results"), py::arg("node_ids"),
+        "A copy of the results whose node values are keyed by the given model nodes only: the solver's own "
+        "nodes left out, and every model node present (NaN where the solver gave no value).");
+}
+
+}  // namespace Kestrum::Quilm::Python
