@@ -35,8 +35,8 @@ double ScordelisLo(bool triangles) {
   model.FixGrid(Last, {kUx, kRy, kRz});    // midspan symmetry
   model.FixGrid(Bottom, {kUy, kRx, kRz});  // crown symmetry
   const Eigen::Vector3d down(0.0, 0.0, -1.0);
-  model.AddElementLoads([&](const ShellQuad4& e) { return e.BodyLoad(down); },
-                        [&](const ShellTri3& e) { return e.BodyLoad(down); });
+  model.AddElementLoads([&](const ShellQuad4& e) -> ShellQuad4::Vector { return e.BodyLoad(down); },
+                        [&](const ShellTri3& e) -> ShellTri3::Vector { return e.BodyLoad(down); });
   return -model.Solve()(6 * model.GridNode(kN, kN) + kUz);
 }
 

@@ -141,8 +141,8 @@ ShellTestModel TwistedStrip(const Eigen::Matrix3d& rotation) {
   model.FixGrid([](int i, int) { return i == 0; }, kAllDofs);
   const Eigen::Vector3d g = rotation * Eigen::Vector3d(0, 0, -9.81),
                         tip = rotation * Eigen::Vector3d(20, -35, 50);
-  model.AddElementLoads([&](const ShellQuad4& e) { return e.PressureLoad(800.0) + e.BodyLoad(g); },
-                        [&](const ShellTri3& e) { return e.PressureLoad(800.0) + e.BodyLoad(g); });
+  model.AddElementLoads([&](const ShellQuad4& e) -> ShellQuad4::Vector { return e.PressureLoad(800.0) + e.BodyLoad(g); },
+                        [&](const ShellTri3& e) -> ShellTri3::Vector { return e.PressureLoad(800.0) + e.BodyLoad(g); });
   for (int k = 0; k < 3; ++k) model.AddForce(model.GridNode(6, 3), k, tip(k));
   return model;
 }
