@@ -79,7 +79,11 @@ struct RecoveryInput {
   const EquationMap& equations;
   int beamStations = 5;
 };
+// The parts of a step's results, each filling maps of its own, so that the
+// parts of every load case can be recovered side by side.
+enum class RecoveryPart { Nodes, Beams, Shells };
+inline constexpr std::size_t kRecoveryParts = 3;
 void RecoverStep(const RecoveryInput& in, const NativeLoads& loads, const std::vector<double>& u,
-                 const std::vector<double>& f, StepResults& step);
+                 const std::vector<double>& f, StepResults& step, RecoveryPart part);
 
 }  // namespace Kestrum::Quilm::Solver::Native

@@ -25,9 +25,10 @@ void RecoverNodes(const RecoveryInput& in, const std::vector<double>& u, StepRes
     bool held = false;  // the solver holds the node: an element joins it or a support holds it
     for (int d = 0; d < kNodeDofs; ++d) held = held || !in.equations.inactive[n * kNodeDofs + d];
     if (!held) continue;
+    // Node ids ascend with the index: each entry goes at the end.
     const double* v = &u[n * kNodeDofs];
-    step.displacements[in.model.nodeIds[n]] = vec3d(v[0], v[1], v[2]);
-    step.rotations[in.model.nodeIds[n]] = vec3d(v[3], v[4], v[5]);
+    step.displacements.emplace_hint(step.displacements.end(), in.model.nodeIds[n], vec3d(v[0], v[1], v[2]));
+    step.rotations.emplace_hint(step.rotations.end(), in.model.nodeIds[n], vec3d(v[3], v[4], v[5]));
   }
 }
 
@@ -103,14 +104,15 @@ void RecoverBeams(const RecoveryInput& in, const NativeLoads& loads, const std::
     forces.start = ToSectionForces(At(first, 0.0, CutSide::After));
     forces.end = ToSectionForces(At(last, last.length, CutSide::Before));
     if (halves) forces.middle = ToSectionForces(At(first, first.length, CutSide::Before));
-    step.beamForces[id] = forces;
+    step.beamForces.emplace_hint(step.beamForces.end(), id, forces);
     BeamExtremes extremes;
     MergeExtremes(first, 0.0, true, extremes);
     if (halves) MergeExtremes(last, first.length, false, extremes);
-    step.beamExtremes[id] = extremes;
+    step.beamExtremes.emplace_hint(step.beamExtremes.end(), id, extremes);
     if (in.beamStations >= 2) {
       const double total = first.length + (halves ? last.length : 0.0);
-      auto& stations = step.beamStations[id];
+      auto& stations = step.beamStations.emplace_hint(step.beamStations.end(), id, std::vector<BeamStationForces>())->second;
+      stations.reserve(static_cast<std::size_t>(in.beamStations));
       for (int k = 0; k < in.beamStations; ++k) {
         const double x = total * k / (in.beamStations - 1);
         const bool inFirst = !halves || x <= first.length;
@@ -141,20 +143,27 @@ void RecoverShells(const RecoveryInput& in, const std::vector<double>& u, StepRe
     const ShellElementResults r = std::visit(
         [&](const auto& kernel) { return kernel.Results(ue); }, part.kernel);
     ShellStresses s = ToShellStresses(r.centre, shell.thickness);
+    s.corners.reserve(r.corners.size());
     for (const ShellPointResults& corner : r.corners) s.corners.push_back(ToShellStresses(corner, shell.thickness));
     UpdateVonMises(s);
-    step.shellStresses[shell.id] = std::move(s);
+    step.shellStresses.emplace_hint(step.shellStresses.end(), shell.id, std::move(s));
   }
 }
 
 }  // namespace
 
 void RecoverStep(const RecoveryInput& in, const NativeLoads& loads, const std::vector<double>& u,
-                 const std::vector<double>& f, StepResults& step) {
-  RecoverNodes(in, u, step);
-  RecoverReactions(in, u, f, step);
-  RecoverBeams(in, loads, u, step);
-  RecoverShells(in, u, step);
+                 const std::vector<double>& f, StepResults& step, RecoveryPart part) {
+  switch (part) {
+    case RecoveryPart::Nodes:
+      RecoverNodes(in, u, step);
+      RecoverReactions(in, u, f, step);
+      return;
+    case RecoveryPart::Beams:
+      return RecoverBeams(in, loads, u, step);
+    case RecoveryPart::Shells:
+      return RecoverShells(in, u, step);
+  }
 }
 
 }  // namespace Kestrum::Quilm::Solver::Native

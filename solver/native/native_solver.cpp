@@ -131,21 +131,28 @@ NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
   }
   out.statistics.solveSeconds = clock.Lap();
 
-  // Each load case's results from its displacements, the cases on every core.
+  // Each load case's results from its displacements: the parts of every
+  // case side by side on every core.
   SolveResults all;
   all.steps.resize(cases.size());
   std::vector<vec3d> applied(cases.size());
-  const RecoveryInput input{native, elements, matrices, map, options.beamStations};
-  am::ProgressMeter meter(options.progress, "recover", cases.size());
+  std::vector<std::vector<double>> displacements(cases.size());
   ParallelFor(cases.size(), [&](std::size_t c) {
-    std::vector<double> u(forces[c].size(), 0.0);
+    std::vector<double>& u = displacements[c];
+    u.assign(forces[c].size(), 0.0);
     for (std::size_t e = 0; e < n; ++e) u[static_cast<std::size_t>(map.rawOf[e])] = block[c * n + e];
-    StepResults& step = all.steps[c];
-    step.kind = AnalysisKind::LoadCase;
-    step.loadCase = cases[c];
-    RecoverStep(input, loads[c], u, forces[c], step);
     for (std::size_t node = 0; node < native.nodeIds.size(); ++node)
       applied[c] += vec3d(forces[c][node * kNodeDofs], forces[c][node * kNodeDofs + 1], forces[c][node * kNodeDofs + 2]);
+    all.steps[c].kind = AnalysisKind::LoadCase;
+    all.steps[c].loadCase = cases[c];
+  });
+  std::vector<double>().swap(block);
+  const RecoveryInput input{native, elements, matrices, map, options.beamStations};
+  am::ProgressMeter meter(options.progress, "recover", cases.size());
+  ParallelFor(cases.size() * kRecoveryParts, [&](std::size_t task) {
+    const std::size_t c = task / kRecoveryParts;
+    RecoverStep(input, loads[c], displacements[c], forces[c], all.steps[c],
+                static_cast<RecoveryPart>(task % kRecoveryParts));
   });
   for (std::size_t c = 0; c < cases.size(); ++c) {
     all.steps[c].name = model.Loads().GetLoadCaseName(cases[c]).value_or("");
@@ -153,21 +160,30 @@ NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
   }
   meter.Finish();
 
-  for (long lc : reported) {
-    const auto at = static_cast<std::size_t>(std::find(cases.begin(), cases.end(), lc) - cases.begin());
-    out.results.steps.push_back(all.steps[at]);
-    out.solved.appliedForces.push_back(applied[at]);
-  }
+  // Combinations first: they read the cases' results, which then move out.
+  std::vector<StepResults> combined;
+  std::vector<vec3d> combinedForces;
   for (const LoadCombination& combination : options.combinations) {
     StepResults step = Superpose(all, combination);
     step.kind = AnalysisKind::Combination;
     step.name = combination.name;
-    out.results.combinations.push_back(std::move(step));
+    combined.push_back(std::move(step));
     vec3d sum;
     for (const auto& [lc, factor] : combination.factors)
       sum += applied[static_cast<std::size_t>(std::find(cases.begin(), cases.end(), lc) - cases.begin())] * factor;
-    out.solved.appliedForces.push_back(sum);
+    combinedForces.push_back(sum);
   }
+  out.results.steps.reserve(reported.size());
+  for (std::size_t r = 0; r < reported.size(); ++r) {
+    const auto at = static_cast<std::size_t>(std::find(cases.begin(), cases.end(), reported[r]) - cases.begin());
+    // A case asked for twice is copied; otherwise its results move.
+    const bool again = std::find(reported.begin() + static_cast<std::ptrdiff_t>(r) + 1, reported.end(), reported[r]) !=
+                       reported.end();
+    out.results.steps.push_back(again ? all.steps[at] : std::move(all.steps[at]));
+    out.solved.appliedForces.push_back(applied[at]);
+  }
+  out.results.combinations = std::move(combined);
+  out.solved.appliedForces.insert(out.solved.appliedForces.end(), combinedForces.begin(), combinedForces.end());
   for (const auto& [node, fixity] : native.supports) {
     if (std::any_of(fixity.begin(), fixity.end(), [](double f) { return f > 0.0; }))
       out.solved.supportNodes.push_back(native.nodeIds[static_cast<std::size_t>(node)]);

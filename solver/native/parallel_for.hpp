@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <exception>
 #include <mutex>
@@ -11,9 +12,11 @@
 
 namespace Kestrum::Quilm::Solver::Native {
 
-// Calls work(i) for every i in [0, count), split into contiguous stretches
-// over at most `maxThreads` threads (the caller's among them). The first
-// exception thrown is rethrown once every thread has ended.
+// Calls work(i) for every i in [0, count) on at most `maxThreads` threads
+// (the caller's among them). Each thread takes the next stretch of indices
+// as it becomes free, so pieces of unequal cost (a load case's nodes beside
+// its shells) still keep every core busy. The first exception thrown is
+// rethrown once every thread has ended; no further stretch starts after it.
 template <typename Work>
 void ParallelFor(std::size_t count, const Work& work, unsigned maxThreads = 4) {
   const unsigned threads =
@@ -24,18 +27,22 @@ void ParallelFor(std::size_t count, const Work& work, unsigned maxThreads = 4) {
   }
   std::exception_ptr failure;
   std::mutex mutex;
-  auto run = [&](std::size_t first, std::size_t last) {
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> failed{false};
+  const std::size_t stretch = std::max<std::size_t>(1, count / (threads * 16));
+  auto run = [&]() {
     try {
-      for (std::size_t i = first; i < last; ++i) work(i);
+      for (std::size_t first = next.fetch_add(stretch); first < count && !failed; first = next.fetch_add(stretch))
+        for (std::size_t i = first; i < std::min(count, first + stretch); ++i) work(i);
     } catch (...) {
       std::lock_guard<std::mutex> lock(mutex);
       if (!failure) failure = std::current_exception();
+      failed = true;
     }
   };
-  const std::size_t share = (count + threads - 1) / threads;
   std::vector<std::thread> pool;
-  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(run, t * share, std::min(count, (t + 1) * share));
-  run(0, std::min(count, share));
+  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(run);
+  run();
   for (auto& thread : pool) thread.join();
   if (failure) std::rethrow_exception(failure);
 }

@@ -16,22 +16,52 @@ ShellQuad4::ShellQuad4(const std::array<Eigen::Vector3d, 4>& corners, const Shel
   for (int i = 0; i < 4; ++i) EvaluateBilinear(planar_, kQuadCornerXi[i], kQuadCornerEta[i]);  // convexity
 }
 
-ShellQuad4::Matrix ShellQuad4::GlobalToFlat() const {
-  // Rigid link from corner i to its projection, offset (0, 0, -h_i) locally:
-  // u_proj = u - h ry, v_proj = v + h rx.
-  Matrix link = Matrix::Identity();
+// Rigid link from corner i to its projection, offset (0, 0, -h_i) locally:
+// u_proj = u - h ry, v_proj = v + h rx. Applied to local dofs; the link is
+// the identity but for these two entries per corner, so it is applied entry
+// by entry rather than as a 24 x 24 product.
+ShellQuad4::Vector ShellQuad4::LinkToFlat(const Vector& local) const {
+  Vector flat = local;
   for (int i = 0; i < 4; ++i) {
-    link(6 * i + 0, 6 * i + 4) = -heights_(i);
-    link(6 * i + 1, 6 * i + 3) = heights_(i);
+    flat(6 * i + 0) -= heights_(i) * local(6 * i + 4);
+    flat(6 * i + 1) += heights_(i) * local(6 * i + 3);
   }
-  return link * GlobalToLocalDofs<4>(frame_);
+  return flat;
+}
+
+ShellQuad4::Matrix ShellQuad4::FlatToLinked(const Matrix& flat) const {
+  // L^T F L with L = I + E, E holding the link entries: rows and columns of
+  // rx, ry pick up h times those of v, u.
+  Matrix k = flat;
+  for (int i = 0; i < 4; ++i) {
+    const int u = 6 * i, v = 6 * i + 1, rx = 6 * i + 3, ry = 6 * i + 4;
+    const double h = heights_(i);
+    if (h == 0.0) continue;
+    k.col(ry) -= h * k.col(u);
+    k.col(rx) += h * k.col(v);
+  }
+  for (int i = 0; i < 4; ++i) {
+    const int u = 6 * i, v = 6 * i + 1, rx = 6 * i + 3, ry = 6 * i + 4;
+    const double h = heights_(i);
+    if (h == 0.0) continue;
+    k.row(ry) -= h * k.row(u);
+    k.row(rx) += h * k.row(v);
+  }
+  return k;
+}
+
+ShellQuad4::Matrix ShellQuad4::FlatMatrixToGlobal(const Matrix& flat) const {
+  return RotateMatrixToGlobal<4>(frame_, FlatToLinked(flat));
+}
+
+ShellQuad4::Vector ShellQuad4::GlobalToFlatDofs(const Vector& global) const {
+  return LinkToFlat(RotateDofsToLocal<4>(frame_, global));
 }
 
 ShellQuad4::Matrix ShellQuad4::Stiffness() const {
   const Matrix flat =
       MergeMembraneAndPlate<4>(QuadMembraneStiffness(planar_, section_), Mitc4Stiffness(planar_, section_));
-  const Matrix g = GlobalToFlat();
-  const Matrix k = g.transpose() * flat * g;
+  const Matrix k = FlatMatrixToGlobal(flat);
   return 0.5 * (k + k.transpose());
 }
 
@@ -60,8 +90,9 @@ ShellPointResults ShellQuad4::ResultsAt(const Vector& flat, double xi, double et
 }
 
 ShellElementResults ShellQuad4::Results(const Vector& globalDisplacements) const {
-  const Vector flat = GlobalToFlat() * globalDisplacements;
+  const Vector flat = GlobalToFlatDofs(globalDisplacements);
   ShellElementResults results;
+  results.corners.reserve(4);
   results.centre = ResultsAt(flat, 0.0, 0.0);
   for (int i = 0; i < 4; ++i) results.corners.push_back(ResultsAt(flat, kQuadCornerXi[i], kQuadCornerEta[i]));
   return results;

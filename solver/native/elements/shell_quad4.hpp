@@ -53,13 +53,23 @@ class ShellQuad4 {
   Vector BodyLoad(const Eigen::Vector3d& acceleration) const;
   Matrix Mass(ShellMassKind kind) const;
 
+  // The map G = L T from global node dofs to the local dofs of the
+  // projected corners (T the frame's rotation, L the rigid links): a matrix
+  // formed on the flat element in global dofs, G^T F G, and the flat dofs of
+  // global ones, G u. Stiffness, results and any further flat-element matrix
+  // (e.g. a geometric stiffness) go through these.
+  Matrix FlatMatrixToGlobal(const Matrix& flat) const;
+  Vector GlobalToFlatDofs(const Vector& global) const;
+
   // Resultants and stresses at the centre and the corners, in the local
   // system, from the element's global node displacements.
   ShellElementResults Results(const Vector& globalDisplacements) const;
 
  private:
-  // Maps global node dofs to the local dofs of the projected corners.
-  Matrix GlobalToFlat() const;
+  // The rigid links from the corners to their projections, on local dofs:
+  // LinkToFlat(v) = L v, FlatToLinked(F) = L^T F L.
+  Vector LinkToFlat(const Vector& local) const;
+  Matrix FlatToLinked(const Matrix& flat) const;
   ShellPointResults ResultsAt(const Vector& flatDisplacements, double xi, double eta) const;
 
   std::array<Eigen::Vector3d, 4> corners_;

@@ -17,8 +17,7 @@ ShellTri3::ShellTri3(const std::array<Eigen::Vector3d, 3>& corners, const ShellS
 ShellTri3::Matrix ShellTri3::Stiffness() const {
   const Matrix local =
       MergeMembraneAndPlate<3>(TriangleMembraneStiffness(planar_, section_), DktStiffness(planar_, section_));
-  const Matrix t = GlobalToLocalDofs<3>(frame_);
-  const Matrix k = t.transpose() * local * t;
+  const Matrix k = RotateMatrixToGlobal<3>(frame_, local);
   return 0.5 * (k + k.transpose());
 }
 
@@ -47,8 +46,9 @@ ShellPointResults ShellTri3::ResultsAt(const Vector& local, double xi, double et
 }
 
 ShellElementResults ShellTri3::Results(const Vector& globalDisplacements) const {
-  const Vector local = GlobalToLocalDofs<3>(frame_) * globalDisplacements;
+  const Vector local = RotateDofsToLocal<3>(frame_, globalDisplacements);
   ShellElementResults results;
+  results.corners.reserve(3);
   results.centre = ResultsAt(local, 1.0 / 3.0, 1.0 / 3.0);
   const double cornerXi[3] = {0.0, 1.0, 0.0}, cornerEta[3] = {0.0, 0.0, 1.0};
   for (int i = 0; i < 3; ++i) results.corners.push_back(ResultsAt(local, cornerXi[i], cornerEta[i]));
