@@ -61,6 +61,11 @@ NodeGraph LaterNeighbours(const ElementMatrices& matrices, const NodeEquations& 
 }  // namespace
 
 SymmetricSparseMatrix AssembleByNodes(const ElementMatrices& matrices, const EquationMap& map, std::size_t nodes) {
+  return AssembleByNodes(matrices, map, nodes, map.springs);
+}
+
+SymmetricSparseMatrix AssembleByNodes(const ElementMatrices& matrices, const EquationMap& map, std::size_t nodes,
+                                      const std::vector<std::pair<std::int64_t, double>>& diagonal) {
   const NodeEquations eq = EquationsByNode(map, nodes);
   const NodeGraph graph = LaterNeighbours(matrices, eq, nodes);
   // Row e of node n: n's own equations from e on, then each later
@@ -114,9 +119,9 @@ SymmetricSparseMatrix AssembleByNodes(const ElementMatrices& matrices, const Equ
       }
     }
   }
-  for (const auto& [raw, stiffness] : map.springs) {
+  for (const auto& [raw, value] : diagonal) {
     const Equation e = map.equationOf[static_cast<std::size_t>(raw)];
-    values[static_cast<std::size_t>(rowStart[static_cast<std::size_t>(e)])] += stiffness;
+    if (e >= 0) values[static_cast<std::size_t>(rowStart[static_cast<std::size_t>(e)])] += value;
   }
   return SymmetricSparseMatrix(std::move(rowStart), std::move(columns), std::move(values));
 }

@@ -1,6 +1,9 @@
 // Building the element parts and asking their kernels.
 #include "solver/native/native_elements.hpp"
 
+#include "solver/native/elements/beam_geometric.hpp"
+#include "solver/native/elements/shell_geometric.hpp"
+
 #include <sstream>
 
 namespace Kestrum::Quilm::Solver::Native {
@@ -93,15 +96,56 @@ Eigen::MatrixXd NativeElements::StiffnessOf(std::size_t i) const {
                     shells_[i - beams_.size()].kernel);
 }
 
-Eigen::MatrixXd NativeElements::MassOf(std::size_t i) const {
+Eigen::MatrixXd NativeElements::MassOf(std::size_t i, bool lumped) const {
   if (i < beams_.size()) {
     const BeamPart& part = beams_[i];
     const NativeBeam& beam = model_.beams[part.beam];
     return ToGlobal(part.transformation, BeamMassMatrix(beam.section, part.transformation.length, beam.density,
-                                                        BeamMassForm::Consistent));
+                                                        lumped ? BeamMassForm::Lumped : BeamMassForm::Consistent));
   }
-  return std::visit([](const auto& kernel) -> Eigen::MatrixXd { return kernel.Mass(ShellMassKind::kConsistent); },
+  const ShellMassKind kind = lumped ? ShellMassKind::kLumped : ShellMassKind::kConsistent;
+  return std::visit([kind](const auto& kernel) -> Eigen::MatrixXd { return kernel.Mass(kind); },
                     shells_[i - beams_.size()].kernel);
+}
+
+namespace {
+
+Eigen::VectorXd GatherNodes(const std::vector<int>& nodes, const std::vector<double>& raw) {
+  Eigen::VectorXd u(static_cast<Eigen::Index>(nodes.size()) * 6);
+  for (std::size_t k = 0; k < nodes.size(); ++k)
+    for (int d = 0; d < 6; ++d)
+      u(static_cast<Eigen::Index>(k) * 6 + d) = raw[static_cast<std::size_t>(nodes[k]) * 6 + static_cast<std::size_t>(d)];
+  return u;
+}
+
+template <std::size_t N>
+std::array<Eigen::Vector3d, N> CornersOf(const NativeModel& model, const NativeShell& shell) {
+  std::array<Eigen::Vector3d, N> corners;
+  for (std::size_t k = 0; k < N; ++k) corners[k] = model.positions[static_cast<std::size_t>(shell.nodes[k])];
+  return corners;
+}
+
+}  // namespace
+
+Eigen::MatrixXd NativeElements::GeometricStiffnessOf(std::size_t i, const std::vector<double>& u,
+                                                     const NativeLoads& loads) const {
+  const Eigen::VectorXd ue = GatherNodes(NodesOf(i), u);
+  if (i < beams_.size()) {
+    const BeamPart& part = beams_[i];
+    const NativeBeam& beam = model_.beams[part.beam];
+    const Vector12 local = part.transformation.matrix * ue;
+    const Vector12 endForces = part.element.EndForces(local, SpanLoadsOf(part, loads));
+    const double L = part.transformation.length;
+    const Matrix12 member = BeamGeometricStiffness(beam.section, L, BeamPrestressFromEndForces(endForces));
+    return ToGlobal(part.transformation, CondenseGeometricStiffness(member, L, beam.section, FixityOf(beam, part.half)));
+  }
+  const ShellPart& part = shells_[i - beams_.size()];
+  const NativeShell& shell = model_.shells[part.shell];
+  const ShellElementResults results =
+      std::visit([&](const auto& kernel) { return kernel.Results(ue); }, part.kernel);
+  const ShellMembraneForces forces = MembraneForcesOf(results.centre);
+  if (shell.nodeCount == 4) return ShellQuad4GeometricStiffness(CornersOf<4>(model_, shell), forces);
+  return ShellTri3GeometricStiffness(CornersOf<3>(model_, shell), forces);
 }
 
 BeamSpanLoads NativeElements::SpanLoadsOf(const BeamPart& part, const NativeLoads& loads) const {

@@ -52,9 +52,14 @@ class NativeElements {
   // dofs (6 per node, row-major, nodes in the listed order).
   std::vector<int> NodesOf(std::size_t i) const;
   Eigen::MatrixXd StiffnessOf(std::size_t i) const;
-  // Consistent mass in global node dofs (translations and rotary inertia).
-  Eigen::MatrixXd MassOf(std::size_t i) const;
+  // Mass in global node dofs (translations and rotary inertia), consistent
+  // unless `lumped`.
+  Eigen::MatrixXd MassOf(std::size_t i, bool lumped = false) const;
 
+  // Geometric stiffness of part `i` in global node dofs from the pre-stress
+  // of raw displacements `u` under `loads` (a static solution): beams from
+  // their end forces, shells from their membrane forces at the centre.
+  Eigen::MatrixXd GeometricStiffnessOf(std::size_t i, const std::vector<double>& u, const NativeLoads& loads) const;
   // The consistent nodal loads of `loads` on part `i` (global, 6 per node),
   // gravity on its own mass included.
   Eigen::VectorXd LoadsOf(std::size_t i, const NativeLoads& loads) const;

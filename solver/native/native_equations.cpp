@@ -7,7 +7,11 @@
 
 namespace Kestrum::Quilm::Solver::Native {
 
-ElementMatrices::ElementMatrices(const NativeElements& elements) {
+ElementMatrices::ElementMatrices(const NativeElements& elements)
+    : ElementMatrices(elements, [&elements](std::size_t i) { return elements.StiffnessOf(i); }) {}
+
+ElementMatrices::ElementMatrices(const NativeElements& elements,
+                                 const std::function<Eigen::MatrixXd(std::size_t)>& form) {
   const std::size_t count = elements.Count();
   sizes_.resize(count);
   nodes_.resize(count);
@@ -21,7 +25,7 @@ ElementMatrices::ElementMatrices(const NativeElements& elements) {
   // core, each thread writing its own stretch.
   ParallelFor(count, [&](std::size_t i) {
     Eigen::Map<Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(
-        values_.data() + offsets_[i], sizes_[i], sizes_[i]) = elements.StiffnessOf(i);
+        values_.data() + offsets_[i], sizes_[i], sizes_[i]) = form(i);
   });
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "solver/native/native_elements.hpp"
@@ -23,7 +24,11 @@ constexpr int kNodeDofs = 6;
 // core) and kept for assembly and for the element forces of recovery.
 class ElementMatrices {
  public:
+  // Every element's stiffness.
   explicit ElementMatrices(const NativeElements& elements);
+  // Every element's matrix as `form(i)` gives it (mass, geometric
+  // stiffness), in global node dofs; called on every core.
+  ElementMatrices(const NativeElements& elements, const std::function<Eigen::MatrixXd(std::size_t)>& form);
   std::size_t Count() const { return offsets_.size() - 1; }
   // Part i's matrix, n x n row-major with n = 6 x its node count.
   const double* Matrix(std::size_t i) const { return values_.data() + offsets_[i]; }
@@ -54,9 +59,13 @@ struct EquationMap {
 // Numbers the equations of `model` given the elements' summed diagonal.
 EquationMap NumberEquations(const NativeModel& model, const std::vector<double>& diagonal);
 
-// The stiffness matrix in compressed form: the element matrices and the
-// support springs added in place into the pattern of the node graph.
+// The element matrices added in place into the pattern of the node graph,
+// in compressed form, and `diagonal` (raw dof, value) on the diagonal of
+// the dofs that are equations: the support springs for the stiffness
+// (the default), point masses for the mass.
 SymmetricSparseMatrix AssembleByNodes(const ElementMatrices& matrices, const EquationMap& map, std::size_t nodes);
+SymmetricSparseMatrix AssembleByNodes(const ElementMatrices& matrices, const EquationMap& map, std::size_t nodes,
+                                      const std::vector<std::pair<std::int64_t, double>>& diagonal);
 
 // How the stiffness is factorised: with pivoting (null pivots found), in a
 // reproducible ordering.

@@ -16,6 +16,7 @@
 #include "results_summary.hpp"
 #include "solver/ccx/ccx_export.hpp"
 #include "solver/ccx/ccx_runner.hpp"
+#include "solver/native/native_dynamics.hpp"
 #include "solver/native/native_solver.hpp"
 #include "solver/shared/store_results.hpp"
 #include "terminal_progress.hpp"
@@ -35,6 +36,15 @@ struct Request {
   std::vector<long> loadCases;
   std::vector<Solver::LoadCombination> combinations;
   std::string ccx = "ccx";
+  // Modes: asked for when any of these is set.
+  int modes = 0;
+  double modesUpToHertz = 0.0, modesUntilMass = 0.0;
+  bool lumpedMass = false;
+  std::vector<std::pair<long, double>> loadsAsMass;
+  // Buckling of a load case or combination.
+  std::string buckling;
+  int bucklingCount = 5;
+  bool WantsModes() const { return modes > 0 || modesUpToHertz > 0.0 || modesUntilMass > 0.0; }
 };
 
 // The nodes the model's elements use, supports and masses: the summary
@@ -91,6 +101,61 @@ Solver::SolveResults SolveNatively(AnalysisModel::XafModel& model, const Request
   return std::move(solve.results);
 }
 
+// The modes' table: frequency, period and the effective mass of each mode
+// as shares of the total, per direction and summed.
+void PrintModes(const Solver::NativeModes& modes, std::ostream& out) {
+  const auto& total = modes.mass.total;
+  out << "Modes (" << modes.results.modes.size() << "; inertia check: " << modes.sturmCount
+      << " eigenvalues below " << modes.sturmHertz << " Hz)\n"
+      << "  mode   frequency (Hz)   period (s)   mass X %  mass Y %  mass Z %   sum X %  sum Y %  sum Z %\n";
+  std::array<double, 3> sum{};
+  for (const auto& mode : modes.results.modes) {
+    char line[200];
+    double share[3];
+    for (int d = 0; d < 3; ++d) {
+      share[d] = total[d] > 0.0 ? 100.0 * mode.effectiveMass[d] / total[d] : 0.0;
+      sum[d] += share[d];
+    }
+    std::snprintf(line, sizeof line, "  %4d  %14.6g  %11.5g  %8.2f  %8.2f  %8.2f  %8.2f  %7.2f  %7.2f\n", mode.mode,
+                  mode.eigenvalue, mode.eigenvalue > 0.0 ? 1.0 / mode.eigenvalue : 0.0, share[0], share[1],
+                  share[2], sum[0], sum[1], sum[2]);
+    out << line;
+  }
+  out << "  total mass: X " << total[0] << " kg, Y " << total[1] << " kg, Z " << total[2] << " kg\n";
+}
+
+void AddModes(AnalysisModel::XafModel& model, const Request& request, const AnalysisModel::ProgressCallback& progress,
+              Solver::SolveResults& results) {
+  Solver::ModeOptions options;
+  options.count = request.modes > 0 ? request.modes : 1;
+  options.upToHertz = request.modesUpToHertz;
+  options.massShare = request.modesUntilMass;
+  options.mass = request.lumpedMass ? Solver::NativeMassForm::Lumped : Solver::NativeMassForm::Consistent;
+  options.loadsAsMass = request.loadsAsMass;
+  options.progress = progress;
+  Solver::NativeModes modes = Solver::SolveModes(model, options);
+  if (!request.quiet)
+    for (const auto& note : modes.notes) std::cerr << "note: " << note << "\n";
+  PrintModes(modes, std::cout);
+  results.frequencies = std::move(modes.results.frequencies);
+  results.modes = std::move(modes.results.modes);
+}
+
+void AddBuckling(AnalysisModel::XafModel& model, const Request& request,
+                 const AnalysisModel::ProgressCallback& progress, Solver::SolveResults& results) {
+  Solver::BucklingOptions options;
+  const Solver::LoadCombination loads = Solver::ParseLoadCombination(
+      request.buckling.find('=') == std::string::npos ? request.buckling + "=1*" + request.buckling : request.buckling);
+  options.loads = loads.factors;
+  options.name = loads.name;
+  options.count = request.bucklingCount;
+  options.progress = progress;
+  Solver::NativeBuckling buckling = Solver::SolveBuckling(model, options);
+  if (!request.quiet)
+    for (const auto& note : buckling.notes) std::cerr << "note: " << note << "\n";
+  results.buckling = std::move(buckling.results.buckling);
+}
+
 int Run(const Request& request) {
   quilm_tools::CheckInputFile(request.modelFile);
   AnalysisModel::XafModel model(request.modelFile, 1, 1, false);
@@ -101,6 +166,8 @@ int Run(const Request& request) {
   try {
     results = request.solver == "ccx" ? SolveWithCcx(model, request, progress.Callback(), solved)
                                       : SolveNatively(model, request, progress.Callback(), solved);
+    if (request.WantsModes()) AddModes(model, request, progress.Callback(), results);
+    if (!request.buckling.empty()) AddBuckling(model, request, progress.Callback(), results);
   } catch (const Solver::SolverError& e) {
     std::cerr << "quilm-solve: " << e.what() << "\n";
     return 1;
@@ -149,10 +216,54 @@ int main(int argc, char** argv) {
       ->needs(solver);
   app.add_option("--ccx", request.ccx, "with --solver ccx: the solver program (default: ccx in PATH)")->needs(solver);
   app.add_flag("--quiet", request.quiet, "no progress display and no notes");
+  app.add_option("--modes", request.modes, "also the lowest N modes (native solver)")
+                    ->check(CLI::Range(1, 100000));
+  app.add_option("--modes-up-to", request.modesUpToHertz, "also every mode up to this frequency (Hz)")
+                   ->check(CLI::PositiveNumber);
+  app.add_option("--modes-until-mass", request.modesUntilMass,
+                                   "also as many modes as carry this share (e.g. 0.9) of the mass in X and Y")
+                        ->check(CLI::Range(0.0, 0.999999));
+  app.add_flag("--lumped-mass", request.lumpedMass, "modes with lumped rather than consistent element mass");
+  std::vector<std::string> massLoads;
+  app.add_option("--mass-from", massLoads, "modes: take a load case's loads along gravity as mass, CASE or CASE*FACTOR")
+      ->take_last()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  auto* buckling = app.add_option("--buckling", request.buckling,
+                                  "also the buckling load factors of a load case (number) or NAME=1.35*1+1.5*2");
+  app.add_option("--buckling-count", request.bucklingCount, "how many buckling factors (default 5)")
+      ->check(CLI::Range(1, 1000))
+      ->needs(buckling);
   if (const int status = quilm_tools::Parse(app, argc, argv, "quilm-solve"); status >= 0) return status;
   if (request.solver != "ccx" && (request.equivalentSections || request.ccx != "ccx")) {
     std::cerr << "quilm-solve: --equivalent-sections and --ccx apply only with --solver ccx (see --help)\n";
     return 2;
+  }
+  if (request.solver == "ccx" && (request.WantsModes() || !request.buckling.empty())) {
+    std::cerr << "quilm-solve: modes and buckling are solved by the native solver (leave out --solver ccx)\n";
+    return 2;
+  }
+  if ((request.lumpedMass || !massLoads.empty()) && !request.WantsModes()) {
+    std::cerr << "quilm-solve: --lumped-mass and --mass-from apply to modes: add --modes, --modes-up-to or "
+                 "--modes-until-mass\n";
+    return 2;
+  }
+  for (const std::string& text : massLoads) {
+    const std::size_t star = text.find('*');
+    try {
+      std::size_t used = 0;
+      const long lc = std::stol(text.substr(0, star), &used);
+      double factor = 1.0;
+      if (used != (star == std::string::npos ? text.size() : star)) throw std::invalid_argument(text);
+      if (star != std::string::npos) {
+        factor = std::stod(text.substr(star + 1), &used);
+        if (used != text.size() - star - 1 || !(factor > 0.0)) throw std::invalid_argument(text);
+      }
+      request.loadsAsMass.emplace_back(lc, factor);
+    } catch (const std::exception&) {
+      std::cerr << "quilm-solve: --mass-from: expected CASE or CASE*FACTOR (a positive factor), got \"" << text
+                << "\"\n";
+      return 2;
+    }
   }
   for (long long id : loadCases) request.loadCases.push_back(static_cast<long>(id));
   try {

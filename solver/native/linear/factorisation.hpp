@@ -78,6 +78,10 @@ struct FactorisationOptions {
   // no null pivot even at 1e-6. A null pivot the threshold misses comes out
   // of either sign: a Stiffness matrix refuses the negative ones too.
   double nullPivotThreshold = 1e-8;
+  // Off for counting the inertia of a shifted matrix: an eigenvalue just
+  // below the shift gives a pivot small enough to pass for a null one, and
+  // must be counted as negative.
+  bool detectNullPivots = true;
 };
 
 // What the analysis expects the factorisation to need.

@@ -114,7 +114,7 @@ void MumpsFactorisation::Instance::Configure() {
   Icntl(13) = 1;
   // Null pivot detection (effective with pivoting only), relative to the
   // matrix as scaled by the solver's default scaling.
-  Icntl(24) = 1;
+  Icntl(24) = options.detectNullPivots ? 1 : 0;
   Cntl(3) = options.nullPivotThreshold;
 }
 

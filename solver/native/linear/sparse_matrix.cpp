@@ -59,6 +59,31 @@ void SymmetricSparseMatrix::Multiply(const double* x, double* y) const {
   }
 }
 
+void SymmetricSparseMatrix::Multiply(const double* x, double* y, int columns) const {
+  if (columns == 1) return Multiply(x, y);
+  const auto n = static_cast<std::size_t>(Order());
+  const auto k = static_cast<std::size_t>(columns);
+  // Row-major copies: each entry then reads and writes k adjacent values.
+  std::vector<double> xr(n * k), yr(n * k, 0.0);
+  for (std::size_t c = 0; c < k; ++c)
+    for (std::size_t i = 0; i < n; ++i) xr[i * k + c] = x[c * n + i];
+  for (std::size_t row = 0; row < n; ++row) {
+    const double* xRow = &xr[row * k];
+    double* yRow = &yr[row * k];
+    for (std::int64_t e = rowStart_[row]; e < rowStart_[row + 1]; ++e) {
+      const auto column = static_cast<std::size_t>(columns_[static_cast<std::size_t>(e)]);
+      const double a = values_[static_cast<std::size_t>(e)];
+      const double* xColumn = &xr[column * k];
+      for (std::size_t c = 0; c < k; ++c) yRow[c] += a * xColumn[c];
+      if (column == row) continue;
+      double* yColumn = &yr[column * k];
+      for (std::size_t c = 0; c < k; ++c) yColumn[c] += a * xRow[c];
+    }
+  }
+  for (std::size_t c = 0; c < k; ++c)
+    for (std::size_t i = 0; i < n; ++i) y[c * n + i] = yr[i * k + c];
+}
+
 std::vector<double> SymmetricSparseMatrix::Multiply(const std::vector<double>& x) const {
   if (x.size() != static_cast<std::size_t>(Order())) {
     throw std::invalid_argument("matrix product: the vector has " + std::to_string(x.size()) +

@@ -38,6 +38,10 @@ class SymmetricSparseMatrix {
   // y = A x with the whole symmetric matrix. `x` and `y` hold Order() values
   // each and must not overlap.
   void Multiply(const double* x, double* y) const;
+  // Y = A X for `columns` vectors at once, X and Y column-major with
+  // Order() rows, not overlapping: one pass over the matrix for all of them
+  // (the product is bound by reading the matrix).
+  void Multiply(const double* x, double* y, int columns) const;
   // The same, sized by the matrix; throws std::invalid_argument when x does
   // not hold Order() values.
   std::vector<double> Multiply(const std::vector<double>& x) const;
