@@ -52,7 +52,8 @@ void BindResults(py::module_& m) {
       .value("LoadCase", AnalysisKind::LoadCase)
       .value("Combination", AnalysisKind::Combination)
       .value("Mode", AnalysisKind::Mode)
-      .value("Buckling", AnalysisKind::Buckling);
+      .value("Buckling", AnalysisKind::Buckling)
+      .value("Spectrum", AnalysisKind::Spectrum);
   py::enum_<ResultQuantity>(m, "ResultQuantity",
                             "NodeMotion: ux uy uz rx ry rz per node; NodeReaction: Fx Fy Fz Mx My Mz per supported "
                             "node; BeamForces: N Vy Vz T My Mz per beam end (and middle); ShellStress: von Mises "

@@ -87,7 +87,8 @@ void BindDeckAndResults(py::module_& m) {
       .value("LoadCase", AnalysisKind::LoadCase)
       .value("Combination", AnalysisKind::Combination)
       .value("Mode", AnalysisKind::Mode)
-      .value("Buckling", AnalysisKind::Buckling);
+      .value("Buckling", AnalysisKind::Buckling)
+      .value("Spectrum", AnalysisKind::Spectrum);
 
   py::class_<SectionForces>(m, "SectionForces", "Beam section forces in the element's local system.")
       .def_readonly("N", &SectionForces::N)
@@ -140,6 +141,7 @@ void BindDeckAndResults(py::module_& m) {
       .def_readonly("modes", &SolveResults::modes)
       .def_readonly("buckling", &SolveResults::buckling)
       .def_readonly("combinations", &SolveResults::combinations)
+      .def_readonly("spectra", &SolveResults::spectra)
       .def_readonly("solverOutput", &SolveResults::solverOutput);
   BindNativeSolver(m);
 }

@@ -87,7 +87,8 @@ NativeBuckling SolveBuckling(am::XafModel& model, const BucklingOptions& options
     const double top = pairs.values.back();
     const auto below = static_cast<int>(EigenvaluesBelow(k, AddScaled(kg, -2.0, kg), top * (1.0 + 1e-6)));
     out.sturmCount = below;
-    if (below > static_cast<int>(pairs.values.size()) && attempt < 3 && below <= map.Count()) {
+    if (below > static_cast<int>(pairs.values.size()) && attempt < 3 && below <= 4 * options.count &&
+        below <= map.Count()) {
       count = below;  // a lower factor was missed: ask for every one below the top
       continue;
     }
@@ -97,6 +98,9 @@ NativeBuckling SolveBuckling(am::XafModel& model, const BucklingOptions& options
     break;
   }
   const auto found = static_cast<Eigen::Index>(pairs.values.size());
+  if (!pairs.vectorsConverged)
+    out.notes.push_back("the load factors lie in a tight cluster (many members buckling alike): the factors are "
+                        "accurate, each shape is one of the cluster's");
   for (Eigen::Index j = 0; j < found; ++j) NormaliseToLargest(pairs.vectors.col(j));
   out.notes.push_back("inertia check: " + std::to_string(out.sturmCount) + " load factors below " +
                       std::to_string(pairs.values.back() * (1.0 + 1e-6)));

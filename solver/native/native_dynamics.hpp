@@ -99,4 +99,51 @@ struct NativeBuckling {
 // forces (shells). Throws SolverError when no load compresses anything.
 NativeBuckling SolveBuckling(AnalysisModel::XafModel& model, const BucklingOptions& options);
 
+struct SpectrumOptions {
+  // The modes combined: enough of them that the effective mass reaches the
+  // share usual in design (90 %) in the directions excited, unless set.
+  ModeOptions modes = [] {
+    ModeOptions m;
+    m.count = 10;
+    m.massShare = 0.9;
+    return m;
+  }();
+  // The design spectrum: a table of "period acceleration" lines (s, m/s²)
+  // or the elastic shape's parameters, "ag=3.0 S=1.2 TB=0.15 TC=0.5
+  // TD=2.0 damping=0.05" (see solver/native/dynamics/design_spectrum.hpp).
+  std::string spectrum;
+  // Excitation along global X, Y, Z.
+  std::array<bool, 3> directions{true, true, false};
+  bool cqc = true;             // modes by CQC; else SRSS
+  bool hundredThirty = false;  // directions by the 100/30 rule; else SRSS
+  double damping = 0.05;       // CQC's damping ratio
+  std::string name;            // "" for one made from the options
+};
+
+struct NativeSpectrum {
+  // spectra[0]: the peak responses (displacements, rotations and reactions
+  // as magnitudes; beam section forces, stations and shell resultants with
+  // the sign of the governing mode; von Mises from those resultants);
+  // modes: what was combined.
+  SolveResults results;
+  SolvedModel solved;
+  std::uint64_t fingerprint = 0;
+  ModalMass mass;
+  // Per excited direction X, Y, Z: the base shear combined over the modes
+  // (each mode's effective mass times its spectral acceleration), and the
+  // static equivalent: the total mass times the spectral acceleration at
+  // the period of the mode with the most effective mass in that direction.
+  std::array<double, 3> baseShear{}, staticBaseShear{};
+  std::vector<std::string> notes;
+};
+
+// Modes, then the response spectrum analysis on them. Throws SolverError
+// for a spectrum that cannot be read (its line named) and as SolveModes.
+NativeSpectrum SolveResponseSpectrum(AnalysisModel::XafModel& model, const SpectrumOptions& options);
+
+// The envelope of a static analysis with a spectrum's peaks added and
+// taken away, as the two analyses "S + E" and "S - E" (every value of E
+// taken as its magnitude): design combinations such as G + 0.3 Q +- E.
+std::pair<StepResults, StepResults> WithSpectrum(const StepResults& statics, const StepResults& spectrum);
+
 }  // namespace Kestrum::Quilm::Solver

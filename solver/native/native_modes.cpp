@@ -168,6 +168,9 @@ NativeModes SolveModes(am::XafModel& model, const ModeOptions& options) {
     count = std::min(most, 2 * count);
   }
   meter.Finish();
+  if (!pairs.vectorsConverged)
+    out.notes.push_back("some frequencies lie in a tight cluster: they are accurate, each shape is one of the "
+                        "cluster's");
   if (!MassShareReached(participation, options))
     out.notes.push_back("the effective mass did not reach the share asked for within " + std::to_string(most) + " modes");
   out.notes.push_back("inertia check: " + std::to_string(out.sturmCount) + " eigenvalues below " +

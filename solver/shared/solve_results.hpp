@@ -84,6 +84,7 @@ enum class AnalysisKind {
   Combination,  // load cases with factors, superposed or solved directly
   Mode,         // an eigenmode of the frequency step
   Buckling,     // a buckling mode of one load case
+  Spectrum,     // a response spectrum analysis: the modes' peaks combined
 };
 
 // The results of one analysis. Static analyses fill every map the run asked
@@ -144,6 +145,7 @@ struct SolveResults {
   std::vector<StepResults> modes;         // eigenmodes whose shapes were printed, ascending
   std::vector<StepResults> buckling;      // buckling modes, ascending load factor
   std::vector<StepResults> combinations;  // combinations solved directly, in the order asked
+  std::vector<StepResults> spectra;       // response spectrum analyses, in the order asked
   std::string solverOutput;               // what the solver printed
 };
 

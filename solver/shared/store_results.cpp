@@ -123,6 +123,8 @@ void StoreSolveResults(am::XafModel& model, const SolveResults& results, const S
   }
   for (const StepResults& shape : results.buckling)
     store.Store(am::AnalysisKind::Buckling, shape.mode, shape, shape.eigenvalue);
+  long spectrum = 0;
+  for (const StepResults& step : results.spectra) store.Store(am::AnalysisKind::Spectrum, ++spectrum, step, 0.0);
 }
 
 }  // namespace Kestrum::Quilm::Solver

@@ -4,6 +4,8 @@
 // runs the external solver through its input deck instead.
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <iostream>
 #include <set>
 #include <string>
@@ -44,6 +46,10 @@ struct Request {
   // Buckling of a load case or combination.
   std::string buckling;
   int bucklingCount = 5;
+  // Response spectrum: the spectrum's file or parameters.
+  std::string spectrum, spectrumDirections = "XY";
+  bool srss = false, hundredThirty = false;
+  double damping = 0.05;
   bool WantsModes() const { return modes > 0 || modesUpToHertz > 0.0 || modesUntilMass > 0.0; }
 };
 
@@ -156,6 +162,56 @@ void AddBuckling(AnalysisModel::XafModel& model, const Request& request,
   results.buckling = std::move(buckling.results.buckling);
 }
 
+// The spectrum as text: a file's content, or the parameters as typed.
+std::string SpectrumText(const std::string& argument) {
+  if (argument.find('=') != std::string::npos) return argument;
+  quilm_tools::CheckInputFile(argument);
+  std::ifstream in(argument);
+  std::stringstream text;
+  text << in.rdbuf();
+  if (!in) throw std::runtime_error("cannot read the spectrum \"" + argument + "\"");
+  return text.str();
+}
+
+void AddSpectrum(AnalysisModel::XafModel& model, const Request& request,
+                 const AnalysisModel::ProgressCallback& progress, Solver::SolveResults& results) {
+  Solver::SpectrumOptions options;
+  options.spectrum = SpectrumText(request.spectrum);
+  options.directions = {request.spectrumDirections.find('X') != std::string::npos,
+                        request.spectrumDirections.find('Y') != std::string::npos,
+                        request.spectrumDirections.find('Z') != std::string::npos};
+  options.cqc = !request.srss;
+  options.hundredThirty = request.hundredThirty;
+  options.damping = request.damping;
+  if (request.modes > 0) options.modes.count = request.modes;
+  if (request.modesUntilMass > 0.0) options.modes.massShare = request.modesUntilMass;
+  options.modes.upToHertz = request.modesUpToHertz;
+  options.modes.mass = request.lumpedMass ? Solver::NativeMassForm::Lumped : Solver::NativeMassForm::Consistent;
+  options.modes.loadsAsMass = request.loadsAsMass;
+  options.modes.progress = progress;
+  Solver::NativeSpectrum rsa = Solver::SolveResponseSpectrum(model, options);
+  if (!request.quiet)
+    for (const auto& note : rsa.notes) std::cerr << "note: " << note << "\n";
+  static const char* const kAxes[] = {"X", "Y", "Z"};
+  std::cout << "Response spectrum \"" << rsa.results.spectra[0].name << "\" on " << rsa.results.modes.size()
+            << " modes\n";
+  for (int d = 0; d < 3; ++d) {
+    if (!options.directions[static_cast<std::size_t>(d)]) continue;
+    char line[200];
+    std::snprintf(line, sizeof line, "  base shear %s  %.4g kN (static equivalent %.4g kN, ratio %.3f), mass %.1f %%\n",
+                  kAxes[d], rsa.baseShear[static_cast<std::size_t>(d)] / 1e3,
+                  rsa.staticBaseShear[static_cast<std::size_t>(d)] / 1e3,
+                  rsa.baseShear[static_cast<std::size_t>(d)] / rsa.staticBaseShear[static_cast<std::size_t>(d)],
+                  100.0 * rsa.mass.captured[static_cast<std::size_t>(d)] / rsa.mass.total[static_cast<std::size_t>(d)]);
+    std::cout << line;
+  }
+  if (results.modes.empty()) {
+    results.frequencies = std::move(rsa.results.frequencies);
+    results.modes = std::move(rsa.results.modes);
+  }
+  results.spectra = std::move(rsa.results.spectra);
+}
+
 int Run(const Request& request) {
   quilm_tools::CheckInputFile(request.modelFile);
   AnalysisModel::XafModel model(request.modelFile, 1, 1, false);
@@ -168,6 +224,7 @@ int Run(const Request& request) {
                                       : SolveNatively(model, request, progress.Callback(), solved);
     if (request.WantsModes()) AddModes(model, request, progress.Callback(), results);
     if (!request.buckling.empty()) AddBuckling(model, request, progress.Callback(), results);
+    if (!request.spectrum.empty()) AddSpectrum(model, request, progress.Callback(), results);
   } catch (const Solver::SolverError& e) {
     std::cerr << "quilm-solve: " << e.what() << "\n";
     return 1;
@@ -233,16 +290,28 @@ int main(int argc, char** argv) {
   app.add_option("--buckling-count", request.bucklingCount, "how many buckling factors (default 5)")
       ->check(CLI::Range(1, 1000))
       ->needs(buckling);
+  auto* spectrum = app.add_option("--spectrum", request.spectrum,
+                                  "also a response spectrum analysis: a file of \"period acceleration\" lines, or "
+                                  "\"ag=3 S=1.2 TB=0.15 TC=0.5 TD=2 damping=0.05\"");
+  app.add_option("--spectrum-directions", request.spectrumDirections, "the directions excited: X, Y, Z (default XY)")
+      ->check(CLI::IsMember({"X", "Y", "Z", "XY", "XZ", "YZ", "XYZ"}))
+      ->needs(spectrum);
+  app.add_flag("--srss", request.srss, "combine the modes by SRSS (default CQC)")->needs(spectrum);
+  app.add_flag("--100-30", request.hundredThirty, "combine directions by the 100/30 rule (default SRSS)")
+      ->needs(spectrum);
+  app.add_option("--damping", request.damping, "the damping ratio of the CQC correlation (default 0.05)")
+      ->check(CLI::Range(0.001, 0.999))
+      ->needs(spectrum);
   if (const int status = quilm_tools::Parse(app, argc, argv, "quilm-solve"); status >= 0) return status;
   if (request.solver != "ccx" && (request.equivalentSections || request.ccx != "ccx")) {
     std::cerr << "quilm-solve: --equivalent-sections and --ccx apply only with --solver ccx (see --help)\n";
     return 2;
   }
-  if (request.solver == "ccx" && (request.WantsModes() || !request.buckling.empty())) {
-    std::cerr << "quilm-solve: modes and buckling are solved by the native solver (leave out --solver ccx)\n";
+  if (request.solver == "ccx" && (request.WantsModes() || !request.buckling.empty() || !request.spectrum.empty())) {
+    std::cerr << "quilm-solve: modes, buckling and spectra are solved by the native solver (leave out --solver ccx)\n";
     return 2;
   }
-  if ((request.lumpedMass || !massLoads.empty()) && !request.WantsModes()) {
+  if ((request.lumpedMass || !massLoads.empty()) && !request.WantsModes() && request.spectrum.empty()) {
     std::cerr << "quilm-solve: --lumped-mass and --mass-from apply to modes: add --modes, --modes-up-to or "
                  "--modes-until-mass\n";
     return 2;

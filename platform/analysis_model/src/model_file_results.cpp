@@ -36,7 +36,7 @@ namespace {
 AnalysisRecord ReadAnalysisRow(const ModelData& d, const Sql::Statement& s) {
   AnalysisRecord r;
   const std::int64_t kind = s.Int(1);
-  if (kind < 1 || kind > 4)
+  if (kind < 1 || kind > 5)
     Damaged(d.fileName, "analysis " + std::to_string(s.Int(0)) + " has an unknown kind");
   r.kind = static_cast<AnalysisKind>(kind);
   r.number = s.Int(2);

@@ -43,6 +43,8 @@ const char* AnalysisKindName(AnalysisKind kind) noexcept {
       return "mode";
     case AnalysisKind::Buckling:
       return "buckling shape";
+    case AnalysisKind::Spectrum:
+      return "response spectrum";
   }
   return "analysis";
 }
@@ -67,7 +69,7 @@ bool IsKnownQuantity(ResultQuantity q) {
 
 bool IsKnownKind(AnalysisKind k) {
   return k == AnalysisKind::LoadCase || k == AnalysisKind::Combination || k == AnalysisKind::Mode ||
-         k == AnalysisKind::Buckling;
+         k == AnalysisKind::Buckling || k == AnalysisKind::Spectrum;
 }
 
 AnalysisRecord& RecordAt(ModelData& d, long analysis) {

@@ -34,12 +34,22 @@ struct BlockKrylovResult {
   Eigen::MatrixXd vectors;  // G-orthonormal eigenvectors, one per column
   int cycles = 0;
   int blockSolves = 0;
+  // False where the values settled inside a cluster of close eigenvalues
+  // before every vector reached the tolerance: the values are accurate
+  // (to about 1e-7), each vector is some vector of the cluster's span.
+  bool vectorsConverged = true;
+  bool valuesSettled = true;  // false only from an estimate
 };
 
 // The `count` largest eigenvalues of Op and their vectors, each to a
-// residual ||Op x - mu x||_G <= tolerance |mu|. Throws std::runtime_error
-// when they have not converged after `maxCycles` restarts.
+// residual ||Op x - mu x||_G <= tolerance |mu|, or settled values (see
+// vectorsConverged). Throws std::runtime_error when neither happened after
+// `maxCycles` restarts.
 BlockKrylovResult LargestEigenpairs(const BlockKrylovProblem& problem, int count, double tolerance = 1e-6,
                                     int maxCycles = 30);
+
+// The same iterations stopped after `cycles` cycles, converged or not: the
+// Ritz values then estimate the largest eigenvalues from below.
+BlockKrylovResult EstimateLargestEigenpairs(const BlockKrylovProblem& problem, int count, int cycles);
 
 }  // namespace Kestrum::Quilm::Solver::Native

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <numeric>
 #include <stdexcept>
+#include <memory>
 #include <string>
 
 #include "solver/native/eigen/block_krylov.hpp"
@@ -58,6 +59,23 @@ void MultiplyColumns(const SymmetricSparseMatrix& a, double sign, const Eigen::M
   if (sign != 1.0) y *= sign;
 }
 
+// lambda = shift + 1/nu for the positive nu (nu = 1/lambda without a
+// shift), ascending.
+EigenPairs PositiveFactors(const BlockKrylovResult& found, double shift, int count) {
+  std::vector<Eigen::Index> positive;
+  for (Eigen::Index i = 0; i < found.values.size() && static_cast<int>(positive.size()) < count; ++i)
+    if (found.values(i) > 0.0) positive.push_back(i);
+  Eigen::VectorXd lambda(static_cast<Eigen::Index>(positive.size()));
+  Eigen::MatrixXd shapes(found.vectors.rows(), lambda.size());
+  for (std::size_t i = 0; i < positive.size(); ++i) {
+    lambda(static_cast<Eigen::Index>(i)) = shift + 1.0 / found.values(positive[i]);
+    shapes.col(static_cast<Eigen::Index>(i)) = found.vectors.col(positive[i]);
+  }
+  EigenPairs pairs = Ascending(lambda, shapes);
+  pairs.vectorsConverged = found.vectorsConverged;
+  return pairs;
+}
+
 // Y = F^-1 X with one block solve.
 void SolveColumns(Factorisation& f, const Eigen::MatrixXd& x, Eigen::MatrixXd& y) {
   y = x;
@@ -83,7 +101,9 @@ EigenPairs LowestModes(Factorisation& shifted, const SymmetricSparseMatrix& m, d
   // mu = 1 / (lambda - shift): the largest mu are the lowest lambda.
   Eigen::VectorXd lambda(found.values.size());
   for (Eigen::Index i = 0; i < lambda.size(); ++i) lambda(i) = shift + 1.0 / found.values(i);
-  return Ascending(lambda, found.vectors);
+  EigenPairs pairs = Ascending(lambda, found.vectors);
+  pairs.vectorsConverged = found.vectorsConverged;
+  return pairs;
 }
 
 EigenPairs LowestBucklingFactors(const SymmetricSparseMatrix& k, Factorisation& factorisedK,
@@ -92,28 +112,44 @@ EigenPairs LowestBucklingFactors(const SymmetricSparseMatrix& k, Factorisation& 
   const Eigen::Index n = k.Order();
   if (count < 1 || count > n)
     throw std::invalid_argument("buckling: ask for 1 to " + std::to_string(n) + " load factors");
-  BlockKrylovProblem problem;
-  problem.order = n;
-  problem.solve = [&factorisedK](const Eigen::MatrixXd& x, Eigen::MatrixXd& y) { SolveColumns(factorisedK, x, y); };
-  problem.applyH = [&kg](const Eigen::MatrixXd& x, Eigen::MatrixXd& y) { MultiplyColumns(kg, -1.0, x, y); };
-  problem.applyG = [&k](const Eigen::MatrixXd& x, Eigen::MatrixXd& y) { MultiplyColumns(k, 1.0, x, y); };
+  // First the reciprocal problem -Kg x = mu K x on K's factorisation: its
+  // largest mu = 1/lambda. Often that converges at once; where many equal
+  // members buckle alike the factors form a tight cluster it cannot
+  // resolve, and two cycles give an estimate of the lowest instead.
+  BlockKrylovProblem reciprocal;
+  reciprocal.order = n;
+  reciprocal.solve = [&factorisedK](const Eigen::MatrixXd& x, Eigen::MatrixXd& y) { SolveColumns(factorisedK, x, y); };
+  reciprocal.applyH = [&kg](const Eigen::MatrixXd& x, Eigen::MatrixXd& y) { MultiplyColumns(kg, -1.0, x, y); };
+  reciprocal.applyG = [&k](const Eigen::MatrixXd& x, Eigen::MatrixXd& y) { MultiplyColumns(k, 1.0, x, y); };
+  const BlockKrylovResult estimate = EstimateLargestEigenpairs(reciprocal, count, 2);
+  if (!(estimate.values(0) > 0.0)) return {};  // no positive factor: nothing compresses
+  if (estimate.valuesSettled && estimate.vectorsConverged) return PositiveFactors(estimate, 0.0, count);
+  // Shift-invert just below the lowest factor: K + s Kg is positive
+  // definite for s below it (its inertia says so), and the cluster, seen
+  // from s, spreads apart: nu = 1/(lambda - s).
+  double shift = 0.95 / estimate.values(0);  // the estimate lies above the lowest factor
+  std::unique_ptr<MumpsFactorisation> shifted;
+  SymmetricSparseMatrix ks;
+  for (int attempt = 0;; ++attempt) {
+    ks = AddScaled(k, shift, kg);
+    shifted = std::make_unique<MumpsFactorisation>(ShiftedFactorisationOptions());
+    shifted->Factorise(ks);
+    if (shifted->NegativePivots() == 0 && shifted->NullPivots().empty()) break;
+    if (attempt == 8) throw LinearSolverError("buckling: no shift below the lowest load factor was found");
+    shift *= 0.7;
+  }
+  BlockKrylovProblem inverted;
+  inverted.order = n;
+  inverted.solve = [&shifted](const Eigen::MatrixXd& x, Eigen::MatrixXd& y) { SolveColumns(*shifted, x, y); };
+  inverted.applyH = reciprocal.applyH;
+  inverted.applyG = [&ks](const Eigen::MatrixXd& x, Eigen::MatrixXd& y) { MultiplyColumns(ks, 1.0, x, y); };
   BlockKrylovResult found;
   try {
-    found = LargestEigenpairs(problem, count);
+    found = LargestEigenpairs(inverted, count);
   } catch (const std::runtime_error& e) {
     throw LinearSolverError(e.what());
   }
-  // mu = 1/lambda: the positive ones, largest first, are the lowest factors.
-  std::vector<Eigen::Index> positive;
-  for (Eigen::Index i = 0; i < found.values.size(); ++i)
-    if (found.values(i) > 0.0) positive.push_back(i);
-  Eigen::VectorXd lambda(static_cast<Eigen::Index>(positive.size()));
-  Eigen::MatrixXd shapes(n, lambda.size());
-  for (std::size_t i = 0; i < positive.size(); ++i) {
-    lambda(static_cast<Eigen::Index>(i)) = 1.0 / found.values(positive[i]);
-    shapes.col(static_cast<Eigen::Index>(i)) = found.vectors.col(positive[i]);
-  }
-  return Ascending(lambda, shapes);
+  return PositiveFactors(found, shift, count);
 }
 
 std::int64_t EigenvaluesBelow(const SymmetricSparseMatrix& k, const SymmetricSparseMatrix& b, double s) {

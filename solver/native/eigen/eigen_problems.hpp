@@ -21,6 +21,9 @@ namespace Kestrum::Quilm::Solver::Native {
 struct EigenPairs {
   std::vector<double> values;  // ascending
   Eigen::MatrixXd vectors;     // one column per value, B-normalised (M for modes, K for buckling)
+  // False where the values lie in a tight cluster and each vector is only
+  // some vector of the cluster's span (the values are accurate).
+  bool vectorsConverged = true;
 };
 
 // The lowest `count` eigenpairs of K x = lambda M x, shift-inverted about
@@ -30,7 +33,9 @@ EigenPairs LowestModes(Factorisation& shifted, const SymmetricSparseMatrix& m, d
 
 // The lowest `count` positive lambda of (K + lambda Kg) x = 0 with K
 // positive definite (`factorisedK` its factorisation), and their shapes;
-// fewer when fewer are positive. K and Kg share one pattern.
+// fewer when fewer are positive (none: nothing compresses). Where the
+// factors cluster (many equal members), shift-inverted just below the
+// lowest. K and Kg share one pattern.
 EigenPairs LowestBucklingFactors(const SymmetricSparseMatrix& k, Factorisation& factorisedK,
                                  const SymmetricSparseMatrix& kg, int count);
 

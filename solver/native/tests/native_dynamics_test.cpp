@@ -17,6 +17,7 @@ using Testing::NativeTestModel;
 namespace am = AnalysisModel;
 
 constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPiTest = 2 * kPi;
 constexpr double kE = 2.1e11, kNu = 0.3, kRho = 7850.0;
 
 // An Euler-Bernoulli section (no shear areas): the closed forms below are
@@ -131,6 +132,73 @@ TEST(NativeModes, ShearBuildingPeriodsShapesAndEffectiveMasses) {
   for (const StepResults& mode : modes.results.modes) {
     const vec3d u1 = mode.displacements.at(b.nodes[1]), u2 = mode.displacements.at(b.nodes[2]);
     EXPECT_NEAR(b.mass * (u1.dot(u1) + u2.dot(u2)), 1.0, 1e-9);
+  }
+}
+
+// Der Kiureghian's correlation of two modes of equal damping, written out
+// here rather than taken from the solver.
+double Correlation(double wi, double wj, double xi) {
+  const double r = wj / wi;
+  return 8 * xi * xi * (1 + r) * std::pow(r, 1.5) / ((1 - r * r) * (1 - r * r) + 4 * xi * xi * r * (1 + r) * (1 + r));
+}
+
+// The shear building excited along X by a spectrum of 2 m/s² up to 0.3 s
+// falling to 1 m/s² at 1 s: the top floor's peak displacement and the base
+// shear by hand, with CQC and SRSS.
+TEST(NativeSpectrum, ShearBuildingMatchesAHandCalculation) {
+  for (bool cqc : {true, false}) {
+    SCOPED_TRACE(cqc ? "CQC" : "SRSS");
+    ShearBuilding b;
+    SpectrumOptions options;
+    options.spectrum = "0 2\n0.3 2\n1.0 1\n";
+    options.directions = {true, false, false};
+    options.cqc = cqc;
+    options.modes.count = 4;
+    options.modes.massShare = 0.0;
+    const NativeSpectrum rsa = SolveResponseSpectrum(b.m.Model(), options);
+    // The X storey stiffness: whichever inertia the X modes show.
+    const double w1 = kTwoPiTest * rsa.results.frequencies[0];
+    double k = 0.0;
+    for (double inertia : {Slender().Properties().iy, Slender().Properties().iz})
+      for (const StepResults& mode : rsa.results.modes)
+        if (mode.effectiveMass[0] > 1.0 &&
+            std::abs(std::sqrt(b.Storey(inertia) / b.mass * (3 - std::sqrt(5.0)) / 2) - kTwoPiTest * mode.eigenvalue) < 1e-6 * w1)
+          k = b.Storey(inertia);
+    ASSERT_GT(k, 0.0);
+    const auto sa = [](double w) {
+      const double t = kTwoPiTest / w;
+      return t <= 0.3 ? 2.0 : t >= 1.0 ? 1.0 : 2.0 - (t - 0.3) / 0.7;
+    };
+    double r[2], v[2], w[2];
+    for (int mode = 0; mode < 2; ++mode) {
+      const double root = mode == 0 ? -std::sqrt(5.0) : std::sqrt(5.0);
+      w[mode] = std::sqrt(k / b.mass * (3 + root) / 2);
+      const double top = (1 - root) / 2;  // shape (1, top), top over lower floor
+      const double norm = std::sqrt(b.mass * (1 + top * top));
+      const double gamma = b.mass * (1 + top) / norm;
+      r[mode] = gamma * sa(w[mode]) / (w[mode] * w[mode]) * top / norm;
+      v[mode] = gamma * gamma * sa(w[mode]);
+    }
+    const double rho = cqc ? Correlation(w[0], w[1], 0.05) : 0.0;
+    const double topPeak = std::sqrt(r[0] * r[0] + r[1] * r[1] + 2 * rho * r[0] * r[1]);
+    const double shearPeak = std::sqrt(v[0] * v[0] + v[1] * v[1] + 2 * rho * v[0] * v[1]);
+    ASSERT_EQ(rsa.results.spectra.size(), 1u);
+    EXPECT_NEAR(rsa.results.spectra[0].displacements.at(b.nodes[2]).x, topPeak, 1e-8 * topPeak);
+    EXPECT_NEAR(rsa.baseShear[0], shearPeak, 1e-8 * shearPeak);
+    // The base reaction's peak is the base shear (the floors' masses only).
+    EXPECT_NEAR(rsa.results.spectra[0].reactions.at(b.nodes[0]).x, shearPeak, 1e-6 * shearPeak);
+  }
+}
+
+TEST(NativeSpectrum, AnUnreadableSpectrumIsRefusedWithItsLine) {
+  ShearBuilding b;
+  SpectrumOptions options;
+  options.spectrum = "0 2\n0.3 two\n";
+  try {
+    SolveResponseSpectrum(b.m.Model(), options);
+    FAIL() << "solved with an unreadable spectrum";
+  } catch (const SolverError& e) {
+    EXPECT_NE(std::string(e.what()).find("line 2"), std::string::npos) << e.what();
   }
 }
 

@@ -23,7 +23,10 @@ class XafModel;
 
 // What an analysis is; the number is the load case id, the combination id,
 // or the mode or buckling shape number (from 1).
-enum class AnalysisKind { LoadCase = 1, Combination = 2, Mode = 3, Buckling = 4 };
+// Spectrum: a response spectrum analysis, its results the modes' peak
+// responses combined (non-negative, section forces with the sign of the
+// governing mode).
+enum class AnalysisKind { LoadCase = 1, Combination = 2, Mode = 3, Buckling = 4, Spectrum = 5 };
 
 // The quantities stored per node or element. Values are doubles in SI
 // units, `ResultComponents` of them per point; a node has one point, an
