@@ -22,6 +22,7 @@
 #include "solver/ccx/ccx_runner.hpp"
 #include "solver/native/linear/mumps_factorisation.hpp"
 #include "solver/native/native_internal.hpp"
+#include "solver/native/native_dynamics.hpp"
 #include "solver/native/native_solver.hpp"
 #include "solver/shared/store_results.hpp"
 
@@ -92,6 +93,54 @@ BENCHMARK(BM_NativeEndToEnd)->Unit(benchmark::kMillisecond)->UseRealTime()->Iter
 
 void BM_NativeEndToEndAndFlush(benchmark::State& state) { EndToEnd(state, true); }
 BENCHMARK(BM_NativeEndToEndAndFlush)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// 20 modes, the lowest buckling factors of load case 1 and a response
+// spectrum on the 20 modes, each opened, solved and stored as the static
+// solve above (the model's results kept in memory, not written).
+template <typename Solve>
+void Dynamic(benchmark::State& state, const Solve& solve) {
+  if (!ModelFile()) return state.SkipWithError("set QUILM_NATIVE_BENCH_MODEL to a model file");
+  for (auto _ : state) {
+    AnalysisModel::XafModel model(ModelFile(), 0, 1, false);
+    solve(model);
+  }
+  state.counters["peak_MiB"] = PeakMiB();
+}
+
+Solver::ModeOptions TwentyModes() {
+  Solver::ModeOptions options;
+  options.count = 20;
+  return options;
+}
+
+void BM_Modes20(benchmark::State& state) {
+  Dynamic(state, [](AnalysisModel::XafModel& model) {
+    Solver::NativeModes modes = Solver::SolveModes(model, TwentyModes());
+    Solver::StoreSolveResults(model, modes.results, modes.solved, modes.fingerprint);
+  });
+}
+BENCHMARK(BM_Modes20)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+void BM_Buckling(benchmark::State& state) {
+  Dynamic(state, [](AnalysisModel::XafModel& model) {
+    Solver::BucklingOptions options;
+    options.loads = {{model.Loads().GetLoadCaseIds().front(), 1.0}};
+    Solver::NativeBuckling buckling = Solver::SolveBuckling(model, options);
+    Solver::StoreSolveResults(model, buckling.results, buckling.solved, buckling.fingerprint);
+  });
+}
+BENCHMARK(BM_Buckling)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+void BM_SpectrumOnModes20(benchmark::State& state) {
+  Dynamic(state, [](AnalysisModel::XafModel& model) {
+    Solver::SpectrumOptions options;
+    options.modes = TwentyModes();
+    options.spectrum = "ag=3 S=1.2 TB=0.15 TC=0.5 TD=2 damping=0.05";
+    Solver::NativeSpectrum rsa = Solver::SolveResponseSpectrum(model, options);
+    Solver::StoreSolveResults(model, rsa.results, rsa.solved, rsa.fingerprint);
+  });
+}
+BENCHMARK(BM_SpectrumOnModes20)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 // The floor: analysis and factorisation of the same assembled matrix.
 void BM_BareFactorisation(benchmark::State& state) {

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "bindings.hpp"
+#include "solver/native/native_dynamics.hpp"
 #include "solver/native/native_solver.hpp"
 #include "solver/shared/store_results.hpp"
 
@@ -34,7 +35,7 @@ void DropOtherNodes(std::map<long, vec3d>& values, const std::set<long>& modelNo
 
 SolveResults KeyByModelNodes(SolveResults results, const std::vector<long>& nodeIds) {
   const std::set<long> modelNodes(nodeIds.begin(), nodeIds.end());
-  for (auto* steps : {&results.steps, &results.modes, &results.buckling, &results.combinations})
+  for (auto* steps : {&results.steps, &results.modes, &results.buckling, &results.combinations, &results.spectra})
     for (StepResults& step : *steps) {
       KeepModelNodes(step.displacements, modelNodes);
       if (!step.rotations.empty()) KeepModelNodes(step.rotations, modelNodes);
@@ -74,10 +75,76 @@ void BindNative(py::module_& m) {
         "analysed.");
 }
 
+void BindDynamics(py::module_& m) {
+  py::enum_<NativeMassForm>(m, "NativeMassForm")
+      .value("Consistent", NativeMassForm::Consistent)
+      .value("Lumped", NativeMassForm::Lumped);
+  py::class_<ModeOptions>(m, "ModeOptions", "Which modes the native solver finds, and the mass it uses.")
+      .def(py::init<>())
+      .def_readwrite("count", &ModeOptions::count, "The lowest modes, at least this many.")
+      .def_readwrite("upToHertz", &ModeOptions::upToHertz, "Every mode up to this frequency (Hz); 0: none.")
+      .def_readwrite("massShare", &ModeOptions::massShare,
+                     "Modes until their effective mass reaches this share in massDirections; 0: none.")
+      .def_readwrite("massDirections", &ModeOptions::massDirections, "x, y, z, rx, ry, rz")
+      .def_readwrite("maxModes", &ModeOptions::maxModes)
+      .def_readwrite("mass", &ModeOptions::mass)
+      .def_readwrite("loadsAsMass", &ModeOptions::loadsAsMass, "[(load case, factor)]: loads along gravity as mass.")
+      .def_readwrite("beamStations", &ModeOptions::beamStations);
+  py::class_<ModalMass>(m, "ModalMass", "Total and captured mass per direction (x, y, z, rx, ry, rz).")
+      .def_readonly("total", &ModalMass::total)
+      .def_readonly("captured", &ModalMass::captured);
+  py::class_<NativeModes>(m, "NativeModes", "Modes: frequencies, shapes, participation and their results.")
+      .def_readonly("results", &NativeModes::results)
+      .def_readonly("solved", &NativeModes::solved)
+      .def_readonly("fingerprint", &NativeModes::fingerprint)
+      .def_readonly("mass", &NativeModes::mass)
+      .def_readonly("sturmCount", &NativeModes::sturmCount)
+      .def_readonly("sturmHertz", &NativeModes::sturmHertz)
+      .def_readonly("notes", &NativeModes::notes);
+  py::class_<BucklingOptions>(m, "BucklingOptions", "The pre-stress and how many load factors.")
+      .def(py::init<>())
+      .def_readwrite("loads", &BucklingOptions::loads, "[(load case, factor)]")
+      .def_readwrite("name", &BucklingOptions::name)
+      .def_readwrite("count", &BucklingOptions::count);
+  py::class_<NativeBuckling>(m, "NativeBuckling", "Buckling load factors and shapes.")
+      .def_readonly("results", &NativeBuckling::results)
+      .def_readonly("solved", &NativeBuckling::solved)
+      .def_readonly("fingerprint", &NativeBuckling::fingerprint)
+      .def_readonly("sturmCount", &NativeBuckling::sturmCount)
+      .def_readonly("notes", &NativeBuckling::notes);
+  py::class_<SpectrumOptions>(m, "SpectrumOptions", "A response spectrum analysis: spectrum, directions, rules.")
+      .def(py::init<>())
+      .def_readwrite("modes", &SpectrumOptions::modes)
+      .def_readwrite("spectrum", &SpectrumOptions::spectrum,
+                     "'period acceleration' lines, or 'ag=3 S=1.2 TB=0.15 TC=0.5 TD=2 damping=0.05'")
+      .def_readwrite("directions", &SpectrumOptions::directions, "[X, Y, Z] excited")
+      .def_readwrite("cqc", &SpectrumOptions::cqc, "Modes by CQC (else SRSS).")
+      .def_readwrite("hundredThirty", &SpectrumOptions::hundredThirty, "Directions by 100/30 (else SRSS).")
+      .def_readwrite("damping", &SpectrumOptions::damping)
+      .def_readwrite("name", &SpectrumOptions::name);
+  py::class_<NativeSpectrum>(m, "NativeSpectrum", "Peak responses (results.spectra[0]) and the modes combined.")
+      .def_readonly("results", &NativeSpectrum::results)
+      .def_readonly("solved", &NativeSpectrum::solved)
+      .def_readonly("fingerprint", &NativeSpectrum::fingerprint)
+      .def_readonly("mass", &NativeSpectrum::mass)
+      .def_readonly("baseShear", &NativeSpectrum::baseShear)
+      .def_readonly("staticBaseShear", &NativeSpectrum::staticBaseShear)
+      .def_readonly("notes", &NativeSpectrum::notes);
+  m.def("SolveModes", &SolveModes, py::arg("model"), py::arg("options") = ModeOptions(),
+        "The lowest modes of the model (only read); raises SolverError.");
+  m.def("SolveBuckling", &SolveBuckling, py::arg("model"), py::arg("options"),
+        "The lowest positive buckling load factors of the options' loads; raises SolverError.");
+  m.def("SolveResponseSpectrum", &SolveResponseSpectrum, py::arg("model"), py::arg("options"),
+        "Modes, then the response spectrum analysis on them; raises SolverError.");
+  m.def("WithSpectrum", &WithSpectrum, py::arg("statics"), py::arg("spectrum"),
+        "(S + E, S - E): a static analysis with a spectrum's peaks added and taken away.");
+}
+
 }  // namespace
 
 void BindNativeSolver(py::module_& m) {
   BindNative(m);
+  BindDynamics(m);
   m.def("StoreSolveResults", &StoreSolveResults, py::arg("model"), py::arg("results"), py::arg("solved"),
         py::arg("fingerprint"),
         "Stores a solve's results in the model (XafModel.Results()), stamped with the fingerprint the model "

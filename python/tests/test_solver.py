@@ -114,3 +114,28 @@ def test_options_given_twice_are_refused_and_left_unchanged(xaf):
     with pytest.raises(TypeError, match="NativeOptions"):
         quilm.solve(xaf, options=options, solver="native")
     assert list(options.loadCases) == [1]
+
+
+def test_modes_buckling_and_a_spectrum_are_stored_with_their_kinds(tmp_path):
+    frame, _, _ = portal_frame.main(["--out", str(tmp_path), "--elements", "4", "--no-plot"])
+    xaf = frame.xaf
+    options = quilm.SpectrumOptions()
+    options.modes.count = 3
+    options.modes.massShare = 0.0
+    options.spectrum = "ag=3 S=1.2 TB=0.15 TC=0.5 TD=2"
+    rsa = quilm.SolveResponseSpectrum(xaf, options)
+    frequencies = list(rsa.results.frequencies)
+    assert len(frequencies) == 3 and frequencies == sorted(frequencies) and frequencies[0] > 0
+    assert rsa.baseShear[0] > 0 and rsa.baseShear[2] == 0
+    buckling = quilm.BucklingOptions()
+    buckling.loads = [(xaf.Loads().GetLoadCaseIds()[0], 1.0)]
+    buckling.count = 2
+    factors = [s.eigenvalue for s in quilm.SolveBuckling(xaf, buckling).results.buckling]
+    assert len(factors) == 2 and 0 < factors[0] < factors[1]
+    quilm.StoreSolveResults(xaf, rsa.results, rsa.solved, rsa.fingerprint)
+    kinds = {a.kind for a in xaf.Results().GetAnalyses()}
+    assert {quilm.StoredAnalysisKind.Mode, quilm.StoredAnalysisKind.Spectrum} <= kinds
+    with pytest.raises(quilm.SolverError):
+        bad = quilm.SpectrumOptions()
+        bad.spectrum = "0 1\n0.5 x\n"
+        quilm.SolveResponseSpectrum(xaf, bad)
