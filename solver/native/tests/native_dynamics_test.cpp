@@ -135,6 +135,39 @@ TEST(NativeModes, ShearBuildingPeriodsShapesAndEffectiveMasses) {
   }
 }
 
+// A simply supported square steel plate, 2 m x 20 mm, 16 x 16 four-node
+// shells: the lowest bending frequencies (1,1) and the pair (1,2), (2,1),
+// f = pi/2 (m^2 + n^2)/a^2 sqrt(D / (rho t)) (Leissa, Vibration of Plates,
+// NASA SP-160, 1969, section 4.1), within 2 %.
+TEST(NativeModes, SimplySupportedPlateFrequencies) {
+  NativeTestModel m;
+  const double a = 2.0, t = 0.02;
+  const long mat = m.Material(kE, kNu, kRho), thickness = m.Thickness(t);
+  const int n = 16;
+  std::vector<std::vector<long>> node(n + 1, std::vector<long>(n + 1));
+  for (int i = 0; i <= n; ++i)
+    for (int j = 0; j <= n; ++j) node[i][j] = m.Node(a * j / n, a * i / n, 0);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) {
+      const long e = m.Model().Elements().AddElement(
+          qlElementType::Shell4(), {node[i][j], node[i][j + 1], node[i + 1][j + 1], node[i + 1][j]});
+      m.Model().Elements().GetElement(e)->SetSection(thickness);
+      m.Model().Elements().GetElement(e)->SetMaterial(mat);
+    }
+  for (int k = 0; k <= n; ++k)
+    for (long edge : {node[k][0], node[k][n], node[0][k], node[n][k]}) m.Fix(edge, {0, 0, 1, 0, 0, 0});
+  m.Fix(node[0][0], {1, 1, 1, 0, 0, 0});  // the in-plane rigid motions held
+  m.Fix(node[0][n], {0, 1, 1, 0, 0, 0});
+  ModeOptions options;
+  options.count = 3;
+  const NativeModes modes = SolveModes(m.Model(), options);
+  const double D = kE * t * t * t / (12 * (1 - kNu * kNu));
+  const double f11 = kPi / 2 * 2 / (a * a) * std::sqrt(D / (kRho * t));
+  EXPECT_NEAR(modes.results.frequencies[0], f11, 0.02 * f11);
+  EXPECT_NEAR(modes.results.frequencies[1], 2.5 * f11, 0.02 * 2.5 * f11);
+  EXPECT_NEAR(modes.results.frequencies[2], 2.5 * f11, 0.02 * 2.5 * f11);
+}
+
 // Der Kiureghian's correlation of two modes of equal damping, written out
 // here rather than taken from the solver.
 double Correlation(double wi, double wj, double xi) {
