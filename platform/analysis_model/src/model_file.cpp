@@ -218,8 +218,26 @@ void MarkEverythingChanged(ModelData& d) {
     for (const auto& entry : d.conceptMembers->rows) d.conceptMembers->dirty.insert(entry.first);
 }
 
+// Archive mode: EXTRA, which is FULL (the journal synchronised before and
+// after its header is completed, so that a power cut at any instant leaves
+// the old or the new state) plus a synchronised folder after the journal is
+// deleted. Without that last step a power cut right after the commit can
+// bring the deleted journal back, and the next open rolls the returned
+// flush back. Outside archive mode NORMAL, and Write synchronises the folder
+// itself after the commit, so a returned flush is durable there too.
+// Makes the folder's entries of `name` durable: a renamed file's new name,
+// a deleted journal's absence.
+void SyncDirectoryOf(const std::string& name) {
+  const std::string::size_type slash = name.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : name.substr(0, slash));
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 void SetSynchronous(Sql::Connection& db, const ModelData& d) {
-  db.Exec(d.archiveMode ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL");
+  db.Exec(d.archiveMode ? "PRAGMA synchronous = EXTRA" : "PRAGMA synchronous = NORMAL");
 }
 
 // Creates every table of a new file, in the order of model_file_tables.hpp,
@@ -271,21 +289,13 @@ void WriteChanges(Sql::Connection& db, const ModelData& d, bool creating, const 
     sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
+  if (!d.archiveMode) SyncDirectoryOf(db.FileName());
 }
 
 void RemoveWithJournal(const std::string& name) {
   for (const char* suffix : {"", "-journal"}) ::unlink((name + suffix).c_str());
 }
 
-// Makes the directory entry of a renamed file durable.
-void SyncDirectoryOf(const std::string& name) {
-  const std::string::size_type slash = name.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : name.substr(0, slash));
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
 
 // The first flush builds the whole model in a file beside the target and
 // renames it into place only once it is complete, so that a crash during it
@@ -310,7 +320,7 @@ void CreateFile(ModelData& d, const std::string& name, const ProgressCallback& p
     throw;
   }
   d.stored.version = Schema::kVersion;
-  if (d.archiveMode) SyncDirectoryOf(name);
+  SyncDirectoryOf(name);
 }
 
 // Refuses a flush into a file that is not the one the model last read or

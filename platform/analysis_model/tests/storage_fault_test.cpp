@@ -16,10 +16,11 @@ using namespace Testing;
 class StorageFaultTest : public XafModelTest {
  protected:
   // A fresh model with 30 beams, flushed when `flushed`, then changed.
-  void Prepare(bool flushed) {
+  void Prepare(bool flushed, bool archive = false) {
     model.reset();
     RemoveModelFiles(path);
     model = std::make_unique<XafModel>(path, 1, 1, true);
+    model->GetArchive().SetArchiveMode(archive);
     AddBeamChain(30);
     model->Sections().AddSection(qlSection::Rectangle(0.2, 0.1), "A", -1);
     if (flushed) {
@@ -92,6 +93,41 @@ TEST_F(StorageFaultTest, AFlushFailingAtAnyStorageCallLosesNothing) {
     Reopen();
     const auto state = Snapshot(*model);
     ASSERT_TRUE(state == oldState || state == newState);
+  }
+}
+
+// Power cuts, seen through what the disk kept: right after a returned
+// flush the flush is kept; at any write, sync or delete of an archive-mode
+// flush the file holds the old or the new state.
+TEST_F(StorageFaultTest, APowerCutKeepsAReturnedFlushAndNeverHalfOfOne) {
+  FaultyVfs vfs;
+  Prepare(true, true);
+  vfs.AllDurable();
+  model->Flush();
+  model.reset();
+  vfs.PowerCut();
+  Reopen();
+  ASSERT_EQ(Snapshot(*model), newState) << "the returned flush was lost";
+
+  for (FaultyVfs::Operation op : {FaultyVfs::kWrite, FaultyVfs::kSync, FaultyVfs::kDelete}) {
+    for (long n = 1; n < 200; ++n) {
+      SCOPED_TRACE("power cut at call " + std::to_string(n) + " of operation " + std::to_string(op));
+      Prepare(true, true);
+      vfs.AllDurable();
+      vfs.ArmPowerCut(op, n);
+      try {
+        model->Flush();
+      } catch (const ModelError&) {
+      }
+      vfs.Disarm();
+      const bool fired = vfs.Fired();
+      model.reset();
+      vfs.PowerCut();
+      if (!fired) break;
+      Reopen();
+      const auto state = Snapshot(*model);
+      ASSERT_TRUE(state == oldState || state == newState);
+    }
   }
 }
 
