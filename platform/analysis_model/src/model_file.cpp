@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "concept_member_data.hpp"
 #include "model_file_late_tables.hpp"
@@ -272,23 +273,54 @@ void WriteTables(Sql::Connection& db, const ModelData& d, const ProgressCallback
   meter.Finish();
 }
 
-// Writes what changed in one transaction on an open connection. A file of
-// an older schema version is upgraded in the same transaction: the tables
-// are alike, only the version stamps change (the meta table's is written
-// by every flush).
-void WriteChanges(Sql::Connection& db, const ModelData& d, bool creating, const ProgressCallback& progress) {
+[[noreturn]] void NotTheModelsFile(const ModelData& d, const char* what) {
+  throw ModelError("model file \"" + d.fileName + "\" " + what +
+                   "; nothing was written, the changes are kept (save them with SaveAs)");
+}
+
+// A new random flush token, never 0 (which means "none").
+std::int64_t NewToken() {
+  std::random_device random;
+  std::int64_t token = 0;
+  while (token == 0)
+    token = static_cast<std::int64_t>((static_cast<std::uint64_t>(random()) << 31) ^ random()) &
+            0x7fffffffffffffff;
+  return token;
+}
+
+// Refuses, inside the write transaction (no other writer can commit before
+// it ends), a file whose token is not the one this model last read or
+// wrote: a copy of another model over the file looks alike in every other
+// way. The token of this model's own flush that reported failure is its
+// own too (the commit had reached the file).
+void CheckToken(Sql::Connection& db, const ModelData& d) {
+  const std::int64_t stored = MetaTable::StoredToken(db);
+  if (stored == d.tokens.stored || (d.tokens.attempted != 0 && stored == d.tokens.attempted)) return;
+  NotTheModelsFile(d, "holds another copy of a model since this model last read or wrote it");
+}
+
+// Writes what changed in one transaction on an open connection, with a new
+// flush token. A file of an older schema version is upgraded in the same
+// transaction: the tables are alike, only the version stamps change (the
+// meta table's is written by every flush).
+void WriteChanges(Sql::Connection& db, ModelData& d, bool creating, const ProgressCallback& progress) {
   SetSynchronous(db, d);
+  const std::int64_t token = NewToken();
   db.Exec("BEGIN IMMEDIATE");
   try {
     if (creating) CreateTables(db);
+    if (!creating) CheckToken(db, d);
     if (!creating && d.stored.version < Schema::kVersion)
       db.Exec("PRAGMA user_version = " + std::to_string(Schema::kVersion));
     WriteTables(db, d, progress);
+    MetaTable::WriteToken(db, token);
+    d.tokens.attempted = token;
     db.Exec("COMMIT");
   } catch (...) {
     sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
+  d.tokens = FlushTokens{token, 0};
   if (!d.archiveMode) SyncDirectoryOf(db.FileName());
 }
 
@@ -307,6 +339,7 @@ void CreateFile(ModelData& d, const std::string& name, const ProgressCallback& p
   const std::string temporary = name + ".new";
   RemoveWithJournal(temporary);  // what a crashed first flush left
   MarkEverythingChanged(d);
+  const FlushTokens before = d.tokens;  // still those of the model's file until the rename
   try {
     {
       FileConnection file(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
@@ -317,6 +350,7 @@ void CreateFile(ModelData& d, const std::string& name, const ProgressCallback& p
       throw ModelError("cannot create model file \"" + name + "\": " + std::strerror(errno));
   } catch (...) {
     RemoveWithJournal(temporary);
+    d.tokens = before;
     throw;
   }
   d.stored.version = Schema::kVersion;
@@ -325,7 +359,9 @@ void CreateFile(ModelData& d, const std::string& name, const ProgressCallback& p
 
 // Refuses a flush into a file that is not the one the model last read or
 // wrote: writing changes meant for another state would leave a file that
-// matches neither. The model keeps its changes; SaveAs stores them.
+// matches neither. The model keeps its changes; SaveAs stores them. After
+// a flush that reported failure the file may hold that flush (its commit
+// had reached the file): the token check decides then.
 void CheckUnchanged(const ModelData& d) {
   const FileIdentity now = IdentityOf(d.fileName, d.file.get());
   const FileIdentity& known = d.identity;
@@ -338,11 +374,10 @@ void CheckUnchanged(const ModelData& d) {
     what = "was replaced since this model last read or wrote it";
   else if (known.exists && now.size < known.size)
     what = "was truncated since this model last read or wrote it";
-  else if (known.exists && (now.size != known.size || now.changeCounter != known.changeCounter))
+  else if (known.exists && d.tokens.attempted == 0 &&
+           (now.size != known.size || now.changeCounter != known.changeCounter))
     what = "was changed by another program since this model last read or wrote it";
-  if (what)
-    throw ModelError("model file \"" + d.fileName + "\" " + what +
-                     "; nothing was written, the changes are kept (save them with SaveAs)");
+  if (what) NotTheModelsFile(d, what);
 }
 
 }  // namespace
@@ -389,6 +424,10 @@ void Write(ModelData& d, const ProgressCallback& progress) {
     file->db.Exec("PRAGMA journal_mode = DELETE");
     d.file = std::move(file);
   }
+  // SQLite keeps the pages it read while the file's change counter stays
+  // the same; a copy of a look-alike file has the same counter, so the
+  // token must be read from the disk, not from that cache.
+  sqlite3_db_release_memory(d.file->db.get());
   WriteChanges(d.file->db, d, false, progress);
   d.stored.version = Schema::kVersion;
   d.identity = IdentityOf(d.fileName, d.file.get());

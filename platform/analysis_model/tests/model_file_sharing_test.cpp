@@ -131,6 +131,28 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Copies, in place (same inode), the file of another model written by the
+// same steps as the fixture's file (50 beams, a flush, one node, a flush):
+// same size, same change counter, only the content differs.
+void CopyTwinOver(const std::string& p) {
+  const std::string twin = p + ".twin.qdb";
+  {
+    XafModel m(twin, 1, 1, true);
+    long previous = m.Nodes().AddNode(pos3d(0, 0, 0));
+    for (int i = 1; i <= 50; ++i) {
+      const long next = m.Nodes().AddNode(pos3d(i, 0, 0));
+      m.Elements().AddElement(qlElementType::Beam2(), {previous, next});
+      previous = next;
+    }
+    m.Flush();
+    m.Nodes().AddNode(pos3d(7, 7, 7));
+    m.Flush();
+  }
+  const std::string bytes = ReadFile(twin);
+  RemoveModelFiles(twin);
+  std::fstream(p, std::ios::binary | std::ios::in | std::ios::out) << bytes;
+}
+
 // Whatever happened to the file, Flush writes nothing into it and keeps
 // the changes, which SaveAs then stores whole, elsewhere or under the same
 // name.
@@ -155,6 +177,7 @@ TEST_F(ModelFileSharingTest, AFileChangedUnderneathIsRefusedAndSaveAsKeepsTheWor
          bytes[27] ^= 1;  // the change counter, as another program's commit moves it
          std::fstream(p, std::ios::binary | std::ios::in | std::ios::out) << bytes;
        }},
+      {"a look-alike copied over it", "holds another copy", CopyTwinOver},
   };
   for (const Case& c : cases) {
     for (bool sameName : {false, true}) {
@@ -194,6 +217,27 @@ TEST_F(ModelFileSharingTest, AFileChangedUnderneathIsRefusedAndSaveAsKeepsTheWor
     }
   }
   Reopen();
+}
+
+// A model read from its file holds no connection until its first flush:
+// a look-alike copied over the file before it is refused just the same.
+TEST_F(ModelFileSharingTest, ALookAlikeCopiedOverBeforeTheFirstFlushIsRefused) {
+  AddBeamChain(50);
+  model->Flush();
+  AddNode(7, 7, 7);
+  model->Flush();
+  Reopen();
+  model->NodeProperties().SetName(2, "unsaved");
+  CopyTwinOver(path);
+  const std::string bytes = ReadFile(path);
+  try {
+    model->Flush();
+    ADD_FAILURE() << "Flush wrote into another model's copy";
+  } catch (const ModelError& e) {
+    EXPECT_NE(std::string(e.what()).find("holds another copy"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(ReadFile(path), bytes);
+  model.reset();
 }
 
 TEST_F(ModelFileSharingTest, SaveAsRefusesAFileAnotherWriterHolds) {
