@@ -62,7 +62,7 @@ void XafModel::SaveAs(const std::string& fileName) {
   // Saving under the model's own name rewrites its file whole (the way
   // back after Flush refused a file deleted or replaced underneath).
   auto claim = fileName == d.fileName ? d.writerClaim : std::make_shared<WriterClaim>(fileName);
-  ModelFile::SaveAs(d, fileName);
+  ModelFile::SaveAs(d, fileName, *claim);
   d.writerClaim = std::move(claim);
   d.ClearChanges();
 }

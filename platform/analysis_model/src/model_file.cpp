@@ -335,7 +335,9 @@ void RemoveWithJournal(const std::string& name) {
 // (the model was never flushed) or holds the whole first flush. The model's
 // connection to it is opened by the next flush: once the file is renamed
 // into place it is the model's file, whatever fails after.
-void CreateFile(ModelData& d, const std::string& name, const ProgressCallback& progress) {
+// The new file is locked for `claim` before the rename, so that it is never
+// under the claimed name unclaimed.
+void CreateFile(ModelData& d, const std::string& name, WriterClaim& claim, const ProgressCallback& progress) {
   const std::string temporary = name + ".new";
   RemoveWithJournal(temporary);  // what a crashed first flush left
   MarkEverythingChanged(d);
@@ -346,8 +348,10 @@ void CreateFile(ModelData& d, const std::string& name, const ProgressCallback& p
       file.db.Exec("PRAGMA journal_mode = DELETE");
       WriteChanges(file.db, d, true, progress);
     }
+    FileLock lock(temporary, name);
     if (::rename(temporary.c_str(), name.c_str()) != 0)
       throw ModelError("cannot create model file \"" + name + "\": " + std::strerror(errno));
+    claim.MoveTo(std::move(lock));
   } catch (...) {
     RemoveWithJournal(temporary);
     d.tokens = before;
@@ -415,7 +419,7 @@ void Write(ModelData& d, const ProgressCallback& progress) {
   CheckUnchanged(d);
   if (!d.file) {
     if (!d.identity.exists) {
-      CreateFile(d, d.fileName, progress);
+      CreateFile(d, d.fileName, *d.writerClaim, progress);
       d.identity = IdentityOf(d.fileName, nullptr);
       return;
     }
@@ -433,8 +437,8 @@ void Write(ModelData& d, const ProgressCallback& progress) {
   d.identity = IdentityOf(d.fileName, d.file.get());
 }
 
-void SaveAs(ModelData& d, const std::string& fileName) {
-  CreateFile(d, fileName, {});
+void SaveAs(ModelData& d, const std::string& fileName, WriterClaim& claim) {
+  CreateFile(d, fileName, claim, {});
   d.file.reset();
   d.fileName = fileName;
   d.identity = IdentityOf(fileName, nullptr);

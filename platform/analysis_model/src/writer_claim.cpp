@@ -1,4 +1,5 @@
-// The writer's claim on a model file: flock on "<file>-lock".
+// The writer's claim on a model file: flock on "<file>-lock" and an OFD
+// lock on the file itself.
 #include "writer_claim.hpp"
 
 #include <fcntl.h>
@@ -44,7 +45,50 @@ bool StillNamed(int fd, const std::string& name) {
          held.st_ino == named.st_ino;
 }
 
+// The byte the file lock covers: below SQLite's lock bytes (from
+// 0x40000000), which SQLite's own POSIX locks cover; OFD and POSIX locks
+// of one process conflict on a common byte.
+constexpr off_t kClaimByte = 0x40000000 - 512;
+
+struct flock ClaimRange(short type) {
+  struct flock range {};
+  range.l_type = type;
+  range.l_whence = SEEK_SET;
+  range.l_start = kClaimByte;
+  range.l_len = 1;
+  return range;
+}
+
 }  // namespace
+
+FileLock::FileLock(const std::string& path, const std::string& claimedName) {
+  fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd_ < 0) {
+    if (errno == EACCES || errno == EROFS || errno == EPERM || errno == ENOENT) return;
+    throw ModelError("cannot claim model file \"" + claimedName + "\" for writing: " + std::strerror(errno));
+  }
+  struct flock range = ClaimRange(F_WRLCK);
+  if (::fcntl(fd_, F_OFD_SETLK, &range) == 0) return;
+  const int error = errno;
+  ::close(fd_);
+  fd_ = -1;
+  if (error == EAGAIN || error == EACCES)
+    throw ModelError("model file \"" + claimedName + "\" is in use by another writer");
+  throw ModelError("cannot claim model file \"" + claimedName + "\" for writing: " + std::strerror(error));
+}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
 
 WriterClaim::WriterClaim(const std::string& fileName) : lockName_(LockName(fileName)) {
   for (;;) {
@@ -63,6 +107,13 @@ WriterClaim::WriterClaim(const std::string& fileName) : lockName_(LockName(fileN
       break;
     }
     ::close(fd);
+  }
+  try {
+    file_ = FileLock(fileName, fileName);
+  } catch (...) {
+    ::unlink(lockName_.c_str());  // this name was held here, not by the file's writer
+    ::close(fd_);
+    throw;
   }
   const std::string pid = std::to_string(::getpid()) + "\n";
   if (::ftruncate(fd_, 0) != 0 || ::pwrite(fd_, pid.data(), pid.size(), 0) < 0) {

@@ -88,6 +88,44 @@ TEST_F(ModelFileSharingTest, AWriterInAnotherProcessIsRefusedUntilItEndsEvenByAC
   EXPECT_EQ(model->Nodes().Count(), 4u);
 }
 
+// The claim is held on the file itself: other names for it and a deleted
+// lock file do not let a second writer in, within this process or from
+// another; once the holder ends, by a crash too, the other name works.
+TEST_F(ModelFileSharingTest, ASecondWriterThroughAnotherNameIsRefused) {
+  struct Case {
+    const char* name;
+    std::string (*reach)(const std::string& path);  // a way to the file; "" when none
+  };
+  const Case cases[] = {
+      {"a symlink", [](const std::string& p) { return ::symlink(p.c_str(), (p + ".sym").c_str()) ? "" : p + ".sym"; }},
+      {"a hard link", [](const std::string& p) { return ::link(p.c_str(), (p + ".hard").c_str()) ? "" : p + ".hard"; }},
+      {"a deleted lock file", [](const std::string& p) { return ::unlink((p + "-lock").c_str()) ? "" : p; }},
+  };
+  AddBeamChain(3);
+  model->Flush();
+  model.reset();
+  for (const Case& c : cases) {
+    for (bool otherProcess : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (otherProcess ? ", writer in another process" : ""));
+      pid_t child = 0;
+      if (otherProcess)
+        child = StartWriter([](XafModel&) { ::pause(); });
+      else
+        Reopen();
+      const std::string other = c.reach(path);
+      ASSERT_NE(other, "");
+      const std::string error = ErrorOf(other, 1);
+      EXPECT_NE(error.find("in use by another writer"), std::string::npos) << error;
+      EXPECT_EQ(ErrorOf(other, 0), "");  // readers are welcome
+      if (otherProcess) Stop(child);
+      model.reset();
+      EXPECT_EQ(ErrorOf(other, 1), "");  // the claim ended with its holder
+      if (other != path) ::unlink(other.c_str());
+    }
+  }
+  Reopen();
+}
+
 // A reader opening while a writer flushes big changes over and over sees a
 // completed flush (every element with one section) or "in use", never a
 // damaged file; the writer's flushes do not fail because of the readers.
