@@ -48,9 +48,17 @@ long long FileSize(const std::string& name) {
   return ::stat(name.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 
-// A hot journal is left by a flush that did not complete; opening read-write
-// lets SQLite roll it back, which restores the last completed flush.
-bool HasHotJournal(const std::string& name) { return FileSize(name + "-journal") > 0; }
+// A journal SQLite may roll back: left by a flush that did not complete,
+// present, non-empty and with a non-zero first byte (SQLite ignores a
+// journal whose header was zeroed, the way it finishes a journal it keeps).
+// Whether a writer's flush still holds it (a RESERVED lock on the file) is
+// for SQLite to judge when it reads; opening read-write lets it roll the
+// journal back, which restores the last completed flush.
+bool HasHotJournal(const std::string& name) {
+  std::ifstream journal(name + "-journal", std::ios::binary);
+  char first = 0;
+  return journal.get(first) && first != 0;
+}
 
 // Checks the database header with a plain read, before SQLite sees the
 // file, so that a foreign or newer file is refused without any change to it.
@@ -168,11 +176,12 @@ void Read(ModelData& d) {
   CheckHeader(d.fileName);
   d.stored.fileBytes = FileSize(d.fileName);
   // Rolling an interrupted flush back writes to the file: only a writer,
-  // which holds the file's claim, does it. A read-only open refuses instead
-  // (SQLite itself never rolls back on a read-only connection). A journal
-  // while a writer holds the claim belongs to its flush in progress.
+  // which holds the file's claim, does it. On a read-only connection SQLite
+  // judges the journal itself (hot only when no writer holds a RESERVED
+  // lock on the file and its header is not zeroed) and refuses a hot one
+  // with SQLITE_READONLY_ROLLBACK, changing nothing; a journal a writer's
+  // flush holds is waited out like any writer's commit.
   const bool journal = HasHotJournal(d.fileName);
-  if (d.readOnly && journal && !WriterClaim::IsClaimed(d.fileName)) InterruptedFlush(d.fileName);
   // The connection lives in this call on this thread only: SQLite's own
   // locking of every call (two per column read) would be pure cost.
   const int flags =

@@ -126,12 +126,4 @@ WriterClaim::~WriterClaim() {
   ::close(fd_);
 }
 
-bool WriterClaim::IsClaimed(const std::string& fileName) {
-  const int fd = ::open(LockName(fileName).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool claimed = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);
-  return claimed;
-}
-
 }  // namespace Kestrum::Quilm::AnalysisModel

@@ -51,9 +51,6 @@ class WriterClaim {
   // name) instead of the lock on the file the name had before.
   void MoveTo(FileLock lock) { file_ = std::move(lock); }
 
-  // True when a writer holds `fileName` now (a hint for readers' messages).
-  static bool IsClaimed(const std::string& fileName);
-
  private:
   std::string lockName_;
   int fd_ = -1;

@@ -2,6 +2,11 @@
 // fails in turn. The file must then hold the old or the new state, the
 // model in memory must be unchanged and the next flush must succeed.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
 
 #include "analysis_model/xaf_model.hpp"
 #include "faulty_vfs.hpp"
@@ -128,6 +133,70 @@ TEST_F(StorageFaultTest, APowerCutKeepsAReturnedFlushAndNeverHalfOfOne) {
       const auto state = Snapshot(*model);
       ASSERT_TRUE(state == oldState || state == newState);
     }
+  }
+}
+
+std::string Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What a crash during a flush can leave beside the file, and what each
+// state means: a hot journal is refused by a read-only open (which changes
+// no byte) and rolled back by a read-write one; a journal that SQLite
+// ignores (its header zeroed, or emptied) is no crash at all.
+TEST_F(StorageFaultTest, ReadOnlyOpensJudgeTheJournalAsSQLiteDoes) {
+  enum Edit { kNone, kZeroHeader, kEmpty };
+  const struct {
+    const char* name;
+    FaultyVfs::Operation crashAt;
+    long call;  // 0: no crash
+    Edit edit;
+    bool hot;
+  } states[] = {
+      {"crash after the journal's sync", FaultyVfs::kSync, 1, kNone, true},
+      {"crash before the journal's deletion", FaultyVfs::kDelete, 1, kNone, true},
+      {"journal header zeroed", FaultyVfs::kDelete, 1, kZeroHeader, false},
+      {"journal emptied", FaultyVfs::kDelete, 1, kEmpty, false},
+      {"flush completed", FaultyVfs::kDelete, 0, kNone, false},
+  };
+  for (const auto& state : states) {
+    SCOPED_TRACE(state.name);
+    Prepare(true);
+    model.reset();
+    const pid_t child = ::fork();
+    if (child == 0) {
+      XafModel m(path, 1, 1, false);
+      for (long e = 1; e <= 30; e += 3) m.Elements().GetElement(e)->SetSection(1);
+      m.Elements().RemoveElement(30, true);
+      m.NodeProperties().SetName(2, "changed");
+      FaultyVfs vfs;
+      if (state.call > 0) vfs.ArmCrash(state.crashAt, state.call);
+      m.Flush();
+      ::_exit(state.call > 0 ? 1 : 0);  // the crash ends the process with 0 first
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::string journal = path + "-journal";
+    if (state.edit == kZeroHeader) std::fstream(journal, std::ios::binary | std::ios::in | std::ios::out)
+                                       << std::string(28, '\0');
+    if (state.edit == kEmpty) std::ofstream(journal, std::ios::binary | std::ios::trunc);
+    const std::string bytes = Bytes(path);
+    try {
+      XafModel reader(path, 0, 1, false);
+      EXPECT_FALSE(state.hot) << "a hot journal was ignored";
+      EXPECT_EQ(Snapshot(reader), newState);
+    } catch (const ModelError& e) {
+      EXPECT_TRUE(state.hot) << e.what();
+      EXPECT_NE(std::string(e.what()).find("interrupted flush"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(Bytes(path), bytes);
+    Reopen();  // read-write: rolls a hot journal back
+    EXPECT_EQ(Snapshot(*model), state.hot ? oldState : newState);
+    model.reset();
+    XafModel reader(path, 0, 1, false);
+    EXPECT_EQ(Snapshot(reader), state.hot ? oldState : newState);
   }
 }
 
