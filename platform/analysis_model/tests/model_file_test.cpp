@@ -72,6 +72,7 @@ class ModelFileTest : public XafModelTest {
     m.Sets().AddSet(set, "support", 7);
     const long c1 = m.StructureConcepts().AddConcept(20, 3, -1, "beam B1", -1);
     m.StructureConcepts().AddConcept(21, 4, c1, "segment", -1);
+    m.StructureConcepts().SetConceptMembers(c1, ConceptMembers{{1, 2}, {1}});
     const long ecc = m.Eccentricities().AddEccentricity(vec3d(0, 0, 0.1), -1);
     m.Eccentricities().AddEccentricity(vec3d(0.1, 0.2, 0.3), -1);
     const long tr = m.Transformations().AddTransformation(vec3d(0, 1, 1), -1);
@@ -371,6 +372,24 @@ TEST_F(ModelFileTest, DamagedRowsAreRefusedNamingTableRowAndProblem) {
        "load_cases row 0: gravity is not finite"},
       {"UPDATE loads SET data = x'000000000000F87F' WHERE record = 3",
        "a load has a value that is not finite"},
+      // References and kinds, with the rules of Validate (row_rules.hpp).
+      {"UPDATE loads SET data = x'' WHERE load_case = 0 AND seq = 0",
+       "loads row (load case 0, seq 0): point load has no values"},
+      {"UPDATE loads SET target = 99 WHERE load_case = 0 AND seq = 1",
+       "loads row (load case 0, seq 1): line load on element 99, which was never created"},
+      {"UPDATE loads SET target = 77 WHERE load_case = 2 AND seq = 3",
+       "loads row (load case 2, seq 3): node acceleration load on missing node 77"},
+      {"UPDATE loads SET kind = 1 WHERE load_case = 2 AND seq = 0",
+       "loads row (load case 2, seq 0): line load holds a surface record"},
+      {"UPDATE elements SET type = (SELECT type FROM elements WHERE id = 1) WHERE id = 3",
+       "elements row 3: type"},
+      {"UPDATE elements SET type = (SELECT type FROM elements WHERE id = 1), n2 = NULL, n3 = NULL WHERE id = 3",
+       "loads row (load case 2, seq 0): a surface load cannot act on line element 3"},
+      {"UPDATE concept_members SET elements = x'6300000000000000'",
+       "concept_members row 1: names element 99, which was never created"},
+      {"UPDATE concept_members SET nodes = x'6300000000000000'", "concept_members row 1: names missing node 99"},
+      {"UPDATE concept_members SET concept = 77", "concept_members row 77: names missing concept 77"},
+      {"DROP TABLE concept_members", "the concept_members table is missing"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sql);
