@@ -9,10 +9,29 @@
 
 namespace quilm_tools {
 
-// Refuses a target that is the input file itself (also through a link or a
-// second name) or that exists and is not a regular file. Throws
-// std::runtime_error with a one-line message naming the path.
-void CheckOutputPath(const std::string& target, const std::string& input);
+// The kind of file a tool writes, told by its first bytes (at most 512):
+// an existing target is replaced only when it is of this kind.
+struct OutputKind {
+  const char* name;  // "model file", "solver deck", ...
+  bool (*matches)(const std::string& head);
+};
+
+// The kinds the tools write.
+extern const OutputKind kModelFileKind;  // a model file (frame_host)
+extern const OutputKind kDeckKind;       // a solver deck (quilm-export)
+extern const OutputKind kPageKind;       // a viewer page (quilm-view)
+extern const OutputKind kVtkKind;        // a VTK grid or collection (quilm-view)
+extern const OutputKind kPngKind;        // a PNG picture (quilm-view)
+
+// Refuses, with std::runtime_error and a one-line message naming the path
+// and what is there, a target that may not be replaced by a file of
+// `kind`: an empty name, a folder that does not exist, the input file
+// itself (also through a link or a second name), a symbolic link (dangling
+// or not: the rename would replace the link), anything but a regular file
+// (a FIFO, a device, a folder), an empty file, a file the user may not
+// write, a file of another kind (another application's SQLite database, a
+// text file), and a model file another program holds open as a model.
+void CheckOutputPath(const std::string& target, const std::string& input, const OutputKind& kind);
 
 // A path beside `target` for a file another library writes (a model file).
 // Commit() renames it onto the target; destroying an uncommitted path

@@ -121,6 +121,20 @@ WriterClaim::WriterClaim(const std::string& fileName) : lockName_(LockName(fileN
   }
 }
 
+bool IsModelFileHeld(const std::string& fileName) {
+  bool held = false;
+  if (const int fd = ::open(LockName(fileName).c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+    held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+  }
+  if (const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); fd >= 0) {
+    struct flock range = ClaimRange(F_WRLCK);
+    held = held || (::fcntl(fd, F_OFD_GETLK, &range) == 0 && range.l_type != F_UNLCK);
+    ::close(fd);
+  }
+  return held;
+}
+
 WriterClaim::~WriterClaim() {
   ::unlink(lockName_.c_str());
   ::close(fd_);

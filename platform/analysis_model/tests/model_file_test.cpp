@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -238,6 +239,19 @@ TEST_F(ModelFileTest, MissingFileWithoutCreateAndBadArgumentsThrow) {
   EXPECT_THROW(XafModel(path + ".x", 2, 1, true), ModelError);
   EXPECT_THROW(XafModel(path + ".x", 1, 2, true), ModelError);
   EXPECT_THROW(XafModel("", 1, 1, true), ModelError);
+  // Neither a FIFO (reading it would wait for a writer for ever) nor a
+  // device is opened, in either mode.
+  ASSERT_EQ(::mkfifo((path + ".fifo").c_str(), 0644), 0);
+  for (const std::string& name : {path + ".fifo", std::string("/dev/zero")})
+    for (long mode : {0L, 1L}) {
+      try {
+        XafModel m(name, mode, 1, true);
+        ADD_FAILURE() << name << " opened";
+      } catch (const ModelError& e) {
+        EXPECT_NE(std::string(e.what()).find("is not a model file: it is a"), std::string::npos) << e.what();
+      }
+    }
+  ::unlink((path + ".fifo").c_str());
 }
 
 TEST_F(ModelFileTest, ReadOnlyModelsReadButRefuseToFlush) {
