@@ -242,7 +242,12 @@ int main(int argc, char** argv) {
     Solver::CcxDeck deck;
     {
       quilm_tools::OutputFile out(deckFile);
-      deck = Solver::ExportCcxDeck(model, out.Stream(), exportOptions);
+      try {
+        deck = Solver::ExportCcxDeck(model, out.Stream(), exportOptions);
+      } catch (const std::exception&) {
+        out.ThrowIfFailed();  // a failed write: say why, not only that the stream failed
+        throw;
+      }
       out.Commit();
     }
     if (!quiet)

@@ -90,7 +90,7 @@ expect_failure "frame_host over an empty file" "$frame_host" --bays 1 --storeys 
 expect_failure "frame_host over a dangling symlink" "$frame_host" --bays 1 --storeys 1 --file dangling.qdb --quiet
 expect_failure "frame_host over a deck" "$frame_host" --bays 1 --storeys 1 --file ro.inp --quiet
 expect_failure_naming "empty" "frame_host --file empty" "$frame_host" --bays 1 --storeys 1 --file "" --quiet
-expect_failure "frame_host failing over a model" size_limited "$frame_host" --bays 3 --storeys 3 --file model.qdb --quiet
+expect_failure_naming "file too large" "frame_host failing over a model" size_limited "$frame_host" --bays 3 --storeys 3 --file model.qdb --quiet
 expect_failure "frame_host in a missing folder" "$frame_host" --bays 1 --storeys 1 --file missing/m.qdb --quiet
 expect_failure "frame_host --bays overflowing" "$frame_host" --bays 4294967297 --file out/a.qdb
 expect_failure "frame_host --elements overflowing" "$frame_host" --elements 99999999999999999999 --file out/a.qdb
@@ -102,7 +102,7 @@ expect_failure "frame_host missing value" "$frame_host" --file
 expect_failure "frame_host unknown option" "$frame_host" --bay 3
 expect_failure_naming "--bays" "frame_host --elements with --bays" "$frame_host" --elements 1000 --bays 3 --file out/a.qdb
 expect_failure_naming "--storeys" "frame_host --elements with --storeys" "$frame_host" --elements 1000 --storeys 3 --file out/a.qdb
-expect_failure "frame_host stdout full" full "$frame_host" --bays 1 --storeys 1 --file out/full.qdb --quiet
+expect_failure_naming "no space left on device" "frame_host stdout full" full "$frame_host" --bays 1 --storeys 1 --file out/full.qdb --quiet
 
 # quilm-inspect
 expect_failure "inspect a FIFO" timeout 20 "$inspect" fifo
@@ -114,7 +114,7 @@ expect_failure "inspect loadcase limit negative" "$inspect" model.qdb loadcase 1
 expect_failure "inspect concepts limit overflowing" "$inspect" model.qdb concepts --limit 1e99
 expect_failure "inspect unknown element" "$inspect" model.qdb element 99999
 expect_failure "inspect unknown command" "$inspect" model.qdb elements
-expect_failure "inspect stdout full" full "$inspect" model.qdb
+expect_failure_naming "no space left on device" "inspect stdout full" full "$inspect" model.qdb
 
 # quilm-export (quiet: the notes on the deck are not the failure)
 expect_failure "export onto the model" "$export_tool" model.qdb -o model.qdb --equivalent-sections --quiet

@@ -4,7 +4,8 @@
 // expects one and never destroys the file that was there.
 #pragma once
 
-#include <fstream>
+#include <ostream>
+#include <streambuf>
 #include <string>
 
 namespace quilm_tools {
@@ -54,22 +55,59 @@ class StagedPath {
   bool committed_ = false;
 };
 
-// A file being written beside `target`. Commit() flushes, closes and
+// The C library's text for an error number, in lower case as a message
+// continues it ("no space left on device", "permission denied").
+std::string ErrorText(int errnum);
+
+// A stream buffer writing to a file descriptor that keeps the reason of the
+// first failed write (a stream's state keeps only that it failed).
+class FileBuffer : public std::streambuf {
+ public:
+  FileBuffer() { setp(buffer_, buffer_ + sizeof buffer_); }
+  FileBuffer(const FileBuffer&) = delete;
+  FileBuffer& operator=(const FileBuffer&) = delete;
+  ~FileBuffer() override;
+
+  // Creates or truncates `path`; false with Error() set on failure.
+  bool Open(const std::string& path);
+  // Writes what is buffered, syncs the file to the disk and closes it; false
+  // with Error() set when any write, the sync or the close failed.
+  bool Close();
+  // The errno of the first failure, 0 if none.
+  int Error() const noexcept { return error_; }
+
+ protected:
+  int_type overflow(int_type c) override;
+  int sync() override { return Drain() ? 0 : -1; }
+
+ private:
+  bool Drain();
+  int fd_ = -1;
+  int error_ = 0;
+  char buffer_[1 << 16];
+};
+
+// A file being written beside `target`. Commit() flushes, syncs, closes and
 // renames it onto the target; destroying an uncommitted file removes it.
 class OutputFile {
  public:
   // Opens "<target>.<pid>.tmp" for binary writing; throws on failure.
   explicit OutputFile(std::string target);
 
-  std::ofstream& Stream() noexcept { return out_; }
+  std::ostream& Stream() noexcept { return out_; }
   const std::string& TemporaryPath() const noexcept { return path_.TemporaryPath(); }
-  // Throws std::runtime_error when a write failed or the rename fails; the
-  // temporary file is then removed and the target left as it was.
+  // Throws std::runtime_error "cannot write "<target>": <reason>" when a
+  // write has failed so far (for a writer that stopped on a failed stream).
+  void ThrowIfFailed() const;
+  // Throws std::runtime_error naming the reason ("no space left on device")
+  // when a write, the sync or the rename failed; the temporary file is then
+  // removed and the target left as it was.
   void Commit();
 
  private:
   StagedPath path_;
-  std::ofstream out_;
+  FileBuffer buffer_;
+  std::ostream out_{&buffer_};
 };
 
 }  // namespace quilm_tools

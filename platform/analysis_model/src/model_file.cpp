@@ -87,23 +87,30 @@ void CheckHeader(const std::string& name) {
 }
 
 // Every table in the order of model_file_tables.hpp: the meta table first
-// (it sizes the dense tables), load cases before their loads.
-void ReadTables(Sql::Connection& db, ModelData& d) {
-  MetaTable::Read(db, d);
-  NodesTable::Read(db, d);
-  ElementsTable::Read(db, d);
-  EccentricitiesTable::Read(db, d);
-  TransformationsTable::Read(db, d);
-  HingesTable::Read(db, d);
-  ConceptsTable::Read(db, d);
-  MaterialsTable::Read(db, d);
-  SectionsTable::Read(db, d);
-  SetsTable::Read(db, d);
-  NodePropertiesTable::Read(db, d);
-  LoadCasesTable::Read(db, d);
-  LoadsTable::Read(db, d);
-  ResultTables::Read(db, d);
-  ConceptMembersTable::Read(db, d);
+// (it sizes the dense tables), load cases before their loads; `reading`
+// names the table being read, for the message when SQLite fails.
+void ReadTables(Sql::Connection& db, ModelData& d, const char*& reading) {
+  using TableReader = void (*)(Sql::Connection&, ModelData&);
+  static constexpr std::pair<const char*, TableReader> kReaders[] = {
+      {"meta", MetaTable::Read},
+      {"nodes", NodesTable::Read},
+      {"elements", ElementsTable::Read},
+      {"eccentricities", EccentricitiesTable::Read},
+      {"transformations", TransformationsTable::Read},
+      {"hinges", HingesTable::Read},
+      {"concepts", ConceptsTable::Read},
+      {"materials", MaterialsTable::Read},
+      {"sections", SectionsTable::Read},
+      {"sets", SetsTable::Read},
+      {"node_properties", NodePropertiesTable::Read},
+      {"load_cases", LoadCasesTable::Read},
+      {"loads", LoadsTable::Read},
+      {"the result tables", ResultTables::Read},
+      {"concept_members", ConceptMembersTable::Read}};
+  for (const auto& [table, read] : kReaders) {
+    reading = table;
+    read(db, d);
+  }
 }
 
 [[noreturn]] void InterruptedFlush(const std::string& name) {
@@ -187,18 +194,21 @@ void Read(ModelData& d) {
   const int flags =
       (!d.readOnly && journal ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
   Sql::Connection db(d.fileName, flags);
+  const char* reading = "the database header";
   try {
     db.Exec("BEGIN");
-    ReadTables(db, d);
+    ReadTables(db, d, reading);
     db.Exec("COMMIT");
   } catch (const Sql::SqlError& e) {
     if (e.Busy())
       throw ModelError("model file \"" + d.fileName + "\" is in use: a writer held it for longer than " +
                        std::to_string(Sql::kBusyTimeoutMs / 1000) + " s");
     if (e.Code() == SQLITE_READONLY_ROLLBACK) InterruptedFlush(d.fileName);
-    // SQLite's other complaints while reading (malformed pages, missing
-    // tables or columns) mean the file is damaged.
-    Damaged(d.fileName, e.what());
+    // SQLite's complaints about the content (malformed pages, missing
+    // tables or columns) mean the file is damaged; failures of the storage
+    // under it (a read error, a refused permission) do not.
+    if (!e.Damage()) throw ModelError("cannot read model file \"" + d.fileName + "\": " + e.Reason());
+    Damaged(d.fileName, std::string("reading ") + reading + ": " + e.Reason());
   } catch (const std::bad_alloc&) {
     // Tables grow by the rows present; only the element count, the largest
     // element id handed out, is allocated as stored.
@@ -337,7 +347,6 @@ void RemoveWithJournal(const std::string& name) {
   for (const char* suffix : {"", "-journal"}) ::unlink((name + suffix).c_str());
 }
 
-
 // The first flush builds the whole model in a file beside the target and
 // renames it into place only once it is complete, so that a crash during it
 // leaves no half-made model file behind: the target either does not exist
@@ -359,7 +368,7 @@ void CreateFile(ModelData& d, const std::string& name, WriterClaim& claim, const
     }
     FileLock lock(temporary, name);
     if (::rename(temporary.c_str(), name.c_str()) != 0)
-      throw ModelError("cannot create model file \"" + name + "\": " + std::strerror(errno));
+      throw ModelError("cannot create model file \"" + name + "\": " + Sql::ErrorText(errno));
     claim.MoveTo(std::move(lock));
   } catch (...) {
     RemoveWithJournal(temporary);
@@ -419,7 +428,33 @@ FileIdentity IdentityOf(const std::string& fileName, const FileConnection* open)
   return id;
 }
 
+namespace {
+
+// One line for a flush that failed in SQLite: what and why; the file keeps
+// its last flush (the transaction rolled back) and the model its changes.
+[[noreturn]] void FlushFailed(const ModelData& d, const Sql::SqlError& e) {
+  if (e.Busy())
+    throw ModelError("cannot flush model file \"" + d.fileName + "\": a reader held it for longer than " +
+                     std::to_string(Sql::kBusyTimeoutMs / 1000) + " s; the changes are kept");
+  throw ModelError("cannot flush model file \"" + d.fileName + "\": " + e.Reason() +
+                   "; the changes are kept");
+}
+
+void WriteToFile(ModelData& d, const ProgressCallback& progress);
+
+}  // namespace
+
 void Write(ModelData& d, const ProgressCallback& progress) {
+  try {
+    WriteToFile(d, progress);
+  } catch (const Sql::SqlError& e) {
+    FlushFailed(d, e);
+  }
+}
+
+namespace {
+
+void WriteToFile(ModelData& d, const ProgressCallback& progress) {
   // A journal left by this model's own failed flush (its rollback failed
   // too) is rolled back by the model's connection first: only then does
   // the file show the state the model last wrote. The claim guarantees no
@@ -446,8 +481,14 @@ void Write(ModelData& d, const ProgressCallback& progress) {
   d.identity = IdentityOf(d.fileName, d.file.get());
 }
 
+}  // namespace
+
 void SaveAs(ModelData& d, const std::string& fileName, WriterClaim& claim) {
-  CreateFile(d, fileName, claim, {});
+  try {
+    CreateFile(d, fileName, claim, {});
+  } catch (const Sql::SqlError& e) {
+    throw ModelError("cannot save model file \"" + fileName + "\": " + e.Reason());
+  }
   d.file.reset();
   d.fileName = fileName;
   d.identity = IdentityOf(fileName, nullptr);

@@ -9,11 +9,16 @@ namespace {
 
 const char* KindName(LoadKind kind) {
   switch (kind) {
-    case LoadKind::Point: return "point";
-    case LoadKind::Line: return "line";
-    case LoadKind::Surface: return "surface";
-    case LoadKind::InitialStrain: return "initial strain";
-    case LoadKind::NodeAcceleration: return "node acceleration";
+    case LoadKind::Point:
+      return "point";
+    case LoadKind::Line:
+      return "line";
+    case LoadKind::Surface:
+      return "surface";
+    case LoadKind::InitialStrain:
+      return "initial strain";
+    case LoadKind::NodeAcceleration:
+      return "node acceleration";
   }
   return "unknown";
 }
@@ -30,10 +35,14 @@ const char* RecordName(const Load& record) {
 const char* RecordFor(LoadKind kind) {
   switch (kind) {
     case LoadKind::Point:
-    case LoadKind::NodeAcceleration: return "point";
-    case LoadKind::Line: return "line";
-    case LoadKind::Surface: return "surface";
-    case LoadKind::InitialStrain: return nullptr;
+    case LoadKind::NodeAcceleration:
+      return "point";
+    case LoadKind::Line:
+      return "line";
+    case LoadKind::Surface:
+      return "surface";
+    case LoadKind::InitialStrain:
+      return nullptr;
   }
   return nullptr;
 }

@@ -3,8 +3,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "model_data.hpp"
 #include "concept_member_data.hpp"
+#include "model_data.hpp"
 #include "result_data.hpp"
 #include "row_rules.hpp"
 

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "analysis_model/xaf_model.hpp"
+#include "sqlite_handle.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 
@@ -65,7 +66,7 @@ FileLock::FileLock(const std::string& path, const std::string& claimedName) {
   fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   if (fd_ < 0) {
     if (errno == EACCES || errno == EROFS || errno == EPERM || errno == ENOENT) return;
-    throw ModelError("cannot claim model file \"" + claimedName + "\" for writing: " + std::strerror(errno));
+    throw ModelError("cannot claim model file \"" + claimedName + "\" for writing: " + Sql::ErrorText(errno));
   }
   struct flock range = ClaimRange(F_WRLCK);
   if (::fcntl(fd_, F_OFD_SETLK, &range) == 0) return;
@@ -74,7 +75,7 @@ FileLock::FileLock(const std::string& path, const std::string& claimedName) {
   fd_ = -1;
   if (error == EAGAIN || error == EACCES)
     throw ModelError("model file \"" + claimedName + "\" is in use by another writer");
-  throw ModelError("cannot claim model file \"" + claimedName + "\" for writing: " + std::strerror(error));
+  throw ModelError("cannot claim model file \"" + claimedName + "\" for writing: " + Sql::ErrorText(error));
 }
 
 FileLock& FileLock::operator=(FileLock&& other) noexcept {
@@ -95,12 +96,12 @@ WriterClaim::WriterClaim(const std::string& fileName) : lockName_(LockName(fileN
     const int fd = ::open(lockName_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
       throw ModelError("cannot claim model file \"" + fileName + "\" for writing: " + lockName_ + ": " +
-                       std::strerror(errno));
+                       Sql::ErrorText(errno));
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK) InUse(fileName, fd);
       const int error = errno;
       ::close(fd);
-      throw ModelError("cannot claim model file \"" + fileName + "\" for writing: " + std::strerror(error));
+      throw ModelError("cannot claim model file \"" + fileName + "\" for writing: " + Sql::ErrorText(error));
     }
     if (StillNamed(fd, lockName_)) {
       fd_ = fd;

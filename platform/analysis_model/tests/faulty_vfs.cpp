@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 
@@ -34,7 +35,10 @@ int Read(sqlite3_file* f, void* p, int n, sqlite3_int64 at) {
   return Real(f)->pMethods->xRead(Real(f), p, n, at);
 }
 int Write(sqlite3_file* f, const void* p, int n, sqlite3_int64 at) {
-  if (g_faults->ShouldFail(FaultyVfs::kWrite)) return SQLITE_IOERR_WRITE;
+  if (g_faults->ShouldFail(FaultyVfs::kWrite)) {
+    errno = g_faults->Errno();
+    return errno == ENOSPC ? SQLITE_FULL : SQLITE_IOERR_WRITE;
+  }
   return Real(f)->pMethods->xWrite(Real(f), p, n, at);
 }
 int Truncate(sqlite3_file* f, sqlite3_int64 size) {
@@ -121,8 +125,9 @@ FaultyVfs::~FaultyVfs() {
   g_faults = nullptr;
 }
 
-void FaultyVfs::Arm(Operation op, long n) {
+void FaultyVfs::Arm(Operation op, long n, int errnum) {
   op_ = op;
+  errno_ = errnum;
   countdown_ = n;
   armed_ = true;
   fired_ = false;

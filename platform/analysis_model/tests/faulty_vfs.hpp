@@ -23,8 +23,10 @@ class FaultyVfs {
   FaultyVfs(const FaultyVfs&) = delete;
   FaultyVfs& operator=(const FaultyVfs&) = delete;
 
-  // Fails the n-th call of `op` from now on (n >= 1); Disarm stops it.
-  void Arm(Operation op, long n);
+  // Fails the n-th call of `op` from now on (n >= 1); Disarm stops it. A
+  // write failed with `errnum` ENOSPC reports a full disk, as SQLite's own
+  // file layer does (SQLITE_FULL).
+  void Arm(Operation op, long n, int errnum = 0);
   // Ends the process (_exit(0), no cleanup) at the n-th call of `op`; for a
   // forked child standing in for a crashed program.
   void ArmCrash(Operation op, long n);
@@ -48,6 +50,7 @@ class FaultyVfs {
 
   // Called by the shim's file methods.
   bool ShouldFail(Operation op);
+  int Errno() const { return errno_; }
   void SeeFile(const std::string& path);
   void Synced(const std::string& path);
   void Deleting(const std::string& path, bool folderSynced);
@@ -57,6 +60,7 @@ class FaultyVfs {
   bool armed_ = false, fired_ = false, crash_ = false, powerCut_ = false, stopped_ = false;
   Operation op_ = kWrite;
   long countdown_ = 0;
+  int errno_ = 0;
   // The durable content of each file seen; nullopt: durably absent.
   std::map<std::string, std::optional<std::string>> durable_;
 };

@@ -97,8 +97,10 @@ TEST_F(ModelFileSharingTest, ASecondWriterThroughAnotherNameIsRefused) {
     std::string (*reach)(const std::string& path);  // a way to the file; "" when none
   };
   const Case cases[] = {
-      {"a symlink", [](const std::string& p) { return ::symlink(p.c_str(), (p + ".sym").c_str()) ? "" : p + ".sym"; }},
-      {"a hard link", [](const std::string& p) { return ::link(p.c_str(), (p + ".hard").c_str()) ? "" : p + ".hard"; }},
+      {"a symlink",
+       [](const std::string& p) { return ::symlink(p.c_str(), (p + ".sym").c_str()) ? "" : p + ".sym"; }},
+      {"a hard link",
+       [](const std::string& p) { return ::link(p.c_str(), (p + ".hard").c_str()) ? "" : p + ".hard"; }},
       {"a deleted lock file", [](const std::string& p) { return ::unlink((p + "-lock").c_str()) ? "" : p; }},
   };
   AddBeamChain(3);

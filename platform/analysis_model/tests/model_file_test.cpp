@@ -397,11 +397,13 @@ TEST_F(ModelFileTest, DamagedRowsAreRefusedNamingTableRowAndProblem) {
        "loads row (load case 2, seq 0): line load holds a surface record"},
       {"UPDATE elements SET type = (SELECT type FROM elements WHERE id = 1) WHERE id = 3",
        "elements row 3: type"},
-      {"UPDATE elements SET type = (SELECT type FROM elements WHERE id = 1), n2 = NULL, n3 = NULL WHERE id = 3",
+      {"UPDATE elements SET type = (SELECT type FROM elements WHERE id = 1), n2 = NULL, n3 = NULL WHERE id = "
+       "3",
        "loads row (load case 2, seq 0): a surface load cannot act on line element 3"},
       {"UPDATE concept_members SET elements = x'6300000000000000'",
        "concept_members row 1: names element 99, which was never created"},
-      {"UPDATE concept_members SET nodes = x'6300000000000000'", "concept_members row 1: names missing node 99"},
+      {"UPDATE concept_members SET nodes = x'6300000000000000'",
+       "concept_members row 1: names missing node 99"},
       {"UPDATE concept_members SET concept = 77", "concept_members row 77: names missing concept 77"},
       {"DROP TABLE concept_members", "the concept_members table is missing"},
   };
@@ -421,6 +423,40 @@ TEST_F(ModelFileTest, DamagedRowsAreRefusedNamingTableRowAndProblem) {
       EXPECT_EQ(ReadFile(path), bytes);
     }
   }
+  RemoveModelFiles(path);
+  model = std::make_unique<XafModel>(path, 1, 1, true);
+}
+
+// Pages damaged below the rows (b-tree headers, the schema page) are
+// refused in one line that says what was being read and why, never by
+// quoting SQL.
+TEST_F(ModelFileTest, DamagedPagesAreRefusedInOneLineWithoutSql) {
+  BuildRichModel();
+  model->Flush();
+  model.reset();
+  const std::string good = ReadFile(path);
+  int refused = 0;
+  for (std::size_t page = 0; page * 4096 < good.size(); ++page) {
+    for (std::size_t offset : {std::size_t{100}, std::size_t{0}}) {
+      if (page == 0 && offset == 0) continue;  // the file header: its own check
+      SCOPED_TRACE("page " + std::to_string(page + 1) + " at " + std::to_string(offset));
+      std::string bytes = good;
+      bytes.replace(page * 4096 + offset, 12, std::string(12, '\xff'));
+      RemoveModelFiles(path);
+      WriteFile(path, bytes);
+      try {
+        XafModel m(path, 0, 1, false);
+      } catch (const ModelError& e) {
+        ++refused;
+        const std::string message = e.what();
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        for (const char* sql : {"SELECT", "CREATE", "INSERT"})
+          EXPECT_EQ(message.find(sql), std::string::npos) << message;
+        EXPECT_NE(message.find("is damaged"), std::string::npos) << message;
+      }
+    }
+  }
+  EXPECT_GT(refused, 5);
   RemoveModelFiles(path);
   model = std::make_unique<XafModel>(path, 1, 1, true);
 }

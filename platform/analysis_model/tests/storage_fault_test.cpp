@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 
@@ -101,6 +102,30 @@ TEST_F(StorageFaultTest, AFlushFailingAtAnyStorageCallLosesNothing) {
   }
 }
 
+// A full disk is named as such, in one line, and the next flush (once
+// there is room) is not taken for another program's change.
+TEST_F(StorageFaultTest, AFullDiskIsNamedAndTheNextFlushSucceeds) {
+  FaultyVfs vfs;
+  for (bool incremental : {false, true}) {
+    SCOPED_TRACE(incremental ? "incremental flush" : "first flush");
+    Prepare(incremental);
+    vfs.Arm(FaultyVfs::kWrite, 3, ENOSPC);
+    try {
+      model->Flush();
+      ADD_FAILURE() << "the flush did not fail";
+    } catch (const ModelError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find("cannot flush model file"), std::string::npos) << message;
+      EXPECT_NE(message.find("no space left on device"), std::string::npos) << message;
+      EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+    vfs.Disarm();
+    model->Flush();
+    Reopen();
+    EXPECT_EQ(Snapshot(*model), newState);
+  }
+}
+
 // Power cuts, seen through what the disk kept: right after a returned
 // flush the flush is kept; at any write, sync or delete of an archive-mode
 // flush the file holds the old or the new state.
@@ -179,8 +204,8 @@ TEST_F(StorageFaultTest, ReadOnlyOpensJudgeTheJournalAsSQLiteDoes) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     const std::string journal = path + "-journal";
-    if (state.edit == kZeroHeader) std::fstream(journal, std::ios::binary | std::ios::in | std::ios::out)
-                                       << std::string(28, '\0');
+    if (state.edit == kZeroHeader)
+      std::fstream(journal, std::ios::binary | std::ios::in | std::ios::out) << std::string(28, '\0');
     if (state.edit == kEmpty) std::ofstream(journal, std::ios::binary | std::ios::trunc);
     const std::string bytes = Bytes(path);
     try {

@@ -2,17 +2,20 @@
 // file, and never when it is the input or not a regular file.
 #include "output_file.hpp"
 
-#include "analysis_model/xaf_model.hpp"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include "analysis_model/xaf_model.hpp"
 
 namespace fs = std::filesystem;
 
@@ -71,6 +74,40 @@ TEST_F(OutputFileTest, RefusesTheInputADirectoryAndAnUnwritablePlace) {
   EXPECT_EQ(Get(Path("model.qdb")), "model");
 }
 
+// A write that fails half-way is reported with its reason, in one line,
+// and the target stays as it was. The child meets a file size limit (its
+// signal ignored, the write fails with EFBIG), as a full disk fails with
+// ENOSPC.
+TEST_F(OutputFileTest, AFailedWriteIsReportedWithItsReason) {
+  Put(Path("out.vtu"), "old");
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{40000, 40000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::string message = "committed";
+    try {
+      quilm_tools::OutputFile file(Path("out.vtu"));
+      file.Stream() << std::string(200000, 'x');
+      file.Commit();
+    } catch (const std::runtime_error& e) {
+      message = e.what();
+    }
+    (void)!::write(pipe[1], message.data(), message.size());
+    ::_exit(0);
+  }
+  ::close(pipe[1]);
+  char text[512] = {};
+  (void)!::read(pipe[0], text, sizeof text - 1);
+  ::close(pipe[0]);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_EQ(std::string(text), "cannot write \"" + Path("out.vtu") + "\": file too large");
+  EXPECT_EQ(Get(Path("out.vtu")), "old");
+  EXPECT_EQ(Entries(), 1u);
+}
+
 // An existing target is replaced only when it is the tool's own kind of
 // file and the user may write it; anything else is refused in one line
 // naming what is there, and is left as it was.
@@ -99,7 +136,8 @@ TEST_F(OutputFileTest, AnExistingTargetIsReplacedOnlyWhenItIsTheToolsOwnWritable
     const char* refusal;  // nullptr: replaced
   } cases[] = {
       {model, quilm_tools::kModelFileKind, nullptr},
-      {Path("app.db"), quilm_tools::kModelFileKind, "holds another application's SQLite database, not a model file"},
+      {Path("app.db"), quilm_tools::kModelFileKind,
+       "holds another application's SQLite database, not a model file"},
       {Path("deck.inp"), quilm_tools::kDeckKind, nullptr},
       {Path("deck.inp"), quilm_tools::kModelFileKind, "holds a solver deck, not a model file"},
       {Path("hand.inp"), quilm_tools::kDeckKind, "holds a file of another kind, not a solver deck"},
@@ -129,7 +167,8 @@ TEST_F(OutputFileTest, AnExistingTargetIsReplacedOnlyWhenItIsTheToolsOwnWritable
     quilm_tools::CheckOutputPath(model, "", quilm_tools::kModelFileKind);
     ADD_FAILURE() << "accepted a model held open";
   } catch (const std::runtime_error& e) {
-    EXPECT_NE(std::string(e.what()).find("is open as a model by another program"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("is open as a model by another program"), std::string::npos)
+        << e.what();
   }
 }
 
