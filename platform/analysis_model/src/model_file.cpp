@@ -238,13 +238,6 @@ void MarkEverythingChanged(ModelData& d) {
     for (const auto& entry : d.conceptMembers->rows) d.conceptMembers->dirty.insert(entry.first);
 }
 
-// Archive mode: EXTRA, which is FULL (the journal synchronised before and
-// after its header is completed, so that a power cut at any instant leaves
-// the old or the new state) plus a synchronised folder after the journal is
-// deleted. Without that last step a power cut right after the commit can
-// bring the deleted journal back, and the next open rolls the returned
-// flush back. Outside archive mode NORMAL, and Write synchronises the folder
-// itself after the commit, so a returned flush is durable there too.
 // Makes the folder's entries of `name` durable: a renamed file's new name,
 // a deleted journal's absence.
 void SyncDirectoryOf(const std::string& name) {
@@ -256,6 +249,13 @@ void SyncDirectoryOf(const std::string& name) {
   ::close(fd);
 }
 
+// Archive mode: EXTRA, which is FULL (the journal synchronised before and
+// after its header is completed, so that a power cut at any instant leaves
+// the old or the new state) plus a synchronised folder after the journal is
+// deleted. Without that last step a power cut right after the commit can
+// bring the deleted journal back, and the next open rolls the returned
+// flush back. Outside archive mode NORMAL, and WriteChanges synchronises the folder
+// itself after the commit, so a returned flush is durable there too.
 void SetSynchronous(Sql::Connection& db, const ModelData& d) {
   db.Exec(d.archiveMode ? "PRAGMA synchronous = EXTRA" : "PRAGMA synchronous = NORMAL");
 }

@@ -23,12 +23,12 @@ std::vector<long> IdsOf(const ModelData& d, const Sql::Statement& s, int column)
   return ids;
 }
 
-}  // namespace
-
 // The meta key that records the table's creation, so that a file whose
 // table was dropped is told from one that never had it (files written
 // before the key have the table or not, unchecked).
 const char* const kCreatedKey = "concept_members_table";
+
+}  // namespace
 
 void ConceptMembersTable::Read(Sql::Connection& db, ModelData& d) {
   if (!HasTable(db, "concept_members")) {

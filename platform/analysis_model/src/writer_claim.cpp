@@ -137,6 +137,7 @@ bool IsModelFileHeld(const std::string& fileName) {
 }
 
 WriterClaim::~WriterClaim() {
+  file_ = FileLock();  // the file first: a writer that then gets the name gets the file too
   ::unlink(lockName_.c_str());
   ::close(fd_);
 }
