@@ -2,6 +2,8 @@
 // placed right behind it.
 #include "faulty_vfs.hpp"
 
+#include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,9 +12,10 @@
 
 namespace Kestrum::Quilm::AnalysisModel::Testing {
 
+FaultyVfs* g_faults = nullptr;
+
 namespace {
 
-FaultyVfs* g_faults = nullptr;
 sqlite3_vfs* g_real = nullptr;
 
 struct ShimFile {
@@ -178,4 +181,27 @@ void FaultyVfs::PowerCut() {
   }
 }
 
+void FaultyVfs::FolderSynced(const std::string& folder) {
+  for (auto& [path, content] : durable_)
+    if (path.compare(0, folder.size() + 1, folder + "/") == 0 && ::access(path.c_str(), F_OK) != 0)
+      content = std::nullopt;
+}
+
 }  // namespace Kestrum::Quilm::AnalysisModel::Testing
+
+// fsync of this test program and the libraries it loads: passed to the C
+// library's, and a synchronised folder is reported to the live shim, so
+// that the power-cut model sees the library's own folder syncs.
+extern "C" int fsync(int fd) {
+  using Fsync = int (*)(int);
+  static const auto real = reinterpret_cast<Fsync>(::dlsym(RTLD_NEXT, "fsync"));
+  const int rc = real(fd);
+  struct stat info;
+  if (rc == 0 && Kestrum::Quilm::AnalysisModel::Testing::g_faults && ::fstat(fd, &info) == 0 &&
+      S_ISDIR(info.st_mode)) {
+    char folder[4096];
+    const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), folder, sizeof folder - 1);
+    if (n > 0) Kestrum::Quilm::AnalysisModel::Testing::g_faults->FolderSynced(std::string(folder, n));
+  }
+  return rc;
+}

@@ -3,7 +3,8 @@
 // read or delete once armed, the way a full disk or a failing device would,
 // or ends the process there, the way a crash would. It also keeps what a
 // power cut would leave of each file it saw: the content of its last sync,
-// and a deletion only once SQLite asked for the folder to be synced too.
+// and a deletion only once its folder was synchronised (by SQLite or, seen
+// through this file's fsync wrapper, by the library itself).
 #pragma once
 
 #include <sqlite3.h>
@@ -54,6 +55,10 @@ class FaultyVfs {
   void SeeFile(const std::string& path);
   void Synced(const std::string& path);
   void Deleting(const std::string& path, bool folderSynced);
+  // A folder synchronised outside SQLite (the library's own fsync of a
+  // folder, seen by the shim's fsync wrapper): the files seen in it that
+  // are gone now are durably gone.
+  void FolderSynced(const std::string& folder);
 
  private:
   sqlite3_vfs vfs_{};

@@ -127,17 +127,20 @@ TEST_F(StorageFaultTest, AFullDiskIsNamedAndTheNextFlushSucceeds) {
 }
 
 // Power cuts, seen through what the disk kept: right after a returned
-// flush the flush is kept; at any write, sync or delete of an archive-mode
-// flush the file holds the old or the new state.
+// flush the flush is kept, in both modes; at any write, sync or delete of
+// an archive-mode flush the file holds the old or the new state.
 TEST_F(StorageFaultTest, APowerCutKeepsAReturnedFlushAndNeverHalfOfOne) {
   FaultyVfs vfs;
-  Prepare(true, true);
-  vfs.AllDurable();
-  model->Flush();
-  model.reset();
-  vfs.PowerCut();
-  Reopen();
-  ASSERT_EQ(Snapshot(*model), newState) << "the returned flush was lost";
+  for (bool archive : {true, false}) {
+    SCOPED_TRACE(archive ? "archive mode" : "outside archive mode");
+    Prepare(true, archive);
+    vfs.AllDurable();
+    model->Flush();
+    model.reset();
+    vfs.PowerCut();
+    Reopen();
+    ASSERT_EQ(Snapshot(*model), newState) << "the returned flush was lost";
+  }
 
   for (FaultyVfs::Operation op : {FaultyVfs::kWrite, FaultyVfs::kSync, FaultyVfs::kDelete}) {
     for (long n = 1; n < 200; ++n) {
