@@ -10,6 +10,11 @@
 // Both belong to an open file description, so a second claim fails within
 // one process as well as across processes, and the kernel drops both when
 // the holder dies: a crashed writer leaves at most a lock file nobody holds.
+// Closing the file lock's descriptor, as closing any descriptor of the file
+// does (the header checks' reads too), drops the POSIX locks SQLite holds
+// for this process on the file: a read of another model of this process on
+// the same file, at the instant the writer ends, loses its read lock for the
+// rest of that read.
 // Internal to the library.
 #pragma once
 
