@@ -110,22 +110,6 @@ int ParseOptions(int argc, char** argv, Options& o) {
   return -1;
 }
 
-// An existing target is replaced only when it is a writable model file (or
-// empty): a text file given by mistake, or a read-only model, is kept.
-void CheckReplaceable(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return;  // a new file
-  char header[16] = {};
-  in.read(header, sizeof header);
-  if (in.gcount() > 0 &&
-      std::string(header, static_cast<std::size_t>(in.gcount())) != std::string("SQLite format 3", 16))
-    throw std::runtime_error("\"" + file + "\" exists and is not a model file; not replacing it");
-  // By its mode, not access(): a superuser may write anything.
-  struct stat st {};
-  if (::stat(file.c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
-    throw std::runtime_error("\"" + file + "\" is read-only; not replacing it");
-}
-
 void Run(const Options& o) {
   using namespace frame_host;
   // Progress goes to a terminal only: logs and pipes get the summary alone.
@@ -133,8 +117,9 @@ void Run(const Options& o) {
   auto flushProgress = quilm_tools::TerminalProgress::ForStderr(o.quiet);
   // The example always starts a new model, built beside the target and moved
   // onto it only when complete: a failed run leaves an earlier model as it was.
-  quilm_tools::CheckOutputPath(o.file, "");
-  CheckReplaceable(o.file);
+  // An existing target is replaced only when it is a model file the user may
+  // write and no other program holds open as a model.
+  quilm_tools::CheckOutputPath(o.file, "", quilm_tools::kModelFileKind);
   quilm_tools::StagedPath staged(o.file);
 
   const FrameSize& s = o.size;

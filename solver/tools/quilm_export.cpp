@@ -218,7 +218,7 @@ int main(int argc, char** argv) {
   }
   try {
     quilm_tools::CheckInputFile(modelFile);
-    quilm_tools::CheckOutputPath(deckFile, modelFile);
+    quilm_tools::CheckOutputPath(deckFile, modelFile, quilm_tools::kDeckKind);
     // Read-write only to store a solve's results; SI; the file must exist.
     AnalysisModel::XafModel model(modelFile, solve ? 1 : 0, 1, false);
     // Taken as the deck is written: results are stamped with it, so that a
@@ -242,7 +242,12 @@ int main(int argc, char** argv) {
     Solver::CcxDeck deck;
     {
       quilm_tools::OutputFile out(deckFile);
-      deck = Solver::ExportCcxDeck(model, out.Stream(), exportOptions);
+      try {
+        deck = Solver::ExportCcxDeck(model, out.Stream(), exportOptions);
+      } catch (const std::exception&) {
+        out.ThrowIfFailed();  // a failed write: say why, not only that the stream failed
+        throw;
+      }
       out.Commit();
     }
     if (!quiet)

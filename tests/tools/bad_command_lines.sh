@@ -19,6 +19,12 @@ mkfifo fifo
 ln -s model.qdb link.inp
 ln model.qdb hard.inp
 echo "*HEADING" > deck.inp
+"$export_tool" model.qdb -o ro.inp --equivalent-sections --quiet 2>/dev/null || { echo "cannot write a deck"; exit 1; }
+chmod 444 ro.inp
+: > empty.qdb
+ln -s nowhere.qdb dangling.qdb
+cp notes.txt ro.html && chmod 444 ro.html
+if command -v sqlite3 >/dev/null; then sqlite3 app.db "CREATE TABLE t(x); INSERT INTO t VALUES (1);"; fi
 printf '#!/bin/sh\necho "*ERROR in step 1: nothing here"\nexit 3\n' > failing_ccx && chmod 755 failing_ccx
 chmod 644 notes.txt
 
@@ -76,7 +82,15 @@ expect_failure "frame_host over a directory" "$frame_host" --bays 1 --storeys 1 
 expect_failure "frame_host over a FIFO" timeout 20 "$frame_host" --bays 1 --storeys 1 --file fifo --quiet
 expect_failure "frame_host over a device" "$frame_host" --bays 1 --storeys 1 --file /dev/null --quiet
 expect_failure "frame_host over a read-only model" "$frame_host" --bays 1 --storeys 1 --file ro.qdb --quiet
-expect_failure "frame_host failing over a model" size_limited "$frame_host" --bays 3 --storeys 3 --file model.qdb --quiet
+if [ -f app.db ]; then
+  expect_failure_naming "another application's SQLite database" "frame_host over another application's database" \
+    "$frame_host" --bays 1 --storeys 1 --file app.db --quiet
+fi
+expect_failure "frame_host over an empty file" "$frame_host" --bays 1 --storeys 1 --file empty.qdb --quiet
+expect_failure "frame_host over a dangling symlink" "$frame_host" --bays 1 --storeys 1 --file dangling.qdb --quiet
+expect_failure "frame_host over a deck" "$frame_host" --bays 1 --storeys 1 --file ro.inp --quiet
+expect_failure_naming "empty" "frame_host --file empty" "$frame_host" --bays 1 --storeys 1 --file "" --quiet
+expect_failure_naming "file too large" "frame_host failing over a model" size_limited "$frame_host" --bays 3 --storeys 3 --file model.qdb --quiet
 expect_failure "frame_host in a missing folder" "$frame_host" --bays 1 --storeys 1 --file missing/m.qdb --quiet
 expect_failure "frame_host --bays overflowing" "$frame_host" --bays 4294967297 --file out/a.qdb
 expect_failure "frame_host --elements overflowing" "$frame_host" --elements 99999999999999999999 --file out/a.qdb
@@ -88,7 +102,7 @@ expect_failure "frame_host missing value" "$frame_host" --file
 expect_failure "frame_host unknown option" "$frame_host" --bay 3
 expect_failure_naming "--bays" "frame_host --elements with --bays" "$frame_host" --elements 1000 --bays 3 --file out/a.qdb
 expect_failure_naming "--storeys" "frame_host --elements with --storeys" "$frame_host" --elements 1000 --storeys 3 --file out/a.qdb
-expect_failure "frame_host stdout full" full "$frame_host" --bays 1 --storeys 1 --file out/full.qdb --quiet
+expect_failure_naming "no space left on device" "frame_host stdout full" full "$frame_host" --bays 1 --storeys 1 --file out/full.qdb --quiet
 
 # quilm-inspect
 expect_failure "inspect a FIFO" timeout 20 "$inspect" fifo
@@ -100,7 +114,7 @@ expect_failure "inspect loadcase limit negative" "$inspect" model.qdb loadcase 1
 expect_failure "inspect concepts limit overflowing" "$inspect" model.qdb concepts --limit 1e99
 expect_failure "inspect unknown element" "$inspect" model.qdb element 99999
 expect_failure "inspect unknown command" "$inspect" model.qdb elements
-expect_failure "inspect stdout full" full "$inspect" model.qdb
+expect_failure_naming "no space left on device" "inspect stdout full" full "$inspect" model.qdb
 
 # quilm-export (quiet: the notes on the deck are not the failure)
 expect_failure "export onto the model" "$export_tool" model.qdb -o model.qdb --equivalent-sections --quiet
@@ -109,6 +123,9 @@ expect_failure "export onto a second name of the model" "$export_tool" model.qdb
 expect_failure "export onto a directory" "$export_tool" model.qdb -o dir --equivalent-sections --quiet
 expect_failure "export onto a FIFO" "$export_tool" model.qdb -o fifo --equivalent-sections --quiet
 expect_failure "export onto a device" "$export_tool" model.qdb -o /dev/null --equivalent-sections --quiet
+expect_failure_naming "read-only" "export onto a read-only deck" "$export_tool" model.qdb -o ro.inp --equivalent-sections --quiet
+expect_failure_naming "not a solver deck" "export onto a hand-written deck" "$export_tool" model.qdb -o deck.inp --equivalent-sections --quiet
+expect_failure "export onto a dangling symlink" "$export_tool" model.qdb -o dangling.qdb --equivalent-sections --quiet
 expect_failure "export into a missing folder" "$export_tool" model.qdb -o missing/deck.inp --equivalent-sections --quiet
 expect_failure "export a FIFO" timeout 20 "$export_tool" fifo -o out/deck.inp --quiet
 expect_failure "export a text file" "$export_tool" notes.txt -o out/deck.inp --quiet
@@ -137,6 +154,13 @@ expect_failure "export --work-dir a file" "$export_tool" model.qdb -o out/deck.i
 if [ -n "$view" ]; then
   expect_failure_naming "--deformed" "view --colour displacement without --deformed" "$view" model.qdb -o out/a.html --colour displacement
   expect_failure "view with nothing to write" "$view" model.qdb
+  expect_failure "view a FIFO" timeout 20 "$view" fifo -o out/a.html
+  expect_failure "view a device" timeout 20 "$view" /dev/zero -o out/a.html
+  expect_failure "view onto a FIFO" timeout 20 "$view" model.qdb -o fifo
+  expect_failure "view onto a device" "$view" model.qdb -o /dev/null
+  expect_failure_naming "read-only" "view onto a read-only file" "$view" model.qdb -o ro.html
+  expect_failure "view onto a deck" "$view" model.qdb -o ro.inp
+  expect_failure "view onto an empty file" "$view" model.qdb -o empty.qdb
 fi
 
 # A model named like a deck: the default deck name is never the model.

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "analysis_fields.hpp"
+#include "input_file.hpp"
 #include "model_arrays.hpp"
 #include "output_file.hpp"
 #include "page_writer.hpp"
@@ -53,9 +54,9 @@ std::string FileName(const std::string& path) {
 void WriteVtuFiles(const quilm_view::ModelArrays& arrays, const std::vector<quilm_view::AnalysisFields>& analyses,
                    const std::string& vtu, const std::string& model, std::vector<std::string>& written) {
   if (!analyses.empty()) {
-    quilm_tools::CheckOutputPath(Beside(vtu, ".pvd"), model);
+    quilm_tools::CheckOutputPath(Beside(vtu, ".pvd"), model, quilm_tools::kVtkKind);
     for (std::size_t i = 0; i < analyses.size(); ++i)
-      quilm_tools::CheckOutputPath(Beside(vtu, "." + std::to_string(i + 1) + ".vtu"), model);
+      quilm_tools::CheckOutputPath(Beside(vtu, "." + std::to_string(i + 1) + ".vtu"), model, quilm_tools::kVtkKind);
   }
   {
     quilm_tools::OutputFile file(vtu);
@@ -103,8 +104,11 @@ void CheckResultColour(const Options& o) {
 }
 
 int Run(const Options& o) {
-  for (const std::string* target : {&o.vtu, &o.html, &o.png})
-    if (!target->empty()) quilm_tools::CheckOutputPath(*target, o.model);
+  quilm_tools::CheckInputFile(o.model);  // a FIFO would block the open for ever
+  const std::pair<const std::string*, const quilm_tools::OutputKind*> targets[] = {
+      {&o.vtu, &quilm_tools::kVtkKind}, {&o.html, &quilm_tools::kPageKind}, {&o.png, &quilm_tools::kPngKind}};
+  for (const auto& [target, kind] : targets)
+    if (!target->empty()) quilm_tools::CheckOutputPath(*target, o.model, *kind);
   auto model = std::make_unique<quilm_view::am::XafModel>(o.model, 0, 1, false);
   const quilm_view::ModelArrays arrays = quilm_view::GatherModel(*model);
   const quilm_view::StoredResults results = quilm_view::GatherResults(*model, arrays);

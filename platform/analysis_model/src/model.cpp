@@ -11,9 +11,17 @@ namespace Kestrum::Quilm::AnalysisModel {
 
 namespace {
 
+// True when `name` exists; throws for anything but a regular file (reading
+// a FIFO would wait for a writer for ever, a device is no model).
 bool FileExists(const std::string& name) {
   struct stat info;
-  return ::stat(name.c_str(), &info) == 0;
+  if (::stat(name.c_str(), &info) != 0) return false;
+  if (S_ISREG(info.st_mode)) return true;
+  const char* what = S_ISDIR(info.st_mode)    ? "a directory"
+                     : S_ISFIFO(info.st_mode) ? "a FIFO"
+                     : S_ISSOCK(info.st_mode) ? "a socket"
+                                              : "a device";
+  throw ModelError("\"" + name + "\" is not a model file: it is " + what);
 }
 
 }  // namespace
@@ -29,8 +37,9 @@ XafModel::XafModel(const std::string& fileName, long accessMode, long unitSystem
   data_->fileName = fileName;
   data_->readOnly = accessMode == 0;
   data_->unitSystem = unitSystem;
+  const bool exists = FileExists(fileName);
   if (!data_->readOnly) data_->writerClaim = std::make_shared<WriterClaim>(fileName);
-  if (FileExists(fileName)) {
+  if (exists) {
     ModelFile::Read(*data_);
     data_->identity = ModelFile::IdentityOf(fileName, nullptr);
   } else if (!create) {
@@ -62,7 +71,7 @@ void XafModel::SaveAs(const std::string& fileName) {
   // Saving under the model's own name rewrites its file whole (the way
   // back after Flush refused a file deleted or replaced underneath).
   auto claim = fileName == d.fileName ? d.writerClaim : std::make_shared<WriterClaim>(fileName);
-  ModelFile::SaveAs(d, fileName);
+  ModelFile::SaveAs(d, fileName, *claim);
   d.writerClaim = std::move(claim);
   d.ClearChanges();
 }

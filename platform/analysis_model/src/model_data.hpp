@@ -119,6 +119,15 @@ struct FileIdentity {
   std::uint32_t changeCounter = 0;
 };
 
+// What only this model's flushes put into the file: a random token that
+// every flush replaces (meta key flush_token). A copy of another file, even
+// one written by the same steps, carries another token. 0: none (a file
+// written before tokens).
+struct FlushTokens {
+  std::int64_t stored = 0;     // in the file as this model last read or wrote it
+  std::int64_t attempted = 0;  // written by a flush that then reported failure, 0 if none
+};
+
 // Makes room for one more entry, growing the capacity geometrically, so that
 // a push_back after it cannot throw (the tables stay alike when a later step
 // fails) while appending stays amortised constant time. Reserving exactly
@@ -146,6 +155,7 @@ struct ModelData {
   // held by a read-write model for its life; released after `file` closes
   std::shared_ptr<WriterClaim> writerClaim;
   FileIdentity identity;  // of the file as last read or written
+  FlushTokens tokens;
 
   // ---- while reading: the dense table sizes the meta table states, which
   // the rows read must match (the tables grow by the rows present, so a

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "concept_member_data.hpp"
 #include "model_file_late_tables.hpp"
@@ -47,9 +48,17 @@ long long FileSize(const std::string& name) {
   return ::stat(name.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 
-// A hot journal is left by a flush that did not complete; opening read-write
-// lets SQLite roll it back, which restores the last completed flush.
-bool HasHotJournal(const std::string& name) { return FileSize(name + "-journal") > 0; }
+// A journal SQLite may roll back: left by a flush that did not complete,
+// present, non-empty and with a non-zero first byte (SQLite ignores a
+// journal whose header was zeroed, the way it finishes a journal it keeps).
+// Whether a writer's flush still holds it (a RESERVED lock on the file) is
+// for SQLite to judge when it reads; opening read-write lets it roll the
+// journal back, which restores the last completed flush.
+bool HasHotJournal(const std::string& name) {
+  std::ifstream journal(name + "-journal", std::ios::binary);
+  char first = 0;
+  return journal.get(first) && first != 0;
+}
 
 // Checks the database header with a plain read, before SQLite sees the
 // file, so that a foreign or newer file is refused without any change to it.
@@ -78,23 +87,30 @@ void CheckHeader(const std::string& name) {
 }
 
 // Every table in the order of model_file_tables.hpp: the meta table first
-// (it sizes the dense tables), load cases before their loads.
-void ReadTables(Sql::Connection& db, ModelData& d) {
-  MetaTable::Read(db, d);
-  NodesTable::Read(db, d);
-  ElementsTable::Read(db, d);
-  EccentricitiesTable::Read(db, d);
-  TransformationsTable::Read(db, d);
-  HingesTable::Read(db, d);
-  ConceptsTable::Read(db, d);
-  MaterialsTable::Read(db, d);
-  SectionsTable::Read(db, d);
-  SetsTable::Read(db, d);
-  NodePropertiesTable::Read(db, d);
-  LoadCasesTable::Read(db, d);
-  LoadsTable::Read(db, d);
-  ResultTables::Read(db, d);
-  ConceptMembersTable::Read(db, d);
+// (it sizes the dense tables), load cases before their loads; `reading`
+// names the table being read, for the message when SQLite fails.
+void ReadTables(Sql::Connection& db, ModelData& d, const char*& reading) {
+  using TableReader = void (*)(Sql::Connection&, ModelData&);
+  static constexpr std::pair<const char*, TableReader> kReaders[] = {
+      {"meta", MetaTable::Read},
+      {"nodes", NodesTable::Read},
+      {"elements", ElementsTable::Read},
+      {"eccentricities", EccentricitiesTable::Read},
+      {"transformations", TransformationsTable::Read},
+      {"hinges", HingesTable::Read},
+      {"concepts", ConceptsTable::Read},
+      {"materials", MaterialsTable::Read},
+      {"sections", SectionsTable::Read},
+      {"sets", SetsTable::Read},
+      {"node_properties", NodePropertiesTable::Read},
+      {"load_cases", LoadCasesTable::Read},
+      {"loads", LoadsTable::Read},
+      {"the result tables", ResultTables::Read},
+      {"concept_members", ConceptMembersTable::Read}};
+  for (const auto& [table, read] : kReaders) {
+    reading = table;
+    read(db, d);
+  }
 }
 
 [[noreturn]] void InterruptedFlush(const std::string& name) {
@@ -167,28 +183,32 @@ void Read(ModelData& d) {
   CheckHeader(d.fileName);
   d.stored.fileBytes = FileSize(d.fileName);
   // Rolling an interrupted flush back writes to the file: only a writer,
-  // which holds the file's claim, does it. A read-only open refuses instead
-  // (SQLite itself never rolls back on a read-only connection). A journal
-  // while a writer holds the claim belongs to its flush in progress.
+  // which holds the file's claim, does it. On a read-only connection SQLite
+  // judges the journal itself (hot only when no writer holds a RESERVED
+  // lock on the file and its header is not zeroed) and refuses a hot one
+  // with SQLITE_READONLY_ROLLBACK, changing nothing; a journal a writer's
+  // flush holds is waited out like any writer's commit.
   const bool journal = HasHotJournal(d.fileName);
-  if (d.readOnly && journal && !WriterClaim::IsClaimed(d.fileName)) InterruptedFlush(d.fileName);
   // The connection lives in this call on this thread only: SQLite's own
   // locking of every call (two per column read) would be pure cost.
   const int flags =
       (!d.readOnly && journal ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
   Sql::Connection db(d.fileName, flags);
+  const char* reading = "the database header";
   try {
     db.Exec("BEGIN");
-    ReadTables(db, d);
+    ReadTables(db, d, reading);
     db.Exec("COMMIT");
   } catch (const Sql::SqlError& e) {
     if (e.Busy())
       throw ModelError("model file \"" + d.fileName + "\" is in use: a writer held it for longer than " +
                        std::to_string(Sql::kBusyTimeoutMs / 1000) + " s");
     if (e.Code() == SQLITE_READONLY_ROLLBACK) InterruptedFlush(d.fileName);
-    // SQLite's other complaints while reading (malformed pages, missing
-    // tables or columns) mean the file is damaged.
-    Damaged(d.fileName, e.what());
+    // SQLite's complaints about the content (malformed pages, missing
+    // tables or columns) mean the file is damaged; failures of the storage
+    // under it (a read error, a refused permission) do not.
+    if (!e.Damage()) throw ModelError("cannot read model file \"" + d.fileName + "\": " + e.Reason());
+    Damaged(d.fileName, std::string("reading ") + reading + ": " + e.Reason());
   } catch (const std::bad_alloc&) {
     // Tables grow by the rows present; only the element count, the largest
     // element id handed out, is allocated as stored.
@@ -218,8 +238,26 @@ void MarkEverythingChanged(ModelData& d) {
     for (const auto& entry : d.conceptMembers->rows) d.conceptMembers->dirty.insert(entry.first);
 }
 
+// Makes the folder's entries of `name` durable: a renamed file's new name,
+// a deleted journal's absence.
+void SyncDirectoryOf(const std::string& name) {
+  const std::string::size_type slash = name.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : name.substr(0, slash));
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Archive mode: EXTRA, which is FULL (the journal synchronised before and
+// after its header is completed, so that a power cut at any instant leaves
+// the old or the new state) plus a synchronised folder after the journal is
+// deleted. Without that last step a power cut right after the commit can
+// bring the deleted journal back, and the next open rolls the returned
+// flush back. Outside archive mode NORMAL, and WriteChanges synchronises the folder
+// itself after the commit, so a returned flush is durable there too.
 void SetSynchronous(Sql::Connection& db, const ModelData& d) {
-  db.Exec(d.archiveMode ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL");
+  db.Exec(d.archiveMode ? "PRAGMA synchronous = EXTRA" : "PRAGMA synchronous = NORMAL");
 }
 
 // Creates every table of a new file, in the order of model_file_tables.hpp,
@@ -254,37 +292,59 @@ void WriteTables(Sql::Connection& db, const ModelData& d, const ProgressCallback
   meter.Finish();
 }
 
-// Writes what changed in one transaction on an open connection. A file of
-// an older schema version is upgraded in the same transaction: the tables
-// are alike, only the version stamps change (the meta table's is written
-// by every flush).
-void WriteChanges(Sql::Connection& db, const ModelData& d, bool creating, const ProgressCallback& progress) {
+[[noreturn]] void NotTheModelsFile(const ModelData& d, const char* what) {
+  throw ModelError("model file \"" + d.fileName + "\" " + what +
+                   "; nothing was written, the changes are kept (save them with SaveAs)");
+}
+
+// A new random flush token, never 0 (which means "none").
+std::int64_t NewToken() {
+  std::random_device random;
+  std::int64_t token = 0;
+  while (token == 0)
+    token = static_cast<std::int64_t>((static_cast<std::uint64_t>(random()) << 31) ^ random()) &
+            0x7fffffffffffffff;
+  return token;
+}
+
+// Refuses, inside the write transaction (no other writer can commit before
+// it ends), a file whose token is not the one this model last read or
+// wrote: a copy of another model over the file looks alike in every other
+// way. The token of this model's own flush that reported failure is its
+// own too (the commit had reached the file).
+void CheckToken(Sql::Connection& db, const ModelData& d) {
+  const std::int64_t stored = MetaTable::StoredToken(db);
+  if (stored == d.tokens.stored || (d.tokens.attempted != 0 && stored == d.tokens.attempted)) return;
+  NotTheModelsFile(d, "holds another copy of a model since this model last read or wrote it");
+}
+
+// Writes what changed in one transaction on an open connection, with a new
+// flush token. A file of an older schema version is upgraded in the same
+// transaction: the tables are alike, only the version stamps change (the
+// meta table's is written by every flush).
+void WriteChanges(Sql::Connection& db, ModelData& d, bool creating, const ProgressCallback& progress) {
   SetSynchronous(db, d);
+  const std::int64_t token = NewToken();
   db.Exec("BEGIN IMMEDIATE");
   try {
     if (creating) CreateTables(db);
+    if (!creating) CheckToken(db, d);
     if (!creating && d.stored.version < Schema::kVersion)
       db.Exec("PRAGMA user_version = " + std::to_string(Schema::kVersion));
     WriteTables(db, d, progress);
+    MetaTable::WriteToken(db, token);
+    d.tokens.attempted = token;
     db.Exec("COMMIT");
   } catch (...) {
     sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
+  d.tokens = FlushTokens{token, 0};
+  if (!d.archiveMode) SyncDirectoryOf(db.FileName());
 }
 
 void RemoveWithJournal(const std::string& name) {
   for (const char* suffix : {"", "-journal"}) ::unlink((name + suffix).c_str());
-}
-
-// Makes the directory entry of a renamed file durable.
-void SyncDirectoryOf(const std::string& name) {
-  const std::string::size_type slash = name.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : name.substr(0, slash));
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
 }
 
 // The first flush builds the whole model in a file beside the target and
@@ -293,29 +353,37 @@ void SyncDirectoryOf(const std::string& name) {
 // (the model was never flushed) or holds the whole first flush. The model's
 // connection to it is opened by the next flush: once the file is renamed
 // into place it is the model's file, whatever fails after.
-void CreateFile(ModelData& d, const std::string& name, const ProgressCallback& progress) {
+// The new file is locked for `claim` before the rename, so that it is never
+// under the claimed name unclaimed.
+void CreateFile(ModelData& d, const std::string& name, WriterClaim& claim, const ProgressCallback& progress) {
   const std::string temporary = name + ".new";
   RemoveWithJournal(temporary);  // what a crashed first flush left
   MarkEverythingChanged(d);
+  const FlushTokens before = d.tokens;  // still those of the model's file until the rename
   try {
     {
       FileConnection file(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
       file.db.Exec("PRAGMA journal_mode = DELETE");
       WriteChanges(file.db, d, true, progress);
     }
+    FileLock lock(temporary, name);
     if (::rename(temporary.c_str(), name.c_str()) != 0)
-      throw ModelError("cannot create model file \"" + name + "\": " + std::strerror(errno));
+      throw ModelError("cannot create model file \"" + name + "\": " + Sql::ErrorText(errno));
+    claim.MoveTo(std::move(lock));
   } catch (...) {
     RemoveWithJournal(temporary);
+    d.tokens = before;
     throw;
   }
   d.stored.version = Schema::kVersion;
-  if (d.archiveMode) SyncDirectoryOf(name);
+  SyncDirectoryOf(name);
 }
 
 // Refuses a flush into a file that is not the one the model last read or
 // wrote: writing changes meant for another state would leave a file that
-// matches neither. The model keeps its changes; SaveAs stores them.
+// matches neither. The model keeps its changes; SaveAs stores them. After
+// a flush that reported failure the file may hold that flush (its commit
+// had reached the file): the token check decides then.
 void CheckUnchanged(const ModelData& d) {
   const FileIdentity now = IdentityOf(d.fileName, d.file.get());
   const FileIdentity& known = d.identity;
@@ -328,11 +396,10 @@ void CheckUnchanged(const ModelData& d) {
     what = "was replaced since this model last read or wrote it";
   else if (known.exists && now.size < known.size)
     what = "was truncated since this model last read or wrote it";
-  else if (known.exists && (now.size != known.size || now.changeCounter != known.changeCounter))
+  else if (known.exists && d.tokens.attempted == 0 &&
+           (now.size != known.size || now.changeCounter != known.changeCounter))
     what = "was changed by another program since this model last read or wrote it";
-  if (what)
-    throw ModelError("model file \"" + d.fileName + "\" " + what +
-                     "; nothing was written, the changes are kept (save them with SaveAs)");
+  if (what) NotTheModelsFile(d, what);
 }
 
 }  // namespace
@@ -361,7 +428,33 @@ FileIdentity IdentityOf(const std::string& fileName, const FileConnection* open)
   return id;
 }
 
+namespace {
+
+// One line for a flush that failed in SQLite: what and why; the file keeps
+// its last flush (the transaction rolled back) and the model its changes.
+[[noreturn]] void FlushFailed(const ModelData& d, const Sql::SqlError& e) {
+  if (e.Busy())
+    throw ModelError("cannot flush model file \"" + d.fileName + "\": a reader held it for longer than " +
+                     std::to_string(Sql::kBusyTimeoutMs / 1000) + " s; the changes are kept");
+  throw ModelError("cannot flush model file \"" + d.fileName + "\": " + e.Reason() +
+                   "; the changes are kept");
+}
+
+void WriteToFile(ModelData& d, const ProgressCallback& progress);
+
+}  // namespace
+
 void Write(ModelData& d, const ProgressCallback& progress) {
+  try {
+    WriteToFile(d, progress);
+  } catch (const Sql::SqlError& e) {
+    FlushFailed(d, e);
+  }
+}
+
+namespace {
+
+void WriteToFile(ModelData& d, const ProgressCallback& progress) {
   // A journal left by this model's own failed flush (its rollback failed
   // too) is rolled back by the model's connection first: only then does
   // the file show the state the model last wrote. The claim guarantees no
@@ -370,7 +463,7 @@ void Write(ModelData& d, const ProgressCallback& progress) {
   CheckUnchanged(d);
   if (!d.file) {
     if (!d.identity.exists) {
-      CreateFile(d, d.fileName, progress);
+      CreateFile(d, d.fileName, *d.writerClaim, progress);
       d.identity = IdentityOf(d.fileName, nullptr);
       return;
     }
@@ -379,13 +472,23 @@ void Write(ModelData& d, const ProgressCallback& progress) {
     file->db.Exec("PRAGMA journal_mode = DELETE");
     d.file = std::move(file);
   }
+  // SQLite keeps the pages it read while the file's change counter stays
+  // the same; a copy of a look-alike file has the same counter, so the
+  // token must be read from the disk, not from that cache.
+  sqlite3_db_release_memory(d.file->db.get());
   WriteChanges(d.file->db, d, false, progress);
   d.stored.version = Schema::kVersion;
   d.identity = IdentityOf(d.fileName, d.file.get());
 }
 
-void SaveAs(ModelData& d, const std::string& fileName) {
-  CreateFile(d, fileName, {});
+}  // namespace
+
+void SaveAs(ModelData& d, const std::string& fileName, WriterClaim& claim) {
+  try {
+    CreateFile(d, fileName, claim, {});
+  } catch (const Sql::SqlError& e) {
+    throw ModelError("cannot save model file \"" + fileName + "\": " + e.Reason());
+  }
   d.file.reset();
   d.fileName = fileName;
   d.identity = IdentityOf(fileName, nullptr);

@@ -17,8 +17,9 @@ void Read(ModelData& d);
 void Write(ModelData& d, const ProgressCallback& progress);
 
 // Writes the whole model into a new file `fileName` (replacing any file of
-// that name only once complete) and makes it the model's file.
-void SaveAs(ModelData& d, const std::string& fileName);
+// that name only once complete) and makes it the model's file, held by
+// `claim` (the claim on `fileName`).
+void SaveAs(ModelData& d, const std::string& fileName, WriterClaim& claim);
 
 // The identity of the file `fileName` now (exists false when it is missing),
 // its header read through `open` when the model holds a connection to it.

@@ -4,6 +4,7 @@
 
 #include "model_file_tables.hpp"
 #include "model_schema.hpp"
+#include "row_rules.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel::ModelFile {
 
@@ -164,13 +165,22 @@ LoadEntry ReadLoadRow(const ModelData& d, const Sql::Statement& s) {
 
 }  // namespace
 
+// Every load is checked against the mesh read before it (row_rules.hpp):
+// a load that names nothing, or the wrong kind of thing, would change the
+// analysis without a word.
 void LoadsTable::Read(Sql::Connection& db, ModelData& d) {
-  Sql::Statement s(
-      db, "SELECT load_case, kind, target, record, load_type, data FROM loads ORDER BY load_case, seq");
+  Sql::Statement s(db,
+                   "SELECT load_case, kind, target, record, load_type, data, seq FROM loads"
+                   " ORDER BY load_case, seq");
   while (s.Step()) {
+    const std::string row =
+        "loads row (load case " + std::to_string(s.Int(0)) + ", seq " + std::to_string(s.Int(6)) + "): ";
     auto it = d.loadCases.find(s.Int(0));
-    if (it == d.loadCases.end()) Damaged(d.fileName, "a load belongs to a missing load case");
-    it->second.loads.push_back(ReadLoadRow(d, s));
+    if (it == d.loadCases.end()) Damaged(d.fileName, row + "its load case is missing");
+    LoadEntry load = ReadLoadRow(d, s);
+    const std::string problem = LoadProblem(d, load);
+    if (!problem.empty()) Damaged(d.fileName, row + problem);
+    it->second.loads.push_back(std::move(load));
   }
 }
 

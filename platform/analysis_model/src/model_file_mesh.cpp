@@ -113,6 +113,13 @@ void ReadElementRow(ModelData& d, const Sql::Statement& s, std::int64_t id, Elem
   row.nodeCount = static_cast<std::uint8_t>(type.NodeCount());
   for (unsigned i = 0; i < row.nodeCount; ++i)
     row.nodes[i] = CheckedId(d, "elements", id, "node", s.Int(kFirstNode + i), 1);
+  // The node columns a type does not use are NULL: a node there means the
+  // row's type was changed (a shell retyped as a beam drops its nodes).
+  for (unsigned i = row.nodeCount; i < kMaxElementNodes; ++i)
+    if (!s.IsNull(kFirstNode + i))
+      DamagedRow(d, "elements", id,
+                 "type " + type.Name() + " has " + std::to_string(row.nodeCount) + " nodes, but column n" +
+                     std::to_string(i) + " holds node " + std::to_string(s.Int(kFirstNode + i)));
   row.section = CheckedId(d, "elements", id, "section", s.Int(kSection), -1);
   row.material = CheckedId(d, "elements", id, "material", s.Int(kMaterial), -1);
   row.eccentricity = CheckedId(d, "elements", id, "eccentricity", s.Int(kEccentricity), -1);

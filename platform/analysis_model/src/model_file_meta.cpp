@@ -12,6 +12,8 @@ const char* const MetaTable::kCreate =
 
 namespace {
 
+const char* const kFlushTokenKey = "flush_token";
+
 // The integer values by key; the magic text is checked on the way.
 std::map<std::string, std::int64_t> ReadMetaValues(Sql::Connection& db, const ModelData& d) {
   Sql::Statement s(db, "SELECT key, value FROM meta");
@@ -66,6 +68,20 @@ void MetaTable::Read(Sql::Connection& db, ModelData& d) {
   // handed out, not the rows present; each row read is checked against it,
   // and the table holds rows only up to the largest id read.
   d.elementIdsIssued = static_cast<std::size_t>(get("elements"));
+  // Optional: files written before flush tokens have none.
+  const auto token = values.find(kFlushTokenKey);
+  d.tokens.stored = token == values.end() ? 0 : token->second;
+}
+
+std::int64_t MetaTable::StoredToken(Sql::Connection& db) {
+  Sql::Statement s(db, "SELECT value FROM meta WHERE key = ?");
+  s.Bind(1, std::string(kFlushTokenKey));
+  return s.Step() ? s.Int(0) : 0;
+}
+
+void MetaTable::WriteToken(Sql::Connection& db, std::int64_t token) {
+  Sql::Statement s(db, "INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)");
+  s.Bind(1, std::string(kFlushTokenKey)).Bind(2, token).Run();
 }
 
 // Every value is written on every flush: they are few, and the counters and

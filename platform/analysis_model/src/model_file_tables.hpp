@@ -39,6 +39,9 @@ struct MetaTable {
   static const char* const kCreate;
   static void Read(Sql::Connection& db, ModelData& d);
   static void Write(Sql::Connection& db, const ModelData& d);
+  // The flush token stored in the file (FlushTokens), 0 when it has none.
+  static std::int64_t StoredToken(Sql::Connection& db);
+  static void WriteToken(Sql::Connection& db, std::int64_t token);
 };
 
 // nodes: node n's position. Nodes are never removed.

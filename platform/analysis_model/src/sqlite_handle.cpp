@@ -1,18 +1,72 @@
 // SQLite connection and statement wrappers.
 #include "sqlite_handle.hpp"
 
+#include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace Kestrum::Quilm::AnalysisModel::Sql {
 
+std::string ErrorText(int errnum) {
+  std::string text = std::strerror(errnum);
+  if (!text.empty() && std::isupper(static_cast<unsigned char>(text[0])) &&
+      !(text.size() > 1 && std::isupper(static_cast<unsigned char>(text[1]))))
+    text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
+}
+
+namespace {
+
+// Failed reads, writes and opens carry the system's error number (SQLite
+// keeps it for these codes only), which says why: a refused permission, a
+// failing device; SQLite's own text says only "disk I/O error".
+bool CarriesErrno(int code) {
+  const int primary = code & 0xff;
+  return primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN;
+}
+
+// One line: SQLite's messages may quote schema text across lines.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+  std::string::size_type at;
+  while ((at = text.find("  ")) != std::string::npos) text.erase(at, 1);
+  return text;
+}
+
+// The error number of the last failed call on the database file or its
+// journal, as SQLite's file layer kept it, else the connection's last one.
+int LastErrno(sqlite3* db) {
+  int errnum = 0;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_LAST_ERRNO, &errnum) == SQLITE_OK && errnum)
+    return errnum;
+  sqlite3_file* journal = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &journal) == SQLITE_OK && journal &&
+      journal->pMethods &&
+      journal->pMethods->xFileControl(journal, SQLITE_FCNTL_LAST_ERRNO, &errnum) == SQLITE_OK && errnum)
+    return errnum;
+  return sqlite3_system_errno(db);
+}
+
+std::string ReasonOf(sqlite3* db, int code, const char* message) {
+  if ((code & 0xff) == SQLITE_FULL) return ErrorText(ENOSPC);  // how SQLite reports ENOSPC
+  const int errnum = db && CarriesErrno(code) ? LastErrno(db) : 0;
+  if (CarriesErrno(code) && errnum != 0) return ErrorText(errnum);
+  return OneLine(message ? message : sqlite3_errstr(code));
+}
+
+}  // namespace
+
 Connection::Connection(const std::string& fileName, int flags) : fileName_(fileName) {
   const int rc = sqlite3_open_v2(fileName.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
-    std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    const std::string reason =
+        ReasonOf(db_, db_ ? sqlite3_extended_errcode(db_) : rc, db_ ? sqlite3_errmsg(db_) : nullptr);
     sqlite3_close(db_);
     db_ = nullptr;
-    throw ModelError("cannot open model file \"" + fileName + "\": " + message);
+    throw ModelError("cannot open model file \"" + fileName + "\": " + reason);
   }
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
@@ -24,15 +78,19 @@ void Connection::Exec(const std::string& sql) {
   char* error = nullptr;
   const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
   if (rc != SQLITE_OK) {
-    std::string message = error ? error : sqlite3_errstr(rc);
+    const int code = sqlite3_extended_errcode(db_);
+    const std::string reason = ReasonOf(db_, code, error);
     sqlite3_free(error);
-    throw SqlError("model file \"" + fileName_ + "\": " + message, sqlite3_extended_errcode(db_));
+    throw SqlError(fileName_, reason, code);
   }
 }
 
-void Connection::Check(int rc, const char* what) const {
+// The statement is not quoted: the reason and the caller's context (the
+// table being read) tell the user more than SQL would.
+void Connection::Check(int rc, const char*) const {
   if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE) return;
-  throw SqlError("model file \"" + fileName_ + "\": " + what + ": " + sqlite3_errmsg(db_), rc);
+  const int code = sqlite3_extended_errcode(db_);
+  throw SqlError(fileName_, ReasonOf(db_, code, sqlite3_errmsg(db_)), code);
 }
 
 Statement::Statement(Connection& db, const char* sql) : db_(db), sql_(sql) {

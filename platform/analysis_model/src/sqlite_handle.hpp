@@ -15,18 +15,34 @@
 
 namespace Kestrum::Quilm::AnalysisModel::Sql {
 
-// A failure reported by SQLite.
+// A failure reported by SQLite: "model file "<name>": <reason>", one line.
 class SqlError : public ModelError {
  public:
-  SqlError(const std::string& what, int code) : ModelError(what), code_(code) {}
+  SqlError(const std::string& fileName, const std::string& reason, int code)
+      : ModelError("model file \"" + fileName + "\": " + reason), reason_(reason), code_(code) {}
   // SQLite's extended result code.
   int Code() const noexcept { return code_; }
+  // Why, in one line: the system's reason for a failed read, write or open
+  // ("no space left on device", "permission denied"), else SQLite's.
+  const std::string& Reason() const noexcept { return reason_; }
   // The file was locked by another connection beyond the busy timeout.
   bool Busy() const noexcept { return (code_ & 0xff) == SQLITE_BUSY || (code_ & 0xff) == SQLITE_LOCKED; }
+  // SQLite found the content itself wrong (a damaged page, a missing table
+  // or column), not the storage under it.
+  bool Damage() const noexcept {
+    const int primary = code_ & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_ERROR ||
+           primary == SQLITE_SCHEMA || primary == SQLITE_MISMATCH || primary == SQLITE_RANGE;
+  }
 
  private:
+  std::string reason_;
   int code_;
 };
+
+// The C library's text for an error number, in lower case as a message
+// continues it ("no space left on device").
+std::string ErrorText(int errnum);
 
 // How long a connection waits for another connection's lock on the file
 // before giving up: a reader waits out a writer's commit, a writer the
@@ -44,7 +60,8 @@ class Connection {
   sqlite3* get() const noexcept { return db_; }
   // Runs one or more statements without results.
   void Exec(const std::string& sql);
-  // Throws ModelError "<what>: <SQLite's message>" unless rc is OK/ROW/DONE.
+  // Throws SqlError (its reason, one line) unless rc is OK/ROW/DONE; `what`
+  // names the call for a reader of the code only.
   void Check(int rc, const char* what) const;
   const std::string& FileName() const noexcept { return fileName_; }
 

@@ -3,8 +3,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "concept_member_data.hpp"
 #include "model_data.hpp"
 #include "result_data.hpp"
+#include "row_rules.hpp"
 
 namespace Kestrum::Quilm::AnalysisModel {
 
@@ -19,6 +21,7 @@ class Checker {
     CheckElements();
     CheckTables();
     CheckLoads();
+    CheckConceptMembers();
     if (d_.results) Fail(ValidateResults(*d_.results));
     return problem_;
   }
@@ -169,11 +172,18 @@ class Checker {
   void CheckLoads() {
     for (const auto& [lc, row] : d_.loadCases) {
       if (row.Empty()) Fail("empty load case ", lc);
-      for (const LoadEntry& e : row.loads) {
-        if (!e.record) Fail("load case ", lc, " holds a load without record");
-        const bool nodeLoad = e.kind == LoadKind::Point || e.kind == LoadKind::NodeAcceleration;
-        if (nodeLoad && !d_.HasNode(e.target)) Fail("load case ", lc, " loads missing node ", e.target);
+      for (std::size_t i = 0; i < row.loads.size(); ++i) {
+        const std::string problem = LoadProblem(d_, row.loads[i]);
+        if (!problem.empty()) Fail("load case ", lc, " load ", i, ": ", problem);
       }
+    }
+  }
+
+  void CheckConceptMembers() {
+    if (!d_.conceptMembers) return;
+    for (const auto& [concept, members] : d_.conceptMembers->rows) {
+      const std::string problem = ConceptMembersProblem(d_, concept, members);
+      if (!problem.empty()) Fail("members of concept ", concept, ": ", problem);
     }
   }
 

@@ -51,6 +51,10 @@ bool FiniteValues(const Load& load) {
 
 void CheckLoadValues(const Load& load) {
   if (!FiniteValues(load)) throw ModelError("load " + load.Describe() + " has a value that is not finite");
+  // An empty point load would act on nothing, a host's slip that a solve
+  // would never show.
+  if (const auto* p = dynamic_cast<const PointLoad*>(&load); p && p->GetValues().empty())
+    throw ModelError("point load " + load.Describe() + " has no values");
 }
 
 void CheckGravity(double x, double y, double z) {

@@ -14,7 +14,8 @@ void CheckMassValues(const Mass& mass);
 // names the record in the message.
 void CheckFixityFactors(const char* what, const Hinge& fixation);
 // Every value of a load record (positions, forces, moments, pressures,
-// strains) must be finite. Records of other classes are not looked into.
+// strains) must be finite, and a point load must hold a value. Records of
+// other classes are not looked into.
 void CheckLoadValues(const Load& load);
 // A gravity acceleration must be finite.
 void CheckGravity(double x, double y, double z);

@@ -88,6 +88,46 @@ TEST_F(ModelFileSharingTest, AWriterInAnotherProcessIsRefusedUntilItEndsEvenByAC
   EXPECT_EQ(model->Nodes().Count(), 4u);
 }
 
+// The claim is held on the file itself: other names for it and a deleted
+// lock file do not let a second writer in, within this process or from
+// another; once the holder ends, by a crash too, the other name works.
+TEST_F(ModelFileSharingTest, ASecondWriterThroughAnotherNameIsRefused) {
+  struct Case {
+    const char* name;
+    std::string (*reach)(const std::string& path);  // a way to the file; "" when none
+  };
+  const Case cases[] = {
+      {"a symlink",
+       [](const std::string& p) { return ::symlink(p.c_str(), (p + ".sym").c_str()) ? "" : p + ".sym"; }},
+      {"a hard link",
+       [](const std::string& p) { return ::link(p.c_str(), (p + ".hard").c_str()) ? "" : p + ".hard"; }},
+      {"a deleted lock file", [](const std::string& p) { return ::unlink((p + "-lock").c_str()) ? "" : p; }},
+  };
+  AddBeamChain(3);
+  model->Flush();
+  model.reset();
+  for (const Case& c : cases) {
+    for (bool otherProcess : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (otherProcess ? ", writer in another process" : ""));
+      pid_t child = 0;
+      if (otherProcess)
+        child = StartWriter([](XafModel&) { ::pause(); });
+      else
+        Reopen();
+      const std::string other = c.reach(path);
+      ASSERT_NE(other, "");
+      const std::string error = ErrorOf(other, 1);
+      EXPECT_NE(error.find("in use by another writer"), std::string::npos) << error;
+      EXPECT_EQ(ErrorOf(other, 0), "");  // readers are welcome
+      if (otherProcess) Stop(child);
+      model.reset();
+      EXPECT_EQ(ErrorOf(other, 1), "");  // the claim ended with its holder
+      if (other != path) ::unlink(other.c_str());
+    }
+  }
+  Reopen();
+}
+
 // A reader opening while a writer flushes big changes over and over sees a
 // completed flush (every element with one section) or "in use", never a
 // damaged file; the writer's flushes do not fail because of the readers.
@@ -131,6 +171,28 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Copies, in place (same inode), the file of another model written by the
+// same steps as the fixture's file (50 beams, a flush, one node, a flush):
+// same size, same change counter, only the content differs.
+void CopyTwinOver(const std::string& p) {
+  const std::string twin = p + ".twin.qdb";
+  {
+    XafModel m(twin, 1, 1, true);
+    long previous = m.Nodes().AddNode(pos3d(0, 0, 0));
+    for (int i = 1; i <= 50; ++i) {
+      const long next = m.Nodes().AddNode(pos3d(i, 0, 0));
+      m.Elements().AddElement(qlElementType::Beam2(), {previous, next});
+      previous = next;
+    }
+    m.Flush();
+    m.Nodes().AddNode(pos3d(7, 7, 7));
+    m.Flush();
+  }
+  const std::string bytes = ReadFile(twin);
+  RemoveModelFiles(twin);
+  std::fstream(p, std::ios::binary | std::ios::in | std::ios::out) << bytes;
+}
+
 // Whatever happened to the file, Flush writes nothing into it and keeps
 // the changes, which SaveAs then stores whole, elsewhere or under the same
 // name.
@@ -155,6 +217,7 @@ TEST_F(ModelFileSharingTest, AFileChangedUnderneathIsRefusedAndSaveAsKeepsTheWor
          bytes[27] ^= 1;  // the change counter, as another program's commit moves it
          std::fstream(p, std::ios::binary | std::ios::in | std::ios::out) << bytes;
        }},
+      {"a look-alike copied over it", "holds another copy", CopyTwinOver},
   };
   for (const Case& c : cases) {
     for (bool sameName : {false, true}) {
@@ -194,6 +257,27 @@ TEST_F(ModelFileSharingTest, AFileChangedUnderneathIsRefusedAndSaveAsKeepsTheWor
     }
   }
   Reopen();
+}
+
+// A model read from its file holds no connection until its first flush:
+// a look-alike copied over the file before it is refused just the same.
+TEST_F(ModelFileSharingTest, ALookAlikeCopiedOverBeforeTheFirstFlushIsRefused) {
+  AddBeamChain(50);
+  model->Flush();
+  AddNode(7, 7, 7);
+  model->Flush();
+  Reopen();
+  model->NodeProperties().SetName(2, "unsaved");
+  CopyTwinOver(path);
+  const std::string bytes = ReadFile(path);
+  try {
+    model->Flush();
+    ADD_FAILURE() << "Flush wrote into another model's copy";
+  } catch (const ModelError& e) {
+    EXPECT_NE(std::string(e.what()).find("holds another copy"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(ReadFile(path), bytes);
+  model.reset();
 }
 
 TEST_F(ModelFileSharingTest, SaveAsRefusesAFileAnotherWriterHolds) {

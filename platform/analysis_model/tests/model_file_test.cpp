@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,6 +73,7 @@ class ModelFileTest : public XafModelTest {
     m.Sets().AddSet(set, "support", 7);
     const long c1 = m.StructureConcepts().AddConcept(20, 3, -1, "beam B1", -1);
     m.StructureConcepts().AddConcept(21, 4, c1, "segment", -1);
+    m.StructureConcepts().SetConceptMembers(c1, ConceptMembers{{1, 2}, {1}});
     const long ecc = m.Eccentricities().AddEccentricity(vec3d(0, 0, 0.1), -1);
     m.Eccentricities().AddEccentricity(vec3d(0.1, 0.2, 0.3), -1);
     const long tr = m.Transformations().AddTransformation(vec3d(0, 1, 1), -1);
@@ -237,6 +239,19 @@ TEST_F(ModelFileTest, MissingFileWithoutCreateAndBadArgumentsThrow) {
   EXPECT_THROW(XafModel(path + ".x", 2, 1, true), ModelError);
   EXPECT_THROW(XafModel(path + ".x", 1, 2, true), ModelError);
   EXPECT_THROW(XafModel("", 1, 1, true), ModelError);
+  // Neither a FIFO (reading it would wait for a writer for ever) nor a
+  // device is opened, in either mode.
+  ASSERT_EQ(::mkfifo((path + ".fifo").c_str(), 0644), 0);
+  for (const std::string& name : {path + ".fifo", std::string("/dev/zero")})
+    for (long mode : {0L, 1L}) {
+      try {
+        XafModel m(name, mode, 1, true);
+        ADD_FAILURE() << name << " opened";
+      } catch (const ModelError& e) {
+        EXPECT_NE(std::string(e.what()).find("is not a model file: it is a"), std::string::npos) << e.what();
+      }
+    }
+  ::unlink((path + ".fifo").c_str());
 }
 
 TEST_F(ModelFileTest, ReadOnlyModelsReadButRefuseToFlush) {
@@ -371,6 +386,26 @@ TEST_F(ModelFileTest, DamagedRowsAreRefusedNamingTableRowAndProblem) {
        "load_cases row 0: gravity is not finite"},
       {"UPDATE loads SET data = x'000000000000F87F' WHERE record = 3",
        "a load has a value that is not finite"},
+      // References and kinds, with the rules of Validate (row_rules.hpp).
+      {"UPDATE loads SET data = x'' WHERE load_case = 0 AND seq = 0",
+       "loads row (load case 0, seq 0): point load has no values"},
+      {"UPDATE loads SET target = 99 WHERE load_case = 0 AND seq = 1",
+       "loads row (load case 0, seq 1): line load on element 99, which was never created"},
+      {"UPDATE loads SET target = 77 WHERE load_case = 2 AND seq = 3",
+       "loads row (load case 2, seq 3): node acceleration load on missing node 77"},
+      {"UPDATE loads SET kind = 1 WHERE load_case = 2 AND seq = 0",
+       "loads row (load case 2, seq 0): line load holds a surface record"},
+      {"UPDATE elements SET type = (SELECT type FROM elements WHERE id = 1) WHERE id = 3",
+       "elements row 3: type"},
+      {"UPDATE elements SET type = (SELECT type FROM elements WHERE id = 1), n2 = NULL, n3 = NULL WHERE id = "
+       "3",
+       "loads row (load case 2, seq 0): a surface load cannot act on line element 3"},
+      {"UPDATE concept_members SET elements = x'6300000000000000'",
+       "concept_members row 1: names element 99, which was never created"},
+      {"UPDATE concept_members SET nodes = x'6300000000000000'",
+       "concept_members row 1: names missing node 99"},
+      {"UPDATE concept_members SET concept = 77", "concept_members row 77: names missing concept 77"},
+      {"DROP TABLE concept_members", "the concept_members table is missing"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sql);
@@ -388,6 +423,40 @@ TEST_F(ModelFileTest, DamagedRowsAreRefusedNamingTableRowAndProblem) {
       EXPECT_EQ(ReadFile(path), bytes);
     }
   }
+  RemoveModelFiles(path);
+  model = std::make_unique<XafModel>(path, 1, 1, true);
+}
+
+// Pages damaged below the rows (b-tree headers, the schema page) are
+// refused in one line that says what was being read and why, never by
+// quoting SQL.
+TEST_F(ModelFileTest, DamagedPagesAreRefusedInOneLineWithoutSql) {
+  BuildRichModel();
+  model->Flush();
+  model.reset();
+  const std::string good = ReadFile(path);
+  int refused = 0;
+  for (std::size_t page = 0; page * 4096 < good.size(); ++page) {
+    for (std::size_t offset : {std::size_t{100}, std::size_t{0}}) {
+      if (page == 0 && offset == 0) continue;  // the file header: its own check
+      SCOPED_TRACE("page " + std::to_string(page + 1) + " at " + std::to_string(offset));
+      std::string bytes = good;
+      bytes.replace(page * 4096 + offset, 12, std::string(12, '\xff'));
+      RemoveModelFiles(path);
+      WriteFile(path, bytes);
+      try {
+        XafModel m(path, 0, 1, false);
+      } catch (const ModelError& e) {
+        ++refused;
+        const std::string message = e.what();
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        for (const char* sql : {"SELECT", "CREATE", "INSERT"})
+          EXPECT_EQ(message.find(sql), std::string::npos) << message;
+        EXPECT_NE(message.find("is damaged"), std::string::npos) << message;
+      }
+    }
+  }
+  EXPECT_GT(refused, 5);
   RemoveModelFiles(path);
   model = std::make_unique<XafModel>(path, 1, 1, true);
 }

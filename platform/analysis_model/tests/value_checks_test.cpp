@@ -71,6 +71,7 @@ TEST_F(ValueChecksTest, RefusedValuesThrowAndChangeNothing) {
        [](XafModel& m) { m.Loads().AddPointLoad(0, 1, Force(pos3d(0, kNaN, 0), vec3d(1, 0, 0))); }},
       {"NaN moment",
        [](XafModel& m) { m.Loads().AddPointLoad(0, 1, PointLoad(pos3d(), vec3d(), vec3d(0, 0, kInf))); }},
+      {"point load without values", [](XafModel& m) { m.Loads().AddPointLoad(0, 1, PointLoad()); }},
       {"NaN node acceleration",
        [](XafModel& m) { m.Loads().AddNodeAccelerationLoad(0, 1, Force(pos3d(), vec3d(0, 0, kNaN))); }},
       {"NaN line load",

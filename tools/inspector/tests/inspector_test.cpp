@@ -191,7 +191,7 @@ TEST_F(SmallModelTest, ProgramReportsUnreadableInputInOneLine) {
     std::string args, mention;
     int status;
   } cases[] = {
-      {"\"" + ScratchFilePath("inspect_missing", "") + ".qdb\"", "No such file", 1},
+      {"\"" + ScratchFilePath("inspect_missing", "") + ".qdb\"", "no such file", 1},
       {"\"" + foreign + "\"", foreign, 1},
       {"\"" + emptyFile + "\"", emptyFile, 1},
       {"\"" + path_ + "\" element 99", "99", 1},

@@ -601,4 +601,11 @@ class XafModel {
   XafResultManager results_{*this};
 };
 
+// True when a read-write XafModel, in this process or another, holds the
+// model file `fileName` now (through this name or any other name of the
+// same file). For tools that must not replace a file another program has
+// open as a model. Opens and closes the file: a process holding SQLite
+// connections to it should not call it.
+bool IsModelFileHeld(const std::string& fileName);
+
 }  // namespace Kestrum::Quilm::AnalysisModel
