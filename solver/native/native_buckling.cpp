@@ -85,7 +85,8 @@ NativeBuckling SolveBuckling(am::XafModel& model, const BucklingOptions& options
     if (pairs.values.empty())
       throw SolverError(what + " compresses nothing that can buckle: no positive load factor");
     const double top = pairs.values.back();
-    const auto below = static_cast<int>(EigenvaluesBelow(k, AddScaled(kg, -2.0, kg), top * (1.0 + 1e-6)));
+    // Negative pivots of K - (-s) Kg = K + s Kg: the factors below s.
+    const auto below = static_cast<int>(EigenvaluesBelow(k, kg, -top * (1.0 + 1e-6)));
     out.sturmCount = below;
     if (below > static_cast<int>(pairs.values.size()) && attempt < 3 && below <= 4 * options.count &&
         below <= map.Count()) {

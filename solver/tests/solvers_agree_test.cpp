@@ -36,6 +36,24 @@ double Compare(const char* what, double native, double external) {
   return std::abs(difference);
 }
 
+// A portal frame of 4 m columns and a 6 m girder, 0.2 x 0.1 m steel
+// rectangles, members 20 to 30 times the section depth, clamped feet.
+struct SlenderPortal {
+  std::vector<long> left, right, girderNodes, girder;
+  explicit SlenderPortal(NativeTestModel& frame) {
+    const long fmat = frame.Material(2.1e11, 0.3, 7850), fsec = frame.Section(qlSection::Rectangle(0.2, 0.1));
+    left = frame.Line(pos3d(0, 0, 0), pos3d(0, 0, 4), 8, fsec, fmat, nullptr, vec3d(1, 0, 0));
+    right = frame.Line(pos3d(6, 0, 0), pos3d(6, 0, 4), 8, fsec, fmat, nullptr, vec3d(1, 0, 0));
+    girderNodes.push_back(left.back());
+    for (int i = 1; i < 12; ++i) girderNodes.push_back(frame.Node(0.5 * i, 0, 4));
+    girderNodes.push_back(right.back());
+    for (std::size_t i = 0; i + 1 < girderNodes.size(); ++i)
+      girder.push_back(frame.Beam(girderNodes[i], girderNodes[i + 1], fsec, fmat, vec3d(0, 0, 1)));
+    frame.Fix(left.front());
+    frame.Fix(right.front());
+  }
+};
+
 class SolversAgree : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -50,16 +68,10 @@ class SolversAgree : public ::testing::Test {
 // moments within a percent.
 TEST_F(SolversAgree, SlenderPortalFrame) {
   NativeTestModel frame;
-  const long fmat = frame.Material(2.1e11, 0.3, 7850), fsec = frame.Section(qlSection::Rectangle(0.2, 0.1));
-  const auto a = frame.Line(pos3d(0, 0, 0), pos3d(0, 0, 4), 8, fsec, fmat, nullptr, vec3d(1, 0, 0));
-  const auto b = frame.Line(pos3d(6, 0, 0), pos3d(6, 0, 4), 8, fsec, fmat, nullptr, vec3d(1, 0, 0));
-  std::vector<long> nodes{a.back()};
-  for (int i = 1; i < 12; ++i) nodes.push_back(frame.Node(0.5 * i, 0, 4));
-  nodes.push_back(b.back());
-  std::vector<long> beams;
-  for (std::size_t i = 0; i + 1 < nodes.size(); ++i) beams.push_back(frame.Beam(nodes[i], nodes[i + 1], fsec, fmat, vec3d(0, 0, 1)));
-  frame.Fix(a.front());
-  frame.Fix(b.front());
+  const SlenderPortal portal(frame);
+  const auto& a = portal.left;
+  const auto& nodes = portal.girderNodes;
+  const auto& beams = portal.girder;
   frame.Force(1, a.back(), vec3d(5000, 0, 0));
   frame.Model().Loads().AddGravityLoad(2, 0, 0, 0, -9.81);
   const BothSolves both = SolveBoth(frame);
@@ -110,16 +122,8 @@ TEST_F(SolversAgree, ClampedPlate) {
 // as frequencies a few per cent higher, never lower; the masses agree.
 TEST_F(SolversAgree, PortalFrameFrequencies) {
   NativeTestModel frame;
-  const long fmat = frame.Material(2.1e11, 0.3, 7850), fsec = frame.Section(qlSection::Rectangle(0.2, 0.1));
-  const auto a = frame.Line(pos3d(0, 0, 0), pos3d(0, 0, 4), 8, fsec, fmat, nullptr, vec3d(1, 0, 0));
-  const auto b = frame.Line(pos3d(6, 0, 0), pos3d(6, 0, 4), 8, fsec, fmat, nullptr, vec3d(1, 0, 0));
-  std::vector<long> nodes{a.back()};
-  for (int i = 1; i < 12; ++i) nodes.push_back(frame.Node(0.5 * i, 0, 4));
-  nodes.push_back(b.back());
-  for (std::size_t i = 0; i + 1 < nodes.size(); ++i) frame.Beam(nodes[i], nodes[i + 1], fsec, fmat, vec3d(0, 0, 1));
-  frame.Fix(a.front());
-  frame.Fix(b.front());
-  frame.Force(1, a.back(), vec3d(1, 0, 0));
+  const SlenderPortal portal(frame);
+  frame.Force(1, portal.left.back(), vec3d(1, 0, 0));
   ModeOptions modes;
   modes.count = 4;
   const NativeModes native = SolveModes(frame.Model(), modes);
