@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <set>
 
 #include "solver/native/linear/mumps_factorisation.hpp"
@@ -85,10 +86,15 @@ NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
 
   const ElementMatrices matrices(elements);
   const EquationMap map = NumberEquations(native, matrices.Diagonal(native.nodeIds.size()));
-  std::vector<std::vector<double>> forces(cases.size());
-  ParallelFor(cases.size(), [&](std::size_t c) { forces[c] = RawLoadVector(native, elements, loads[c]); });
-  for (std::size_t c = 0; c < cases.size(); ++c) CheckLoadsHeld(native, map, forces[c], cases[c]);
   if (map.Count() == 0) throw SolverError("the model has nothing to solve: no element stiffens any node");
+  // The load vectors are formed on one thread while the matrix is
+  // assembled and factorised (the factorisation leaves a core idle for
+  // much of its time); they are checked before the factorisation's null
+  // pivots, so a load on a free direction is named before a mechanism.
+  std::vector<std::vector<double>> forces(cases.size());
+  std::future<void> loading = std::async(std::launch::async, [&] {
+    for (std::size_t c = 0; c < cases.size(); ++c) forces[c] = RawLoadVector(native, elements, loads[c]);
+  });
   am::ProgressMeter assembling(options.progress, "assemble", 1);
   const SymmetricSparseMatrix stiffness = AssembleByNodes(matrices, map, native.nodeIds.size());
   assembling.Finish();
@@ -108,6 +114,8 @@ NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
     }
     meter.Finish();
   }
+  loading.get();
+  for (std::size_t c = 0; c < cases.size(); ++c) CheckLoadsHeld(native, map, forces[c], cases[c]);
   if (!factorisation.NullPivots().empty()) ThrowMechanism(native, map, factorisation.NullPivots());
   out.statistics.factorEntries = factorisation.Estimate().factorEntries;
   out.statistics.factorMegabytes = factorisation.Estimate().totalMegabytes;
