@@ -288,6 +288,31 @@ TEST(NativeBuckling, EulerColumnsMatchClosedForm) {
   }
 }
 
+// Twelve equal cantilever columns, loads a twentieth of a per cent apart:
+// their factors form a tight cluster (as many equal members of a building
+// do), and the lowest three are still found in order.
+TEST(NativeBuckling, ATightClusterOfEqualColumns) {
+  const double L = 5.0, P = 1000.0;
+  NativeTestModel m;
+  const long mat = m.Material(kE, kNu, 0.0), sec = m.Section(Slender());
+  for (int c = 0; c < 12; ++c) {
+    const auto nodes = m.Line(pos3d(2.0 * c, 0, 0), pos3d(2.0 * c, 0, L), 12, sec, mat);
+    m.Fix(nodes.front());
+    m.Force(1, nodes.back(), vec3d(0, 0, -P * (1 + 0.0005 * c)));
+  }
+  BucklingOptions options;
+  options.loads = {{1, 1.0}};
+  options.count = 3;
+  const NativeBuckling buckling = SolveBuckling(m.Model(), options);
+  const double euler = kPi * kPi * kE * Slender().Properties().iy / (4 * L * L) / P;
+  ASSERT_EQ(buckling.results.buckling.size(), 3u);
+  for (int c = 0; c < 3; ++c) {
+    const double expected = euler / (1 + 0.0005 * (11 - c));  // the most loaded column first
+    EXPECT_NEAR(buckling.results.buckling[static_cast<std::size_t>(c)].eigenvalue, expected, 1e-5 * expected);
+  }
+  EXPECT_EQ(buckling.sturmCount, 3);
+}
+
 TEST(NativeBuckling, ALoadThatCompressesNothingIsRefused) {
   NativeTestModel m;
   const long mat = m.Material(kE, kNu, 0.0), sec = m.Section(Slender());
