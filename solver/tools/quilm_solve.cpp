@@ -52,12 +52,15 @@ struct Request {
   std::string spectrum, spectrumDirections = "XY";
   bool srss = false, hundredThirty = false;
   double damping = 0.05;
-  // Factors out of core in this folder (forced); the memory cap in MB.
+  // Factors out of core in this folder (forced), or in memory (forced);
+  // the memory cap in MB.
   std::string outOfCore;
+  bool inCore = false;
   std::int64_t memoryLimit = 0;
   Solver::NativeMemoryOptions Memory() const {
     Solver::NativeMemoryOptions memory;
     if (!outOfCore.empty()) memory.storage = Solver::FactorStorage::OutOfCore;
+    if (inCore) memory.storage = Solver::FactorStorage::InCore;
     memory.outOfCoreFolder = outOfCore;
     memory.limitMegabytes = memoryLimit;
     return memory;
@@ -332,16 +335,19 @@ int main(int argc, char** argv) {
   app.add_option("--damping", request.damping, "the damping ratio of the CQC correlation (default 0.05)")
       ->check(CLI::Range(0.001, 0.999))
       ->needs(spectrum);
-  app.add_option("--out-of-core", request.outOfCore,
+  auto* outOfCore = app.add_option("--out-of-core", request.outOfCore,
                  "native solver: factorise out of core, the factors in a temporary folder inside DIR (an existing "
                  "folder on a local disk; removed afterwards)");
+  app.add_flag("--in-core", request.inCore,
+               "native solver: keep the factors in memory, refused rather than out of core where they do not fit")
+      ->excludes(outOfCore);
   app.add_option("--memory-limit", request.memoryLimit,
                  "native solver: the memory (MB) the factorisation may take (default: what is available); out of "
                  "core when the estimate exceeds it, refused when that does not fit either")
       ->check(CLI::Range(std::int64_t{1}, std::int64_t{1} << 40));
   if (const int status = quilm_tools::Parse(app, argc, argv, "quilm-solve"); status >= 0) return status;
-  if (request.solver == "ccx" && (!request.outOfCore.empty() || request.memoryLimit > 0)) {
-    std::cerr << "quilm-solve: --out-of-core and --memory-limit apply to the native solver (leave out --solver ccx)\n";
+  if (request.solver == "ccx" && (!request.outOfCore.empty() || request.inCore || request.memoryLimit > 0)) {
+    std::cerr << "quilm-solve: --out-of-core, --in-core and --memory-limit apply to the native solver (leave out --solver ccx)\n";
     return 2;
   }
   std::error_code unreadable;
