@@ -51,9 +51,8 @@ void NormaliseToLargest(Eigen::Ref<Eigen::VectorXd> shape) {
   if (shape(at) != 0.0) shape /= shape(at);
 }
 
-}  // namespace
-
-NativeBuckling SolveBuckling(am::XafModel& model, const BucklingOptions& options) {
+// The buckling factors, a refusal for memory as the linear back end throws it.
+NativeBuckling BucklingOf(am::XafModel& model, const BucklingOptions& options) {
   if (options.loads.empty()) throw SolverError("buckling: name the load case or combination that pre-stresses the structure");
   if (options.count < 1) throw SolverError("buckling: ask for at least one load factor");
   const std::string what = Describe(options);
@@ -68,7 +67,7 @@ NativeBuckling SolveBuckling(am::XafModel& model, const BucklingOptions& options
   const EquationMap map = NumberEquations(native, stiffnessMatrices.Diagonal(native.nodeIds.size()));
   if (map.Count() < 2) throw SolverError("the model has nothing to buckle: no element stiffens any node");
   const SymmetricSparseMatrix k = AssembleByNodes(stiffnessMatrices, map, native.nodeIds.size());
-  MumpsFactorisation factorisation(StiffnessFactorisationOptions(k));
+  MumpsFactorisation factorisation(StiffnessFactorisationOptions(k, options.memory));
   factorisation.Factorise(k);
   if (!factorisation.NullPivots().empty()) {
     const auto raw = map.rawOf[static_cast<std::size_t>(factorisation.NullPivots().front())];
@@ -81,12 +80,12 @@ NativeBuckling SolveBuckling(am::XafModel& model, const BucklingOptions& options
   int count = static_cast<int>(std::min<std::int64_t>(options.count, map.Count()));
   EigenPairs pairs;
   for (int attempt = 0;; ++attempt) {
-    pairs = LowestBucklingFactors(k, factorisation, kg, count);
+    pairs = LowestBucklingFactors(k, factorisation, kg, count, options.memory);
     if (pairs.values.empty())
       throw SolverError(what + " compresses nothing that can buckle: no positive load factor");
     const double top = pairs.values.back();
     // Negative pivots of K - (-s) Kg = K + s Kg: the factors below s.
-    const auto below = static_cast<int>(EigenvaluesBelow(k, kg, -top * (1.0 + 1e-6)));
+    const auto below = static_cast<int>(EigenvaluesBelow(k, kg, -top * (1.0 + 1e-6), options.memory));
     out.sturmCount = below;
     if (below > static_cast<int>(pairs.values.size()) && attempt < 3 && below <= 4 * options.count &&
         below <= map.Count()) {
@@ -123,6 +122,12 @@ NativeBuckling SolveBuckling(am::XafModel& model, const BucklingOptions& options
     if (std::any_of(fixity.begin(), fixity.end(), [](double f) { return f > 0.0; }))
       out.solved.supportNodes.push_back(native.nodeIds[static_cast<std::size_t>(node)]);
   return out;
+}
+
+}  // namespace
+
+NativeBuckling SolveBuckling(am::XafModel& model, const BucklingOptions& options) {
+  return RefusingOverMemory([&] { return BucklingOf(model, options); });
 }
 
 }  // namespace Kestrum::Quilm::Solver

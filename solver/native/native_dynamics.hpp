@@ -42,6 +42,7 @@ struct ModeOptions {
   // Section forces of each mode at stations along each beam (see
   // NativeOptions::beamStations); ends and middles always.
   int beamStations = 0;
+  NativeMemoryOptions memory;  // as NativeOptions::memory
   AnalysisModel::ProgressCallback progress;
 };
 
@@ -80,6 +81,7 @@ struct BucklingOptions {
   std::vector<std::pair<long, double>> loads;
   std::string name;  // the load case's or combination's name in results
   int count = 5;     // the lowest positive load factors
+  NativeMemoryOptions memory;  // as NativeOptions::memory
   AnalysisModel::ProgressCallback progress;
 };
 

@@ -76,8 +76,9 @@ EquationMap NumberEquations(const NativeModel& model, const std::vector<double>&
   return map;
 }
 
-FactorisationOptions StiffnessFactorisationOptions(const SymmetricSparseMatrix&) {
+FactorisationOptions StiffnessFactorisationOptions(const SymmetricSparseMatrix&, const NativeMemoryOptions& memory) {
   FactorisationOptions options;
+  options.memory = memory;
   // AMD orders the same way on every run (results reproducible to the last
   // digit, which the solver's own choice, SCOTCH here, is not) and was the
   // fastest robust ordering on the example frames: 0.9 s against 1.2 s on

@@ -68,8 +68,19 @@ SymmetricSparseMatrix AssembleByNodes(const ElementMatrices& matrices, const Equ
                                       const std::vector<std::pair<std::int64_t, double>>& diagonal);
 
 // How the stiffness is factorised: with pivoting (null pivots found), in a
-// reproducible ordering.
-FactorisationOptions StiffnessFactorisationOptions(const SymmetricSparseMatrix& stiffness);
+// reproducible ordering, in memory or out of core as `memory` says.
+FactorisationOptions StiffnessFactorisationOptions(const SymmetricSparseMatrix& stiffness,
+                                                   const NativeMemoryOptions& memory = {});
+
+// Runs `solve`, a refusal for memory turned into the public NativeMemoryError.
+template <class Solve>
+auto RefusingOverMemory(Solve&& solve) -> decltype(solve()) {
+  try {
+    return solve();
+  } catch (const InsufficientMemoryError& e) {
+    throw NativeMemoryError(e.what(), e.Figures());
+  }
+}
 
 // "node 12 can move along Z" / "node 12 can rotate about X".
 std::string DofDescription(const NativeModel& model, std::int64_t raw);

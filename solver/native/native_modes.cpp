@@ -68,15 +68,15 @@ struct ShiftedStiffness {
 };
 
 ShiftedStiffness FactoriseForModes(const NativeModel& native, const EquationMap& map, const SymmetricSparseMatrix& k,
-                                   const SymmetricSparseMatrix& m) {
+                                   const SymmetricSparseMatrix& m, const NativeMemoryOptions& memory) {
   ShiftedStiffness out;
-  out.factorisation = std::make_unique<MumpsFactorisation>(StiffnessFactorisationOptions(k));
+  out.factorisation = std::make_unique<MumpsFactorisation>(StiffnessFactorisationOptions(k, memory));
   out.factorisation->Factorise(k);
   if (out.factorisation->NullPivots().empty() && out.factorisation->NegativePivots() == 0) return out;
   // A shift of a millionth of the mean eigenvalue scale: far below any
   // elastic mode, large enough to make K - shift M regular.
   out.shift = -1e-6 * Trace(k) / Trace(m);
-  out.factorisation = std::make_unique<MumpsFactorisation>(ShiftedFactorisationOptions());
+  out.factorisation = std::make_unique<MumpsFactorisation>(ShiftedFactorisationOptions(memory));
   out.factorisation->Factorise(AddScaled(k, -out.shift, m));
   if (!out.factorisation->NullPivots().empty()) {
     const auto raw = map.rawOf[static_cast<std::size_t>(out.factorisation->NullPivots().front())];
@@ -102,9 +102,8 @@ bool MassShareReached(const ModalParticipation& p, const ModeOptions& options) {
   return true;
 }
 
-}  // namespace
-
-NativeModes SolveModes(am::XafModel& model, const ModeOptions& options) {
+// The modes, a refusal for memory as the linear back end throws it.
+NativeModes ModesOf(am::XafModel& model, const ModeOptions& options) {
   CheckOptions(options);
   NativeModes out;
   out.solved.solver = "native";
@@ -126,7 +125,7 @@ NativeModes SolveModes(am::XafModel& model, const ModeOptions& options) {
     throw SolverError("the model has no mass: give its materials a density, add point masses or take loads as mass");
 
   am::ProgressMeter meter(options.progress, "modes", 1);
-  ShiftedStiffness shifted = FactoriseForModes(native, map, k, m);
+  ShiftedStiffness shifted = FactoriseForModes(native, map, k, m, options.memory);
   const InfluenceMatrix influence = Influence(native, map);
   const auto massProduct = [&m](const Eigen::VectorXd& x) {
     Eigen::VectorXd y(x.size());
@@ -137,7 +136,7 @@ NativeModes SolveModes(am::XafModel& model, const ModeOptions& options) {
   int count = options.count;
   if (options.upToHertz > 0.0) {
     const double limit = std::pow(kTwoPi * options.upToHertz, 2);
-    count = std::max<int>(count, static_cast<int>(EigenvaluesBelow(k, m, limit)));
+    count = std::max<int>(count, static_cast<int>(EigenvaluesBelow(k, m, limit, options.memory)));
   }
   EigenPairs pairs;
   ModalParticipation participation;
@@ -148,7 +147,7 @@ NativeModes SolveModes(am::XafModel& model, const ModeOptions& options) {
     pairs = LowestModes(*shifted.factorisation, m, shifted.shift, count);
     const double top = pairs.values.back();
     const double above = top + 1e-6 * std::max(std::abs(top), std::abs(shifted.shift) + 1.0);
-    const auto below = static_cast<int>(EigenvaluesBelow(k, m, above));
+    const auto below = static_cast<int>(EigenvaluesBelow(k, m, above, options.memory));
     out.sturmCount = below;
     out.sturmHertz = Hertz(above);
     if (below > count && attempt < 3) {
@@ -199,6 +198,12 @@ NativeModes SolveModes(am::XafModel& model, const ModeOptions& options) {
     if (std::any_of(fixity.begin(), fixity.end(), [](double f) { return f > 0.0; }))
       out.solved.supportNodes.push_back(native.nodeIds[static_cast<std::size_t>(node)]);
   return out;
+}
+
+}  // namespace
+
+NativeModes SolveModes(am::XafModel& model, const ModeOptions& options) {
+  return RefusingOverMemory([&] { return ModesOf(model, options); });
 }
 
 }  // namespace Kestrum::Quilm::Solver

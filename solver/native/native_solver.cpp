@@ -102,13 +102,15 @@ NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
   out.statistics.matrixEntries = stiffness.StoredEntries();
   out.statistics.assembleSeconds = clock.Lap();
 
-  MumpsFactorisation factorisation(StiffnessFactorisationOptions(stiffness));
+  MumpsFactorisation factorisation(StiffnessFactorisationOptions(stiffness, options.memory));
   {
     am::ProgressMeter meter(options.progress, "factorise", 2);
     try {
       factorisation.Analyse(stiffness);
       meter.Advance();
       factorisation.Factorise(stiffness);
+    } catch (const InsufficientMemoryError& e) {
+      throw NativeMemoryError(e.what(), e.Figures());
     } catch (const LinearSolverError& e) {
       throw SolverError(std::string("the factorisation failed: ") + e.what());
     }
@@ -119,6 +121,10 @@ NativeSolve SolveNative(am::XafModel& model, const NativeOptions& options) {
   if (!factorisation.NullPivots().empty()) ThrowMechanism(native, map, factorisation.NullPivots());
   out.statistics.factorEntries = factorisation.Estimate().factorEntries;
   out.statistics.factorMegabytes = factorisation.Estimate().totalMegabytes;
+  out.statistics.outOfCoreMegabytes = factorisation.Estimate().outOfCoreTotalMegabytes;
+  out.statistics.memoryLimitMegabytes = factorisation.Storage().limitMegabytes;
+  out.statistics.outOfCore = factorisation.Storage().outOfCore;
+  out.statistics.diskMegabytes = factorisation.Storage().diskMegabytes;
   out.statistics.factoriseSeconds = clock.Lap();
 
   // Every load case as one block of right-hand sides.

@@ -32,6 +32,7 @@
 
 #include "analysis_model/progress.hpp"
 #include "analysis_model/xaf_model.hpp"
+#include "solver/native/native_memory.hpp"
 #include "solver/shared/load_combination.hpp"
 #include "solver/shared/solve_results.hpp"
 #include "solver/shared/solved_model.hpp"
@@ -49,6 +50,8 @@ struct NativeOptions {
   // reported, ends included (StepResults::beamStations); 0 for none, else
   // at least 2.
   int beamStations = 5;
+  // In memory or out of core, and the memory the factorisation may take.
+  NativeMemoryOptions memory;
   // Receives the progress: the steps "assemble", "factorise", "solve" and
   // "recover". Empty: none.
   AnalysisModel::ProgressCallback progress;
@@ -59,7 +62,11 @@ struct NativeStatistics {
   std::int64_t equations = 0;
   std::int64_t matrixEntries = 0;   // stored upper triangle
   std::int64_t factorEntries = 0;   // the factorisation's estimate
-  std::int64_t factorMegabytes = 0; // the factorisation's memory estimate
+  std::int64_t factorMegabytes = 0; // the factorisation's memory estimate in memory
+  std::int64_t outOfCoreMegabytes = 0;  // its memory estimate out of core
+  std::int64_t memoryLimitMegabytes = 0;  // the memory it was weighed against
+  bool outOfCore = false;           // the factors went to disk
+  std::int64_t diskMegabytes = 0;   // the factor files' size, out of core
   double readSeconds = 0.0, assembleSeconds = 0.0, factoriseSeconds = 0.0, solveSeconds = 0.0,
          recoverSeconds = 0.0;
 };
@@ -78,7 +85,8 @@ struct NativeSolve {
 
 // Solves `model` (only read). Throws SolverError (its subclasses included)
 // naming what cannot be analysed: records the solver cannot take, a
-// structure free to move, an unknown load case.
+// structure free to move, an unknown load case; NativeMemoryError, before
+// factorising, for a factorisation that does not fit the memory allowed.
 NativeSolve SolveNative(AnalysisModel::XafModel& model, const NativeOptions& options = {});
 
 }  // namespace Kestrum::Quilm::Solver

@@ -3,6 +3,8 @@
 // quilm-export --solve prints. The native solver by default; --solver ccx
 // runs the external solver through its input deck instead.
 #include <CLI/CLI.hpp>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -50,6 +52,19 @@ struct Request {
   std::string spectrum, spectrumDirections = "XY";
   bool srss = false, hundredThirty = false;
   double damping = 0.05;
+  // Factors out of core in this folder (forced), or in memory (forced);
+  // the memory cap in MB.
+  std::string outOfCore;
+  bool inCore = false;
+  std::int64_t memoryLimit = 0;
+  Solver::NativeMemoryOptions Memory() const {
+    Solver::NativeMemoryOptions memory;
+    if (!outOfCore.empty()) memory.storage = Solver::FactorStorage::OutOfCore;
+    if (inCore) memory.storage = Solver::FactorStorage::InCore;
+    memory.outOfCoreFolder = outOfCore;
+    memory.limitMegabytes = memoryLimit;
+    return memory;
+  }
   bool WantsModes() const { return modes > 0 || modesUpToHertz > 0.0 || modesUntilMass > 0.0; }
 };
 
@@ -92,6 +107,7 @@ Solver::SolveResults SolveNatively(AnalysisModel::XafModel& model, const Request
   Solver::NativeOptions options;
   options.loadCases = request.loadCases;
   options.combinations = request.combinations;
+  options.memory = request.Memory();
   options.progress = progress;
   Solver::NativeSolve solve = Solver::SolveNative(model, options);
   if (!request.quiet) {
@@ -102,6 +118,13 @@ Solver::SolveResults SolveNatively(AnalysisModel::XafModel& model, const Request
                  "solved %.2f s, recovered %.2f s\n",
                  static_cast<long long>(s.equations), s.readSeconds, s.assembleSeconds, s.factoriseSeconds,
                  s.solveSeconds, s.recoverSeconds);
+    if (s.outOfCore)
+      std::fprintf(stderr, "factors out of core: %lld MB on disk, about %lld MB in memory (%lld MB in core)\n",
+                   static_cast<long long>(s.diskMegabytes), static_cast<long long>(s.outOfCoreMegabytes),
+                   static_cast<long long>(s.factorMegabytes));
+    else
+      std::fprintf(stderr, "factors in memory: about %lld MB of %lld MB allowed\n",
+                   static_cast<long long>(s.factorMegabytes), static_cast<long long>(s.memoryLimitMegabytes));
   }
   solved = std::move(solve.solved);
   return std::move(solve.results);
@@ -138,6 +161,7 @@ void AddModes(AnalysisModel::XafModel& model, const Request& request, const Anal
   options.massShare = request.modesUntilMass;
   options.mass = request.lumpedMass ? Solver::NativeMassForm::Lumped : Solver::NativeMassForm::Consistent;
   options.loadsAsMass = request.loadsAsMass;
+  options.memory = request.Memory();
   options.progress = progress;
   Solver::NativeModes modes = Solver::SolveModes(model, options);
   if (!request.quiet)
@@ -155,6 +179,7 @@ void AddBuckling(AnalysisModel::XafModel& model, const Request& request,
   options.loads = loads.factors;
   options.name = loads.name;
   options.count = request.bucklingCount;
+  options.memory = request.Memory();
   options.progress = progress;
   Solver::NativeBuckling buckling = Solver::SolveBuckling(model, options);
   if (!request.quiet)
@@ -188,6 +213,7 @@ void AddSpectrum(AnalysisModel::XafModel& model, const Request& request,
   options.modes.upToHertz = request.modesUpToHertz;
   options.modes.mass = request.lumpedMass ? Solver::NativeMassForm::Lumped : Solver::NativeMassForm::Consistent;
   options.modes.loadsAsMass = request.loadsAsMass;
+  options.modes.memory = request.Memory();
   options.modes.progress = progress;
   Solver::NativeSpectrum rsa = Solver::SolveResponseSpectrum(model, options);
   if (!request.quiet)
@@ -225,6 +251,13 @@ int Run(const Request& request) {
     if (request.WantsModes()) AddModes(model, request, progress.Callback(), results);
     if (!request.buckling.empty()) AddBuckling(model, request, progress.Callback(), results);
     if (!request.spectrum.empty()) AddSpectrum(model, request, progress.Callback(), results);
+  } catch (const Solver::NativeMemoryError& e) {
+    std::string message = e.what();
+    const std::string outOfCore = "solve out of core";
+    if (const auto at = message.find(outOfCore); at != std::string::npos)
+      message.insert(at + outOfCore.size(), " (--out-of-core DIR)");
+    std::cerr << "quilm-solve: " << message << "\n";
+    return 1;
   } catch (const Solver::SolverError& e) {
     std::cerr << "quilm-solve: " << e.what() << "\n";
     return 1;
@@ -302,7 +335,27 @@ int main(int argc, char** argv) {
   app.add_option("--damping", request.damping, "the damping ratio of the CQC correlation (default 0.05)")
       ->check(CLI::Range(0.001, 0.999))
       ->needs(spectrum);
+  auto* outOfCore = app.add_option("--out-of-core", request.outOfCore,
+                 "native solver: factorise out of core, the factors in a temporary folder inside DIR (an existing "
+                 "folder on a local disk; removed afterwards)");
+  app.add_flag("--in-core", request.inCore,
+               "native solver: keep the factors in memory, refused rather than out of core where they do not fit")
+      ->excludes(outOfCore);
+  app.add_option("--memory-limit", request.memoryLimit,
+                 "native solver: the memory (MB) the factorisation may take (default: what is available); out of "
+                 "core when the estimate exceeds it, refused when that does not fit either")
+      ->check(CLI::Range(std::int64_t{1}, std::int64_t{1} << 40));
   if (const int status = quilm_tools::Parse(app, argc, argv, "quilm-solve"); status >= 0) return status;
+  if (request.solver == "ccx" && (!request.outOfCore.empty() || request.inCore || request.memoryLimit > 0)) {
+    std::cerr << "quilm-solve: --out-of-core, --in-core and --memory-limit apply to the native solver (leave out --solver ccx)\n";
+    return 2;
+  }
+  std::error_code unreadable;
+  if (!request.outOfCore.empty() && (!std::filesystem::is_directory(request.outOfCore, unreadable) ||
+                                     access(request.outOfCore.c_str(), W_OK | X_OK) != 0)) {
+    std::cerr << "quilm-solve: --out-of-core " << request.outOfCore << ": not an existing folder one can write in\n";
+    return 2;
+  }
   if (request.solver != "ccx" && (request.equivalentSections || request.ccx != "ccx")) {
     std::cerr << "quilm-solve: --equivalent-sections and --ccx apply only with --solver ccx (see --help)\n";
     return 2;

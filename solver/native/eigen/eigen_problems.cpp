@@ -35,10 +35,11 @@ EigenPairs Ascending(const Eigen::VectorXd& values, const Eigen::MatrixXd& vecto
 
 }  // namespace
 
-FactorisationOptions ShiftedFactorisationOptions() {
+FactorisationOptions ShiftedFactorisationOptions(const NativeMemoryOptions& memory) {
   FactorisationOptions options;
   options.kind = MatrixKind::Indefinite;  // a shifted matrix: negative pivots are counted, not refused
   options.ordering = Ordering::Amd;       // the static solve's ordering: reproducible results
+  options.memory = memory;
   return options;
 }
 
@@ -107,7 +108,7 @@ EigenPairs LowestModes(Factorisation& shifted, const SymmetricSparseMatrix& m, d
 }
 
 EigenPairs LowestBucklingFactors(const SymmetricSparseMatrix& k, Factorisation& factorisedK,
-                                 const SymmetricSparseMatrix& kg, int count) {
+                                 const SymmetricSparseMatrix& kg, int count, const NativeMemoryOptions& memory) {
   CheckSamePattern(k, kg);
   const Eigen::Index n = k.Order();
   if (count < 1 || count > n)
@@ -134,7 +135,7 @@ EigenPairs LowestBucklingFactors(const SymmetricSparseMatrix& k, Factorisation& 
   SymmetricSparseMatrix ks;
   for (int attempt = 0;; ++attempt) {
     ks = AddScaled(k, shift, kg);
-    shifted = std::make_unique<MumpsFactorisation>(ShiftedFactorisationOptions());
+    shifted = std::make_unique<MumpsFactorisation>(ShiftedFactorisationOptions(memory));
     shifted->Factorise(ks);
     if (shifted->NegativePivots() == 0 && shifted->NullPivots().empty()) break;
     if (attempt == 8) throw LinearSolverError("buckling: no shift below the lowest load factor was found");
@@ -154,8 +155,9 @@ EigenPairs LowestBucklingFactors(const SymmetricSparseMatrix& k, Factorisation& 
   return PositiveFactors(found, shift, count);
 }
 
-std::int64_t EigenvaluesBelow(const SymmetricSparseMatrix& k, const SymmetricSparseMatrix& b, double s) {
-  FactorisationOptions options = ShiftedFactorisationOptions();
+std::int64_t EigenvaluesBelow(const SymmetricSparseMatrix& k, const SymmetricSparseMatrix& b, double s,
+                              const NativeMemoryOptions& memory) {
+  FactorisationOptions options = ShiftedFactorisationOptions(memory);
   options.detectNullPivots = false;
   MumpsFactorisation factorisation(options);
   factorisation.Factorise(AddScaled(k, -s, b));

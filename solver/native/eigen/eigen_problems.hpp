@@ -37,14 +37,16 @@ EigenPairs LowestModes(Factorisation& shifted, const SymmetricSparseMatrix& m, d
 // factors cluster (many equal members), shift-inverted just below the
 // lowest. K and Kg share one pattern.
 EigenPairs LowestBucklingFactors(const SymmetricSparseMatrix& k, Factorisation& factorisedK,
-                                 const SymmetricSparseMatrix& kg, int count);
+                                 const SymmetricSparseMatrix& kg, int count, const NativeMemoryOptions& memory = {});
 
-// How a shifted matrix is factorised: pivoting, negative pivots counted.
-FactorisationOptions ShiftedFactorisationOptions();
+// How a shifted matrix is factorised: pivoting, negative pivots counted;
+// in memory or out of core as `memory` says.
+FactorisationOptions ShiftedFactorisationOptions(const NativeMemoryOptions& memory = {});
 
 // The number of eigenvalues of K x = lambda B x below `s`: the negative
 // pivots of K - s B (K + s Kg for buckling: pass B = -Kg).
-std::int64_t EigenvaluesBelow(const SymmetricSparseMatrix& k, const SymmetricSparseMatrix& b, double s);
+std::int64_t EigenvaluesBelow(const SymmetricSparseMatrix& k, const SymmetricSparseMatrix& b, double s,
+                              const NativeMemoryOptions& memory = {});
 
 // a + factor b for two matrices of one pattern.
 SymmetricSparseMatrix AddScaled(const SymmetricSparseMatrix& a, double factor, const SymmetricSparseMatrix& b);

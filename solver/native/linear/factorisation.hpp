@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "solver/native/linear/sparse_matrix.hpp"
+#include "solver/native/native_memory.hpp"
 
 namespace Kestrum::Quilm::Solver::Native {
 
@@ -35,6 +36,18 @@ class SingularMatrixError : public LinearSolverError {
 
  private:
   std::vector<Equation> nullPivots_;
+};
+
+// The factorisation does not fit the memory allowed, found from the
+// analysis's estimates before any factorising; carries the figures.
+class InsufficientMemoryError : public LinearSolverError {
+ public:
+  InsufficientMemoryError(const std::string& message, const MemoryFigures& figures)
+      : LinearSolverError(message), figures_(figures) {}
+  const MemoryFigures& Figures() const noexcept { return figures_; }
+
+ private:
+  MemoryFigures figures_;
 };
 
 // The fill-reducing ordering the analysis uses.
@@ -82,6 +95,8 @@ struct FactorisationOptions {
   // below the shift gives a pivot small enough to pass for a null one, and
   // must be counted as negative.
   bool detectNullPivots = true;
+  // In memory or out of core, and the memory allowed (see native_memory.hpp).
+  NativeMemoryOptions memory;
 };
 
 // What the analysis expects the factorisation to need.
@@ -91,9 +106,22 @@ struct AnalysisEstimate {
   // runs sequentially), in MB. Excludes the matrix and its index copy.
   std::int64_t peakMegabytes = 0;
   std::int64_t totalMegabytes = 0;
+  // The same out of core: what stays in memory while the factors go to
+  // disk.
+  std::int64_t outOfCorePeakMegabytes = 0;
+  std::int64_t outOfCoreTotalMegabytes = 0;
   // Values the factors are expected to hold.
   std::int64_t factorEntries = 0;
   Ordering ordering = Ordering::Automatic;  // the ordering used
+};
+
+// Where the last factorisation kept its factors.
+struct FactorStorageReport {
+  bool outOfCore = false;
+  // The factor files' size (this process), read when the factorisation ended.
+  std::int64_t diskMegabytes = 0;
+  // The memory the choice was made against (MB, this process).
+  std::int64_t limitMegabytes = 0;
 };
 
 struct SolveOptions {
@@ -124,8 +152,11 @@ class Factorisation {
   // keeps a pointer to its values: `matrix` must stay alive and unchanged
   // while solves with refinement are asked for. Null pivots (and negative
   // ones, but for an Indefinite matrix) do not throw: they are in
-  // NullPivots() and NegativePivots(), and Solve refuses to run. Throws
-  // LinearSolverError (SingularMatrixError for a matrix found singular
+  // NullPivots() and NegativePivots(), and Solve refuses to run. Before
+  // factorising, chooses in memory or out of core from the estimate and
+  // the options' memory (Storage() says which). Throws
+  // InsufficientMemoryError, before factorising, when the estimate does not
+  // fit; LinearSolverError (SingularMatrixError for a matrix found singular
   // other than by the null pivot detection).
   virtual void Factorise(const SymmetricSparseMatrix& matrix) = 0;
 
@@ -139,6 +170,8 @@ class Factorisation {
 
   // The estimate of the last analysis.
   virtual AnalysisEstimate Estimate() const = 0;
+  // Where the last factorisation kept its factors.
+  virtual FactorStorageReport Storage() const = 0;
   // Negative pivots of the last factorisation: the count of negative
   // eigenvalues of the matrix (Sylvester's law of inertia).
   virtual std::int64_t NegativePivots() const = 0;

@@ -41,6 +41,8 @@ std::string Explain(int info1, int info2) {
     case -10:
       return "the matrix is numerically singular (" + std::to_string(info2) +
              " equations could be eliminated): the structure is a mechanism";
+    case -90:
+      return "out of core: the factor files could not be written or read (is the disk full?)";
     case -40:
       return "the matrix was taken as positive definite but is not";
     case -16:

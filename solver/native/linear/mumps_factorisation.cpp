@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
+#include "solver/native/linear/factor_folder.hpp"
+#include "solver/native/linear/memory_budget.hpp"
 #include "solver/native/linear/mumps_errors.hpp"
 
 namespace Kestrum::Quilm::Solver::Native {
@@ -65,6 +68,9 @@ struct MumpsFactorisation::Instance {
   AnalysisEstimate estimate;
   std::int64_t negativePivots = 0;
   std::vector<Equation> nullPivots;
+  FactorStorageReport storage;
+  std::unique_ptr<FactorFolder> folder;  // out of core only
+  MUMPS_INT baseRelaxation = 0;          // ICNTL(14) as the analysis had it
 
   explicit Instance(const FactorisationOptions& chosen);
   ~Instance();
@@ -78,6 +84,7 @@ struct MumpsFactorisation::Instance {
   void Configure();
   void TakePattern(const SymmetricSparseMatrix& matrix);
   void CheckPattern(const SymmetricSparseMatrix& matrix) const;
+  void PlanStorage();
   void FactoriseWithRetries();
   void ReadPivots();
   void RefuseSingular() const;
@@ -96,6 +103,7 @@ MumpsFactorisation::Instance::Instance(const FactorisationOptions& chosen) : opt
   Configure();
 }
 
+// Ending the instance removes its factor files; the folder goes after.
 MumpsFactorisation::Instance::~Instance() {
   id.job = -2;
   dmumps_c(&id);
@@ -116,6 +124,26 @@ void MumpsFactorisation::Instance::Configure() {
   // matrix as scaled by the solver's default scaling.
   Icntl(24) = options.detectNullPivots ? 1 : 0;
   Cntl(3) = options.nullPivotThreshold;
+  baseRelaxation = Icntl(14);
+}
+
+// In memory or out of core, from the analysis's estimates grown by the
+// relaxation a retry asked for (ICNTL(14), a percentage of the estimate);
+// refused before any factorising when neither fits.
+void MumpsFactorisation::Instance::PlanStorage() {
+  const double growth = (100.0 + Icntl(14)) / (100.0 + baseRelaxation);
+  const auto grown = [growth](std::int64_t megabytes) { return static_cast<std::int64_t>(std::ceil(growth * megabytes)); };
+  bool limitSet = false;
+  storage.limitMegabytes = MemoryLimit(options.memory, AvailableMegabytes(), limitSet);
+  storage.outOfCore = ChooseOutOfCore(grown(estimate.peakMegabytes), grown(estimate.outOfCorePeakMegabytes),
+                                      options.memory.storage, storage.limitMegabytes, limitSet);
+  Icntl(22) = storage.outOfCore ? 1 : 0;
+  if (!storage.outOfCore || folder) return;
+  folder = std::make_unique<FactorFolder>(OutOfCoreParent(options.memory));
+  if (folder->Path().size() >= sizeof id.ooc_tmpdir)
+    throw LinearSolverError("out-of-core folder " + folder->Path() + ": the path is too long for the solver");
+  std::strcpy(id.ooc_tmpdir, folder->Path().c_str());
+  std::strcpy(id.ooc_prefix, "factor");
 }
 
 void MumpsFactorisation::Instance::Run(MUMPS_INT job, const char* phase) {
@@ -157,6 +185,7 @@ void MumpsFactorisation::Instance::CheckPattern(const SymmetricSparseMatrix& mat
 void MumpsFactorisation::Instance::FactoriseWithRetries() {
   constexpr int kRetries = 3;
   for (int attempt = 0;; ++attempt) {
+    PlanStorage();
     id.job = 2;
     dmumps_c(&id);
     if (Infog(1) >= 0) return;
@@ -234,6 +263,8 @@ void MumpsFactorisation::Analyse(const SymmetricSparseMatrix& matrix) {
   self.Run(1, "analysis");
   self.estimate.peakMegabytes = self.Infog(16);
   self.estimate.totalMegabytes = self.Infog(17);
+  self.estimate.outOfCorePeakMegabytes = self.Infog(26);
+  self.estimate.outOfCoreTotalMegabytes = self.Infog(27);
   self.estimate.factorEntries = Count(self.Infog(3));
   self.estimate.ordering = OrderingOfCode(self.Infog(7));
   self.analysed = true;
@@ -248,6 +279,7 @@ void MumpsFactorisation::Factorise(const SymmetricSparseMatrix& matrix) {
   self.id.a = const_cast<double*>(matrix.Values().data());  // read only
   self.FactoriseWithRetries();
   self.ReadPivots();
+  self.storage.diskMegabytes = self.storage.outOfCore ? self.folder->Megabytes() : 0;
   self.factorised = true;
 }
 
@@ -260,6 +292,7 @@ SolveReport MumpsFactorisation::Solve(double* block, int columns, const SolveOpt
 }
 
 AnalysisEstimate MumpsFactorisation::Estimate() const { return instance_->estimate; }
+FactorStorageReport MumpsFactorisation::Storage() const { return instance_->storage; }
 std::int64_t MumpsFactorisation::NegativePivots() const { return instance_->negativePivots; }
 const std::vector<Equation>& MumpsFactorisation::NullPivots() const { return instance_->nullPivots; }
 

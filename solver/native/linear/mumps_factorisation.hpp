@@ -3,6 +3,8 @@
 // indefinite matrices) or positive definite (without), null pivot detection
 // on, so that a mechanism is reported by its equations rather than solved.
 // The solver's own output is silenced; its errors become LinearSolverError.
+// The factors stay in memory or go out of core to a folder of the
+// instance's own, as the memory options and the analysis's estimates say.
 #pragma once
 
 #include <memory>
@@ -31,6 +33,7 @@ class MumpsFactorisation final : public Factorisation {
   SolveReport Solve(double* block, int columns, const SolveOptions& options = {}) override;
 
   AnalysisEstimate Estimate() const override;
+  FactorStorageReport Storage() const override;
   std::int64_t NegativePivots() const override;
   const std::vector<Equation>& NullPivots() const override;
 
