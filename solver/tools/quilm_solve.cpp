@@ -48,8 +48,10 @@ struct Request {
   // Buckling of a load case or combination.
   std::string buckling;
   int bucklingCount = 5;
-  // Response spectrum: the spectrum's file or parameters.
-  std::string spectrum, spectrumDirections = "XY";
+  // Response spectrum: the spectrum's file or parameters as given, and its
+  // text (read before the model is opened, so that a bad file is named
+  // before any solving).
+  std::string spectrum, spectrumText, spectrumDirections = "XY";
   bool srss = false, hundredThirty = false;
   double damping = 0.05;
   // Factors out of core in this folder (forced), or in memory (forced);
@@ -201,7 +203,7 @@ std::string SpectrumText(const std::string& argument) {
 void AddSpectrum(AnalysisModel::XafModel& model, const Request& request,
                  const AnalysisModel::ProgressCallback& progress, Solver::SolveResults& results) {
   Solver::SpectrumOptions options;
-  options.spectrum = SpectrumText(request.spectrum);
+  options.spectrum = request.spectrumText;
   options.directions = {request.spectrumDirections.find('X') != std::string::npos,
                         request.spectrumDirections.find('Y') != std::string::npos,
                         request.spectrumDirections.find('Z') != std::string::npos};
@@ -384,6 +386,14 @@ int main(int argc, char** argv) {
     } catch (const std::exception&) {
       std::cerr << "quilm-solve: --mass-from: expected CASE or CASE*FACTOR (a positive factor), got \"" << text
                 << "\"\n";
+      return 2;
+    }
+  }
+  if (!request.spectrum.empty()) {
+    try {
+      request.spectrumText = SpectrumText(request.spectrum);
+    } catch (const std::exception& e) {
+      std::cerr << "quilm-solve: --spectrum: " << e.what() << "\n";
       return 2;
     }
   }

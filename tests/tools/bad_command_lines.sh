@@ -6,8 +6,9 @@
 # A refusal that a better command line would avoid also names what helps.
 #
 #   bad_command_lines.sh FRAME_HOST QUILM_INSPECT QUILM_EXPORT WORK_DIR [QUILM_VIEW]
+# with quilm-solve's cases where QUILM_SOLVE_TOOL names it.
 set -uo pipefail
-frame_host="$1" inspect="$2" export_tool="$3" work="$4" view="${5:-}"
+frame_host="$1" inspect="$2" export_tool="$3" work="$4" view="${5:-}" solve="${QUILM_SOLVE_TOOL:-}"
 rm -rf "$work" && mkdir -p "$work/out" && cd "$work" || exit 1
 
 "$frame_host" --bays 2 --storeys 1 --file model.qdb --quiet >/dev/null || { echo "cannot build the model"; exit 1; }
@@ -161,6 +162,18 @@ if [ -n "$view" ]; then
   expect_failure_naming "read-only" "view onto a read-only file" "$view" model.qdb -o ro.html
   expect_failure "view onto a deck" "$view" model.qdb -o ro.inp
   expect_failure "view onto an empty file" "$view" model.qdb -o empty.qdb
+fi
+
+if [ -n "$solve" ]; then
+  expect_failure "solve with a spectrum from a FIFO" timeout 20 "$solve" model.qdb --spectrum fifo
+  expect_failure "solve with a spectrum from a folder" "$solve" model.qdb --spectrum dir
+  expect_failure "solve with a missing spectrum" "$solve" model.qdb --spectrum nowhere.txt
+  expect_failure "solve with 0 modes" "$solve" model.qdb --modes 0
+  expect_failure "solve with a mass share of 1" "$solve" model.qdb --modes-until-mass 1
+  expect_failure "solve with an unreadable mass load" "$solve" model.qdb --modes 2 --mass-from 1*x
+  expect_failure "solve buckling with the external solver" "$solve" model.qdb --buckling 1 --solver ccx
+  expect_failure "solve with directions but no spectrum" "$solve" model.qdb --spectrum-directions X
+  expect_failure "solve out of core in a file" "$solve" model.qdb --out-of-core notes.txt
 fi
 
 # A model named like a deck: the default deck name is never the model.
