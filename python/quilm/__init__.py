@@ -34,9 +34,9 @@ overridden method reaches the caller of the library unchanged.
 """
 
 from ._quilm import *  # noqa: F401,F403
-from ._quilm import (BucklingOptions, ExportCcxDeck, ExportOptions, KeyByModelNodes, ModeOptions, NativeOptions,
-                     RunOptions, RunSolver, SolveBuckling, SolveModes, SolveNative, SolveResponseSpectrum,
-                     SpectrumOptions, StoreSolveResults, WithSpectrum)
+from ._quilm import (BucklingOptions, ExportCcxDeck, ExportOptions, FactorStorage, KeyByModelNodes, ModeOptions,
+                     NativeMemoryError, NativeMemoryOptions, NativeOptions, RunOptions, RunSolver, SolveBuckling,
+                     SolveModes, SolveNative, SolveResponseSpectrum, SpectrumOptions, StoreSolveResults, WithSpectrum)
 from . import results  # noqa: F401
 
 __all__ = [name for name in dir() if not name.startswith("_")]

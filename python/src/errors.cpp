@@ -10,6 +10,7 @@
 #include "geometry/geometry.hpp"
 #include "solver/ccx/ccx_results.hpp"
 #include "solver/ccx/deck_format.hpp"
+#include "solver/native/native_memory.hpp"
 #include "storage/database_handle.hpp"
 
 namespace Kestrum::Quilm::Python {
@@ -36,6 +37,9 @@ void BindErrors(py::module_& m) {
                                                          "A failed solve, or results that cannot be read.");
   Register<Solver::ExportError>(m, "ExportError", solverError,
                                 "A model that the solver deck cannot represent (a kind of SolverError).");
+  Register<Solver::NativeMemoryError>(m, "NativeMemoryError", solverError,
+                                      "A solve refused before its factorisation: the estimate does not fit the "
+                                      "memory allowed (a kind of SolverError; the message gives the figures).");
   Register<Core::StorageError>(m, "StorageError", PyExc_RuntimeError,
                                "A failure of the persistent store behind the mirror objects' containers.");
 }

@@ -45,14 +45,30 @@ SolveResults KeyByModelNodes(SolveResults results, const std::vector<long>& node
   return results;
 }
 
+void BindMemory(py::module_& m) {
+  py::enum_<FactorStorage>(m, "FactorStorage")
+      .value("Automatic", FactorStorage::Automatic)
+      .value("InCore", FactorStorage::InCore)
+      .value("OutOfCore", FactorStorage::OutOfCore);
+  py::class_<NativeMemoryOptions>(m, "NativeMemoryOptions", "Where the factors go and the memory they may take.")
+      .def(py::init<>())
+      .def_readwrite("storage", &NativeMemoryOptions::storage)
+      .def_readwrite("outOfCoreFolder", &NativeMemoryOptions::outOfCoreFolder,
+                     "Folder for the factors out of core; empty: $TMPDIR, else /tmp.")
+      .def_readwrite("limitMegabytes", &NativeMemoryOptions::limitMegabytes,
+                     "The memory the factorisation may take (MB); 0: what is available.");
+}
+
 void BindNative(py::module_& m) {
+  BindMemory(m);
   py::class_<NativeOptions>(m, "NativeOptions", "What the native solver solves.")
       .def(py::init<>())
       .def(py::init<const NativeOptions&>(), py::arg("other"), "A copy.")
       .def_readwrite("loadCases", &NativeOptions::loadCases, "Load cases in this order; empty: all, ascending.")
       .def_readwrite("combinations", &NativeOptions::combinations, "Combinations, superposed from their load cases.")
       .def_readwrite("beamStations", &NativeOptions::beamStations,
-                     "Stations along each beam for section forces, ends included (0: none, else at least 2).");
+                     "Stations along each beam for section forces, ends included (0: none, else at least 2).")
+      .def_readwrite("memory", &NativeOptions::memory, "In memory or out of core, and the memory allowed.");
   py::class_<NativeStatistics>(m, "NativeStatistics", "Figures of a native solve.")
       .def_readonly("equations", &NativeStatistics::equations)
       .def_readonly("matrixEntries", &NativeStatistics::matrixEntries)
@@ -62,7 +78,9 @@ void BindNative(py::module_& m) {
       .def_readonly("assembleSeconds", &NativeStatistics::assembleSeconds)
       .def_readonly("factoriseSeconds", &NativeStatistics::factoriseSeconds)
       .def_readonly("solveSeconds", &NativeStatistics::solveSeconds)
-      .def_readonly("recoverSeconds", &NativeStatistics::recoverSeconds);
+      .def_readonly("recoverSeconds", &NativeStatistics::recoverSeconds)
+      .def_readonly("outOfCore", &NativeStatistics::outOfCore)
+      .def_readonly("diskMegabytes", &NativeStatistics::diskMegabytes);
   py::class_<NativeSolve>(m, "NativeSolve", "The results of a native solve and what storing them needs.")
       .def_readonly("results", &NativeSolve::results)
       .def_readonly("solved", &NativeSolve::solved)
@@ -89,7 +107,8 @@ void BindDynamics(py::module_& m) {
       .def_readwrite("maxModes", &ModeOptions::maxModes)
       .def_readwrite("mass", &ModeOptions::mass)
       .def_readwrite("loadsAsMass", &ModeOptions::loadsAsMass, "[(load case, factor)]: loads along gravity as mass.")
-      .def_readwrite("beamStations", &ModeOptions::beamStations);
+      .def_readwrite("beamStations", &ModeOptions::beamStations)
+      .def_readwrite("memory", &ModeOptions::memory);
   py::class_<ModalMass>(m, "ModalMass", "Total and captured mass per direction (x, y, z, rx, ry, rz).")
       .def_readonly("total", &ModalMass::total)
       .def_readonly("captured", &ModalMass::captured);
@@ -105,7 +124,8 @@ void BindDynamics(py::module_& m) {
       .def(py::init<>())
       .def_readwrite("loads", &BucklingOptions::loads, "[(load case, factor)]")
       .def_readwrite("name", &BucklingOptions::name)
-      .def_readwrite("count", &BucklingOptions::count);
+      .def_readwrite("count", &BucklingOptions::count)
+      .def_readwrite("memory", &BucklingOptions::memory);
   py::class_<NativeBuckling>(m, "NativeBuckling", "Buckling load factors and shapes.")
       .def_readonly("results", &NativeBuckling::results)
       .def_readonly("solved", &NativeBuckling::solved)

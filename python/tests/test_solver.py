@@ -139,3 +139,18 @@ def test_modes_buckling_and_a_spectrum_are_stored_with_their_kinds(tmp_path):
         bad = quilm.SpectrumOptions()
         bad.spectrum = "0 1\n0.5 x\n"
         quilm.SolveResponseSpectrum(xaf, bad)
+
+
+def test_out_of_core_gives_the_in_core_answer(tmp_path):
+    frame, _, _ = portal_frame.main(["--out", str(tmp_path), "--elements", "4", "--no-plot"])
+    xaf = frame.xaf
+    in_core = quilm.SolveNative(xaf)
+    options = quilm.NativeOptions()
+    options.memory.storage = quilm.FactorStorage.OutOfCore
+    options.memory.outOfCoreFolder = str(tmp_path)
+    out_of_core = quilm.SolveNative(xaf, options)
+    assert out_of_core.statistics.outOfCore and not in_core.statistics.outOfCore
+    for a, b in zip(in_core.results.steps, out_of_core.results.steps):
+        for node, u in a.displacements.items():
+            assert abs(b.displacements[node].z - u.z) <= 1e-10 * max(1e-12, abs(u.z))
+    assert issubclass(quilm.NativeMemoryError, quilm.SolverError)  # a refusal is caught as any solver error
