@@ -98,17 +98,9 @@ TEST_F(SolversAgree, ClampedPlate) {
   const double a = 2.0;
   const long mat = m.Material(2.1e11, 0.3, 0), thickness = m.Thickness(0.02);
   const int n = 12;
-  std::vector<std::vector<long>> node(n + 1, std::vector<long>(n + 1));
-  for (int i = 0; i <= n; ++i)
-    for (int j = 0; j <= n; ++j) node[i][j] = m.Node(a * j / n, a * i / n, 0);
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) {
-      const long e = m.Model().Elements().AddElement(
-          qlElementType::Shell4(), {node[i][j], node[i][j + 1], node[i + 1][j + 1], node[i + 1][j]});
-      m.Model().Elements().GetElement(e)->SetSection(thickness);
-      m.Model().Elements().GetElement(e)->SetMaterial(mat);
-      m.Model().Loads().AddSurfaceLoad(1, e, AnalysisModel::SurfaceLoad(-1000.0));
-    }
+  std::vector<long> shells;
+  const auto node = m.ShellGrid(a, n, mat, thickness, &shells);
+  for (long e : shells) m.Model().Loads().AddSurfaceLoad(1, e, AnalysisModel::SurfaceLoad(-1000.0));
   for (int k = 0; k <= n; ++k)
     for (long edge : {node[k][0], node[k][n], node[0][k], node[n][k]}) m.Fix(edge);
   const BothSolves both = SolveBoth(m);

@@ -144,16 +144,7 @@ TEST(NativeModes, SimplySupportedPlateFrequencies) {
   const double a = 2.0, t = 0.02;
   const long mat = m.Material(kE, kNu, kRho), thickness = m.Thickness(t);
   const int n = 16;
-  std::vector<std::vector<long>> node(n + 1, std::vector<long>(n + 1));
-  for (int i = 0; i <= n; ++i)
-    for (int j = 0; j <= n; ++j) node[i][j] = m.Node(a * j / n, a * i / n, 0);
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) {
-      const long e = m.Model().Elements().AddElement(
-          qlElementType::Shell4(), {node[i][j], node[i][j + 1], node[i + 1][j + 1], node[i + 1][j]});
-      m.Model().Elements().GetElement(e)->SetSection(thickness);
-      m.Model().Elements().GetElement(e)->SetMaterial(mat);
-    }
+  const auto node = m.ShellGrid(a, n, mat, thickness);
   for (int k = 0; k <= n; ++k)
     for (long edge : {node[k][0], node[k][n], node[0][k], node[n][k]}) m.Fix(edge, {0, 0, 1, 0, 0, 0});
   m.Fix(node[0][0], {1, 1, 1, 0, 0, 0});  // the in-plane rigid motions held

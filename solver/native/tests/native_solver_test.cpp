@@ -267,18 +267,9 @@ TEST(NativeSolver, SimplySupportedPlateQuarterModel) {
   const double a = 2.0, t = 0.02, q = 1000.0;
   const long mat = m.Material(kE, kNu, 0), thickness = m.Thickness(t);
   const int n = 16;
-  std::vector<std::vector<long>> node(n + 1, std::vector<long>(n + 1));
-  for (int i = 0; i <= n; ++i)
-    for (int j = 0; j <= n; ++j) node[i][j] = m.Node(0.5 * a * j / n, 0.5 * a * i / n, 0);
-  for (int i = 0; i < n; ++i) {
-    for (int j = 0; j < n; ++j) {
-      const long e = m.Model().Elements().AddElement(
-          qlElementType::Shell4(), {node[i][j], node[i][j + 1], node[i + 1][j + 1], node[i + 1][j]});
-      m.Model().Elements().GetElement(e)->SetSection(thickness);
-      m.Model().Elements().GetElement(e)->SetMaterial(mat);
-      m.Model().Loads().AddSurfaceLoad(1, e, am::SurfaceLoad(-q));
-    }
-  }
+  std::vector<long> shells;
+  const auto node = m.ShellGrid(0.5 * a, n, mat, thickness, &shells);
+  for (long e : shells) m.Model().Loads().AddSurfaceLoad(1, e, am::SurfaceLoad(-q));
   for (int k = 0; k <= n; ++k) {
     // Supported edges x = 0, y = 0 hold uz; symmetry edges hold the normal
     // translation and the rotations that would break symmetry.

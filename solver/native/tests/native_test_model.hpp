@@ -47,6 +47,24 @@ class NativeTestModel {
     }
     return nodes;
   }
+  // A flat square of n x n four-node shells of side `side` from the origin
+  // in the x-y plane: node[i][j] at (side j/n, side i/n, 0); the shells, row
+  // by row, into `shells` when given.
+  std::vector<std::vector<long>> ShellGrid(double side, int n, long material, long thickness,
+                                           std::vector<long>* shells = nullptr) {
+    std::vector<std::vector<long>> node(n + 1, std::vector<long>(n + 1));
+    for (int i = 0; i <= n; ++i)
+      for (int j = 0; j <= n; ++j) node[i][j] = Node(side * j / n, side * i / n, 0);
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < n; ++j) {
+        const long e = model_.Elements().AddElement(
+            qlElementType::Shell4(), {node[i][j], node[i][j + 1], node[i + 1][j + 1], node[i + 1][j]});
+        model_.Elements().GetElement(e)->SetSection(thickness);
+        model_.Elements().GetElement(e)->SetMaterial(material);
+        if (shells) shells->push_back(e);
+      }
+    return node;
+  }
   void Fix(long node, const std::array<double, 6>& f = {1, 1, 1, 1, 1, 1}) {
     model_.NodeProperties().SetBoundaryCondition(node, am::Hinge(f));
   }
